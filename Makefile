@@ -1,0 +1,54 @@
+# The two commands of the README: `make run` and `make test`.
+# Both install the Debian packages they need (only those missing), then build.
+
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+JOBS       ?= $(shell nproc)
+CMAKE_GEN  := -G Ninja
+
+PACKAGES := build-essential cmake ninja-build pkg-config ccache \
+	libgtest-dev libgmock-dev libbenchmark-dev \
+	libsqlite3-dev zlib1g-dev libexpat1-dev libfreetype-dev \
+	libvorbisidec-dev libogg-dev libsdl2-dev libpng-dev \
+	clang libclang-rt-14-dev xvfb xauth
+
+SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
+
+.PHONY: deps build asan test test-fast test-asan run clean
+
+deps:
+	@missing=""; \
+	for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing missing packages:$$missing"; \
+	  $(SUDO) apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+build: deps
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS)
+
+asan: deps
+	cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DSORVI_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+
+test-fast: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+test-asan: asan
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+test: test-fast test-asan
+
+run: build
+	@if [ -x $(BUILD)/app/sorvi ]; then exec $(BUILD)/app/sorvi; \
+	elif [ -x $(BUILD)/tools/platform-demo/platform-demo ]; then exec $(BUILD)/tools/platform-demo/platform-demo; \
+	else echo "The program is not built yet: only libraries and tests exist so far (see README)."; fi
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
