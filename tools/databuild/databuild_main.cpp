@@ -1,0 +1,43 @@
+// sorvi-databuild DESCRIPTION OUTPUT: writes the data file that a text
+// description gives (format: tools/databuild/README.md). "-" reads stdin.
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+#include <string>
+
+#include "tools/databuild/data_file_builder.h"
+#include "tools/databuild/description.h"
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: sorvi-databuild DESCRIPTION OUTPUT\n");
+    return 2;
+  }
+  const std::string in = argv[1];
+  std::string text;
+  if (in == "-") {
+    text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+  } else {
+    std::ifstream f(in, std::ios::binary);
+    if (!f) {
+      std::fprintf(stderr, "sorvi-databuild: cannot read %s\n", in.c_str());
+      return 1;
+    }
+    std::ostringstream ss;
+    ss << f.rdbuf();
+    text = ss.str();
+  }
+  DataFileSpec spec;
+  std::string error;
+  if (ParseDataFileDescription(text, &spec, &error) != 0) {
+    std::fprintf(stderr, "sorvi-databuild: %s: %s\n", in.c_str(), error.c_str());
+    return 1;
+  }
+  if (WriteDataFile(spec, argv[2], &error) != 0) {
+    std::fprintf(stderr, "sorvi-databuild: %s\n", error.c_str());
+    return 1;
+  }
+  return 0;
+}
