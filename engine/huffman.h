@@ -1,0 +1,32 @@
+// Canonical Huffman decoding of the 16-bit text of data-file tables.
+#pragma once
+
+#include <cstdint>
+
+// Built from a table's Huffman subtable: L (longest code length), m
+// (shortest), k = L - m + 1 lengths; for i < k, the codes of length L - i
+// start at first[i] (aligned to L bits) and their symbols at symbols[i].
+struct HuffmanTable {
+  uint32_t longest;   // L
+  uint32_t shortest;  // m
+  uint32_t lengths;   // k
+  uint32_t first[32];
+  uint32_t count[32];
+  const uint8_t* symbols[32];  // 16-bit little-endian symbols inside the subtable record
+};
+
+// Builds the table over the subtable record's data (which must outlive it).
+// Null for a malformed subtable: L above 32, m above L or 0, more symbols
+// than the record holds, or counts that do not fit their code length.
+HuffmanTable* NewHuffmanTable(const uint8_t* data, uint32_t size);
+void FreeHuffmanTable(HuffmanTable* table);
+
+// Result of decoding one code at a bit position.
+struct HuffmanCode {
+  uint16_t symbol;
+  uint32_t length;  // bits taken; 0 when the bits are no code of the table
+};
+
+// Decodes the code at `bitPos` of a record of `byteCount` bytes; bits past
+// the record's end read as zeros, so a code is never taken from beyond it.
+HuffmanCode DecodeHuffmanCode(const HuffmanTable* table, const uint8_t* data, uint64_t byteCount, uint64_t bitPos);
