@@ -1,0 +1,269 @@
+#include "engine/db_file.h"
+
+#include <mutex>
+
+#include "platform/clock.h"
+#include "platform/errors.h"
+#include "platform/files.h"
+#include "platform/heap.h"
+#include "platform/handles.h"
+
+namespace {
+
+// Guards the list and every DbFile's handle and file position: a worker
+// thread and the UI thread must not seek and read one handle at once, nor
+// close a handle another thread is reading.
+std::mutex g_lock;
+DbFile* g_openFiles[kOpenFileListSize];
+
+constexpr uint32_t kTypeSxdb = 0x53584442;  // "SXDB"
+constexpr uint32_t kTypeSddb = 0x53444442;  // "SDDB"
+constexpr uint32_t kCreatorSrvn = 0x5352564E;  // "SRVN"
+constexpr int kAccessDeniedRetries = 10;
+constexpr DWORD kAccessDeniedWaitMs = 10;
+
+uint32_t LoadBe32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 | p[3];
+}
+
+uint16_t LoadBe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+
+uint32_t RecordOffset(const DbFile* file, uint32_t index) {
+  return LoadBe32(file->recordList + static_cast<size_t>(index) * kDbRecordEntrySize);
+}
+
+bool HoldsValidHandle(HANDLE h) { return h && h != INVALID_HANDLE_VALUE; }
+
+void CloseFileHandle(DbFile* file) {
+  if (HoldsValidHandle(file->handle)) CloseHandle(file->handle);
+  file->handle = nullptr;
+}
+
+HANDLE OpenByPath(const DbFile* file) {
+  return CreateFileW(file->path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_RANDOM_ACCESS, nullptr);
+}
+
+// Closes and reopens the file in place (it keeps its entry in the list).
+// A failed open leaves the invalid handle, so later reads fail cleanly.
+void ReopenFile(DbFile* file) {
+  CloseFileHandle(file);
+  file->handle = OpenByPath(file);
+}
+
+bool IsLostStorageError(DWORD error) {
+  return error == ERROR_INVALID_HANDLE || error == ERROR_DEVICE_REMOVED || error == ERROR_DEVICE_NOT_AVAILABLE;
+}
+
+bool SeekTo(HANDLE h, uint32_t offset) {
+  LONG high = 0;
+  DWORD r = SetFilePointer(h, static_cast<LONG>(offset), &high, FILE_BEGIN);
+  return !(r == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR);
+}
+
+void EnsureOpenLocked(DbFile* file) {
+  if (file->handle) return;
+  file->handle = OpenByPath(file);
+  int found = -1;
+  for (int i = 0; i < kOpenFileListSize; ++i) {
+    if (g_openFiles[i] == file) {
+      found = i;
+      break;
+    }
+    if (!g_openFiles[i]) {
+      g_openFiles[i] = file;
+      return;
+    }
+  }
+  if (found == 0) return;
+  if (found < 0) {
+    // Not a least-recently-used list: the file in the last entry gives up
+    // its handle whatever its use.
+    DbFile* last = g_openFiles[kOpenFileListSize - 1];
+    CloseFileHandle(last);
+    found = kOpenFileListSize - 1;
+  }
+  for (int i = found; i > 0; --i) g_openFiles[i] = g_openFiles[i - 1];
+  g_openFiles[0] = file;
+}
+
+void RemoveFromListLocked(DbFile* file) {
+  int to = 0;
+  for (int i = 0; i < kOpenFileListSize; ++i)
+    if (g_openFiles[i] != file) g_openFiles[to++] = g_openFiles[i];
+  while (to < kOpenFileListSize) g_openFiles[to++] = nullptr;
+}
+
+void FreeDbFile(DbFile* file) {
+  if (file->recordList) LocalFree(file->recordList);
+  delete file;
+}
+
+// Reads exactly `length` bytes at the current position.
+bool ReadExactly(HANDLE h, void* block, uint32_t length, BOOL* ok) {
+  DWORD got = 0;
+  *ok = ReadFile(h, block, length, &got, nullptr);
+  return *ok && got == length;
+}
+
+}  // namespace
+
+DbFile* OpenDbFile(HANDLE handle, LPCWSTR path, int* kind) {
+  if (!HoldsValidHandle(handle)) return nullptr;
+  DbFile* file = nullptr;
+  auto refuse = [&]() -> DbFile* {
+    CloseHandle(handle);
+    if (file) FreeDbFile(file);
+    return nullptr;
+  };
+
+  uint8_t header[80];
+  DWORD got = 0;
+  if (!SeekTo(handle, 0) || !ReadFile(handle, header, sizeof header, &got, nullptr) || got < kDbHeaderSize)
+    return refuse();
+  const uint32_t type = LoadBe32(header + 60);
+  if (LoadBe32(header + 64) != kCreatorSrvn || (type != kTypeSxdb && type != kTypeSddb)) return refuse();
+  if (kind) *kind = kDbKindDataFile;
+
+  file = new DbFile{};
+  file->path = path ? path : u"";
+  file->recordCount = LoadBe16(header + 76);
+  if (file->recordCount == 0) return refuse();
+
+  const uint32_t listBytes = file->recordCount * kDbRecordEntrySize;
+  file->recordList = static_cast<uint8_t*>(LocalAlloc(LMEM_FIXED, listBytes));
+  if (!file->recordList) return refuse();
+  if (!SeekTo(handle, kDbHeaderSize) || !ReadFile(handle, file->recordList, listBytes, &got, nullptr) ||
+      got < listBytes)
+    return refuse();
+
+  const DWORD fileSize = GetFileSize(handle, nullptr);
+  if (fileSize == INVALID_FILE_SIZE) return refuse();
+  // Records lie in list order after the list and inside the file; anything
+  // else would make a record's length wrap.
+  uint32_t previous = kDbHeaderSize + listBytes;
+  for (uint32_t i = 0; i < file->recordCount; ++i) {
+    const uint32_t offset = RecordOffset(file, i);
+    if (offset < previous || offset > fileSize) return refuse();
+    previous = offset;
+  }
+  file->dataSize = fileSize - RecordOffset(file, 0);
+  CloseHandle(handle);
+  file->handle = nullptr;
+  return file;
+}
+
+void ClearOpenFileCache() {
+  std::lock_guard<std::mutex> guard(g_lock);
+  for (DbFile*& entry : g_openFiles) entry = nullptr;
+}
+
+void EnsureDbFileOpen(DbFile* file) {
+  std::lock_guard<std::mutex> guard(g_lock);
+  EnsureOpenLocked(file);
+}
+
+uint32_t GetDbRecordCount(const DbFile* file) { return file->recordCount; }
+
+int CheckDbFileSizes(DbFile* file, uint32_t recordCount, uint32_t fileSize, uint32_t dataSize) {
+  std::lock_guard<std::mutex> guard(g_lock);
+  EnsureOpenLocked(file);
+  const DWORD size = GetFileSize(file->handle, nullptr);
+  if (size == INVALID_FILE_SIZE) return 1;
+  return recordCount == file->recordCount && fileSize == size && dataSize == file->dataSize ? 0 : 1;
+}
+
+uint32_t GetDbFileWriteStamp(DbFile* file) {
+  std::lock_guard<std::mutex> guard(g_lock);
+  EnsureOpenLocked(file);
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(file->handle, &info)) return 0;
+  return info.ftLastWriteTime.dwLowDateTime;
+}
+
+MemHandle* ReadDbRecord(DbFile* file, uint32_t index) {
+  std::lock_guard<std::mutex> guard(g_lock);
+  if (index >= file->recordCount) return nullptr;
+  EnsureOpenLocked(file);
+
+  const uint32_t offset = RecordOffset(file, index);
+  if (!SeekTo(file->handle, offset)) {
+    if (!IsLostStorageError(GetLastError())) return nullptr;
+    ReopenFile(file);
+    if (!SeekTo(file->handle, offset)) return nullptr;
+  }
+
+  // The last record runs to the end of the file as it is now.
+  uint32_t end;
+  if (index + 1 < file->recordCount) {
+    end = RecordOffset(file, index + 1);
+  } else {
+    const DWORD size = GetFileSize(file->handle, nullptr);
+    if (size == INVALID_FILE_SIZE || size < offset) return nullptr;
+    end = size;
+  }
+  const uint32_t length = end - offset;
+
+  void* block = LocalAlloc(LMEM_FIXED, length);
+  if (!block) return nullptr;
+  auto fail = [&]() -> MemHandle* {
+    LocalFree(block);
+    return nullptr;
+  };
+
+  // A read that succeeds must deliver the whole record: a shorter one means
+  // the file shrank and the rest of the block would be garbage.
+  BOOL ok;
+  if (!ReadExactly(file->handle, block, length, &ok)) {
+    if (ok) return fail();
+    const DWORD error = GetLastError();
+    if (IsLostStorageError(error)) {
+      ReopenFile(file);
+      if (!SeekTo(file->handle, offset) || !ReadExactly(file->handle, block, length, &ok)) return fail();
+    } else if (error == ERROR_ACCESS_DENIED) {
+      bool done = false;
+      for (int attempt = 0; attempt < kAccessDeniedRetries && !done; ++attempt) {
+        Sleep(kAccessDeniedWaitMs);
+        // A refused read may have moved the position.
+        if (!SeekTo(file->handle, offset)) continue;
+        if (ReadExactly(file->handle, block, length, &ok)) {
+          done = true;
+        } else if (ok) {
+          return fail();
+        }
+      }
+      if (!done) return fail();
+    } else {
+      return fail();
+    }
+  }
+
+  MemHandle* record = WrapMemHandle(block, length, 1, 0);
+  if (!record) return fail();
+  return record;
+}
+
+void FreeDbRecord(DbFile*, uint32_t, MemHandle* record) { FreeMemHandle(record); }
+
+void CloseDbFile(DbFile* file) {
+  if (!file) return;
+  std::lock_guard<std::mutex> guard(g_lock);
+  RemoveFromListLocked(file);
+  CloseFileHandle(file);
+  FreeDbFile(file);
+}
+
+void DeleteDbFile(DbFile* file) {
+  if (!file) return;
+  std::lock_guard<std::mutex> guard(g_lock);
+  RemoveFromListLocked(file);
+  CloseFileHandle(file);
+  DeleteFileW(file->path.c_str());
+  FreeDbFile(file);
+}
+
+DbFile* GetOpenFileListEntry(int i) {
+  std::lock_guard<std::mutex> guard(g_lock);
+  if (i < 0 || i >= kOpenFileListSize) return nullptr;
+  return g_openFiles[i];
+}
