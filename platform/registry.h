@@ -56,7 +56,8 @@ LONG RegCloseKey(HKEY key);
 
 // --- Test hooks ---
 // Drops the in-memory store; the next call reads the file again (the store
-// also reloads by itself when the device root changes).
+// also reloads by itself when the device root changes). Keys open at that
+// moment become invalid.
 void ReloadRegistryForTests();
 // While set, RegCreateKeyExW and RegOpenKeyExW fail with `error` for keys whose
 // path (below the root key, e.g. u"Software\\Sorvi") equals `subKeyPath`

@@ -36,8 +36,6 @@ DWORD GetCurrentThreadId();
 HANDLE CreateEventW(LPSECURITY_ATTRIBUTES security, BOOL manualReset, BOOL initialState, LPCWSTR name);
 BOOL SetEvent(HANDLE event);
 BOOL ResetEvent(HANDLE event);
-// Releases the waiters present now (manual: all; auto: one) and resets.
-BOOL PulseEvent(HANDLE event);
 
 // Waits for a thread or an event. While it waits, every level of the engine
 // lock that the calling thread holds is released, and taken back before it

@@ -1,0 +1,75 @@
+#include "platform/random.h"
+
+#include <sys/random.h>
+
+#include <cerrno>
+#include <mutex>
+
+#include "platform/errors.h"
+
+namespace {
+
+// splitmix64 stream consumed byte by byte, so chunking does not change it.
+struct SeededSource {
+  std::mutex mutex;
+  bool active = false;
+  ULONGLONG state = 0;
+  ULONGLONG block = 0;
+  int left = 0;
+};
+
+SeededSource g_seeded;
+
+ULONGLONG Next(ULONGLONG* state) {
+  ULONGLONG z = (*state += 0x9E3779B97F4A7C15ull);
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  return z ^ (z >> 31);
+}
+
+}  // namespace
+
+BOOL CeGenRandom(DWORD length, BYTE* buffer) {
+  if (length > 0 && !buffer) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  {
+    std::lock_guard lock(g_seeded.mutex);
+    if (g_seeded.active) {
+      for (DWORD i = 0; i < length; ++i) {
+        if (g_seeded.left == 0) {
+          g_seeded.block = Next(&g_seeded.state);
+          g_seeded.left = 8;
+        }
+        buffer[i] = static_cast<BYTE>(g_seeded.block);
+        g_seeded.block >>= 8;
+        --g_seeded.left;
+      }
+      return TRUE;
+    }
+  }
+  DWORD done = 0;
+  while (done < length) {
+    const ssize_t n = getrandom(buffer + done, length - done, 0);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      SetLastError(ErrorFromErrno(errno));
+      return FALSE;
+    }
+    done += static_cast<DWORD>(n);
+  }
+  return TRUE;
+}
+
+void SeedRandomForTests(ULONGLONG seed) {
+  std::lock_guard lock(g_seeded.mutex);
+  g_seeded.active = true;
+  g_seeded.state = seed;
+  g_seeded.left = 0;
+}
+
+void UnseedRandomForTests() {
+  std::lock_guard lock(g_seeded.mutex);
+  g_seeded.active = false;
+}
