@@ -85,20 +85,45 @@ BOOL Blit(HDC hdest, const Source& src, Request q) {
     bool monoToColour = st.monoDdb && dt.bpp != 1;
     bool colourToMono = dt.monoDdb && st.bpp != 1;
     std::uint32_t text = ColorRefToXrgb(dc->textColor), bk = ColorRefToXrgb(dc->bkColor);
-    for (int y = have.top; y < have.bottom; ++y)
-      for (int x = have.left; x < have.right; ++x) {
-        std::uint32_t s = st.Read(x, y);
-        if (monoToColour)
-          s = s ? bk : text;
-        else if (colourToMono)
-          s = s == src.bk ? 0xFFFFFF : 0;
-        pixels[static_cast<std::size_t>(y - have.top) * w + (x - have.left)] = s;
+    for (int y = have.top; y < have.bottom; ++y) {
+      std::uint32_t* out = &pixels[static_cast<std::size_t>(y - have.top) * w];
+      if (st.bpp == 32) {
+        const auto* row = reinterpret_cast<const std::uint32_t*>(st.Row(y));
+        for (int x = have.left; x < have.right; ++x) out[x - have.left] = row[x] & 0xFFFFFF;
+      } else {
+        for (int x = have.left; x < have.right; ++x) out[x - have.left] = st.Read(x, y);
       }
+      if (monoToColour) {
+        for (int i = 0; i < w; ++i) out[i] = out[i] ? bk : text;
+      } else if (colourToMono) {
+        for (int i = 0; i < w; ++i) out[i] = out[i] == src.bk ? 0xFFFFFF : 0;
+      }
+    }
   }
   std::uint32_t pattern = 0;
   if (dc->brush && !dc->brush->null) pattern = BrushXrgb(*dc->brush);
   bool needDest = UsesDest(q.code);
   int haveWidth = have.right - have.left;
+
+  // Unscaled copies between 32-bit pixels (every window update) skip the
+  // per-pixel format dispatch.
+  if (needSource && !q.keyed && dt.bpp == 32 && src.target.bpp == 32 && q.width == q.swidth &&
+      q.height == q.sheight && !mirrorX && !mirrorY) {
+    int dx0 = std::max(area.left, have.left - q.sx + left), dx1 = std::min(area.right, have.right - q.sx + left);
+    int dy0 = std::max(area.top, have.top - q.sy + top), dy1 = std::min(area.bottom, have.bottom - q.sy + top);
+    for (int dy = dy0; dy < dy1; ++dy) {
+      const std::uint32_t* s = &pixels[static_cast<std::size_t>(dy - top + q.sy - have.top) * haveWidth +
+                                       (dx0 - left + q.sx - have.left)];
+      auto* d = reinterpret_cast<std::uint32_t*>(dt.Row(dy)) + dx0;
+      int n = dx1 - dx0;
+      if (q.code == 0xCC) {
+        std::copy(s, s + n, d);
+      } else {
+        for (int i = 0; i < n; ++i) d[i] = Rop3(q.code, pattern, s[i], d[i] & 0xFFFFFF);
+      }
+    }
+    return TRUE;
+  }
 
   for (int dy = area.top; dy < area.bottom; ++dy) {
     int v = dy - top;

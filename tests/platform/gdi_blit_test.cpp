@@ -32,24 +32,55 @@ TEST(GdiBlit, EachRasterOperationCombinesSourceDestinationAndPattern) {
       {"WHITENESS", WHITENESS, [](auto, auto, auto) { return 0xFFFFFFu; }},
   };
   const std::uint32_t pattern = 0x3366CC;
-  for (const RopCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    auto src = MakeSurface(8, 8);
-    auto dst = MakeSurface(8, 8);
-    FillRandom(src.get(), 11);
-    FillRandom(dst.get(), 12);
-    auto s0 = Snapshot(src.get()), d0 = Snapshot(dst.get());
-    HDC sdc = WholeDC(src.get()), ddc = WholeDC(dst.get());
-    HBRUSH brush = CreateSolidBrush(XrgbToColorRef(pattern));
-    SelectObject(ddc, brush);
-    ASSERT_TRUE(BitBlt(ddc, 0, 0, 8, 8, sdc, 0, 0, c.rop));
-    for (int i = 0; i < 64; ++i) ASSERT_EQ(Snapshot(dst.get())[i], c.expect(pattern, s0[i], d0[i]) & 0xFFFFFF) << i;
-    EXPECT_EQ(Snapshot(src.get()), s0);
-    SelectObject(ddc, GetStockObject(WHITE_BRUSH));
-    DeleteObject(brush);
-    ReleaseSurfaceDC(sdc);
-    ReleaseSurfaceDC(ddc);
-  }
+  // The source is a window surface, or a 24-bit DIB section holding the same
+  // pixels (which takes the general conversion path).
+  for (bool fromDib : {false, true})
+    for (const RopCase& c : cases) {
+      SCOPED_TRACE(::testing::Message() << c.name << (fromDib ? " from DIB" : " from window"));
+      auto src = MakeSurface(8, 8);
+      auto dst = MakeSurface(8, 8);
+      FillRandom(src.get(), 11);
+      FillRandom(dst.get(), 12);
+      auto s0 = Snapshot(src.get()), d0 = Snapshot(dst.get());
+      HDC sdc = WholeDC(src.get()), ddc = WholeDC(dst.get());
+      HDC mem = nullptr;
+      HBITMAP dib = nullptr;
+      HGDIOBJ oldBitmap = nullptr;
+      if (fromDib) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = 8;
+        info.bmiHeader.biHeight = -8;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 24;
+        void* bits = nullptr;
+        dib = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        ASSERT_NE(dib, nullptr);
+        auto* p = static_cast<BYTE*>(bits);
+        for (int i = 0; i < 64; ++i) {
+          p[(i / 8) * 24 + (i % 8) * 3] = s0[i] & 0xFF;
+          p[(i / 8) * 24 + (i % 8) * 3 + 1] = (s0[i] >> 8) & 0xFF;
+          p[(i / 8) * 24 + (i % 8) * 3 + 2] = (s0[i] >> 16) & 0xFF;
+        }
+        mem = CreateCompatibleDC(nullptr);
+        oldBitmap = SelectObject(mem, dib);
+      }
+      HBRUSH brush = CreateSolidBrush(XrgbToColorRef(pattern));
+      SelectObject(ddc, brush);
+      ASSERT_TRUE(BitBlt(ddc, 0, 0, 8, 8, fromDib ? mem : sdc, 0, 0, c.rop));
+      auto d1 = Snapshot(dst.get());
+      for (int i = 0; i < 64; ++i) ASSERT_EQ(d1[i], c.expect(pattern, s0[i], d0[i]) & 0xFFFFFF) << i;
+      EXPECT_EQ(Snapshot(src.get()), s0);
+      SelectObject(ddc, GetStockObject(WHITE_BRUSH));
+      DeleteObject(brush);
+      if (fromDib) {
+        SelectObject(mem, oldBitmap);
+        DeleteDC(mem);
+        DeleteObject(dib);
+      }
+      ReleaseSurfaceDC(sdc);
+      ReleaseSurfaceDC(ddc);
+    }
 }
 
 TEST(GdiBlit, OverlappingCopiesWithinOneSurfaceInBothDirections) {
