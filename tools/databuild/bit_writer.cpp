@@ -1,5 +1,7 @@
 #include "tools/databuild/bit_writer.h"
 
+namespace databuild {
+
 void WriteBits(BitWriter& w, std::uint32_t value, unsigned n) {
   for (unsigned i = n; i-- > 0;) {
     const unsigned bitInByte = static_cast<unsigned>(w.bitCount % 8);
@@ -12,3 +14,5 @@ void WriteBits(BitWriter& w, std::uint32_t value, unsigned n) {
 void AlignBits(BitWriter& w, unsigned bits) {
   while (w.bitCount % bits != 0) WriteBits(w, 0, 1);
 }
+
+}  // namespace databuild

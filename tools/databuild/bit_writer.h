@@ -7,6 +7,8 @@
 
 #include "tools/databuild/byte_sink.h"
 
+namespace databuild {
+
 struct BitWriter {
   ByteVec bytes;
   std::uint64_t bitCount = 0;
@@ -16,3 +18,5 @@ struct BitWriter {
 void WriteBits(BitWriter& w, std::uint32_t value, unsigned n);
 // Zero bits up to the next multiple of `bits` (8 for a byte, 32 for a word).
 void AlignBits(BitWriter& w, unsigned bits);
+
+}  // namespace databuild

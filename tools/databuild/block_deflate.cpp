@@ -2,6 +2,8 @@
 
 #include <zlib.h>
 
+namespace databuild {
+
 int DeflateBlock(const ByteVec& data, ZlibEnd end, ByteVec* out) {
   z_stream s{};
   if (deflateInit2(&s, Z_BEST_COMPRESSION, Z_DEFLATED, kBlockWindowBits, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
@@ -27,3 +29,5 @@ int DeflateBlock(const ByteVec& data, ZlibEnd end, ByteVec* out) {
   deflateEnd(&s);
   return 0;
 }
+
+}  // namespace databuild

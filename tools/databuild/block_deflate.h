@@ -6,9 +6,13 @@
 
 #include "tools/databuild/byte_sink.h"
 
+namespace databuild {
+
 constexpr int kBlockWindowBits = 14;
 
 enum class ZlibEnd { Unfinished, Finished };
 
 // Returns 0, or 1 when zlib fails.
 int DeflateBlock(const ByteVec& data, ZlibEnd end, ByteVec* out);
+
+}  // namespace databuild

@@ -1,5 +1,7 @@
 #include "tools/databuild/byte_sink.h"
 
+namespace databuild {
+
 void AppendU8(ByteVec& out, std::uint8_t v) { out.push_back(v); }
 
 void AppendU16LE(ByteVec& out, std::uint16_t v) {
@@ -130,3 +132,5 @@ std::string Utf16ToUtf8(std::u16string_view in) {
   }
   return out;
 }
+
+}  // namespace databuild

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+namespace databuild {
+
 using ByteVec = std::vector<std::uint8_t>;
 
 void AppendU8(ByteVec& out, std::uint8_t v);
@@ -47,3 +49,5 @@ constexpr std::uint32_t FourCharCode(const char (&s)[5]) {
 // become surrogate pairs. Returns false on malformed input.
 bool Utf8ToUtf16(std::string_view in, std::u16string* out);
 std::string Utf16ToUtf8(std::u16string_view in);
+
+}  // namespace databuild

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace databuild {
+
 int BuildDataFile(const DataFileSpec& spec, ByteVec* out, DataFileLayout* layout, std::string* error) {
   if (spec.shortName.size() > 31) {
     if (error) *error = "the short name has at most 31 characters";
@@ -82,3 +84,5 @@ int WriteDataFile(const DataFileSpec& spec, const std::string& path, std::string
   if (BuildDataFile(spec, &bytes, nullptr, error) != 0) return 1;
   return WriteFileBytes(bytes, path, error);
 }
+
+}  // namespace databuild

@@ -16,6 +16,8 @@
 #include "tools/databuild/record_db_writer.h"
 #include "tools/databuild/table_builder.h"
 
+namespace databuild {
+
 constexpr char kDataFileMagic[] = "SORVIsorviDB";
 constexpr std::uint32_t kDataFileMagicNumber = 0xC8D32E17;
 constexpr std::uint32_t kDataFileVersion = 8;
@@ -42,3 +44,5 @@ int BuildDataFile(const DataFileSpec& spec, ByteVec* out, DataFileLayout* layout
 // Builds the file and writes it to a host path. Returns 0 or 1.
 int WriteDataFile(const DataFileSpec& spec, const std::string& path, std::string* error);
 int WriteFileBytes(const ByteVec& bytes, const std::string& path, std::string* error);
+
+}  // namespace databuild

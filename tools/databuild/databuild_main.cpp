@@ -10,6 +10,8 @@
 #include "tools/databuild/data_file_builder.h"
 #include "tools/databuild/description.h"
 
+using namespace databuild;
+
 int main(int argc, char** argv) {
   if (argc != 3) {
     std::fprintf(stderr, "usage: sorvi-databuild DESCRIPTION OUTPUT\n");

@@ -6,6 +6,8 @@
 #include "resources/syllables.h"
 #include "tools/databuild/row_sort.h"
 
+namespace databuild {
+
 namespace {
 
 struct Attr {
@@ -442,3 +444,5 @@ int ParseDataFileDescription(std::string_view text, DataFileSpec* spec, std::str
   }
   return 0;
 }
+
+}  // namespace databuild

@@ -8,5 +8,9 @@
 
 #include "tools/databuild/data_file_builder.h"
 
+namespace databuild {
+
 // Returns 0 and the described file, or 1 with "line N: ..." in `error`.
 int ParseDataFileDescription(std::string_view text, DataFileSpec* spec, std::string* error);
+
+}  // namespace databuild

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <queue>
 
+namespace databuild {
+
 void CountHuffmanSymbols(HuffmanCounts& counts, std::u16string_view text) {
   for (char16_t c : text) ++counts.freq[c];
 }
@@ -149,3 +151,5 @@ bool HuffmanEncode(const HuffmanCode& code, std::u16string_view text, ByteVec* o
   *out = std::move(w.bytes);
   return true;
 }
+
+}  // namespace databuild

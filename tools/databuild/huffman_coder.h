@@ -14,6 +14,8 @@
 #include "tools/databuild/bit_writer.h"
 #include "tools/databuild/byte_sink.h"
 
+namespace databuild {
+
 constexpr unsigned kHuffmanMinLongest = 8;
 constexpr unsigned kHuffmanMaxLength = 24;
 
@@ -44,3 +46,5 @@ ByteVec HuffmanTableBytes(const HuffmanCode& code);
 // Encodes a record: its symbols' codes, then zero bits to a whole byte.
 // Returns false when a symbol has no code.
 bool HuffmanEncode(const HuffmanCode& code, std::u16string_view text, ByteVec* out);
+
+}  // namespace databuild

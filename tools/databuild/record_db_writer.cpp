@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace databuild {
+
 std::size_t RecordDbFirstOffset(std::size_t recordCount) {
   return kDbContainerHeaderSize + kDbRecordEntrySize * recordCount;
 }
@@ -42,3 +44,5 @@ int BuildRecordDb(const RecordDbSpec& spec, const std::vector<ByteVec>& records,
   *out = std::move(file);
   return 0;
 }
+
+}  // namespace databuild

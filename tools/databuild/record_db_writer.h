@@ -9,6 +9,8 @@
 
 #include "tools/databuild/byte_sink.h"
 
+namespace databuild {
+
 constexpr std::uint32_t kDbTypeData = FourCharCode("SXDB");
 constexpr std::uint32_t kDbTypeDataAlt = FourCharCode("SDDB");
 constexpr std::uint32_t kDbCreator = FourCharCode("SRVN");
@@ -30,3 +32,5 @@ std::size_t RecordDbFirstOffset(std::size_t recordCount);
 // receives every record's offset from the start of the file.
 int BuildRecordDb(const RecordDbSpec& spec, const std::vector<ByteVec>& records, ByteVec* out,
                   std::vector<std::uint32_t>* offsets, std::string* error);
+
+}  // namespace databuild

@@ -4,6 +4,8 @@
 
 #include "engine/text_compare.h"
 
+namespace databuild {
+
 void SortRowsByKey(ColumnSpec& column) {
   std::stable_sort(column.rows.begin(), column.rows.end(),
                    [](const RowSpec& a, const RowSpec& b) { return a.key < b.key; });
@@ -38,3 +40,5 @@ void SortRowsByText(ColumnSpec& column, int mode, bool huffman, std::uint32_t sk
   column.rows.clear();
   for (auto& it : items) column.rows.push_back(std::move(it.second));
 }
+
+}  // namespace databuild

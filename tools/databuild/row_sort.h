@@ -8,6 +8,8 @@
 
 #include "tools/databuild/table_builder.h"
 
+namespace databuild {
+
 // Ascending unsigned key, rows of equal keys keeping their order.
 void SortRowsByKey(ColumnSpec& column);
 
@@ -18,3 +20,5 @@ std::u16string RowCompareText(const RowSpec& row, bool huffman, std::uint32_t sk
 
 // Ascending under CompareTableText(mode), stable.
 void SortRowsByText(ColumnSpec& column, int mode, bool huffman, std::uint32_t skipUnits);
+
+}  // namespace databuild

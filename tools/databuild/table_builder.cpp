@@ -5,6 +5,8 @@
 #include "tools/databuild/bit_writer.h"
 #include "tools/databuild/huffman_coder.h"
 
+namespace databuild {
+
 RowSpec MakeTextRow(std::uint32_t key, std::u16string_view text) {
   RowSpec r;
   r.key = key;
@@ -72,6 +74,10 @@ bool CheckSpec(Ctx& c) {
   if ((s.flags & kTableFixedLength) && s.fixedLength == 0) return Fail(c, "fixed-length records need a length");
   if ((s.flags & kTableHuffmanText) && (s.flags & kTableBitPacked)) {
     return Fail(c, "a table is either Huffman text or bit-packed");
+  }
+  if ((s.flags & kTableBitPacked) && (s.flags & kTableZlib)) {
+    // The compressed length is stored in units, which are not bytes here.
+    return Fail(c, "bit-packed tables are not compressed");
   }
   if (s.name1.size() > 31 || s.name2.size() > 39) return Fail(c, "table name too long");
   for (std::size_t ci = 0; ci < s.columns.size(); ++ci) {
@@ -254,10 +260,8 @@ bool BuildBlock(Ctx& c, const ColumnSpec& col, const std::vector<EncodedRow>& ro
     // ends at the inflated size.
     ByteVec z;
     if (DeflateBlock(data, s.zlibEnd, &z) != 0) return Fail(c, "zlib failed");
-    PadTo(z, c.bits ? 1 : col.unitSize);
-    unitsWord = c.bits ? static_cast<std::uint32_t>((z.size() * 8 + col.unitSize - 1) / col.unitSize)
-                       : static_cast<std::uint32_t>(z.size() / col.unitSize);
-    if (c.bits) z.resize((static_cast<std::size_t>(unitsWord) * col.unitSize + 7) / 8, 0);
+    PadTo(z, col.unitSize);
+    unitsWord = static_cast<std::uint32_t>(z.size() / col.unitSize);
     AppendBytes(rec, z);
   } else {
     AppendBytes(rec, data);
@@ -421,3 +425,5 @@ int BuildTableRecords(const TableSpec& spec, std::vector<ByteVec>* records, Tabl
   if (layout) *layout = std::move(lay);
   return 0;
 }
+
+}  // namespace databuild

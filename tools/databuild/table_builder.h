@@ -13,6 +13,8 @@
 #include "tools/databuild/block_deflate.h"
 #include "tools/databuild/byte_sink.h"
 
+namespace databuild {
+
 // Table flags (header word at 8).
 constexpr std::uint32_t kTableHuffmanText = 0x002;
 constexpr std::uint32_t kTableBitPacked = 0x004;
@@ -104,3 +106,5 @@ int BuildTableRecords(const TableSpec& spec, std::vector<ByteVec>* records, Tabl
 RowSpec MakeTextRow(std::uint32_t key, std::u16string_view text);     // record = UTF-16LE text
 RowSpec MakeHuffmanRow(std::uint32_t key, std::u16string_view text);  // record = coded text
 RowSpec MakeValuesRow(std::uint32_t key, std::vector<std::uint32_t> values);
+
+}  // namespace databuild
