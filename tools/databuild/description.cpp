@@ -110,6 +110,7 @@ bool Tokenize(std::string_view s, Line* line, std::string* error) {
     while (pos < s.size() && (s[pos] == ' ' || s[pos] == '\t' || s[pos] == '\r')) ++pos;
     if (pos >= s.size() || s[pos] == '#') return true;
     Attr a;
+    bool quotedWord = false;
     const std::size_t start = pos;
     while (pos < s.size() && s[pos] != ' ' && s[pos] != '\t' && s[pos] != '\r' && s[pos] != '=' && s[pos] != '"') {
       ++pos;
@@ -128,13 +129,14 @@ bool Tokenize(std::string_view s, Line* line, std::string* error) {
         if (!Utf8ToUtf16(a.value, &a.text)) return Err(error, "malformed UTF-8");
       }
     } else if (pos < s.size() && s[pos] == '"' && word.empty()) {
+      quotedWord = true;
       ++pos;
       if (!ReadQuoted(s, pos, &a, error)) return false;
     } else {
       a.value = word;
       if (!Utf8ToUtf16(a.value, &a.text)) return Err(error, "malformed UTF-8");
     }
-    if (first && a.name.empty()) {
+    if (first && a.name.empty() && !quotedWord) {
       line->directive = a.value;
     } else {
       line->attrs.push_back(std::move(a));
