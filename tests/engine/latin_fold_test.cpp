@@ -1,0 +1,290 @@
+#include "engine/latin_fold.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string_view>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/mem_handle.h"
+#include "platform/random.h"
+
+namespace {
+
+// Printable form of a UTF-16 text for failure messages.
+std::string Show(std::u16string_view s) {
+  std::string o;
+  for (char16_t c : s) {
+    if (c >= 0x20 && c < 0x7F) {
+      o += static_cast<char>(c);
+    } else {
+      char b[8];
+      std::snprintf(b, sizeof b, "\\u%04X", static_cast<unsigned>(c));
+      o += b;
+    }
+  }
+  return o;
+}
+
+TEST(FoldLatinLetter, BaseLettersAndLigatures) {
+  const struct {
+    char16_t unit;
+    char16_t base;
+    char16_t second;  // 0: none
+  } cases[] = {
+      {0x01DA, u'u', 0},     // ǚ
+      {0x01CD, u'A', 0},     // Ǎ
+      {0x01DC, u'u', 0},     // ǜ, the last folded unit
+      {0x00C0, u'A', 0},     // À, the first
+      {0x00D7, 0x00D7, 0},   // × stays
+      {0x00F7, 0x00F7, 0},   // ÷ stays
+      {0x00DF, u's', u's'},  // ß
+      {0x00C6, u'A', u'E'},  // Æ
+      {0x00E6, u'a', u'e'},  // æ
+      {0x0153, u'o', u'e'},  // œ
+      {0x0132, u'I', u'J'},  // Ĳ
+      {0x00FE, u't', u'h'},  // þ
+      {0x00D0, u'D', 0},     // Ð
+      {0x0111, u'd', 0},     // đ
+      {0x00F8, u'o', 0},     // ø
+      {0x0131, u'i', 0},     // ı
+      {0x0141, u'L', 0},     // Ł
+      {0x0138, u'q', 0},     // ĸ
+      {0x0149, u'n', 0},     // ŉ
+      {0x014A, u'N', 0},     // Ŋ
+      {0x017F, u's', 0},     // ſ
+      {0x0174, u'W', 0},     // Ŵ
+      {0x0180, 0x0180, 0},   // U+0180-U+01CC unchanged
+      {0x01CC, 0x01CC, 0},
+      {0x01DD, 0x01DD, 0},   // past the range
+      {u'A', u'A', 0},
+      {0x4E2D, 0x4E2D, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.unit));
+    WCHAR second = 0x1234;  // left as it was when there is no second letter
+    EXPECT_EQ(FoldLatinLetter(c.unit, &second), c.base);
+    EXPECT_EQ(second, c.second ? c.second : 0x1234);
+  }
+  EXPECT_EQ(FoldLatinLetter(0x00E6, nullptr), u'a');
+}
+
+TEST(FoldTextN, FoldsWithinTheSize) {
+  WCHAR dst[16];
+  FoldTextN(dst, u"\u00C6ble \u00E0 1", 16);
+  EXPECT_EQ(std::u16string(dst), u"AEble a 1");
+  FoldTextN(dst, u"\u00C6x", 2);  // room for one unit: the ligature's second letter does not fit
+  EXPECT_EQ(std::u16string(dst), u"A");
+  dst[0] = u'#';
+  FoldTextN(dst, u"abc", 0);
+  EXPECT_EQ(dst[0], u'#');
+}
+
+TEST(FoldToKey, MakesTheLetterKey) {
+  const struct {
+    std::u16string text;
+    bool keepSpaces;
+    uint32_t size;
+    std::u16string expected;
+  } cases[] = {
+      {u"B\u00E4r (noun)", false, 40, u"bar"},
+      {u"B\u00E4r (noun)", true, 40, u"bar "},
+      {u"Encyclop\u00E6dia", false, 40, u"encyclopaedia"},
+      {u"STRA\u00DFE", false, 40, u"strasse"},
+      {u"ab (unclosed cd", false, 40, u"ab"},
+      {u"to (be) or not", true, 40, u"to  or not"},
+      {u"a-1 b", false, 40, u"ab"},
+      {u"a\uEA10b", false, 40, u"a"},   // markup after the first unit ends the key
+      {u"\uEA10ab", false, 40, u"ab"},  // as the first unit it is only dropped
+      {u"abcdef", false, 3, u"ab"},
+      {u"\u01DAn", false, 40, u"un"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Show(c.text));
+    std::u16string buf = c.text;
+    buf.resize(std::max<size_t>(buf.size() + 1, c.size), 0);
+    FoldToKey(buf.data(), c.size, c.keepSpaces);
+    EXPECT_EQ(std::u16string(buf.c_str()), c.expected);
+    if (c.size == 40) {
+      EXPECT_EQ(FoldedKeyLength(c.text.c_str(), c.keepSpaces), c.expected.size());
+    }
+  }
+}
+
+TEST(FoldToKey, KeyIsAtMost256Units) {
+  std::u16string text(300, u'a');
+  std::vector<WCHAR> key(400, 0xBEEF);
+  EXPECT_EQ(FoldToKeyCopy(key.data(), 400, text.c_str(), false), kFoldKeyMaxUnits);
+  EXPECT_EQ(key[256], 0);
+  EXPECT_EQ(key[257], 0xBEEF);
+  EXPECT_EQ(FoldedKeyLength(text.c_str(), false), kFoldKeyMaxUnits);
+  // A ligature at the limit gives only the letters that fit.
+  std::u16string lig = std::u16string(255, u'a') + u"\u00E6";
+  EXPECT_EQ(FoldToKeyCopy(key.data(), 400, lig.c_str(), false), kFoldKeyMaxUnits);
+  EXPECT_EQ(key[255], u'a');
+}
+
+TEST(FindFolded, FindsAtWordStartsIgnoringAccentsAndCase) {
+  const char16_t* text = u"Un CAF\u00C9 noir";
+  uint32_t length = 0;
+  const WCHAR* at = FindFolded(text, u"cafe", &length, false);
+  ASSERT_NE(at, nullptr);
+  EXPECT_EQ(at - text, 3);
+  EXPECT_EQ(length, 4u);
+  EXPECT_EQ(FindFolded(text, u"afe", &length, false), nullptr);
+  at = FindFolded(text, u"NOIR", &length, false);
+  ASSERT_NE(at, nullptr);
+  EXPECT_EQ(at - text, 8);
+
+  const struct {
+    const char16_t* text;
+    const char16_t* pattern;
+    bool anywhere;
+    int at;  // -1: no match
+    uint32_t length;
+  } cases[] = {
+      {u"CAF\u00C9S", u"cafe", false, -1, 0},      // the word goes on
+      {u"CAF\u00C9S", u"cafe", true, 0, 4},
+      {u"caf\u00E9", u"caf", false, -1, 0},        // an accented letter continues the word too
+      {u"caf\u00E9", u"caf", true, 0, 3},
+      {u"Encyclop\u00E6dia", u"encyclopaedia", false, 0, 12},
+      {u"aerial", u"\u00E6rial", false, 0, 6},      // a pattern ligature against two text letters
+      {u"\u00E6", u"a", false, -1, 0},             // half a ligature is no word end
+      {u"\u00E6", u"a", true, 0, 1},
+      {u"cab cafe", u"cafe", false, 4, 4},
+      {u"well-being", u"wellbeing", false, 0, 10},  // non-letters passed over on both sides
+      {u"Un caf\u00E9", u"ca-fe", false, 3, 4},
+      {u"abc", u"", false, -1, 0},                 // nothing to find
+      {u"abc", u"--", false, -1, 0},
+      {u"", u"a", false, -1, 0},
+      {u"...", u"a", true, -1, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Show(c.text) + " / " + Show(c.pattern));
+    uint32_t len = 99;
+    const WCHAR* found = FindFolded(c.text, c.pattern, &len, c.anywhere);
+    if (c.at < 0) {
+      EXPECT_EQ(found, nullptr);
+    } else {
+      ASSERT_NE(found, nullptr);
+      EXPECT_EQ(found - c.text, c.at);
+      EXPECT_EQ(len, c.length);
+    }
+  }
+}
+
+TEST(SmallHelpers, LanguageNamesRectsAndRecords) {
+  WCHAR name[40];
+  const struct {
+    uint32_t code;
+    const char16_t* name;
+  } names[] = {{0, u"English"}, {4096, u"Chinese"}, {65534, u"None"}, {65535, u"Unknown"}, {1, u"Unknown"}};
+  for (const auto& n : names) {
+    GetLanguageName(n.code, name);
+    EXPECT_EQ(std::u16string(name), n.name);
+  }
+
+  const uint16_t rect[4] = {10, 20, 5, 5};
+  EXPECT_EQ(PointInRect(10, 20, rect), 1);
+  EXPECT_EQ(PointInRect(14, 24, rect), 1);
+  EXPECT_EQ(PointInRect(15, 20, rect), 0);
+  EXPECT_EQ(PointInRect(10, 25, rect), 0);
+  EXPECT_EQ(PointInRect(9, 20, rect), 0);
+  const uint16_t edge[4] = {65530, 0, 10, 10};  // left + width passes 16 bits
+  EXPECT_EQ(PointInRect(65535, 5, edge), 1);
+  EXPECT_EQ(PointInRect(3, 5, edge), 0);
+
+  unsigned char record[80];
+  std::memset(record, 0xAB, sizeof record);
+  EXPECT_EQ(ClearRecord72(record), record);
+  for (int i = 0; i < 72; ++i) EXPECT_EQ(record[i], 0) << i;
+  for (int i = 72; i < 80; ++i) EXPECT_EQ(record[i], 0xAB) << i;
+}
+
+MemHandle* HandleOf(const std::vector<uint32_t>& values) {
+  return NewMemHandleFromCopy(values.data(), static_cast<uint32_t>(values.size() * 4));
+}
+
+std::vector<uint32_t> ValuesOf(MemHandle* h, uint32_t count) {
+  const auto* p = static_cast<const uint32_t*>(LockMemHandle(h));
+  std::vector<uint32_t> out(p, p + count);
+  UnlockMemHandle(h);
+  return out;
+}
+
+TEST(IntersectSortedWords, KeepsValuesWhoseMaskedValueIsInB) {
+  const struct {
+    const char* name;
+    std::vector<uint32_t> a, b;
+    uint32_t mask;
+    std::vector<uint32_t> expected;
+  } cases[] = {
+      {"plain", {1, 3, 5, 7, 9}, {3, 4, 7, 10}, 0xFFFFFFFF, {3, 7}},
+      {"under a mask", {0x101, 0x203, 0x305, 0x406}, {0x003, 0x005}, 0xFF, {0x203, 0x305}},
+      {"equal masked values in A share one B value", {0x102, 0x202, 0x303}, {0x002}, 0xFF, {0x102, 0x202}},
+      {"B runs out", {1, 2, 3, 4}, {2}, 0xFFFFFFFF, {2}},
+      {"empty B", {1, 2}, {}, 0xFFFFFFFF, {}},
+      {"the marker value is dropped", {5, 0xFFFFFFFF}, {5, 0xFFFFFFFF}, 0xFFFFFFFF, {5}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    MemHandle* a = HandleOf(c.a);
+    MemHandle* b = c.b.empty() ? NewMemHandle(0) : HandleOf(c.b);
+    const uint32_t n = IntersectSortedWords(a, static_cast<uint32_t>(c.a.size()), b,
+                                            static_cast<uint32_t>(c.b.size()), c.mask);
+    EXPECT_EQ(ValuesOf(a, n), c.expected);
+    FreeMemHandle(a);
+    FreeMemHandle(b);
+  }
+  // Counts beyond a handle's size are cut to it.
+  MemHandle* a = HandleOf({1, 2, 3});
+  MemHandle* b = HandleOf({1, 2, 3});
+  EXPECT_EQ(IntersectSortedWords(a, 1000, b, 1000, 0xFFFFFFFF), 3u);
+  FreeMemHandle(a);
+  FreeMemHandle(b);
+}
+
+TEST(IntersectSortedPairs, ComparesFirstWordsAndCanTakeB) {
+  MemHandle* a = HandleOf({0x101, 11, 0x202, 22, 0x303, 33});
+  MemHandle* b = HandleOf({0x002, 7, 0x003, 8});
+  EXPECT_EQ(IntersectSortedPairs(a, 3, b, 2, 0xFF, false), 2u);
+  EXPECT_EQ(ValuesOf(a, 4), (std::vector<uint32_t>{0x202, 22, 0x303, 33}));
+  FreeMemHandle(a);
+
+  a = HandleOf({0x101, 11, 0x202, 22, 0x303, 33});
+  EXPECT_EQ(IntersectSortedPairs(a, 3, b, 2, 0xFF, true), 2u);
+  EXPECT_EQ(ValuesOf(a, 4), (std::vector<uint32_t>{0x002, 22, 0x003, 33}));
+  FreeMemHandle(a);
+  FreeMemHandle(b);
+}
+
+TEST(CompareWords, SortBySignedWordsWithoutOverflow) {
+  struct Rec {
+    int32_t first;
+    int32_t second;
+  };
+  Rec recs[] = {{INT32_MAX, 3}, {-5, 2}, {INT32_MIN, 1}, {0, 0}, {7, -9}};
+  std::qsort(recs, 5, sizeof(Rec), CompareFirstWord);
+  const int32_t firsts[] = {INT32_MIN, -5, 0, 7, INT32_MAX};
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(recs[i].first, firsts[i]) << i;
+  std::qsort(recs, 5, sizeof(Rec), CompareSecondWord);
+  const int32_t seconds[] = {-9, 0, 1, 2, 3};
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(recs[i].second, seconds[i]) << i;
+  EXPECT_EQ(CompareFirstWord(&recs[0], &recs[0]), 0);
+}
+
+TEST(GetRandomValue, DrawsFromTheSystemGenerator) {
+  SeedRandomForTests(42);
+  const uint32_t a1 = GetRandomValue(0);
+  const uint32_t a2 = GetRandomValue(0);
+  SeedRandomForTests(42);
+  EXPECT_EQ(GetRandomValue(7), a1);
+  EXPECT_EQ(GetRandomValue(7), a2);
+  UnseedRandomForTests();
+}
+
+}  // namespace
