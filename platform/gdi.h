@@ -75,6 +75,9 @@ HGDIOBJ GetStockObject(int object);
 #define OBJ_MEMDC 10
 // 0 for a stale or foreign handle.
 DWORD GetObjectType(HGDIOBJ object);
+// Test aid for leaks: the live DCs, objects and image lists, not counting
+// stock objects and system-colour brushes.
+int GetGdiObjectCount();
 
 // ---- System colours ----
 // The device's colour indices. COLOR_STATIC / COLOR_STATICTEXT are the

@@ -416,6 +416,13 @@ DWORD GetObjectType(HGDIOBJ object) {
   }
 }
 
+int GetGdiObjectCount() {
+  Guard lock(Mutex());
+  int n = 0;
+  for (const Slot& s : TheTable().slots) n += s.kind != Kind::None && !s.stock;
+  return n;
+}
+
 DWORD GetSysColor(int index) {
   Guard lock(Mutex());
   if (index < 0 || index >= SORVI_SYSCOLOR_COUNT) return 0;

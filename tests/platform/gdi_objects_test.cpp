@@ -103,6 +103,21 @@ TEST(GdiHandles, StaleForeignAndWrongKindHandlesAreRefused) {
   DeleteObject(fresh);
 }
 
+TEST(GdiHandles, ObjectCountSeesLeaksButNotSharedObjects) {
+  int start = GetGdiObjectCount();
+  GetSysColorBrush(COLOR_WINDOW);
+  GetStockObject(BLACK_PEN);
+  EXPECT_EQ(GetGdiObjectCount(), start);
+  HBRUSH b = CreateSolidBrush(0);
+  HRGN r = CreateRectRgn(0, 0, 1, 1);
+  HDC dc = CreateCompatibleDC(nullptr);
+  EXPECT_EQ(GetGdiObjectCount(), start + 3);
+  DeleteObject(b);
+  DeleteObject(r);
+  DeleteDC(dc);
+  EXPECT_EQ(GetGdiObjectCount(), start);
+}
+
 TEST(GdiHandles, SelectObjectReturnsThePreviousObjectAndStateIsPerDc) {
   HDC dc = CreateCompatibleDC(nullptr);
   ASSERT_NE(dc, nullptr);
