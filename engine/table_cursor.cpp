@@ -555,7 +555,7 @@ int64_t FindRowByText(TableCursor* cursor, uint32_t column, const WCHAR* key, in
       }
       rhi = mid + 1;
     } else if (rc.result < 0) {
-      rlo = mid + 1;
+      rlo = mid;  // keep the row below the key as a candidate
     } else if (rc.matched) {
       if (mid + 1 >= rhi) {
         rhi = mid;
@@ -563,7 +563,7 @@ int64_t FindRowByText(TableCursor* cursor, uint32_t column, const WCHAR* key, in
       }
       rhi = mid + 1;
     } else {
-      rhi = mid - 1;
+      rhi = mid;  // and the row above it: the nearest row may be either
     }
   }
 

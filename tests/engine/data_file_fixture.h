@@ -4,13 +4,19 @@
 // tools/databuild; this one is deliberately separate and small.
 #pragma once
 
+#include <stdlib.h>
 #include <zlib.h>
 
 #include <cstdint>
+#include <fstream>
 #include <cstring>
 #include <map>
 #include <string>
 #include <vector>
+
+#include "engine/db_file.h"
+#include "platform/device_paths.h"
+#include "platform/files.h"
 
 namespace fixture {
 
@@ -272,14 +278,14 @@ inline Bytes PackBits(const std::vector<uint32_t>& values, uint32_t width) {
 
 // A canonical Huffman code given each symbol's code length: longer codes
 // take the small values, each shorter length continues above them.
-struct HuffmanCode {
+struct CanonicalCode {
   uint32_t longest = 0, shortest = 0;
   std::map<uint32_t, std::vector<char16_t>> byLength;  // in symbol-list order
   std::map<char16_t, std::pair<uint32_t, uint32_t>> codes;  // symbol -> (value, length)
 };
 
-inline HuffmanCode MakeHuffmanCode(const std::vector<std::pair<char16_t, uint32_t>>& lengths) {
-  HuffmanCode h;
+inline CanonicalCode MakeCanonicalCode(const std::vector<std::pair<char16_t, uint32_t>>& lengths) {
+  CanonicalCode h;
   h.shortest = 32;
   for (auto& [s, len] : lengths) {
     h.byLength[len].push_back(s);
@@ -296,7 +302,7 @@ inline HuffmanCode MakeHuffmanCode(const std::vector<std::pair<char16_t, uint32_
   return h;
 }
 
-inline Bytes HuffmanSubtable(const HuffmanCode& h) {
+inline Bytes HuffmanSubtable(const CanonicalCode& h) {
   Bytes b;
   PutLe32(b, h.longest);
   PutLe32(b, h.shortest);
@@ -313,7 +319,7 @@ inline Bytes HuffmanSubtable(const HuffmanCode& h) {
 }
 
 // A text coded MSB-first, zero-padded to a whole byte.
-inline Bytes HuffmanEncode(const HuffmanCode& h, std::u16string_view text) {
+inline Bytes HuffmanEncode(const CanonicalCode& h, std::u16string_view text) {
   Bytes out;
   uint64_t bit = 0;
   for (char16_t c : text) {
@@ -324,6 +330,27 @@ inline Bytes HuffmanEncode(const HuffmanCode& h, std::u16string_view text) {
     }
   }
   return out;
+}
+
+// Writes `bytes` as a device file "\\<name>" under a device root of this
+// test process and opens it as a DbFile (null when refused).
+inline DbFile* WriteAndOpen(const Bytes& bytes, const std::string& name) {
+  static std::string root = [] {
+    char templ[] = "/tmp/sorvi-reader-test-XXXXXX";
+    std::string dir = mkdtemp(templ);
+    SetDeviceRoot(dir.c_str());
+    return dir;
+  }();
+  {
+    std::ofstream out(root + "/" + name, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+  std::u16string path = u"\\" + Utf8ToUtf16(name);
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_RANDOM_ACCESS,
+                         nullptr);
+  if (h == INVALID_HANDLE_VALUE) return nullptr;
+  int kind = 0;
+  return OpenDbFile(h, path.c_str(), &kind);
 }
 
 }  // namespace fixture
