@@ -178,8 +178,8 @@ using ClockTest = CoreTest;
 
 TEST_F(ClockTest, VirtualClockDrivesTicksSleepAndSystemTime) {
   const SYSTEMTIME start = Make(2030, 12, 31, 23, 59, 59, 500);
-  int hookCalls = 0;
-  SetVirtualClockAdvanceHook([](void* c) { ++*static_cast<int*>(c); }, &hookCalls);
+  std::atomic<int> hookCalls{0};
+  SetVirtualClockAdvanceHook([](void* c) { ++*static_cast<std::atomic<int>*>(c); }, &hookCalls);
   InstallVirtualClock(&start, 0xFFFFFF00u);
   EXPECT_TRUE(IsVirtualClockInstalled());
   EXPECT_EQ(GetTickCount(), 0xFFFFFF00u);
@@ -193,7 +193,7 @@ TEST_F(ClockTest, VirtualClockDrivesTicksSleepAndSystemTime) {
   EXPECT_EQ(now.wSecond, 0);
   EXPECT_EQ(now.wMilliseconds, 500);
   AdvanceVirtualClock(250);
-  EXPECT_EQ(hookCalls, 2);
+  EXPECT_EQ(hookCalls.load(), 2);
 
   // Advances from several threads all count.
   const DWORD before = GetTickCount();
