@@ -51,6 +51,21 @@ const char* XmlEntity(WCHAR u) {
   }
 }
 
+// Text taken from the buffer's own block would move when the block grows:
+// such text is appended from a copy.
+bool InOwnBlock(const TextBuffer* tb, const WCHAR* text) {
+  if (!tb->handle || !tb->data) return false;
+  const auto p = reinterpret_cast<uintptr_t>(text);
+  const auto lo = reinterpret_cast<uintptr_t>(tb->data);
+  return p >= lo && p < lo + static_cast<uintptr_t>(tb->capacity) * sizeof(WCHAR);
+}
+
+WCHAR* CopyUnits(const WCHAR* text, uint32_t count) {
+  auto* copy = static_cast<WCHAR*>(LocalAlloc(LMEM_FIXED, static_cast<SIZE_T>(count) * sizeof(WCHAR)));
+  if (copy) std::memcpy(copy, text, static_cast<size_t>(count) * sizeof(WCHAR));
+  return copy;
+}
+
 bool IsDroppedControl(uint32_t u) { return u < 0x20 && u != 0x09 && u != 0x0A && u != 0x0D; }
 
 }  // namespace
@@ -120,6 +135,13 @@ int TextBufAppendWideEx(TextBuffer* tb, const WCHAR* text, uint32_t count, bool 
   if (!tb || !text) return 0;
   if (count == 0) count = WideStrLen(text);
   if (count == 0) return 0;
+  if (InOwnBlock(tb, text)) {
+    WCHAR* copy = CopyUnits(text, count);
+    if (!copy) return 1;
+    const int r = TextBufAppendWideEx(tb, copy, count, swap, skip);
+    LocalFree(copy);
+    return r;
+  }
   int result = 0;
   if (IsGrowable(tb) && TextBufEnsureRoom(tb, count) != 0) result = 1;
   for (uint32_t i = 0; i < count; ++i) {
@@ -178,6 +200,13 @@ int TextBufAppendUtf8(TextBuffer* tb, const char* bytes, uint32_t count) {
 int TextBufAppendXmlEscaped(TextBuffer* tb, const WCHAR* text, uint32_t count, bool swap, WCHAR skip) {
   if (!tb || !text) return 0;
   if (count == 0) count = WideStrLen(text);
+  if (count > 0 && InOwnBlock(tb, text)) {
+    WCHAR* copy = CopyUnits(text, count);
+    if (!copy) return 1;
+    const int r = TextBufAppendXmlEscaped(tb, copy, count, swap, skip);
+    LocalFree(copy);
+    return r;
+  }
   for (uint32_t i = 0; i < count; ++i) {
     const WCHAR u = swap ? Swap16(text[i]) : text[i];
     if (skip != 0 && u == skip) continue;

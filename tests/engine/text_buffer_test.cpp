@@ -119,6 +119,20 @@ TEST(TextBufferGrowable, AFinishedTextCanBeContinued) {
   FreeMemHandle(h);
 }
 
+TEST(TextBufferGrowable, AppendsItsOwnTextAcrossAGrowth) {
+  TextBuffer tb{nullptr, 0, nullptr, 0};
+  TextBufInit(&tb);
+  const std::u16string text(100, u'a');
+  TextBufAppendWide(&tb, text.c_str(), 0);
+  TextBufAppendChar(&tb, u'<');
+  // The block moves while its own text is appended: the append must not read freed memory.
+  ASSERT_EQ(TextBufAppendWide(&tb, tb.data, tb.length), 0);
+  ASSERT_EQ(TextBufAppendXmlEscaped(&tb, tb.data + 100, 1, false, 0), 0);
+  TextBufFinish(&tb);
+  EXPECT_EQ(HandleText(tb.handle), text + u"<" + text + u"<&lt;");
+  FreeMemHandle(tb.handle);
+}
+
 TEST(TextBufferGrowable, AFailedGrowthNeverWritesPastTheBlock) {
   const SIZE_T blocksBefore = GetLocalHeapBlockCount();
   TextBuffer tb{nullptr, 0, nullptr, 0};
