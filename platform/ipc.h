@@ -1,0 +1,27 @@
+// Windows of other processes of the same user. A process publishes each of
+// its top-level windows as a Unix datagram socket in a per-user runtime
+// folder ($XDG_RUNTIME_DIR/sorvi-layer, else /tmp/sorvi-layer-<uid>), named
+// by hashes of its class and title. FindWindowW connects to it (a stale
+// socket is removed and counts as absent) and returns a proxy handle;
+// PostMessageW on a proxy carries {msg, wParam, lParam} as integers, and the
+// receiving process posts them to its window. A lock file, held from
+// FindWindowW until this process publishes a window (or ReleaseStartLock),
+// makes two simultaneous starts agree on one primary.
+#pragma once
+
+#include <string>
+
+#include "platform/types.h"
+#include "platform/window.h"
+
+std::string GetIpcFolder();
+// Tests: a private folder (created when missing); null goes back to the default.
+void SetIpcFolder(const char* hostPath);
+// Publishing on/off for this process (on by default).
+void SetIpcPublishing(BOOL enabled);
+
+// A window of another process; null when none answers.
+HWND FindRemoteWindow(LPCWSTR className, LPCWSTR windowName);
+BOOL IsRemoteWindow(HWND hwnd);
+void ReleaseStartLock();
+BOOL HoldsStartLock();
