@@ -747,6 +747,32 @@ UINT GetTempFileNameW(LPCWSTR folder, LPCWSTR prefix, UINT unique, LPWSTR out) {
   return 0;
 }
 
+FILE* _wfopen(LPCWSTR path, LPCWSTR mode) {
+  if (!path || !mode) {
+    errno = EINVAL;
+    return nullptr;
+  }
+  std::string m;
+  for (LPCWSTR p = mode; *p; ++p) {
+    if (*p > 0x7F) {
+      errno = EINVAL;
+      return nullptr;
+    }
+    m.push_back(static_cast<char>(*p));
+  }
+  m += 'e';  // close-on-exec
+  ResolvedPath r;
+  if (!ResolveDevicePath(path, &r)) {
+    errno = GetLastError() == ERROR_PATH_NOT_FOUND ? ENOENT : EINVAL;
+    return nullptr;
+  }
+  if (r.kind == HostEntryKind::Folder || r.kind == HostEntryKind::FolderLink) {
+    errno = EISDIR;
+    return nullptr;
+  }
+  return std::fopen(r.host.c_str(), m.c_str());
+}
+
 BOOL CeOidGetInfo(CEOID, CEOIDINFO* info) {
   if (info) *info = CEOIDINFO{};
   SetLastError(ERROR_INVALID_PARAMETER);

@@ -2,6 +2,8 @@
 // device paths map onto the host).
 #pragma once
 
+#include <cstdio>
+
 #include "platform/types.h"
 #include "platform/handles.h"
 
@@ -155,6 +157,10 @@ struct CEOIDINFO {
   CEFILEINFO infFile;
 };
 BOOL CeOidGetInfo(CEOID oid, CEOIDINFO* info);
+
+// The runtime's wide fopen over the same path mapping (the font stream uses
+// it). Mode letters as for fopen; folders and folder links are refused.
+FILE* _wfopen(LPCWSTR path, LPCWSTR mode);
 
 // --- Test hooks ---
 // File functions that errors can be injected into.

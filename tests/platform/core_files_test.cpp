@@ -357,6 +357,21 @@ TEST_F(FilesTest, InjectedErrorsHitTheChosenCalls) {
   CloseHandle(h);
 }
 
+TEST_F(FilesTest, WideFopenUsesTheDevicePaths) {
+  WriteHostFile("Windows/Fonts/Sorvi.TTF", "font bytes");
+  FILE* f = _wfopen(u"\\windows\\fonts\\sorvi.ttf", u"rb");
+  ASSERT_NE(f, nullptr);
+  char buffer[32] = {};
+  EXPECT_EQ(fseek(f, 5, SEEK_SET), 0);
+  EXPECT_EQ(fread(buffer, 1, sizeof buffer, f), 5u);
+  EXPECT_EQ(std::string(buffer), "bytes");
+  EXPECT_EQ(ftell(f), 10);
+  fclose(f);
+  EXPECT_EQ(_wfopen(u"\\Windows\\Fonts\\none.ttf", u"rb"), nullptr);
+  EXPECT_EQ(_wfopen(u"\\Windows\\Fonts", u"rb"), nullptr);
+  EXPECT_EQ(_wfopen(u"\\..\\x", u"rb"), nullptr);
+}
+
 TEST_F(FilesTest, StorageCardsComeFromTheListFile) {
   EXPECT_FALSE(IsStorageCardFolder(u"Storage Card"));
   WriteHostFile(SORVI_STORAGE_CARD_LIST, "# cards\nStorage Card\r\n\n  SD Card 2  \n");
