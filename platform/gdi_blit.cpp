@@ -60,6 +60,11 @@ BOOL Blit(HDC hdest, const Source& src, Request q) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
+  for (long long v : {q.x, q.y, q.width, q.height, q.sx, q.sy, q.swidth, q.sheight})
+    if (v < -kCoordLimit || v > kCoordLimit) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return FALSE;
+    }
   Canvas c = CanvasOf(*dc);
   if (!c.ok || q.width == 0 || q.height == 0 || q.swidth == 0 || q.sheight == 0) return TRUE;
   bool mirrorX = (q.width < 0) != (q.swidth < 0), mirrorY = (q.height < 0) != (q.sheight < 0);
@@ -127,13 +132,13 @@ BOOL Blit(HDC hdest, const Source& src, Request q) {
 
   for (int dy = area.top; dy < area.bottom; ++dy) {
     int v = dy - top;
-    int sy = q.sy + (mirrorY ? q.height - 1 - v : v) * q.sheight / q.height;
+    int sy = q.sy + static_cast<int>(static_cast<long long>(mirrorY ? q.height - 1 - v : v) * q.sheight / q.height);
     if (needSource && (sy < have.top || sy >= have.bottom)) continue;
     for (int dx = area.left; dx < area.right; ++dx) {
       std::uint32_t s = 0;
       if (needSource) {
         int u = dx - left;
-        int sx = q.sx + (mirrorX ? q.width - 1 - u : u) * q.swidth / q.width;
+        int sx = q.sx + static_cast<int>(static_cast<long long>(mirrorX ? q.width - 1 - u : u) * q.swidth / q.width);
         if (sx < have.left || sx >= have.right) continue;
         s = pixels[static_cast<std::size_t>(sy - have.top) * haveWidth + (sx - have.left)];
         if (q.keyed && s == q.key) continue;
@@ -176,8 +181,8 @@ BOOL BlitFromDc(HDC dest, HDC source, Request q) {
     s = SourceOfDc(source, &offset);
     // A window DC whose surface is gone has nothing to give.
     if (!s.present) return Get<DcData>(dest, Kind::Dc) ? TRUE : FALSE;
-    q.sx += offset.x;
-    q.sy += offset.y;
+    q.sx = ClampCoord(static_cast<long long>(q.sx) + offset.x);
+    q.sy = ClampCoord(static_cast<long long>(q.sy) + offset.y);
   }
   return Blit(dest, s, q);
 }

@@ -11,11 +11,7 @@ using namespace gdi;
 namespace {
 
 void FillLogical(const Canvas& c, RECT r, std::uint32_t xrgb) {
-  r.left += c.origin.x;
-  r.right += c.origin.x;
-  r.top += c.origin.y;
-  r.bottom += c.origin.y;
-  r = Intersect(r, c.clip);
+  r = Intersect(Offset(r, c.origin), c.clip);
   if (!IsEmpty(r)) c.FillRectDevice(r, xrgb);
 }
 
@@ -40,8 +36,8 @@ struct PenRun {
 
   void Point(int x, int y) {
     if (pen.style == PS_DASH) {
-      bool on = dashPos % 10 < 6;
-      ++dashPos;
+      bool on = dashPos < 6;
+      dashPos = (dashPos + 1) % 10;
       if (on)
         Dot(x, y, color);
       else if (opaqueGaps)
@@ -51,29 +47,55 @@ struct PenRun {
     Dot(x, y, color);
   }
 
-  // Bresenham, end point excluded; a zero-length segment plots its point.
+  // One point per step along the major axis, the minor coordinate rounded to
+  // nearest; end point excluded, and a zero-length segment plots its point.
+  // Only the steps that can reach the clip are visited.
   void Segment(int x0, int y0, int x1, int y1) {
     if (pen.style == PS_NULL) return;
+    x0 = ClampCoord(x0), y0 = ClampCoord(y0), x1 = ClampCoord(x1), y1 = ClampCoord(y1);
     if (x0 == x1 && y0 == y1) {
       Point(x0, y0);
       return;
     }
-    int dx = std::abs(x1 - x0), sx = x0 < x1 ? 1 : -1;
-    int dy = -std::abs(y1 - y0), sy = y0 < y1 ? 1 : -1;
-    int err = dx + dy;
-    int x = x0, y = y0;
-    while (x != x1 || y != y1) {
-      Point(x, y);
-      int e2 = 2 * err;
-      if (e2 >= dy) {
-        err += dy;
-        x += sx;
+    long long dx = static_cast<long long>(x1) - x0, dy = static_cast<long long>(y1) - y0;
+    bool xMajor = std::llabs(dx) >= std::llabs(dy);
+    long long n = xMajor ? std::llabs(dx) : std::llabs(dy);
+    RECT vis = Offset(canvas.clip, POINT{-canvas.origin.x, -canvas.origin.y});
+    long long margin = pen.width + 1;
+    long long lo = 0, hi = n;
+    // Narrows [lo, hi) to the steps where start + delta * i / n may lie in [a, b).
+    auto limit = [&](long long start, long long delta, long long a, long long b) {
+      a -= margin;
+      b += margin;
+      if (delta == 0) {
+        if (start < a || start >= b) hi = lo;
+        return;
       }
-      if (e2 <= dx) {
-        err += dx;
-        y += sy;
-      }
+      long long i1 = (a - start) * n / delta, i2 = (b - start) * n / delta;
+      if (i1 > i2) std::swap(i1, i2);
+      lo = std::max(lo, i1 - 1);
+      hi = std::min(hi, i2 + 2);
+    };
+    limit(x0, dx, vis.left, vis.right);
+    limit(y0, dy, vis.top, vis.bottom);
+    int start = dashPos;
+    for (long long i = lo; i < hi; ++i) {
+      long long major = (xMajor ? (dx > 0 ? i : -i) : (dy > 0 ? i : -i));
+      long long minor = RoundDiv(i * (xMajor ? dy : dx), n);
+      dashPos = static_cast<int>((start + i) % 10);
+      if (xMajor)
+        Point(static_cast<int>(x0 + major), static_cast<int>(y0 + minor));
+      else
+        Point(static_cast<int>(x0 + minor), static_cast<int>(y0 + major));
     }
+    dashPos = static_cast<int>((start + n) % 10);
+  }
+
+  // a / n rounded to nearest, halves up; n > 0.
+  static long long RoundDiv(long long a, long long n) {
+    long long num = 2 * a + n, den = 2 * n;
+    long long q = num / den;
+    return (num % den != 0 && num < 0) ? q - 1 : q;
   }
 };
 
@@ -101,8 +123,9 @@ void FillPolygon(const Canvas& c, const std::vector<POINT>& pts, std::uint32_t x
     minY = std::min(minY, static_cast<int>(p.y));
     maxY = std::max(maxY, static_cast<int>(p.y));
   }
-  minY = std::max(minY + static_cast<int>(c.origin.y), static_cast<int>(c.clip.top)) - c.origin.y;
-  maxY = std::min(maxY + static_cast<int>(c.origin.y), static_cast<int>(c.clip.bottom)) - c.origin.y;
+  // Only the rows inside the clip are scanned.
+  minY = std::max(minY, static_cast<int>(c.clip.top - c.origin.y));
+  maxY = std::min(maxY, static_cast<int>(c.clip.bottom - c.origin.y));
   std::vector<double> xs;
   for (int y = minY; y < maxY; ++y) {
     xs.clear();
@@ -116,7 +139,8 @@ void FillPolygon(const Canvas& c, const std::vector<POINT>& pts, std::uint32_t x
     }
     std::sort(xs.begin(), xs.end());
     for (std::size_t i = 0; i + 1 < xs.size(); i += 2) {
-      int left = static_cast<int>(std::ceil(xs[i])), right = static_cast<int>(std::ceil(xs[i + 1]));
+      int left = ClampCoord(static_cast<long long>(std::ceil(xs[i])));
+      int right = ClampCoord(static_cast<long long>(std::ceil(xs[i + 1])));
       if (right > left) FillLogical(c, RECT{left, y, right, y + 1}, xrgb);
     }
   }
@@ -128,19 +152,19 @@ COLORREF GetPixel(HDC hdc, int x, int y) {
   Guard lock(Mutex());
   Prepared p = Prepare(hdc);
   if (!p.dc || !p.canvas.ok) return CLR_INVALID;
-  int dx = x + p.canvas.origin.x, dy = y + p.canvas.origin.y;
-  if (!p.canvas.Inside(dx, dy)) return CLR_INVALID;
-  return XrgbToColorRef(p.canvas.target.Read(dx, dy));
+  RECT at = Offset(RECT{x, y, x, y}, p.canvas.origin);
+  if (!p.canvas.Inside(at.left, at.top)) return CLR_INVALID;
+  return XrgbToColorRef(p.canvas.target.Read(at.left, at.top));
 }
 
 COLORREF SetPixel(HDC hdc, int x, int y, COLORREF color) {
   Guard lock(Mutex());
   Prepared p = Prepare(hdc);
   if (!p.dc || !p.canvas.ok) return CLR_INVALID;
-  int dx = x + p.canvas.origin.x, dy = y + p.canvas.origin.y;
-  if (!p.canvas.Inside(dx, dy)) return CLR_INVALID;
-  p.canvas.target.Write(dx, dy, ColorRefToXrgb(color));
-  return XrgbToColorRef(p.canvas.target.Read(dx, dy));
+  RECT at = Offset(RECT{x, y, x, y}, p.canvas.origin);
+  if (!p.canvas.Inside(at.left, at.top)) return CLR_INVALID;
+  p.canvas.target.Write(at.left, at.top, ColorRefToXrgb(color));
+  return XrgbToColorRef(p.canvas.target.Read(at.left, at.top));
 }
 
 int FillRect(HDC hdc, const RECT* rect, HBRUSH brush) {
@@ -158,9 +182,7 @@ BOOL InvertRect(HDC hdc, const RECT* rect) {
   Prepared p = Prepare(hdc);
   if (!p.dc || !rect) return FALSE;
   if (!p.canvas.ok) return TRUE;
-  RECT r{rect->left + p.canvas.origin.x, rect->top + p.canvas.origin.y, rect->right + p.canvas.origin.x,
-         rect->bottom + p.canvas.origin.y};
-  r = Intersect(r, p.canvas.clip);
+  RECT r = Intersect(Offset(*rect, p.canvas.origin), p.canvas.clip);
   for (int y = r.top; y < r.bottom; ++y)
     for (int x = r.left; x < r.right; ++x) p.canvas.target.Invert(x, y);
   return TRUE;
@@ -203,6 +225,7 @@ BOOL Polygon(HDC hdc, const POINT* points, int count) {
   if (!p.dc || !points || count < 2) return FALSE;
   if (!p.canvas.ok) return TRUE;
   std::vector<POINT> pts(points, points + count);
+  for (POINT& pt : pts) pt = POINT{ClampCoord(pt.x), ClampCoord(pt.y)};
   if (!p.dc->brush->null) FillPolygon(p.canvas, pts, BrushXrgb(*p.dc->brush));
   PenRun run = MakePenRun(p);
   for (int i = 0; i < count; ++i) {

@@ -127,13 +127,25 @@ struct Canvas {
   bool Inside(int dx, int dy) const { return dx >= clip.left && dx < clip.right && dy >= clip.top && dy < clip.bottom; }
   // Logical coordinates.
   void Plot(int x, int y, std::uint32_t xrgb) const {
-    int dx = x + origin.x, dy = y + origin.y;
-    if (Inside(dx, dy)) target.Write(dx, dy, xrgb);
+    long long dx = static_cast<long long>(x) + origin.x, dy = static_cast<long long>(y) + origin.y;
+    if (dx >= clip.left && dx < clip.right && dy >= clip.top && dy < clip.bottom)
+      target.Write(static_cast<int>(dx), static_cast<int>(dy), xrgb);
   }
   void FillRectDevice(RECT r, std::uint32_t xrgb) const;  // already-clipped device rect
 };
 
 Canvas CanvasOf(DcData& dc);
+
+// Coordinates are held within this range so that offsets and spans never
+// overflow; anything beyond is far outside every surface anyway.
+constexpr LONG kCoordLimit = 1 << 27;
+inline LONG ClampCoord(long long v) {
+  return static_cast<LONG>(v < -kCoordLimit ? -kCoordLimit : (v > kCoordLimit ? kCoordLimit : v));
+}
+inline RECT Offset(const RECT& r, POINT o) {
+  return RECT{ClampCoord(static_cast<long long>(r.left) + o.x), ClampCoord(static_cast<long long>(r.top) + o.y),
+              ClampCoord(static_cast<long long>(r.right) + o.x), ClampCoord(static_cast<long long>(r.bottom) + o.y)};
+}
 
 RECT Intersect(const RECT& a, const RECT& b);
 inline bool IsEmpty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }

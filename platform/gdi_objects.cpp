@@ -219,12 +219,7 @@ Canvas CanvasOf(DcData& dc) {
     bounds = Intersect(dc.baseClip, RECT{0, 0, c.target.width, c.target.height});
   }
   if (dc.hasClipRgn) {
-    RECT r = dc.clipRgn;
-    r.left += c.origin.x;
-    r.right += c.origin.x;
-    r.top += c.origin.y;
-    r.bottom += c.origin.y;
-    bounds = Intersect(bounds, r);
+    bounds = Intersect(bounds, Offset(dc.clipRgn, c.origin));
   }
   c.clip = bounds;
   c.ok = true;
@@ -323,8 +318,7 @@ int GetClipBox(HDC hdc, RECT* rect) {
     *rect = RECT{0, 0, 0, 0};
     return NULLREGION;
   }
-  *rect = RECT{c.clip.left - c.origin.x, c.clip.top - c.origin.y, c.clip.right - c.origin.x,
-               c.clip.bottom - c.origin.y};
+  *rect = Offset(c.clip, POINT{-c.origin.x, -c.origin.y});
   return SIMPLEREGION;
 }
 

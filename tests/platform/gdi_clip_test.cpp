@@ -90,3 +90,31 @@ TEST(GdiClip, EveryPrimitiveHonoursOriginAndClip) {
 }
 
 }  // namespace
+
+namespace {
+
+// Coordinates far outside every surface draw nothing and break nothing (run
+// under the sanitizers this also checks for overflow).
+TEST(GdiClip, ExtremeCoordinatesAreHarmless) {
+  auto s = MakeSurface(16, 16);
+  HDC dc = CreateSurfaceDC(s.get(), POINT{3, 3}, RECT{0, 0, 16, 16});
+  const LONG big = 0x7FFFFFFF, small = -0x7FFFFFFF - 1;
+  RECT huge{small, small, big, big};
+  FillRect(dc, &huge, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  EXPECT_EQ(Count(s.get(), 0), 16 * 16);
+  InvertRect(dc, &huge);
+  EXPECT_EQ(Count(s.get(), 0xFFFFFF), 16 * 16);
+  POINT far[] = {{small, small}, {big, big}, {big, small}};
+  EXPECT_TRUE(Polyline(dc, far, 3));
+  EXPECT_TRUE(Polygon(dc, far, 3));
+  EXPECT_EQ(GetPixel(dc, big, big), CLR_INVALID);
+  EXPECT_EQ(SetPixel(dc, small, 0, 0), CLR_INVALID);
+  EXPECT_FALSE(BitBlt(dc, big, big, big, big, dc, small, small, SRCCOPY));
+  EXPECT_FALSE(StretchBlt(dc, 0, 0, 10, 10, dc, 0, 0, big, big, SRCCOPY));
+  HRGN rgn = CreateRectRgn(small, small, big, big);
+  EXPECT_EQ(SelectClipRgn(dc, rgn), SIMPLEREGION);
+  DeleteObject(rgn);
+  ReleaseSurfaceDC(dc);
+}
+
+}  // namespace
