@@ -208,6 +208,43 @@ bool FillFindData(const std::string& host, const std::u16string& name, WIN32_FIN
   return CopyName(name, d->cFileName);
 }
 
+// Copies a host file to a new host file; on failure nothing is left behind.
+bool CopyHostFile(const std::string& from, const std::string& to) {
+  const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) {
+    SetLastError(ErrorFromErrno(errno));
+    return false;
+  }
+  const int out = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (out < 0) {
+    SetLastError(ErrorFromErrno(errno));
+    close(in);
+    return false;
+  }
+  std::vector<BYTE> buffer(64 * 1024);
+  bool ok = true;
+  for (;;) {
+    ssize_t n = read(in, buffer.data(), buffer.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    for (ssize_t done = 0; ok && done < n;) {
+      const ssize_t w = write(out, buffer.data() + done, static_cast<size_t>(n - done));
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) ok = false;
+      else done += w;
+    }
+    if (!ok) break;
+  }
+  if (!ok) SetLastError(ErrorFromErrno(errno));
+  close(in);
+  if (close(out) != 0) ok = false;
+  if (!ok) unlink(to.c_str());
+  return ok;
+}
+
 HANDLE FindFirst(LPCWSTR pattern, WIN32_FIND_DATAW* data, bool foldersOnly) {
   if (!pattern || !data) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -627,6 +664,8 @@ BOOL MoveFileW(LPCWSTR from, LPCWSTR to) {
     return FALSE;
   }
   if (rename(a.host.c_str(), target.c_str()) != 0) {
+    // A storage card may be another host file system: files move by copy.
+    if (errno == EXDEV && a.kind == HostEntryKind::File) return CopyHostFile(a.host, target) && unlink(a.host.c_str()) == 0;
     SetLastError(ErrorFromErrno(errno));
     return FALSE;
   }
