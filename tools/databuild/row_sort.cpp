@@ -16,13 +16,12 @@ std::u16string RowCompareText(const RowSpec& row, bool huffman, std::uint32_t sk
   if (huffman) {
     t = row.text;
   } else {
-    for (std::size_t i = 0; i + 1 < row.bytes.size(); i += 2) {
-      const char16_t u = GetU16LE(&row.bytes[i]);
-      if (u == 0) break;
-      t.push_back(u);
-    }
+    for (std::size_t i = 0; i + 1 < row.bytes.size(); i += 2) t.push_back(GetU16LE(&row.bytes[i]));
   }
+  // The skipped units are data (they may be 0); the text ends at its first 0.
   t.erase(0, std::min<std::size_t>(skipUnits, t.size()));
+  const std::size_t end = t.find(u'\0');
+  if (end != std::u16string::npos) t.resize(end);
   return t;
 }
 

@@ -4,6 +4,7 @@
 
 #include "tools/databuild/bit_writer.h"
 #include "tools/databuild/huffman_coder.h"
+#include "tools/databuild/row_sort.h"
 
 namespace databuild {
 
@@ -56,15 +57,6 @@ std::uint32_t DataBytesFor(const Ctx& c, const ColumnSpec& col, std::uint64_t un
   return static_cast<std::uint32_t>(std::min<std::uint64_t>(units * col.unitSize, 0xFFFFFFFFu));
 }
 
-std::u16string TextOfBytes(const ByteVec& bytes) {
-  std::u16string t;
-  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    char16_t u = GetU16LE(&bytes[i]);
-    if (u == 0) break;
-    t.push_back(u);
-  }
-  return t;
-}
 
 bool CheckSpec(Ctx& c) {
   const TableSpec& s = c.spec;
@@ -135,7 +127,6 @@ bool EncodeRows(Ctx& c, const ColumnSpec& col, const HuffmanCode* huffman, std::
     if (s.flags & kTableHuffmanText) {
       if (!HuffmanEncode(*huffman, row.text, &e.bytes)) return Fail(c, "text without a code");
       e.units = static_cast<std::uint32_t>(e.bytes.size());
-      e.indexText = row.text;
     } else if (c.bits) {
       for (std::uint32_t v : row.values) {
         if (col.unitSize < 32 && v >> col.unitSize) return Fail(c, "value " + std::to_string(v) + " too wide");
@@ -148,12 +139,11 @@ bool EncodeRows(Ctx& c, const ColumnSpec& col, const HuffmanCode* huffman, std::
       }
       e.bytes = row.bytes;
       e.units = static_cast<std::uint32_t>(row.bytes.size() / col.unitSize);
-      e.indexText = TextOfBytes(row.bytes);
     }
-    if (!row.indexText.empty()) {
-      e.indexText = row.indexText;
-    } else {
-      e.indexText.erase(0, std::min<std::size_t>(s.indexTextSkip, e.indexText.size()));
+    if (s.flags & kTableTextIndex) {
+      e.indexText = !row.indexText.empty()
+                        ? row.indexText
+                        : RowCompareText(row, s.flags & kTableHuffmanText, s.indexTextSkip);
     }
     if ((s.flags & kTableFixedLength) && e.units != s.fixedLength) {
       return Fail(c, "a record of " + std::to_string(e.units) + " units in a table of fixed length " +

@@ -1,0 +1,618 @@
+// Files written by the writer, read back through the program's reader: each
+// check here can fail on either side.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <functional>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "engine/data_file_db.h"
+#include "engine/db_file.h"
+#include "engine/latin_fold.h"
+#include "engine/mem_handle.h"
+#include "engine/record_cache.h"
+#include "engine/table_cursor.h"
+#include "engine/text_compare.h"
+#include "platform/device_paths.h"
+#include "platform/files.h"
+#include "platform/heap.h"
+#include "tools/databuild/data_file_builder.h"
+#include "tools/databuild/row_sort.h"
+
+namespace db = databuild;
+
+namespace {
+
+class RoundTrip : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = std::filesystem::temp_directory_path() /
+            ("databuild-rt-" + std::to_string(getpid()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(root_);
+    std::filesystem::create_directories(root_);
+    SetDeviceRoot(root_.c_str());
+    ClearOpenFileCache();
+    cache_ = NewRecordCache(0);
+  }
+
+  void TearDown() override {
+    for (TableCursor* c : cursors_) FreeTableCursor(c);
+    for (DataFileDb* d : dbs_) CloseDataFileDb(d);
+    for (DbFile* f : files_) CloseDbFile(f);
+    FreeRecordCache(cache_);
+    SetDeviceRoot(nullptr);
+    std::filesystem::remove_all(root_);
+  }
+
+  // Writes the bytes under the device root and opens them as a DbFile.
+  DbFile* OpenFile(const db::ByteVec& bytes, const std::string& name) {
+    std::ofstream(root_ / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return OpenDevicePath(name);
+  }
+
+  DbFile* OpenDevicePath(const std::string& name) {
+    std::u16string path = u"\\";
+    for (char c : name) path.push_back(static_cast<char16_t>(c));
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_RANDOM_ACCESS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return nullptr;
+    int kind = 0;
+    DbFile* f = OpenDbFile(h, path.c_str(), &kind);
+    if (f) {
+      EXPECT_EQ(kind, kDbKindDataFile);
+      files_.push_back(f);
+    }
+    return f;
+  }
+
+  DataFileDb* OpenDb(DbFile* f) {
+    if (!f) return nullptr;
+    DataFileDb* d = OpenDataFileDb(f, cache_);
+    if (d) dbs_.push_back(d);
+    return d;
+  }
+
+  DataFileDb* Build(const db::DataFileSpec& spec, db::DataFileLayout* layout = nullptr) {
+    db::ByteVec bytes;
+    std::string error;
+    EXPECT_EQ(db::BuildDataFile(spec, &bytes, layout, &error), 0) << error;
+    return OpenDb(OpenFile(bytes, "f" + std::to_string(files_.size()) + ".pdb"));
+  }
+
+  TableCursor* Cursor(DataFileDb* d, std::uint32_t table) {
+    TableCursor* c = NewTableCursor(GetTableByIndex(d, table));
+    cursors_.push_back(c);
+    return c;
+  }
+
+  std::filesystem::path root_;
+  RecordCache* cache_ = nullptr;
+  std::vector<DbFile*> files_;
+  std::vector<DataFileDb*> dbs_;
+  std::vector<TableCursor*> cursors_;
+};
+
+db::DataFileSpec OneTable(db::TableSpec t) {
+  db::DataFileSpec spec;
+  spec.shortName = u"RT";
+  spec.tables.push_back(std::move(t));
+  return spec;
+}
+
+std::u16string Num(std::uint32_t n) {
+  std::u16string s;
+  for (char c : std::to_string(n)) s.push_back(static_cast<char16_t>(c));
+  return s;
+}
+
+// Rows of varied length with keys 3, 6, 9, ...
+db::TableSpec TextTable(std::uint32_t n, std::uint32_t flags, std::uint32_t unit = 2) {
+  db::TableSpec t;
+  t.type = 0x1010;
+  t.flags = db::kTableKeyed | db::kTableSorted | flags;
+  db::ColumnSpec c;
+  c.unitSize = unit;
+  for (std::uint32_t i = 0; i < n; ++i) {
+    std::u16string text = u"entry " + Num(i) + std::u16string(i % 11, u'~');
+    if (flags & db::kTableHuffmanText) {
+      c.rows.push_back(db::MakeHuffmanRow(3 * (i + 1), text + u"\u4E2D\u6587"));
+    } else {
+      c.rows.push_back(db::MakeTextRow(3 * (i + 1), text));
+    }
+  }
+  t.columns.push_back(std::move(c));
+  return t;
+}
+
+db::ByteVec ReadRecord(TableCursor* c, std::uint32_t column, std::uint32_t r, std::uint32_t max = 0) {
+  std::vector<std::uint8_t> buf(max ? max : 65535);
+  std::uint32_t bytes = 0;
+  EXPECT_EQ(ReadTableRecord(c, column, r, nullptr, buf.data(), max, &bytes), kReadRecordOk) << r;
+  buf.resize(bytes);
+  return buf;
+}
+
+db::ByteVec Utf16Bytes(const std::u16string& s) {
+  db::ByteVec b;
+  db::AppendUtf16LE(b, s);
+  return b;
+}
+
+// Every row of column 0 reads back as written, with its key, offset and length.
+void ExpectRowsReadBack(TableCursor* c, const db::TableSpec& t) {
+  const auto& rows = t.columns[0].rows;
+  const std::uint32_t unit = t.columns[0].unitSize;
+  ASSERT_EQ(GetColumnRowCount(c, 0), rows.size());
+  const bool huffman = t.flags & db::kTableHuffmanText;
+  std::uint32_t offset = 0;
+  for (std::uint32_t r = 0; r < rows.size(); ++r) {
+    SCOPED_TRACE(r);
+    const db::ByteVec expect = huffman ? Utf16Bytes(rows[r].text) : rows[r].bytes;
+    EXPECT_EQ(ReadRecord(c, 0, r), expect);
+    EXPECT_EQ(GetRowKeyByRow(c, 0, r), rows[r].key);
+    if (!huffman && !(t.flags & db::kTableZlib)) {
+      EXPECT_EQ(GetRowRecordLength(c, 0, r) * unit, rows[r].bytes.size());
+    }
+    if (!huffman) {
+      EXPECT_EQ(GetRowRecordOffset(c, 0, r), offset);
+      offset += static_cast<std::uint32_t>(rows[r].bytes.size() / unit);
+    }
+  }
+  std::uint32_t bytes = 99;
+  std::uint8_t buf[8];
+  EXPECT_EQ(ReadTableRecord(c, 0, static_cast<std::uint32_t>(rows.size()), nullptr, buf, 8, &bytes), kReadRecordOk);
+  EXPECT_EQ(bytes, 0u);
+}
+
+}  // namespace
+
+TEST_F(RoundTrip, RawRecordsOverSeveralBlocks) {
+  for (std::uint32_t unit : {1u, 2u}) {
+    SCOPED_TRACE(unit);
+    db::TableSpec t = TextTable(60, 0, unit);
+    t.maxBlockRows = 7;
+    db::DataFileLayout layout;
+    DataFileDb* d = Build(OneTable(t), &layout);
+    ASSERT_NE(d, nullptr);
+    ASSERT_EQ(layout.tables[0].blocks[0].size(), 9u);
+    TableCursor* c = Cursor(d, 0);
+    EXPECT_EQ(GetTableEntryCount(c), 60u);
+    EXPECT_EQ(GetColumnUnitSize(c, 0), unit);
+    ExpectRowsReadBack(c, t);
+  }
+}
+
+class RoundTripZlib : public RoundTrip, public ::testing::WithParamInterface<db::ZlibEnd> {};
+
+TEST_P(RoundTripZlib, CompressedRecordsOverSeveralBlocks) {
+  db::TableSpec t = TextTable(200, db::kTableZlib);
+  t.zlibEnd = GetParam();
+  t.maxBlockBytes = 1000;
+  db::DataFileLayout layout;
+  DataFileDb* d = Build(OneTable(t), &layout);
+  ASSERT_NE(d, nullptr);
+  ASSERT_GE(layout.tables[0].blocks[0].size(), 4u);
+  ExpectRowsReadBack(Cursor(d, 0), t);
+}
+
+TEST_P(RoundTripZlib, FullSizeBlocksInflateWhole) {
+  // Incompressible records fill blocks to the 49,152-byte limit.
+  db::TableSpec t;
+  t.type = 0x2000;
+  t.flags = db::kTableZlib;
+  t.zlibEnd = GetParam();
+  t.maxBlockBytes = 0;
+  db::ColumnSpec c;
+  std::mt19937 rng(11);
+  for (int i = 0; i < 70; ++i) {
+    db::RowSpec r;
+    for (int k = 0; k < 1024; ++k) r.bytes.push_back(static_cast<std::uint8_t>(rng()));
+    c.rows.push_back(r);
+  }
+  t.columns.push_back(c);
+  db::DataFileLayout layout;
+  DataFileDb* d = Build(OneTable(t), &layout);
+  ASSERT_NE(d, nullptr);
+  ASSERT_EQ(layout.tables[0].blocks[0][0].dataBytes, 49152u);
+  TableCursor* cur = Cursor(d, 0);
+  ASSERT_EQ(GetColumnRowCount(cur, 0), 70u);
+  for (std::uint32_t r : {0u, 1u, 47u, 48u, 69u}) EXPECT_EQ(ReadRecord(cur, 0, r), c.rows[r].bytes) << r;
+}
+
+TEST_P(RoundTripZlib, HuffmanTextOverSeveralCompressedBlocks) {
+  db::TableSpec t = TextTable(120, db::kTableHuffmanText | db::kTableZlib, 1);
+  t.zlibEnd = GetParam();
+  t.maxBlockRows = 16;
+  DataFileDb* d = Build(OneTable(t));
+  ASSERT_NE(d, nullptr);
+  ExpectRowsReadBack(Cursor(d, 0), t);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, RoundTripZlib, ::testing::Values(db::ZlibEnd::Unfinished, db::ZlibEnd::Finished));
+
+TEST_F(RoundTrip, HuffmanTextOverSeveralBlocksIntoBuffersAndHandles) {
+  db::TableSpec t = TextTable(90, db::kTableHuffmanText, 1);
+  t.maxBlockRows = 8;
+  t.columns[0].rows[5].text.clear();  // an empty record
+  DataFileDb* d = Build(OneTable(t));
+  ASSERT_NE(d, nullptr);
+  TableCursor* c = Cursor(d, 0);
+  ExpectRowsReadBack(c, t);
+
+  // Into a handle smaller than the text: it grows.
+  MemHandle* h = NewMemHandle(10);
+  std::uint32_t bytes = 0;
+  const std::u16string& text = t.columns[0].rows[40].text;
+  ASSERT_EQ(ReadTableRecord(c, 0, 40, h, nullptr, 0, &bytes), kReadRecordOk);
+  EXPECT_EQ(bytes, 2 * text.size());
+  ASSERT_GE(GetMemHandleSize(h), bytes);
+  const auto* units = static_cast<const char16_t*>(LockMemHandle(h));
+  EXPECT_EQ(std::u16string(units, bytes / 2), text);
+  UnlockMemHandle(h);
+  FreeMemHandle(h);
+  // Into a small buffer: whole units only, as many as fit.
+  const db::ByteVec whole = Utf16Bytes(text);
+  EXPECT_EQ(ReadRecord(c, 0, 40, 7), db::ByteVec(whole.begin(), whole.begin() + 6));
+}
+
+TEST_F(RoundTrip, FindBlockAcrossSeveralIndexRecords) {
+  db::TableSpec t = TextTable(40, 0);
+  t.maxBlockRows = 4;      // rows 0, 4, 8, ...; keys 3, 15, 27, ...
+  t.maxIndexEntries = 3;   // four index records
+  db::ColumnSpec second;
+  second.unitSize = 2;
+  second.values = {1, 2, 3};
+  t.columns.push_back(second);
+  db::DataFileLayout layout;
+  DataFileDb* d = Build(OneTable(t), &layout);
+  ASSERT_NE(d, nullptr);
+  ASSERT_EQ(layout.tables[0].indexRecords, 4u);
+  DataTable* table = GetTableByIndex(d, 0);
+  struct Case {
+    std::uint32_t value, word;
+    std::int64_t block;
+  } cases[] = {
+      {0, 0, 0}, {3, 0, 0}, {4, 0, 1}, {12, 0, 3}, {13, 0, 3}, {39, 0, 9}, {1000, 0, 9},
+      {2, 2, 0}, {3, 2, 0}, {39, 2, 3}, {40, 2, 3}, {117, 2, 9}, {120, 2, 9},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FindBlock(table, 0, c.value, c.word), c.block) << c.value << " word " << c.word;
+  }
+  for (std::uint32_t j = 0; j < 10; ++j) {
+    std::uint32_t v = 0;
+    ASSERT_EQ(GetBlockIndexWord(table, 0, j, 0, &v), 0) << j;
+    EXPECT_EQ(v, 4 * j);
+    ASSERT_EQ(GetBlockIndexWord(table, 0, j, 2, &v), 0);
+    EXPECT_EQ(v, 3 * (4 * j + 1));
+  }
+  // The second column's block is the last index entry.
+  EXPECT_EQ(FindBlock(table, 1, 2, 1), 0);
+  EXPECT_EQ(ReadSingleValue(Cursor(d, 0), 1, 2), 3u);
+}
+
+TEST_F(RoundTrip, FindRowByKeyExactAndOrNext) {
+  for (bool wide : {false, true}) {
+    SCOPED_TRACE(wide);
+    db::TableSpec t;
+    t.type = 0x1030;
+    t.flags = db::kTableKeyed | db::kTableSorted | (wide ? db::kTableKey32 : 0);
+    t.maxBlockRows = 3;
+    db::ColumnSpec c;
+    c.unitSize = 1;
+    const std::uint32_t base = wide ? 0x12340000u : 0;
+    // Keys base + 10, 20, ..., with a run of three 50s.
+    std::vector<std::uint32_t> keys = {10, 20, 30, 40, 50, 50, 50, 60, 70, 80, 90, 100};
+    for (std::uint32_t k : keys) c.rows.push_back(db::MakeValuesRow(base + k, {}));
+    for (auto& r : c.rows) r.bytes = {static_cast<std::uint8_t>(r.key)};
+    t.columns.push_back(c);
+    DataFileDb* d = Build(OneTable(t));
+    ASSERT_NE(d, nullptr);
+    TableCursor* cur = Cursor(d, 0);
+    struct Case {
+      std::uint32_t key;
+      int exact, orNext;
+      std::int64_t row;
+    } cases[] = {
+        {10, 1, 0, 0},  {40, 1, 0, 3},  {100, 1, 0, 11}, {45, 1, 0, -1}, {5, 1, 0, -1},  {200, 1, 0, -1},
+        {45, 0, 0, 3},  {65, 0, 1, 8},  {65, 0, 0, 7},   {75, 0, 1, 9},  {75, 0, 0, 8},   {200, 0, 1, 11},
+        {60, 0, 1, 7},  {5, 0, 1, 0},   {5, 0, 0, 0},
+    };
+    for (const Case& k : cases) {
+      EXPECT_EQ(FindRowByKey(cur, 0, base + k.key, k.exact, k.orNext), k.row)
+          << k.key << " exact " << k.exact << " orNext " << k.orNext;
+    }
+    // The run of equal keys stays in one block: an exact find lands in it.
+    const std::int64_t r50 = FindRowByKey(cur, 0, base + 50, 1, 0);
+    ASSERT_GE(r50, 4);
+    ASSERT_LE(r50, 6);
+    EXPECT_EQ(GetRowKeyByRow(cur, 0, static_cast<std::uint32_t>(r50)), base + 50);
+    EXPECT_EQ(ReadRecord(cur, 0, 9), db::ByteVec{static_cast<std::uint8_t>(base + 80)});
+  }
+}
+
+TEST_F(RoundTrip, ReadSingleValueFixedWidthAndPacked) {
+  struct Case {
+    std::uint32_t flags, unit, count;
+  } cases[] = {
+      {0, 1, 300}, {0, 2, 300}, {0, 3, 200}, {0, 4, 200},
+      {db::kTableBitPacked, 13, 700}, {db::kTableBitPacked, 1, 2000}, {db::kTableBitPacked, 32, 100},
+      {db::kTableBitPacked, 7, 500},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(::testing::Message() << "flags " << k.flags << " unit " << k.unit);
+    db::TableSpec t;
+    t.type = 0x1300;
+    t.flags = k.flags;
+    t.maxBlockBytes = 96;  // several blocks each
+    db::ColumnSpec c;
+    c.unitSize = k.unit;
+    const std::uint64_t limit = (k.flags & db::kTableBitPacked) ? (1ull << k.unit) : (1ull << (8 * k.unit));
+    std::mt19937 rng(k.unit);
+    for (std::uint32_t i = 0; i < k.count; ++i) {
+      std::uint64_t v = i == 0 ? limit - 1 : rng() % limit;
+      c.values.push_back(static_cast<std::uint32_t>(v));
+    }
+    t.columns.push_back(c);
+    db::DataFileLayout layout;
+    DataFileDb* d = Build(OneTable(t), &layout);
+    ASSERT_NE(d, nullptr);
+    ASSERT_GE(layout.tables[0].blocks[0].size(), 3u);
+    TableCursor* cur = Cursor(d, 0);
+    for (std::uint32_t i = 0; i < k.count; ++i) {
+      ASSERT_EQ(ReadSingleValue(cur, 0, i), c.values[i]) << i;
+    }
+  }
+}
+
+TEST_F(RoundTrip, PackedRunsOfKeyedRows) {
+  // A posting-style column: key rows owning runs of 13-bit values, read by
+  // record offset and length, and value by value.
+  db::TableSpec t;
+  t.type = 0x1131;
+  t.flags = db::kTableBitPacked | db::kTableKeyed | db::kTableSorted;
+  t.maxBlockBytes = 64;
+  db::ColumnSpec c;
+  c.unitSize = 13;
+  std::vector<std::uint32_t> all;
+  for (std::uint32_t k = 0; k < 30; ++k) {
+    std::vector<std::uint32_t> run;
+    for (std::uint32_t i = 0; i < k % 6; ++i) run.push_back((k * 1237 + i * 71) % 8192);
+    all.insert(all.end(), run.begin(), run.end());
+    c.rows.push_back(db::MakeValuesRow(2 * k, run));
+  }
+  t.columns.push_back(c);
+  DataFileDb* d = Build(OneTable(t));
+  ASSERT_NE(d, nullptr);
+  TableCursor* cur = Cursor(d, 0);
+  ASSERT_EQ(GetColumnRowCount(cur, 0), 30u);
+  std::uint32_t offset = 0;
+  for (std::uint32_t k = 0; k < 30; ++k) {
+    const std::int64_t r = FindRowByKey(cur, 0, 2 * k, 1, 0);
+    ASSERT_EQ(r, k);
+    EXPECT_EQ(GetRowRecordOffset(cur, 0, k), offset) << k;
+    EXPECT_EQ(GetRowRecordLength(cur, 0, k), c.rows[k].values.size()) << k;
+    for (std::uint32_t i = 0; i < c.rows[k].values.size(); ++i) {
+      EXPECT_EQ(ReadSingleValue(cur, 0, offset + i), c.rows[k].values[i]);
+    }
+    offset += static_cast<std::uint32_t>(c.rows[k].values.size());
+  }
+}
+
+namespace {
+
+// A column searched by text, sorted by the writer in the mode's order.
+db::TableSpec TextSearchTable(const std::vector<std::u16string>& texts, int mode, std::uint32_t extraFlags,
+                              std::uint32_t skip = 0) {
+  db::TableSpec t;
+  t.type = 0x1100;
+  t.flags = db::kTableTextIndex | extraFlags;
+  t.maxBlockRows = 3;
+  t.indexTextSkip = skip;
+  db::ColumnSpec c;
+  c.unitSize = (extraFlags & db::kTableHuffmanText) ? 1 : 2;
+  for (const auto& s : texts) {
+    c.rows.push_back((extraFlags & db::kTableHuffmanText) ? db::MakeHuffmanRow(0, s) : db::MakeTextRow(0, s));
+  }
+  db::SortRowsByText(c, mode, extraFlags & db::kTableHuffmanText, skip);
+  t.columns.push_back(c);
+  return t;
+}
+
+std::u16string FoldKey(const std::u16string& s) {
+  WCHAR buf[kFoldKeyMaxUnits + 1];
+  FoldToKeyCopy(buf, kFoldKeyMaxUnits + 1, s.c_str(), false);
+  return buf;
+}
+
+}  // namespace
+
+TEST_F(RoundTrip, FindRowByTextMode0FindsEveryLetterKey) {
+  const std::vector<std::u16string> words = {
+      u"apple", u"Banana", u"b\u00E9ton", u"cab", u"cabbage (vegetable)", u"cable car", u"d\u00E9j\u00E0 vu",
+      u"Eagle", u"eel", u"fig", u"grape", u"Hazel", u"ice", u"jam", u"kiwi", u"lemon", u"mango", u"nut"};
+  for (std::uint32_t flags : {0u, db::kTableHuffmanText | db::kTableZlib}) {
+    SCOPED_TRACE(flags);
+    const db::TableSpec t = TextSearchTable(words, 0, flags);
+    DataFileDb* d = Build(OneTable(t));
+    ASSERT_NE(d, nullptr);
+    TableCursor* cur = Cursor(d, 0);
+    const bool huffman = flags & db::kTableHuffmanText;
+    for (std::uint32_t r = 0; r < t.columns[0].rows.size(); ++r) {
+      const std::u16string text = db::RowCompareText(t.columns[0].rows[r], huffman, 0);
+      const std::u16string key = FoldKey(text);
+      EXPECT_EQ(FindRowByText(cur, 0, key.c_str(), 0), r) << db::Utf16ToUtf8(text);
+    }
+  }
+}
+
+TEST_F(RoundTrip, FindRowByTextModes5And6WholeWordsAndPrefixes) {
+  const std::vector<std::u16string> words = {u"able", u"about", u"act", u"bad", u"badge", u"bake", u"cafe, the",
+                                             u"call", u"came", u"dog = hound", u"door", u"\u00E9t\u00E9",
+                                             u"fall", u"fan", u"far", u"gate", u"gold"};
+  const db::TableSpec t = TextSearchTable(words, 5, 0);
+  DataFileDb* d = Build(OneTable(t));
+  ASSERT_NE(d, nullptr);
+  TableCursor* cur = Cursor(d, 0);
+  auto textOf = [&](std::int64_t r) { return db::RowCompareText(t.columns[0].rows[static_cast<std::size_t>(r)], false, 0); };
+  // Mode 5: whole words, found whatever the case and accents; absent words: -1.
+  for (const char16_t* k : {u"able", u"BADGE", u"cafe", u"dog", u"ete", u"gate", u"fan"}) {
+    const std::u16string key = k;
+    const std::int64_t r = FindRowByText(cur, 0, key.c_str(), 5);
+    ASSERT_GE(r, 0) << db::Utf16ToUtf8(key);
+    std::u16string cut = textOf(r);
+    EXPECT_EQ(CompareTableText(5, cut.c_str(), key.c_str()), 0) << db::Utf16ToUtf8(key);
+  }
+  for (const char16_t* k : {u"ab", u"badges", u"zebra", u"aaa"}) {
+    const std::u16string key = k;
+    EXPECT_EQ(FindRowByText(cur, 0, key.c_str(), 5), -1) << db::Utf16ToUtf8(key);
+  }
+  // Mode 6: a row that the key's letters begin.
+  for (const char16_t* k : {u"ab", u"bad", u"ca", u"fa", u"doo", u"g"}) {
+    const std::u16string key = k;
+    const std::int64_t r = FindRowByText(cur, 0, key.c_str(), 6);
+    ASSERT_GE(r, 0) << db::Utf16ToUtf8(key);
+    const std::u16string row = textOf(r);
+    EXPECT_GE(EnglishKeyCommonLength(row.c_str(), key.c_str()), key.size()) << db::Utf16ToUtf8(row);
+  }
+  EXPECT_EQ(FindRowByText(cur, 0, u"zz", 6), -1);
+}
+
+TEST_F(RoundTrip, FindRowByTextMode7SyllableKeys) {
+  // Records: two data units, then a key of syllable codes.
+  std::vector<std::u16string> records;
+  std::vector<std::u16string> keys;
+  for (std::uint32_t i = 0; i < 25; ++i) {
+    std::u16string key;
+    key.push_back(static_cast<char16_t>(0xE000 + 5 * ((i * 37) % 450) + i % 5));
+    if (i % 3 == 0) key.push_back(static_cast<char16_t>(0xE000 + 5 * i + 1));
+    keys.push_back(key);
+    std::u16string rec;
+    rec.push_back(static_cast<char16_t>(0x100 + i));
+    rec.push_back(static_cast<char16_t>(i));
+    records.push_back(rec + key);
+  }
+  const db::TableSpec t = TextSearchTable(records, 7, 0, 2);
+  DataFileDb* d = Build(OneTable(t));
+  ASSERT_NE(d, nullptr);
+  TableCursor* cur = Cursor(d, 0);
+  for (std::uint32_t r = 0; r < t.columns[0].rows.size(); ++r) {
+    const std::u16string key = db::RowCompareText(t.columns[0].rows[r], false, 2);
+    EXPECT_EQ(FindRowByText(cur, 0, key.c_str(), 7), r);
+  }
+}
+
+TEST_F(RoundTrip, CommandLineFixtureOpens) {
+#ifndef SORVI_DATABUILD_EXE
+  GTEST_SKIP() << "built without the command";
+#else
+  const char* description = R"(file name="Tiny" short="Tiny" long="A tiny dictionary" notice="For tests"
+table type=0x1010 flags=key16,sorted name="Words" name2="Second" blockrows=2
+column unit=2 sort=key
+row key=30 text="thirty"
+row key=10 text="ten"
+row key=20 text="twenty"
+table type=0x1020 flags=huffman,textindex zlib=unfinished blockrows=2
+column unit=1 sort=mode0
+row text="cafe"
+row text="Apple"
+row text="banana"
+table type=0x1300 flags=bits info=0100000002000000
+column unit=13
+values 8191 0 4096 77
+)";
+  std::ofstream(root_ / "tiny.txt") << description;
+  const std::string cmd = std::string(SORVI_DATABUILD_EXE) + " " + (root_ / "tiny.txt").string() + " " +
+                          (root_ / "Tiny.pdb").string();
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  DataFileDb* d = OpenDb(OpenDevicePath("tiny.pdb"));
+  ASSERT_NE(d, nullptr);
+  ASSERT_EQ(GetTableCount(d), 3u);
+  EXPECT_EQ(GetTablePropertyByIndex(d, 0, 1), 0x1010u);
+  EXPECT_EQ(GetTablePropertyByIndex(d, 2, 1), 0x1300u);
+  WCHAR* shortName = nullptr;
+  WCHAR* longName = nullptr;
+  WCHAR* notice = nullptr;
+  GetDataFileTexts(d, &shortName, &longName, &notice);
+  ASSERT_TRUE(shortName && longName && notice);
+  EXPECT_EQ(std::u16string(shortName), u"Tiny");
+  EXPECT_EQ(std::u16string(longName), u"A tiny dictionary");
+  EXPECT_EQ(std::u16string(notice), u"For tests");
+  LocalFree(shortName);
+  LocalFree(longName);
+  LocalFree(notice);
+  WCHAR* name = nullptr;
+  ASSERT_EQ(GetTableName(GetTableByIndex(d, 0), 1, &name), 0);
+  ASSERT_NE(name, nullptr);
+  EXPECT_EQ(std::u16string(name), u"Second");
+  LocalFree(name);
+
+  TableCursor* words = Cursor(d, 0);
+  EXPECT_EQ(FindRowByKey(words, 0, 20, 1, 0), 1);
+  EXPECT_EQ(ReadRecord(words, 0, 2), Utf16Bytes(u"thirty"));
+  TableCursor* fruit = Cursor(d, 1);
+  EXPECT_EQ(FindRowByText(fruit, 0, u"banana", 0), 1);
+  EXPECT_EQ(ReadRecord(fruit, 0, 2), Utf16Bytes(u"cafe"));
+  TableCursor* values = Cursor(d, 2);
+  EXPECT_EQ(ReadSingleValue(values, 0, 0), 8191u);
+  EXPECT_EQ(ReadSingleValue(values, 0, 3), 77u);
+  ASSERT_EQ(GetTableInfoAreaSize(values), 8u);
+  EXPECT_EQ(GetTableInfoArea(values)[4], 2);
+#endif
+}
+
+TEST_F(RoundTrip, ReaderRefusesFilesThatBreakTheRules) {
+  db::DataFileLayout layout;
+  db::ByteVec good;
+  std::string error;
+  ASSERT_EQ(db::BuildDataFile(OneTable(TextTable(10, 0)), &good, &layout, &error), 0);
+  const std::uint32_t header = layout.recordOffsets[0];
+  const std::uint32_t table = layout.recordOffsets[layout.tables[0].headerRecord];
+  struct Case {
+    const char* what;
+    std::function<void(db::ByteVec&)> patch;
+    bool dbFileOpens;
+  } cases[] = {
+      {"unchanged", [](db::ByteVec&) {}, true},
+      {"wrong creator", [](db::ByteVec& f) { f[64] = 'X'; }, false},
+      {"wrong type", [](db::ByteVec& f) { f[60] = 'X'; }, false},
+      {"no records", [](db::ByteVec& f) { f[76] = f[77] = 0; }, false},
+      {"short record list", [](db::ByteVec& f) { f.resize(78 + 8 * 2); f[77] = 200; }, false},
+      {"version 7", [&](db::ByteVec& f) { db::PutU32LE(f, header + 16, 7); }, true},
+      {"file size off by one", [&](db::ByteVec& f) { db::PutU32LE(f, header + 32, static_cast<std::uint32_t>(f.size() + 1)); }, true},
+      {"record count off by one", [&](db::ByteVec& f) { db::PutU32LE(f, header + 28, db::GetU32LE(&f[header + 28]) - 1); }, true},
+      {"table type differs from the directory", [&](db::ByteVec& f) { db::PutU32LE(f, table, 0x9999); }, true},
+      {"bad magic", [&](db::ByteVec& f) { f[header] = 'X'; }, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    db::ByteVec bytes = good;
+    c.patch(bytes);
+    DbFile* f = OpenFile(bytes, "bad.pdb");
+    ASSERT_EQ(f != nullptr, c.dbFileOpens);
+    if (!f) continue;
+    DataFileDb* d = OpenDataFileDb(f, cache_);
+    EXPECT_EQ(d != nullptr, std::string(c.what) == "unchanged");
+    if (d) CloseDataFileDb(d);
+    files_.pop_back();
+    CloseDbFile(f);
+  }
+}
+
+// Found with this writer: when the block that the block phase picks holds a
+// single row, the row phase compares nothing and the search returns that row
+// in mode 6 without checking that the key's letters begin it, so a prefix
+// that no row has finds a row. Disabled until the reader compares such a
+// row (the sound result is -1).
+TEST_F(RoundTrip, DISABLED_FindRowByTextMode6RefusesTheRowOfASingleRowBlock) {
+  const db::TableSpec t = TextSearchTable({u"able", u"bad", u"cafe", u"gate"}, 5, 0);  // blocks of 3 and 1
+  DataFileDb* d = Build(OneTable(t));
+  ASSERT_NE(d, nullptr);
+  TableCursor* cur = Cursor(d, 0);
+  EXPECT_EQ(FindRowByText(cur, 0, u"ga", 6), 3);
+  EXPECT_EQ(FindRowByText(cur, 0, u"zz", 6), -1);
+}
