@@ -567,16 +567,20 @@ int64_t FindRowByText(TableCursor* cursor, uint32_t column, const WCHAR* key, in
     }
   }
 
+  // The row just past the block is a candidate only when the next block holds it.
+  const int64_t blockEnd = int64_t{first} + cursor->rows;
+  const bool nextBlockExists = block + 1 < t->blockCount[column];
+  auto isRow = [&](int64_t row) { return row >= first && (row < blockEnd || (row == blockEnd && nextBlockExists)); };
+
   const bool exactModes = mode == 3 || mode == 4 || mode == 5;
   if (endedEqual || !comparedAny) {
-    if (!exactModes) return finish(rlo);
+    if (!exactModes) return finish(isRow(rlo) ? rlo : -1);
     if (rlo == last.row) return finish(rlo);
   }
 
-  const uint32_t rowCount = GetColumnRowCount(cursor, column);
-  RowComparison a = rlo < rowCount ? compare(rlo) : RowComparison{};
-  RowComparison b = rhi < rowCount ? compare(rhi) : RowComparison{};
-  bool aValid = rlo < rowCount, bValid = rhi < rowCount;
+  RowComparison a = isRow(rlo) ? compare(rlo) : RowComparison{};
+  RowComparison b = isRow(rhi) ? compare(rhi) : RowComparison{};
+  bool aValid = isRow(rlo), bValid = isRow(rhi);
   int64_t result = -1;
   if (exactModes) {
     if (aValid && a.result == 0)
