@@ -225,7 +225,7 @@ TEST(DatabuildTable, RowTableShapesFollowTheFlags) {
     const Block b = DecodeBlock(f, d, 0, 0);
     ASSERT_EQ(b.rows, 3u);
     EXPECT_EQ(b.rowTableWords, 3 * c.wordsPerRow + (3 * c.wordsPerRow) % 2);
-    for (std::uint32_t k = 0; k < 3; ++k) {
+    for (std::uint32_t k = 0; k < 3 && c.wordsPerRow > 0; ++k) {
       const std::uint16_t* w = &b.rowTable[k * c.wordsPerRow];
       if (c.flags & db::kTableKeyed) {
         std::uint32_t key = w[0];
