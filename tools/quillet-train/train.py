@@ -275,6 +275,8 @@ def main():
     n_labels = len(items)
     mpath = os.path.join(args.work, 'medians.txt')
     write_medians(mpath, items)
+    with open(os.path.join(args.work, 'gb2312-1.txt'), 'w', encoding='utf-8') as f:
+        f.write(''.join(gb1) + '\n')
 
     fpath = os.path.join(args.work, 'train.bin')
     if not os.path.exists(fpath):
@@ -351,12 +353,16 @@ def main():
     while left > 0:
         bit = min(cap, key=lambda b: fill[b] / cap[b] if pools[b] else 9)
         pool = pools[bit]
-        i = pool[turn[bit] % len(pool)]
-        turn[bit] += 1
-        if count[i] < 8:
-            count[i] += 1
-            fill[bit] += 1
-            left -= 1
+        assert pool, 'no character left to take more templates'
+        k = turn[bit] % len(pool)
+        i = pool[k]
+        count[i] += 1
+        fill[bit] += 1
+        left -= 1
+        if count[i] >= 8:
+            pool.pop(k)
+        else:
+            turn[bit] += 1
     assert count.sum() == N_CHAR_CLASSES, count.sum()
     log('templates', count.sum(), 'by count', np.bincount(count), 'direct fill', fill)
 
