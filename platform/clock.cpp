@@ -6,6 +6,8 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/errors.h"
 
@@ -19,8 +21,7 @@ struct VirtualClock {
   bool installed = false;
   ULONGLONG utc = 0;  // file time
   DWORD tick = 0;
-  void (*hook)(void*) = nullptr;
-  void* hookContext = nullptr;
+  std::vector<std::pair<void (*)(void*), void*>> hooks;
 };
 
 VirtualClock& Virtual() {
@@ -399,22 +400,35 @@ BOOL IsVirtualClockInstalled() {
 
 void AdvanceVirtualClock(DWORD ms) {
   VirtualClock& v = Virtual();
-  void (*hook)(void*) = nullptr;
-  void* context = nullptr;
+  std::vector<std::pair<void (*)(void*), void*>> hooks;
   {
     std::lock_guard lock(v.mutex);
     if (!v.installed) return;
     v.utc += static_cast<ULONGLONG>(ms) * 10000ull;
     v.tick += ms;
-    hook = v.hook;
-    context = v.hookContext;
+    hooks = v.hooks;
   }
-  if (hook) hook(context);
+  for (const auto& [hook, context] : hooks) hook(context);
 }
 
-void SetVirtualClockAdvanceHook(void (*hook)(void* context), void* context) {
+void AddVirtualClockAdvanceHook(void (*hook)(void* context), void* context) {
+  if (!hook) return;
   VirtualClock& v = Virtual();
   std::lock_guard lock(v.mutex);
-  v.hook = hook;
-  v.hookContext = context;
+  for (const auto& h : v.hooks)
+    if (h.first == hook && h.second == context) return;
+  v.hooks.emplace_back(hook, context);
 }
+
+void RemoveVirtualClockAdvanceHook(void (*hook)(void* context), void* context) {
+  VirtualClock& v = Virtual();
+  std::lock_guard lock(v.mutex);
+  for (auto it = v.hooks.begin(); it != v.hooks.end(); ++it) {
+    if (it->first == hook && it->second == context) {
+      v.hooks.erase(it);
+      return;
+    }
+  }
+}
+
+void SetVirtualClockAdvanceHook(void (*hook)(void* context), void* context) { AddVirtualClockAdvanceHook(hook, context); }

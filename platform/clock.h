@@ -71,6 +71,10 @@ void InstallVirtualClock(const SYSTEMTIME* startUtc, DWORD startTick);
 void UninstallVirtualClock();
 BOOL IsVirtualClockInstalled();
 void AdvanceVirtualClock(DWORD ms);
-// Called (outside any clock lock) after every advance of the virtual clock,
-// so timers can be checked. One hook per process; null removes it.
+// Hooks called (outside any clock lock, in the advancing thread) after every
+// advance of the virtual clock, so timers can be checked. Several modules may
+// add one; the same hook and context pair is kept once.
+void AddVirtualClockAdvanceHook(void (*hook)(void* context), void* context);
+void RemoveVirtualClockAdvanceHook(void (*hook)(void* context), void* context);
+// Same as AddVirtualClockAdvanceHook (a null hook does nothing).
 void SetVirtualClockAdvanceHook(void (*hook)(void* context), void* context);

@@ -235,7 +235,9 @@ DWORD Sender(LPVOID p) {
   return 0;
 }
 
-TEST(EngineLock, WaitPumpRunsWithTheWaitersLockWhenWoken) {
+// Runs on a thread of its own: the pump is per thread, and the test must not
+// replace a pump that another module installed on the main thread.
+void PumpScenario() {
   PumpState state;
   state.handled = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   SetThreadWaitPump(CountingPump, &state);
@@ -253,10 +255,15 @@ TEST(EngineLock, WaitPumpRunsWithTheWaitersLockWhenWoken) {
   EXPECT_EQ(state.depthSeen.load(), 1);
   EXPECT_EQ(engine_lock::Depth(), 1u);
   SetThreadWaitPump(nullptr, nullptr);
-  EXPECT_FALSE(WakeThreadWait(0xFFFFFFF0u));
   CloseHandle(sender);
   CloseHandle(idle);
   CloseHandle(state.handled);
+}
+
+TEST(EngineLock, WaitPumpRunsWithTheWaitersLockWhenWoken) {
+  std::thread ui(PumpScenario);
+  ui.join();
+  EXPECT_FALSE(WakeThreadWait(0xFFFFFFF0u));
 }
 
 }  // namespace

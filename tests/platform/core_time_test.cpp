@@ -179,7 +179,9 @@ using ClockTest = CoreTest;
 TEST_F(ClockTest, VirtualClockDrivesTicksSleepAndSystemTime) {
   const SYSTEMTIME start = Make(2030, 12, 31, 23, 59, 59, 500);
   std::atomic<int> hookCalls{0};
-  SetVirtualClockAdvanceHook([](void* c) { ++*static_cast<std::atomic<int>*>(c); }, &hookCalls);
+  auto count = [](void* c) { ++*static_cast<std::atomic<int>*>(c); };
+  AddVirtualClockAdvanceHook(count, &hookCalls);
+  AddVirtualClockAdvanceHook(count, &hookCalls);  // kept once
   InstallVirtualClock(&start, 0xFFFFFF00u);
   EXPECT_TRUE(IsVirtualClockInstalled());
   EXPECT_EQ(GetTickCount(), 0xFFFFFF00u);
@@ -204,7 +206,10 @@ TEST_F(ClockTest, VirtualClockDrivesTicksSleepAndSystemTime) {
     });
   for (auto& t : threads) t.join();
   EXPECT_EQ(GetTickCount() - before, 4000u);
-  SetVirtualClockAdvanceHook(nullptr, nullptr);
+  EXPECT_EQ(hookCalls.load(), 2002);
+  RemoveVirtualClockAdvanceHook(count, &hookCalls);
+  AdvanceVirtualClock(1);
+  EXPECT_EQ(hookCalls.load(), 2002);
 
   UninstallVirtualClock();
   EXPECT_FALSE(IsVirtualClockInstalled());
