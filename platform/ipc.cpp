@@ -11,6 +11,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -213,6 +214,11 @@ void SetIpcFolder(const char* hostPath) {
   ipc.folderSet = hostPath != nullptr;
   ipc.folder = hostPath ? hostPath : "";
   if (hostPath) mkdir(hostPath, 0700);
+}
+
+std::string IpcSocketPath(LPCWSTR className, LPCWSTR windowName) {
+  std::lock_guard<std::mutex> lk(I().mutex);
+  return FolderLocked() + "/" + ClassKey(ToU16(className)) + "-" + TitleKey(ToU16(windowName)) + ".sock";
 }
 
 void SetIpcPublishing(BOOL enabled) {

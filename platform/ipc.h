@@ -20,6 +20,8 @@ void SetIpcFolder(const char* hostPath);
 // Publishing on/off for this process (on by default).
 void SetIpcPublishing(BOOL enabled);
 
+// Where a window of that class and title is published (tests, tools).
+std::string IpcSocketPath(LPCWSTR className, LPCWSTR windowName);
 // A window of another process; null when none answers.
 HWND FindRemoteWindow(LPCWSTR className, LPCWSTR windowName);
 BOOL IsRemoteWindow(HWND hwnd);
