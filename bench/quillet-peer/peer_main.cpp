@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
   std::string medians, chars, model = "/usr/share/tegaki/models/zinnia/handwriting-zh_CN.model";
   int perChar = 1;
   uint64_t seed = 777;
-  double distort = 1.0;
+  double distort = 1.0, join = -1;
   uint32_t flags = 0x1 | 0x2;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string a = argv[i];
@@ -50,11 +50,12 @@ int main(int argc, char** argv) {
     else if (a == "--per-char") perChar = std::atoi(v);
     else if (a == "--seed") seed = std::strtoull(v, nullptr, 10);
     else if (a == "--distort") distort = std::atof(v);
+    else if (a == "--join") join = std::atof(v);
     else if (a == "--flags") flags = static_cast<uint32_t>(std::strtoul(v, nullptr, 0));
   }
   if (medians.empty()) {
     std::fprintf(stderr,
-                 "usage: quillet-peer --medians FILE [--chars FILE] [--per-char N] [--seed S] [--distort F]\n"
+                 "usage: quillet-peer --medians FILE [--chars FILE] [--per-char N] [--seed S] [--distort F] [--join P]\n"
                  "                    [--flags N] [--model ZINNIA_MODEL]\n");
     return 2;
   }
@@ -84,7 +85,8 @@ int main(int argc, char** argv) {
   for (int c = 0; c < quillet::kClasses; ++c)
     if (quillet::ClassCode(table, c) >= 0x3400) quilletSet.insert(quillet::ClassCode(table, c));
 
-  const SynthParams params = SynthParams{}.Scaled(distort);
+  SynthParams params = SynthParams{}.Scaled(distort);
+  if (join >= 0) params.joinChance = join;
   std::unique_ptr<zinnia::Character> zc(zinnia::Character::create());
   Tally q, z;
   size_t tests = 0, qCovered = 0, zCovered = 0;

@@ -20,12 +20,13 @@ using namespace quillet_tools;
 
 void Usage() {
   std::fprintf(stderr,
-               "usage: quillet-eval --medians FILE [--chars FILE] [--per-char N] [--seed S] [--distort F]\n"
+               "usage: quillet-eval --medians FILE [--chars FILE] [--per-char N] [--seed S] [--distort F] [--join P]\n"
                "                    [--flags N] [--confusions N]\n"
                "       quillet-eval --samples FILE [--flags N] [--confusions N]\n"
                "  --medians: stroke medians (CHAR<TAB>STROKES), as train.py writes them\n"
                "  --chars: the characters to test, UTF-8 text (default: every median)\n"
-               "  --seed: writings differ from training (train.py uses 1); default 777\n");
+               "  --seed: writings differ from training (train.py uses 1); default 777\n"
+               "  --join: chance that a stroke is joined to the one before (default from --distort)\n");
 }
 
 }  // namespace
@@ -34,7 +35,7 @@ int main(int argc, char** argv) {
   std::string medians, chars, samplesPath;
   int perChar = 3, confusions = 20;
   uint64_t seed = 777;
-  double distort = 1.0;
+  double distort = 1.0, join = -1;
   uint32_t flags = 0x1 | 0x2;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string a = argv[i];
@@ -45,6 +46,7 @@ int main(int argc, char** argv) {
     else if (a == "--per-char") perChar = std::atoi(v);
     else if (a == "--seed") seed = std::strtoull(v, nullptr, 10);
     else if (a == "--distort") distort = std::atof(v);
+    else if (a == "--join") join = std::atof(v);
     else if (a == "--flags") flags = static_cast<uint32_t>(std::strtoul(v, nullptr, 0));
     else if (a == "--confusions") confusions = std::atoi(v);
     else return Usage(), 2;
@@ -71,7 +73,8 @@ int main(int argc, char** argv) {
         if (it != byChar.end()) chosen.push_back(it->second);
       }
     }
-    const SynthParams params = SynthParams{}.Scaled(distort);
+    SynthParams params = SynthParams{}.Scaled(distort);
+  if (join >= 0) params.joinChance = join;
     for (size_t c = 0; c < chosen.size(); ++c)
       for (int s = 0; s < perChar; ++s) {
         SynthRandom rng = MakeRandom(seed, c, s);
