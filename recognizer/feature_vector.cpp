@@ -115,4 +115,10 @@ void ProjectAndPack(TemplateTable table, const FeatureVector& features, int32_t*
   }
 }
 
+void ExtractFeatures(TemplateTable table, const InkPoint* normalisedInk, uint8_t* grid, FeatureVector* features,
+                     int32_t* sums, ProjectedFeatures* out) {
+  ExtractCounters(normalisedInk, grid, features);
+  ProjectAndPack(table, *features, sums, out);
+}
+
 }  // namespace quillet

@@ -31,4 +31,8 @@ void ExtractCounters(const InkPoint* normalisedInk, uint8_t* grid, FeatureVector
 void ProjectAndPack(TemplateTable table, const FeatureVector& features, int32_t* sums,
                     ProjectedFeatures* out);
 
+// ExtractCounters then ProjectAndPack.
+void ExtractFeatures(TemplateTable table, const InkPoint* normalisedInk, uint8_t* grid, FeatureVector* features,
+                     int32_t* sums, ProjectedFeatures* out);
+
 }  // namespace quillet

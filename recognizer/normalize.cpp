@@ -58,12 +58,16 @@ int NormalizeInk(InkPoint* ink, int strokes, uint8_t* xMap, uint8_t* yMap) {
   }
   BuildAxisMap(minX, maxX, sumX, weight, padX, xMap);
   BuildAxisMap(minY, maxY, sumY, weight, padY, yMap);
+  ApplyAxisMaps(ink, xMap, yMap);
+  return strokes;
+}
+
+void ApplyAxisMaps(InkPoint* ink, const uint8_t* xMap, const uint8_t* yMap) {
   for (int i = 0; !IsInkEnd(ink[i]); ++i) {
     if (IsStrokeEnd(ink[i])) continue;
     ink[i].x = xMap[static_cast<uint16_t>(ink[i].x)];
     ink[i].y = yMap[static_cast<uint16_t>(ink[i].y)];
   }
-  return strokes;
 }
 
 }  // namespace quillet

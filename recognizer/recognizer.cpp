@@ -23,8 +23,7 @@ int PrepareInk(const int16_t* ink, RecognizerWorkArea* wa) {
 
 int ComputeFeatures(TemplateTable table, const int16_t* ink, RecognizerWorkArea* wa) {
   if (PrepareInk(ink, wa) == 0) return 0;
-  ExtractCounters(wa->ink, wa->grid, &wa->features);
-  ProjectAndPack(table, wa->features, wa->sums, &wa->projected);
+  ExtractFeatures(table, wa->ink, wa->grid, &wa->features, wa->sums, &wa->projected);
   return 1;
 }
 
@@ -40,13 +39,13 @@ int ConvertCandidates(TemplateTable table, const CandidateEntry* candidates, int
       continue;
     }
     const uint16_t base = ClassCode(table, cls & 0x7FFF);
-    if (flags & 0x20) {
+    if (flags & kToSimplified) {
       for (int k = 0; k < kVariantPairs && raw < kMaxRawCodes; ++k)
         if (ListA(table, k) == base) {
           wa->rawCodes[raw] = ListB(table, k);
           wa->rawScores[raw++] = score;
         }
-    } else if (flags & 0x40) {
+    } else if (flags & kToTraditional) {
       for (int k = 0; k < kVariantPairs && raw < kMaxRawCodes; ++k)
         if (ListB(table, k) == base) {
           wa->rawCodes[raw] = ListA(table, k);
@@ -62,7 +61,7 @@ int ConvertCandidates(TemplateTable table, const CandidateEntry* candidates, int
     wa->codes[count] = wa->rawCodes[i];
     wa->scores[count++] = wa->rawScores[i];
   }
-  if ((flags & 0x8000) && count > 0) {
+  if ((flags & kGestures) && count > 0) {
     if (IsGestureCode(wa->codes[0])) {
       count = 1;
     } else {

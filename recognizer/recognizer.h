@@ -11,6 +11,19 @@
 
 namespace quillet {
 
+// The flag word: cluster groups 0x1-0x40, fixed classes 0x80-0x8000.
+enum RecognizerFlags : uint32_t {
+  kSimplified = 0x1,
+  kRareSimplified = 0x2,
+  kTraditional = 0x4,
+  kRareTraditional = 0x8,
+  kFurther = 0x10,
+  kToSimplified = 0x20,
+  kToTraditional = 0x40,
+  kFixedList = 0x80,
+  kGestures = 0x8000,
+};
+
 constexpr int kMaxResults = 32;
 constexpr int kMaxRawCodes = kMaxResults * 4;  // a marked class gives up to 4
 
