@@ -132,7 +132,8 @@ HBRUSH CreateSolidBrush(COLORREF color);
 #define PS_SOLID 0
 #define PS_DASH 1
 #define PS_NULL 5
-// Widths 0 and 1 give a one-pixel pen; wider pens plot a square per point.
+// Widths 0 and 1 give a one-pixel pen; wider pens (up to 1024) plot a square
+// per point.
 // PS_DASH draws 6 pixels on, 4 off; with OPAQUE background mode the gaps take
 // the background colour.
 HPEN CreatePen(int style, int width, COLORREF color);

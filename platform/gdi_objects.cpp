@@ -277,6 +277,7 @@ HDC CreateCompatibleDC(HDC) {
   auto dc = NewDc(true);
   dc->bitmapHandle = G().monoBitmap;
   dc->bitmap = Get<BitmapData>(dc->bitmapHandle, Kind::Bitmap);
+  ++dc->bitmap->selectedIn;
   return static_cast<HDC>(Add(Kind::Dc, dc));
 }
 
@@ -455,7 +456,7 @@ HPEN CreatePen(int style, int width, COLORREF color) {
   G();
   auto p = std::make_shared<PenData>();
   p->style = style;
-  p->width = std::max(1, width);
+  p->width = std::clamp(width, 1, 1024);
   p->color = color & 0xFFFFFF;
   return static_cast<HPEN>(Add(Kind::Pen, p));
 }
