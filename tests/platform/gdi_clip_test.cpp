@@ -52,7 +52,8 @@ TEST(GdiClip, EveryPrimitiveHonoursOriginAndClip) {
       {"InvertRect", [&](HDC dc) { RECT r{4, 0, 30, 12}; InvertRect(dc, &r); }},
       {"BitBlt within", [&](HDC dc) { BitBlt(dc, 5, 3, 20, 20, dc, 0, 0, SRCCOPY); }},
       {"TransparentImage", [&](HDC dc) { TransparentImage(dc, 1, 2, 24, 24, sprite, 0, 0, 6, 6, RGB(0, 255, 0)); }},
-      {"ImageList_DrawEx", [&](HDC dc) { ImageList_DrawEx(list, 0, dc, 3, 19, 0, 0, CLR_NONE, CLR_DEFAULT, ILD_NORMAL); }},
+      {"ImageList_DrawEx",
+       [&](HDC dc) { ImageList_DrawEx(list, 0, dc, 3, 19, 0, 0, CLR_NONE, CLR_DEFAULT, ILD_NORMAL); }},
       {"SetPixel", [&](HDC dc) { for (int i = 0; i < 30; ++i) SetPixel(dc, i, 29 - i, RGB(1, 2, 3)); }},
   };
   const POINT origin{6, 4};

@@ -12,7 +12,8 @@ constexpr std::uint32_t kWhite = 0xFFFFFF;
 struct Drawn {
   SurfacePtr surface;
   HDC dc;
-  explicit Drawn(int w, int h, std::uint32_t fill = 0xFFFFFF) : surface(MakeSurface(w, h, fill)), dc(WholeDC(surface.get())) {}
+  explicit Drawn(int w, int h, std::uint32_t fill = 0xFFFFFF)
+      : surface(MakeSurface(w, h, fill)), dc(WholeDC(surface.get())) {}
   ~Drawn() { ReleaseSurfaceDC(dc); }
 };
 
