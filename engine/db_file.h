@@ -45,7 +45,7 @@ uint32_t GetDbRecordCount(const DbFile* file);
 int CheckDbFileSizes(DbFile* file, uint32_t recordCount, uint32_t fileSize, uint32_t dataSize);
 // Low 32 bits of the file's last-write time; 0 when it cannot be read.
 uint32_t GetDbFileWriteStamp(DbFile* file);
-// A new MemHandle (fromStore 1) holding the whole record, or null when the
+// A new MemHandle (MemHandleFromStore 1) holding the whole record, or null when the
 // index is out of range or the record cannot be read in full. The last
 // record runs to the current end of the file.
 MemHandle* ReadDbRecord(DbFile* file, uint32_t index);

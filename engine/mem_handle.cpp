@@ -11,8 +11,8 @@ MemHandle* WrapMemHandle(void* data, uint32_t size, uint8_t fromStore, uint8_t b
   handle->data = data;
   handle->size = size;
   handle->lockCount = 0;
-  handle->fromStore = fromStore;
-  handle->borrowed = borrowed;
+  handle->MemHandleFromStore = fromStore;
+  handle->MemHandleBorrowed = borrowed;
   return handle;
 }
 
@@ -36,7 +36,7 @@ MemHandle* NewMemHandleFromCopy(const void* buffer, uint32_t size) {
 }
 
 int ResizeMemHandle(MemHandle* handle, uint32_t size) {
-  if (!handle || handle->borrowed) return 1;
+  if (!handle || handle->MemHandleBorrowed) return 1;
   void* data = LocalReAlloc(handle->data, size, LMEM_MOVEABLE | LMEM_ZEROINIT);
   if (!data) return 1;
   handle->data = data;
@@ -46,14 +46,14 @@ int ResizeMemHandle(MemHandle* handle, uint32_t size) {
 
 int FreeMemHandle(MemHandle* handle) {
   if (!handle) return 0;
-  if (handle->data && !handle->borrowed) LocalFree(handle->data);
+  if (handle->data && !handle->MemHandleBorrowed) LocalFree(handle->data);
   LocalFree(handle);
   return 0;
 }
 
 void FreeTableHandle(MemHandle* handle) {
   if (!handle) return;
-  if (!handle->borrowed && handle->data) LocalFree(handle->data);
+  if (!handle->MemHandleBorrowed && handle->data) LocalFree(handle->data);
   LocalFree(handle);
 }
 

@@ -11,14 +11,15 @@ struct MemHandle {
   void* data;
   uint32_t size;
   uint16_t lockCount;
-  uint8_t fromStore;  // made from a file record, a copy or a resource table
-  uint8_t borrowed;   // the data belongs to a resource and is never freed here
+  uint8_t MemHandleFromStore;  // made from a file record, a copy or a resource table
+  uint8_t MemHandleBorrowed;   // the data belongs to a resource and is never freed here
 };
 
 // A new handle over a zero-filled block of `size` bytes; lock count 0, both
 // marks 0. Null when the heap is exhausted.
 MemHandle* NewMemHandle(uint32_t size);
-// A new handle over a new copy of `size` bytes of `buffer`; fromStore 1.
+// A new handle over a new copy of `size` bytes of `buffer`;
+// MemHandleFromStore 1.
 // Null when the heap is exhausted.
 MemHandle* NewMemHandleFromCopy(const void* buffer, uint32_t size);
 // A new handle over an existing block: `data` must come from the local heap

@@ -146,8 +146,8 @@ TEST_F(DbFileTest, OpensAndReadsRecords) {
   MemHandle* last = ReadDbRecord(f, 3);
   ASSERT_NE(last, nullptr);
   EXPECT_EQ(AsString(last), "the last one");
-  EXPECT_EQ(last->fromStore, 1);
-  EXPECT_EQ(last->borrowed, 0);
+  EXPECT_EQ(last->MemHandleFromStore, 1);
+  EXPECT_EQ(last->MemHandleBorrowed, 0);
   EXPECT_EQ(GetMemHandleLockCount(last), 0);
   FreeDbRecord(f, 3, last);
   EXPECT_EQ(ReadDbRecord(f, 4), nullptr);

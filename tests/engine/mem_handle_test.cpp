@@ -13,8 +13,8 @@ TEST(MemHandle, NewIsZeroFilledAndUnmarked) {
   ASSERT_NE(h, nullptr);
   EXPECT_EQ(GetMemHandleSize(h), 64u);
   EXPECT_EQ(GetMemHandleLockCount(h), 0);
-  EXPECT_EQ(h->fromStore, 0);
-  EXPECT_EQ(h->borrowed, 0);
+  EXPECT_EQ(h->MemHandleFromStore, 0);
+  EXPECT_EQ(h->MemHandleBorrowed, 0);
   const auto* p = static_cast<const unsigned char*>(h->data);
   for (int i = 0; i < 64; ++i) EXPECT_EQ(p[i], 0) << i;
   FreeMemHandle(h);
@@ -78,8 +78,8 @@ TEST(MemHandle, CopyIsMarkedAndOwned) {
   ASSERT_NE(h, nullptr);
   EXPECT_NE(h->data, static_cast<const void*>(text));
   EXPECT_STREQ(static_cast<const char*>(h->data), "record");
-  EXPECT_EQ(h->fromStore, 1);
-  EXPECT_EQ(h->borrowed, 0);
+  EXPECT_EQ(h->MemHandleFromStore, 1);
+  EXPECT_EQ(h->MemHandleBorrowed, 0);
   const SIZE_T blocks = GetLocalHeapBlockCount();
   FreeTableHandle(h);  // frees the copy and the handle
   EXPECT_EQ(GetLocalHeapBlockCount(), blocks - 2);

@@ -130,8 +130,8 @@ TEST(Syllables, LoadersHandOutTheRegisteredResources) {
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(GetMemHandleSize(h), c.bytes.size());
     EXPECT_EQ(h->data, c.bytes.data());  // borrowed, not copied
-    EXPECT_EQ(h->borrowed, 1);
-    EXPECT_EQ(h->fromStore, 1);
+    EXPECT_EQ(h->MemHandleBorrowed, 1);
+    EXPECT_EQ(h->MemHandleFromStore, 1);
     FreeTableHandle(h);
   }
 }

@@ -127,7 +127,7 @@ TEST(MessageTexts, CopiesWithTerminator) {
     ASSERT_NE(h, nullptr) << c.number;
     EXPECT_EQ(GetMemHandleSize(h), (c.text.size() + 1) * 2);
     EXPECT_EQ(Utf16ToUtf8(static_cast<const char16_t*>(h->data)), Utf16ToUtf8(c.text));
-    EXPECT_EQ(h->fromStore, 1);
+    EXPECT_EQ(h->MemHandleFromStore, 1);
     FreeTableHandle(h);
   }
   MemHandle* four = GetMessageText(4);
