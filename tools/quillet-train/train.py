@@ -251,7 +251,7 @@ def main():
     ap.add_argument('--trainer', required=True)
     ap.add_argument('--work', required=True)
     ap.add_argument('--out', required=True)
-    ap.add_argument('--per-char', type=int, default=30)
+    ap.add_argument('--per-char', type=int, default=60)
     ap.add_argument('--seed', type=int, default=1)
     ap.add_argument('--threads', type=int, default=4)
     args = ap.parse_args()
