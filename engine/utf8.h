@@ -46,8 +46,9 @@ uint32_t CountUtf8TrailBytes(const char* buf, uint32_t n);
 // surrogates). With quote set every "'" is written twice (SQL literals).
 // dst holds dstBytes bytes including the terminator; it is always
 // terminated when dstBytes > 0 and a character is never split: encoding
-// stops before one that does not fit. `length` (optional) receives the
-// bytes written without the terminator. Returns the units consumed.
+// stops before one that does not fit (size dst with Utf8Length + 1 to take
+// the whole text). `length` (optional) receives the bytes written without
+// the terminator. Returns the units consumed.
 uint32_t WideToUtf8(const WCHAR* src, char* dst, uint32_t dstBytes, uint32_t maxUnits, uint32_t* length,
                     bool quote);
 
