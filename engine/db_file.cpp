@@ -14,7 +14,7 @@ namespace {
 // thread and the UI thread must not seek and read one handle at once, nor
 // close a handle another thread is reading.
 std::mutex g_lock;
-DbFile* g_openFiles[kOpenFileListSize];
+OpenFileList g_openFileList;
 
 constexpr uint32_t kTypeSxdb = 0x53584442;  // "SXDB"
 constexpr uint32_t kTypeSddb = 0x53444442;  // "SDDB"
@@ -28,9 +28,7 @@ uint32_t LoadBe32(const uint8_t* p) {
 
 uint16_t LoadBe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
 
-uint32_t RecordOffset(const DbFile* file, uint32_t index) {
-  return LoadBe32(file->recordList + static_cast<size_t>(index) * kDbRecordEntrySize);
-}
+uint32_t RecordOffset(const DbFile* file, uint32_t index) { return LoadBe32(file->recordList[index].offset); }
 
 bool HoldsValidHandle(HANDLE h) { return h && h != INVALID_HANDLE_VALUE; }
 
@@ -66,12 +64,12 @@ void EnsureOpenLocked(DbFile* file) {
   file->handle = OpenByPath(file);
   int found = -1;
   for (int i = 0; i < kOpenFileListSize; ++i) {
-    if (g_openFiles[i] == file) {
+    if (g_openFileList.entries[i] == file) {
       found = i;
       break;
     }
-    if (!g_openFiles[i]) {
-      g_openFiles[i] = file;
+    if (!g_openFileList.entries[i]) {
+      g_openFileList.entries[i] = file;
       return;
     }
   }
@@ -79,19 +77,19 @@ void EnsureOpenLocked(DbFile* file) {
   if (found < 0) {
     // Not a least-recently-used list: the file in the last entry gives up
     // its handle whatever its use.
-    DbFile* last = g_openFiles[kOpenFileListSize - 1];
+    DbFile* last = g_openFileList.entries[kOpenFileListSize - 1];
     CloseFileHandle(last);
     found = kOpenFileListSize - 1;
   }
-  for (int i = found; i > 0; --i) g_openFiles[i] = g_openFiles[i - 1];
-  g_openFiles[0] = file;
+  for (int i = found; i > 0; --i) g_openFileList.entries[i] = g_openFileList.entries[i - 1];
+  g_openFileList.entries[0] = file;
 }
 
 void RemoveFromListLocked(DbFile* file) {
   int to = 0;
   for (int i = 0; i < kOpenFileListSize; ++i)
-    if (g_openFiles[i] != file) g_openFiles[to++] = g_openFiles[i];
-  while (to < kOpenFileListSize) g_openFiles[to++] = nullptr;
+    if (g_openFileList.entries[i] != file) g_openFileList.entries[to++] = g_openFileList.entries[i];
+  while (to < kOpenFileListSize) g_openFileList.entries[to++] = nullptr;
 }
 
 void FreeDbFile(DbFile* file) {
@@ -131,7 +129,7 @@ DbFile* OpenDbFile(HANDLE handle, LPCWSTR path, int* kind) {
   if (file->recordCount == 0) return refuse();
 
   const uint32_t listBytes = file->recordCount * kDbRecordEntrySize;
-  file->recordList = static_cast<uint8_t*>(LocalAlloc(LMEM_FIXED, listBytes));
+  file->recordList = static_cast<DbRecordEntry*>(LocalAlloc(LMEM_FIXED, listBytes));
   if (!file->recordList) return refuse();
   if (!SeekTo(handle, kDbHeaderSize) || !ReadFile(handle, file->recordList, listBytes, &got, nullptr) ||
       got < listBytes)
@@ -155,7 +153,7 @@ DbFile* OpenDbFile(HANDLE handle, LPCWSTR path, int* kind) {
 
 void ClearOpenFileCache() {
   std::lock_guard<std::mutex> guard(g_lock);
-  for (DbFile*& entry : g_openFiles) entry = nullptr;
+  for (DbFile*& entry : g_openFileList.entries) entry = nullptr;
 }
 
 void EnsureDbFileOpen(DbFile* file) {
@@ -265,5 +263,5 @@ void DeleteDbFile(DbFile* file) {
 DbFile* GetOpenFileListEntry(int i) {
   std::lock_guard<std::mutex> guard(g_lock);
   if (i < 0 || i >= kOpenFileListSize) return nullptr;
-  return g_openFiles[i];
+  return g_openFileList.entries[i];
 }

@@ -23,12 +23,26 @@ inline constexpr int kOpenFileListSize = 3;
 // `kind` written by OpenDbFile for a dictionary data file.
 inline constexpr int kDbKindDataFile = 1;
 
+// One entry of the record list, as in the file.
+struct DbRecordEntry {
+  uint8_t offset[4];  // big-endian, from the start of the file
+  uint8_t attributesAndId[4];  // not read
+};
+
 struct DbFile {
   HANDLE handle;              // null while the file holds none
   std::u16string path;        // device path, full length
   uint32_t recordCount;
   uint32_t dataSize;          // file size at open time minus record 0's offset
-  uint8_t* recordList;        // recordCount × 8 bytes as in the file (big-endian)
+  DbRecordEntry* recordList;  // recordCount entries
+};
+
+static_assert(sizeof(DbRecordEntry) == kDbRecordEntrySize);
+
+// The files that hold an operating-system handle; entry 0 first. It
+// borrows the files.
+struct OpenFileList {
+  DbFile* entries[kOpenFileListSize];
 };
 
 // Takes over `handle` (opened for reading) and always closes it before it
