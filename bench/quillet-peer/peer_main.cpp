@@ -108,7 +108,8 @@ int main(int argc, char** argv) {
       q.top1 += n > 0 && out[0] == truth;
       q.top10 += std::find(out, out + n, truth) != out + n;
 
-      // Zinnia takes the writing in a square box around the ink.
+      // Zinnia takes the writing in a square 1000 x 1000 box around the ink,
+      // the canvas its models are trained on.
       double minX = 1e9, minY = 1e9, maxX = -1e9, maxY = -1e9;
       for (const Stroke& st : strokes)
         for (const Point& p : st) minX = std::min(minX, p.x), maxX = std::max(maxX, p.x), minY = std::min(minY, p.y),
@@ -117,10 +118,10 @@ int main(int argc, char** argv) {
       const double ox = (minX + maxX - side) / 2, oy = (minY + maxY - side) / 2;
       t0 = std::chrono::steady_clock::now();
       zc->clear();
-      zc->set_width(static_cast<size_t>(side));
-      zc->set_height(static_cast<size_t>(side));
+      zc->set_width(1000);
+      zc->set_height(1000);
       for (size_t k = 0; k < strokes.size(); ++k)
-        for (const Point& p : strokes[k]) zc->add(k, static_cast<int>(p.x - ox), static_cast<int>(p.y - oy));
+        for (const Point& p : strokes[k]) zc->add(k, static_cast<int>((p.x - ox) * 1000 / side), static_cast<int>((p.y - oy) * 1000 / side));
       std::unique_ptr<zinnia::Result> r(zin->classify(*zc, 10));
       z.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
       ++z.n;
