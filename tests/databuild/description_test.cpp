@@ -29,7 +29,7 @@ table type=0x1010 version=2 flags=key16,sorted name="Words" name2="W" blockrows=
 column unit=2 sort=key
 row key=20 text="twenty"
 row key=10 text="ten"   # comment after a row
-row key=15 words=0x41,66 hex=4300
+row key=015 words=0x41,66 hex=4300
 subtable hex=deadbeef
 
 table type=0x1020 flags=huffman,textindex zlib=finished indexskip=0 entries=9
@@ -117,6 +117,8 @@ TEST(DatabuildDescription, ErrorsNameTheirLine) {
       {"table version=1\n", "line 1: a table needs type="},
       {"table type=1\ncolumn unit=1\nrow text=\"\\{xx3}\"\n", "line 3: unknown syllable"},
       {"table type=1\ncolumn unit=1\nrow key=-4\n", "line 3: bad key"},
+      {"table type=1\ncolumn unit=1\nrow key=0x1G\n", "line 3: bad key"},
+      {"table type=1\ncolumn unit=1\nrow key=4294967296\n", "line 3: bad key"},
       {"table type=1\ncolumn unit=1\nrow hex=abc\n", "line 3: odd number"},
       {"table type=1\nfile name=x\n", "line 2: \"file\" comes once"},
       {"table type=1 zlib=maybe\n", "zlib=finished or zlib=unfinished"},

@@ -235,11 +235,22 @@ TEST_P(RoundTripZlib, HuffmanTextOverSeveralCompressedBlocks) {
 
 INSTANTIATE_TEST_SUITE_P(Ends, RoundTripZlib, ::testing::Values(db::ZlibEnd::Unfinished, db::ZlibEnd::Finished));
 
-TEST_F(RoundTrip, HuffmanCodesOfTinyAlphabetsReadBack) {
+TEST_F(RoundTrip, HuffmanCodesOfTinyAndLargeAlphabetsReadBack) {
   // Two or three symbols: the shortest-possible code is stretched to 8 bits
-  // with symbols that never occur; records end on zero padding.
+  // with symbols that never occur; records end on zero padding. A large,
+  // skewed alphabet gives long codes.
+  std::vector<std::u16string> large;
+  std::mt19937 rng(3);
+  for (int i = 0; i < 400; ++i) {
+    std::u16string text;
+    for (int k = 0; k < 12; ++k) {
+      const std::uint32_t r = rng();
+      text.push_back(static_cast<char16_t>(0x4E00 + (r % 4 == 0 ? r % 5000 : r % 30)));
+    }
+    large.push_back(text);
+  }
   for (const std::vector<std::u16string>& texts : std::vector<std::vector<std::u16string>>{
-           {u"ab", u"b", u"aab", u"bbbbbbbbb", u"a"}, {u"x", u"x", u"xxxxxxx"}, {u"", u"\uFFFFz", u"z"}}) {
+           {u"ab", u"b", u"aab", u"bbbbbbbbb", u"a"}, {u"x", u"x", u"xxxxxxx"}, {u"", u"\uFFFFz", u"z"}, large}) {
     db::TableSpec t;
     t.type = 0x1001;
     t.flags = db::kTableHuffmanText;
@@ -339,6 +350,8 @@ TEST_F(RoundTrip, FindRowByKeyExactAndOrNext) {
         {10, 1, 0, 0},  {40, 1, 0, 3},  {100, 1, 0, 11}, {45, 1, 0, -1}, {5, 1, 0, -1},  {200, 1, 0, -1},
         {45, 0, 0, 3},  {65, 0, 1, 8},  {65, 0, 0, 7},   {75, 0, 1, 9},  {75, 0, 0, 8},   {200, 0, 1, 11},
         {60, 0, 1, 7},  {5, 0, 1, 0},   {5, 0, 0, 0},
+        // or-next past the last row of a block goes on to the next block's first row
+        {45, 0, 1, 4},  {55, 0, 1, 7},
     };
     for (const Case& k : cases) {
       EXPECT_EQ(FindRowByKey(cur, 0, base + k.key, k.exact, k.orNext), k.row)

@@ -146,10 +146,12 @@ bool Tokenize(std::string_view s, Line* line, std::string* error) {
 }
 
 bool ParseNumber(const std::string& s, std::uint32_t* out) {
-  if (s.empty()) return false;
+  if (s.empty() || s[0] < '0' || s[0] > '9') return false;
+  // Decimal, or hex after "0x" (a leading 0 does not mean octal).
+  const bool hex = s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
   char* end = nullptr;
-  const unsigned long long v = std::strtoull(s.c_str(), &end, 0);
-  if (*end != 0 || v > 0xFFFFFFFFull || s[0] == '-') return false;
+  const unsigned long long v = std::strtoull(s.c_str() + (hex ? 2 : 0), &end, hex ? 16 : 10);
+  if (*end != 0 || v > 0xFFFFFFFFull) return false;
   *out = static_cast<std::uint32_t>(v);
   return true;
 }
