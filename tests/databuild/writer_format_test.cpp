@@ -587,6 +587,26 @@ TEST(DatabuildIndex, FirstKeyTextsEndInsideTheirSpanAcrossSeveralIndexRecords) {
   }
 }
 
+TEST(DatabuildIndex, LongFirstKeyTextsSplitTheIndexBelow64K) {
+  // 40 blocks whose first-key texts take 4,002 bytes each.
+  db::TableSpec t;
+  t.type = 1;
+  t.flags = db::kTableTextIndex;
+  t.maxBlockRows = 1;
+  db::ColumnSpec c;
+  for (int i = 0; i < 40; ++i) {
+    c.rows.push_back(db::MakeTextRow(0, std::u16string(2000, static_cast<char16_t>(u'a' + i % 26))));
+  }
+  t.columns.push_back(c);
+  const ByteVec f = Build(OneTable(t));
+  const Table d = DecodeTable(f, 1);
+  EXPECT_EQ(d.indexCount, 3u);
+  for (const ByteVec& ir : d.indexRecords) EXPECT_LE(ir.size(), 0xFFFFu);
+  ASSERT_EQ(d.texts.size(), 40u);
+  EXPECT_EQ(d.texts[39], std::u16string(2000, u'n'));
+  EXPECT_EQ(d.entries.size(), 40u);
+}
+
 TEST(DatabuildSort, RowsSortByTheProgramsTableOrders) {
   db::ColumnSpec c;
   // Mode 0: letter keys (case and accents folded, "(...)" and digits dropped).

@@ -44,7 +44,6 @@ struct Ctx {
   const TableSpec& spec;
   std::string* error;
   bool bits;
-  std::uint32_t wordsPerRow;
 };
 
 bool Fail(Ctx& c, const std::string& msg) {
@@ -57,12 +56,10 @@ std::uint32_t DataBytesFor(const Ctx& c, const ColumnSpec& col, std::uint64_t un
   return static_cast<std::uint32_t>(std::min<std::uint64_t>(units * col.unitSize, 0xFFFFFFFFu));
 }
 
-
 bool CheckSpec(Ctx& c) {
   const TableSpec& s = c.spec;
   if (s.columns.empty()) return Fail(c, "a table needs at least one column");
   if ((s.flags & kTableKey32) && !(s.flags & kTableKeyed)) return Fail(c, "32-bit keys need the key flag");
-  if ((s.flags & kTableSorted) && !(s.flags & kTableKeyed)) return Fail(c, "a sorted table needs keys");
   if ((s.flags & kTableFixedLength) && s.fixedLength == 0) return Fail(c, "fixed-length records need a length");
   if ((s.flags & kTableHuffmanText) && (s.flags & kTableBitPacked)) {
     return Fail(c, "a table is either Huffman text or bit-packed");
@@ -88,7 +85,7 @@ bool CheckSpec(Ctx& c) {
     if (col.rows.empty() && !col.values.empty() && !c.bits && col.unitSize > 4) {
       return Fail(c, where + "bare values are at most 4 bytes wide");
     }
-    if (s.flags & kTableSorted) {
+    if ((s.flags & kTableSorted) && (s.flags & kTableKeyed)) {
       for (std::size_t r = 1; r < col.rows.size(); ++r) {
         if (col.rows[r].key < col.rows[r - 1].key) return Fail(c, where + "keys are not sorted");
       }
@@ -286,7 +283,7 @@ bool BuildIndexRecords(Ctx& c, const std::vector<const BlockLayout*>& blocks, st
       const std::size_t t = texts ? 2 * (blocks[i + n]->firstText.size() + 1) : 0;
       const std::size_t size = 4 + 12 * (n + 1) + (texts ? 2 * (n + 1) + textBytes + t : 0);
       if (texts && textBytes > 0xFFFF) break;  // this entry's offset would not fit
-      if (size > 0xFFFF) break;
+      if (size + 3 > 0xFFFF) break;  // with the padding to 4 bytes
       textBytes += t;
       ++n;
     }
@@ -320,7 +317,7 @@ bool BuildIndexRecords(Ctx& c, const std::vector<const BlockLayout*>& blocks, st
 
 int BuildTableRecords(const TableSpec& spec, std::vector<ByteVec>* records, TableLayout* layout,
                       std::string* error) {
-  Ctx c{spec, error, (spec.flags & kTableBitPacked) != 0, 0};
+  Ctx c{spec, error, (spec.flags & kTableBitPacked) != 0};
   if (!CheckSpec(c)) return 1;
 
   std::vector<ByteVec> subtables;
