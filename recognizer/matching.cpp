@@ -74,18 +74,21 @@ int CoarseClusterStage(TemplateTable table, MatchBuffers* buffers, const uint8_t
   for (int i = 0; i < n && count <= kExpansionLimit; ++i) {
     const ClassRange r = buffers->ranges[i];
     if (r.start & 0x8000) {
-      // Positions beyond the class list would read past it: clip them.
+      // A table is data: positions beyond the class list and class numbers
+      // beyond the tables would read past them, so they are skipped.
       const int first = r.start & 0x7FFF;
       const int last = std::min<int>(r.end, kClassListSize);
-      for (int pos = first; pos < last && count < kCandidateCapacity; ++pos)
-        list[count++] = ClassListEntry(table, pos);
+      for (int pos = first; pos < last && count < kCandidateCapacity; ++pos) {
+        const uint16_t entry = ClassListEntry(table, pos);
+        if ((entry & 0x7FFF) < kClasses) list[count++] = entry;
+      }
     } else {
       count = AppendClassRange(list, count, r.start, std::min<int>(r.end, kClasses));
     }
   }
   if (flags & 0x80)
     for (int i = 0; i < kFixedListSize && count < kCandidateCapacity; ++i)
-      list[count++] = FixedListEntry(table, i);
+      if (FixedListEntry(table, i) < kClasses) list[count++] = FixedListEntry(table, i);
   return count;
 }
 

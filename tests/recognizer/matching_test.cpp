@@ -78,6 +78,29 @@ TEST_F(Matching, ClassListRangesAreMarkedAndKeepTheirBit) {
   EXPECT_EQ(EntryClass(buffers->candidates[11]), 0x8000 | 6000);
 }
 
+TEST_F(Matching, OversizedClustersNeverOverrunTheCandidateList) {
+  // A table whose clusters break the 44-class bound: the expansion stops at
+  // the list's capacity; class-list ranges past the list's end and class
+  // numbers past the last class are skipped.
+  for (int c = 0; c < 96; ++c) table.Cluster(c, 0x4, 255, static_cast<uint16_t>(c * 7), c);
+  int n = CoarseClusterStage(table.View(), buffers.get(), Flat().q, 0x4 | 0x80);
+  n = AppendFixedRanges(buffers->candidates, n, 0xFFFF);
+  EXPECT_EQ(n, kCandidateCapacity);
+
+  FakeTable listTable;
+  listTable.Cluster(576, 0x1, 44, kClassListSize - 4, 0);
+  for (int pos = kClassListSize - 4; pos < kClassListSize; ++pos) listTable.ClassList(pos, 0x7FFF);
+  listTable.ClassList(kClassListSize - 1, 42);
+  listTable.FixedList(0, 30000);
+  listTable.FixedList(1, 19000);
+  n = CoarseClusterStage(listTable.View(), buffers.get(), Flat().q, 0x1 | 0x80);
+  // The list's last valid position, then the fixed list less its bad entry.
+  ASSERT_EQ(n, 1 + 41);
+  EXPECT_EQ(EntryClass(buffers->candidates[0]), 42);
+  EXPECT_EQ(EntryClass(buffers->candidates[1]), 19000);
+  for (int i = 0; i < n; ++i) EXPECT_LT(EntryClass(buffers->candidates[i]), kClasses);
+}
+
 TEST_F(Matching, FixedListAloneIsTheWholeCandidateList) {
   for (int i = 0; i < kFixedListSize; ++i) table.FixedList(i, static_cast<uint16_t>(3000 + 7 * i));
   for (int c = 0; c < 10; ++c) table.Cluster(c, 0x4, 11, static_cast<uint16_t>(c * 11), 0);
