@@ -1,0 +1,33 @@
+#include "engine/engine_seams.h"
+
+#include "engine/dict_engine.h"
+#include "engine/dict_set.h"
+
+SqlDb* OpenUserDatabaseSeam(const char*) { return nullptr; }
+void CloseUserDatabaseSeam(SqlDb*) {}
+int VacuumUserDatabaseSeam(SqlDb*) { return 0; }
+
+int OpenUserDictSlotSeam(DictEngine*, SqlDb*) { return 1; }
+void FreeUserDictSlotSeam(DictSlot*) {}
+int GetUserDictNumberSeam(const DictSlot*, const char*, uint32_t*) { return 1; }
+int GetUserDictTextSeam(const DictSlot*, const char*, WCHAR* buf, uint32_t n) {
+  if (buf && n) buf[0] = 0;
+  return 1;
+}
+int HasUserDictEntrySeam(DictEngine*, uint16_t, int32_t) { return 0; }
+int32_t UserDictEntryAtPositionSeam(DictEngine*, uint16_t, int32_t position) { return position; }
+int32_t UserDictPositionOfEntrySeam(DictEngine*, uint16_t, int32_t entry) { return entry; }
+int CreateUserDictSeam(DictEngine*, uint32_t, uint32_t, const WCHAR*) { return 1; }
+
+void LoadCodePagesSeam(DictEngine*, DataFileDb* const*, uint32_t) {}
+void FreeCodePagesSeam(DictEngine*) {}
+int FindCodePageSeam(DictEngine*, uint32_t) { return 0; }
+
+void AddFontSlotSeam(DictEngine*, const char* const*, uint32_t) {}
+void FreeFontSlotsSeam(DictEngine*) {}
+void ApplyFontRenderModeSeam(DictEngine*) {}
+
+int FindCharEntryInSlotSeam(DictEngine*, uint16_t, WCHAR, int32_t* entry) {
+  if (entry) *entry = -1;
+  return 1;
+}

@@ -1,0 +1,77 @@
+// The preference block: 256 numbered values, 20 integer arrays and 20
+// strings, read and written by number from every subsystem, and its saved
+// form, the "Engine" record.
+//
+// "Engine" record, little-endian: 0 version (1), 4 value count (256),
+// 8 array count (20), 12 string count (20), 16 the values, 1040 the array
+// item counts, 1120 the string lengths in units with their terminators,
+// 1200 the arrays' items (array 0 first), then the strings with their
+// terminators (a missing string is a lone 0).
+#pragma once
+
+#include <cstdint>
+
+#include "platform/types.h"
+
+struct DictEngine;
+struct MemHandle;
+
+inline constexpr int32_t kPrefCount = 256;
+inline constexpr int32_t kPrefArrayCount = 20;
+inline constexpr int32_t kPrefStringCount = 20;
+// An array never grows beyond this many items (a wild index would ask for
+// gigabytes).
+inline constexpr uint32_t kPrefArrayMaxItems = 65536;
+inline constexpr uint32_t kEngineBlobVersion = 1;
+inline constexpr uint32_t kEngineBlobFixedSize = 1200;
+
+struct PreferenceBlock {
+  int32_t values[kPrefCount];
+  int32_t* arrays[kPrefArrayCount];  // local heap blocks, null when empty
+  uint32_t arrayCounts[kPrefArrayCount];
+  WCHAR* strings[kPrefStringCount];  // local heap copies, null when missing
+};
+
+// Preference ids the engine itself reads.
+enum : int32_t {
+  kPrefCurrentLanguage = 39,
+  kPrefChineseCreator = 40,
+  kPrefChineseDictId = 41,
+  kPrefEnglishCreator = 42,
+  kPrefEnglishDictId = 43,
+  kPrefCharsetMode = 91,
+  kPrefSearchDelay = 130,
+};
+
+// Null when the heap is exhausted.
+PreferenceBlock* NewDefaultPreferences();
+// Null when the record is not one this engine wrote: shorter than the fixed
+// part, version other than 1, more than 20 arrays or strings, or arrays and
+// strings that run past its end. Values beyond 256 are skipped. Every string
+// read is terminated.
+PreferenceBlock* ReadEngineBlob(const uint8_t* data, uint32_t size);
+// A new unlocked handle holding the record; null when the heap is exhausted.
+MemHandle* MakeEngineBlob(const PreferenceBlock* preferences);
+void FreePreferenceBlock(PreferenceBlock* preferences);
+
+// Ids outside 0-255 (negative ones too) read 0 and are not written.
+int32_t GetPref(DictEngine* engine, int32_t id);
+void SetPref(DictEngine* engine, int32_t id, int32_t value);
+
+// Array ids outside 0-19 read 0 / count 0 and are not written.
+int32_t GetPrefArrayItem(DictEngine* engine, int32_t array, uint32_t i);
+uint32_t GetPrefArrayCount(DictEngine* engine, int32_t array);
+// Past the count the array grows to i + 1 items (zeros between).
+void SetPrefArrayItem(DictEngine* engine, int32_t array, uint32_t i, int32_t value);
+// n above the count: a new block of n items with `data` (or, without data,
+// the old items and zeros); else the count becomes n and `data`, when given,
+// is copied over the first n items.
+void SetPrefArray(DictEngine* engine, int32_t array, const int32_t* data, uint32_t n);
+// The value of the first (key, value) pair of the array whose key matches;
+// -1 when none or the array id is outside 0-19.
+int32_t LookupPrefPair(DictEngine* engine, int32_t array, int32_t key);
+
+// String ids outside 0-19 read null and are not written. The string stays
+// the block's; SetPrefString keeps a copy (null or "" removes it).
+const WCHAR* GetPrefString(DictEngine* engine, int32_t id);
+void SetPrefString(DictEngine* engine, int32_t id, const WCHAR* text);
