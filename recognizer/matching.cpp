@@ -61,7 +61,7 @@ int CoarseClusterStage(TemplateTable table, MatchBuffers* buffers, const uint8_t
     SelectSmallest(buffers->coarse, kCoarseKeep, n);
     n = kCoarseKeep;
   }
-  SortAscending(buffers->coarse, buffers->coarse + n - 1);
+  if (n > 0) SortAscending(buffers->coarse, buffers->coarse + n - 1);
   for (int i = 0; i < n; ++i) {
     const int c = EntryClass(buffers->coarse[i]);
     const uint16_t start = ClusterStart(table, c);
