@@ -36,10 +36,10 @@ struct QueueOwner {
     std::vector<HWND> mine;
     {
       Lock lk(S().mutex);
-      for (HWND h : S().topLevels)
-        if (Window* w = Find(h); w && w->threadId == q->threadId) mine.push_back(h);
+      for (Window* w : S().slots)
+        if (w && !w->remote && w->threadId == q->threadId) mine.push_back(w->handle);
     }
-    for (HWND h : mine) DestroyWindow(h);
+    for (HWND h : mine) DestroyWindow(h);  // a window already gone with its parent is refused
     SetThreadWaitPump(nullptr, nullptr);
     Lock lk(S().mutex);
     q->alive = false;
@@ -53,7 +53,8 @@ struct QueueOwner {
     S().timers.erase(std::remove_if(S().timers.begin(), S().timers.end(),
                                     [&](const Timer& t) { return t.threadId == q->threadId; }),
                      S().timers.end());
-    // Kept allocated: senders may still hold a pointer to its condition variable.
+    q->posted.clear();
+    S().endedQueues.push_back(q);
   }
 };
 

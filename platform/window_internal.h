@@ -132,6 +132,7 @@ struct State {
   ATOM nextAtom = 0xC000;
   std::vector<HWND> topLevels;  // z-order, top first
   std::vector<ThreadQueue*> queues;
+  std::vector<ThreadQueue*> endedQueues;  // kept: other threads may still hold a pointer
   HWND focus = nullptr;
   HWND active = nullptr;
   HWND capture = nullptr;
