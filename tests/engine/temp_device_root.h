@@ -1,4 +1,5 @@
-// A fresh device root folder for one test, removed afterwards.
+// A fresh device root folder for one test, removed afterwards; the root
+// in use before it comes back (other tests keep one root for the process).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,7 +12,7 @@
 
 class TempDeviceRoot {
  public:
-  TempDeviceRoot() {
+  TempDeviceRoot() : previous_(GetDeviceRoot()) {
     char pattern[] = "/tmp/sorvi-engine-test-XXXXXX";
     const char* made = mkdtemp(pattern);
     EXPECT_NE(made, nullptr);
@@ -19,7 +20,7 @@ class TempDeviceRoot {
     SetDeviceRoot(host_.c_str());
   }
   ~TempDeviceRoot() {
-    SetDeviceRoot(nullptr);
+    SetDeviceRoot(previous_.c_str());
     std::error_code ignored;
     if (!host_.empty()) std::filesystem::remove_all(host_, ignored);
   }
@@ -29,5 +30,6 @@ class TempDeviceRoot {
   const std::string& host() const { return host_; }
 
  private:
+  std::string previous_;
   std::string host_;
 };
