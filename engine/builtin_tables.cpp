@@ -39,8 +39,8 @@ constexpr ToneRow kToneRows[10] = {
 
 const char16_t* const kMessages[] = {
     u"No matches (exact or approximate) were found for the search query entered.",
-    u"Sorry, the dictionary associated with this entry no longer appears to be available. (you may also see this "
-    u"error message after you upgrade to a new version of a dictionary)",
+    (u"Sorry, the dictionary associated with this entry no longer appears to be available. (you may also see this "
+     u"error message after you upgrade to a new version of a dictionary)"),
     u"This entry appears to have been deleted from the dictionary.",
     u"\nNo dictionary entries found. Character reference info:\n",
     u"\n(no definition is available for this entry)",
