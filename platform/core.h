@@ -14,3 +14,4 @@
 #include "platform/threads.h"
 #include "platform/engine_lock.h"
 #include "platform/resources.h"
+#include "platform/system_info.h"

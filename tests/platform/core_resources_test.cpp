@@ -65,3 +65,26 @@ TEST(Resources, LoadStringCopiesOrPointsAtTheText) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SystemInfo, SystemErrorTexts) {
+  WCHAR text[256];
+  const DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                 ERROR_SHARING_VIOLATION, 0, text, 256, nullptr);
+  EXPECT_EQ(n, WideLength(text));
+  EXPECT_EQ(Narrow(text), "The process cannot access the file because it is being used by another process.\r\n");
+  EXPECT_EQ(FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_FILE_NOT_FOUND, 0, text, 10, nullptr), 0u);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+
+  LPWSTR allocated = nullptr;
+  ASSERT_GT(FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr, 99999, 0,
+                           reinterpret_cast<LPWSTR>(&allocated), 0, nullptr),
+            0u);
+  ASSERT_NE(allocated, nullptr);
+  EXPECT_EQ(Narrow(allocated), "Error 99999.\r\n");
+  EXPECT_EQ(LocalFree(allocated), nullptr);
+  SystemIdleTimerReset();
+}
+
+}  // namespace
