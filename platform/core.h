@@ -1,4 +1,13 @@
 // Everything of the platform core that the engine and the program use.
+//
+// Test hooks, for tests of any layer (each in its module's header):
+//   SetDeviceRoot                 device_paths.h  own device root per test
+//   InjectFileError               files.h         nth call of a file function fails
+//   SetLocalHeapFailure           heap.h          nth allocation fails
+//   InstallVirtualClock, Advance  clock.h         virtual system time and ticks
+//   SeedRandomForTests            random.h        deterministic CeGenRandom
+//   ReloadRegistryForTests        registry.h      re-read the store from disk
+//   SetRegistryOpenFailure        registry.h      a key cannot be opened
 #pragma once
 
 #include "platform/types.h"
