@@ -129,5 +129,8 @@ int QueryEngineCapability(DictEngine* engine, int kind, uint32_t arg);
 uint32_t GetCharsetModeCode(DictEngine* engine);
 int VacuumUserDatabases(DictEngine* engine);
 void ApplyEngineFontRenderMode(DictEngine* engine);
+// Frees the data resources and loads them again over every reader (after
+// readers were added).
+void ReloadEngineResources(DictEngine* engine);
 // Closes the reader's position store when the engine holds one.
 void CloseReaderPositionStore(DictEngine* engine);

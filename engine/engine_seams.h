@@ -36,6 +36,10 @@ int HasUserDictEntrySeam(DictEngine* engine, uint16_t slot, int32_t uid);
 // (unchanged without one).
 int32_t UserDictEntryAtPositionSeam(DictEngine* engine, uint16_t slot, int32_t position);
 int32_t UserDictPositionOfEntrySeam(DictEngine* engine, uint16_t slot, int32_t entry);
+// Stores a user dictionary's icon in its properties; null text: the
+// defaults ("USR", 0xFFFFFF on 0x0099CC).
+void SetUserDictIconSeam(DictEngine* engine, uint16_t slot, const WCHAR* text, uint32_t textColor,
+                         uint32_t fillColor);
 // Creates a new user dictionary file and its slot: 0, or 1 when none was made.
 int CreateUserDictSeam(DictEngine* engine, uint32_t language, uint32_t transLanguage, const WCHAR* name);
 
