@@ -348,6 +348,8 @@ TEST(DatabuildTable, InvalidDescriptionsAreRefused) {
       {"bit-packed and compressed", [](db::TableSpec& t) { t.flags |= db::kTableBitPacked | db::kTableZlib; },
        "compressed"},
       {"long table name", [](db::TableSpec& t) { t.name1.assign(32, u'n'); }, "name"},
+      {"values in a byte table", [](db::TableSpec& t) { t.columns[0].rows[1].values = {1}; }, "hold bytes"},
+      {"bytes in a bit-packed table", [](db::TableSpec& t) { t.flags |= db::kTableBitPacked; }, "hold values"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -119,6 +119,16 @@ bool EncodeRows(Ctx& c, const ColumnSpec& col, const HuffmanCode* huffman, std::
     return true;
   }
   for (const RowSpec& row : col.rows) {
+    // A row carries the one kind of record its table holds.
+    const bool wrongKind = (s.flags & kTableHuffmanText)
+                               ? !row.bytes.empty() || !row.values.empty()
+                               : c.bits ? !row.bytes.empty() || !row.text.empty()
+                                        : !row.values.empty() || !row.text.empty();
+    if (wrongKind) {
+      return Fail(c, (s.flags & kTableHuffmanText) ? "rows of a Huffman table hold text"
+                     : c.bits                      ? "rows of a bit-packed table hold values"
+                                                   : "rows of a byte table hold bytes");
+    }
     EncodedRow e;
     e.key = row.key;
     if (s.flags & kTableHuffmanText) {
