@@ -102,6 +102,12 @@ TEST(DatabuildDescription, QuotedTextEscapesAndSyllables) {
   expect.push_back(static_cast<char16_t>(0xE000 + 5 * FindSyllable("ma")));
   EXPECT_EQ(s.shortName, expect);
   EXPECT_EQ(s.longName, u"\u4E2D\U0001F600");
+
+  // A byte-order mark and CR LF line ends are taken in stride.
+  const db::DataFileSpec crlf = Parse("\xEF\xBB\xBF" "file short=\"x\"\r\ntable type=5\r\n");
+  EXPECT_EQ(crlf.shortName, u"x");
+  ASSERT_EQ(crlf.tables.size(), 1u);
+  EXPECT_EQ(crlf.tables[0].type, 5u);
 }
 
 TEST(DatabuildDescription, ErrorsNameTheirLine) {

@@ -414,7 +414,7 @@ int ParseDataFileDescription(std::string_view text, DataFileSpec* spec, std::str
   st.spec = spec;
   std::string err;
   std::size_t lineNo = 0;
-  std::size_t pos = 0;
+  std::size_t pos = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;  // a UTF-8 byte-order mark
   while (pos < text.size()) {
     std::size_t nl = text.find('\n', pos);
     if (nl == std::string_view::npos) nl = text.size();
