@@ -9,6 +9,8 @@
 #include "platform/backend.h"
 #include "platform/clipboard.h"
 #include "platform/device_paths.h"
+#include "platform/heap.h"
+#include "platform/message.h"
 #include "platform/screen.h"
 #include "platform/window_internal.h"
 
@@ -73,6 +75,54 @@ POINT DevicePoint(int x, int y) {
   return POINT{static_cast<LONG>(std::floor(x / gSdl.scale)), static_cast<LONG>(std::floor(y / gSdl.scale))};
 }
 
+// The desktop's own programs have no window here; one hidden foreign window
+// stands for them, so "the foreground program" exists while the desktop has
+// the focus, and asking it to copy takes the desktop's primary selection.
+HWND gDesktopProgram = nullptr;
+HWND gOursBeforeDesktop = nullptr;
+
+LRESULT DesktopProgramProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg != WM_COPY) return DefWindowProcW(hwnd, msg, wParam, lParam);
+#if SDL_VERSION_ATLEAST(2, 26, 0)
+  char* selection = SDL_GetPrimarySelectionText();
+  std::u16string text = selection ? Utf8ToUtf16(selection) : std::u16string();
+  SDL_free(selection);
+  if (text.empty() || !OpenClipboard(hwnd)) return 0;
+  EmptyClipboard();
+  auto* block = static_cast<WCHAR*>(LocalAlloc(LMEM_FIXED, (text.size() + 1) * sizeof(WCHAR)));
+  if (block) {
+    std::memcpy(block, text.data(), text.size() * sizeof(WCHAR));
+    block[text.size()] = 0;
+    SetClipboardData(CF_UNICODETEXT, block);
+  }
+  CloseClipboard();
+#endif
+  return 0;
+}
+
+void MakeDesktopProgram() {
+  if (gDesktopProgram) return;
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = &DesktopProgramProc;
+  wc.lpszClassName = u"SorviDesktopProgram";
+  RegisterClassW(&wc);
+  gDesktopProgram = CreateWindowExW(WS_EX_NOACTIVATE, wc.lpszClassName, u"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                    nullptr, nullptr);
+  if (gDesktopProgram) MarkForeignWindow(gDesktopProgram);
+}
+
+void DesktopFocusChanged(bool ours) {
+  if (!gDesktopProgram || !IsWindow(gDesktopProgram)) return;
+  HWND active = GetActiveWindow();
+  if (!ours) {
+    if (active == gDesktopProgram) return;
+    gOursBeforeDesktop = active;
+    ActivateWindow(gDesktopProgram, WA_ACTIVE);
+  } else if (active == gDesktopProgram && gOursBeforeDesktop && IsWindow(gOursBeforeDesktop)) {
+    ActivateWindow(gOursBeforeDesktop, WA_ACTIVE);
+  }
+}
+
 void CloseMainWindow() {
   HWND target = nullptr;
   {
@@ -118,6 +168,9 @@ bool SdlStart() {
   }
   SDL_StartTextInput();
   SetClipboardBridge(&kBridge);
+  // Until a window of ours comes up, the program that started us is in front.
+  MakeDesktopProgram();
+  if (gDesktopProgram) ActivateWindow(gDesktopProgram, WA_ACTIVE);
   return true;
 }
 
@@ -172,6 +225,8 @@ void SdlPoll() {
       case SDL_WINDOWEVENT:
         if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
           MarkScreenDirty();
+        if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) DesktopFocusChanged(false);
+        if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) DesktopFocusChanged(true);
         break;
       default: break;
     }

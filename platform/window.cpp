@@ -607,10 +607,20 @@ LRESULT DefWindowProcW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       return TRUE;
     }
     case WM_SETTEXT: {
-      Lock lk(S().mutex);
-      Window* w = Find(hwnd);
-      if (!w) return FALSE;
-      w->text = ToU16(reinterpret_cast<LPCWSTR>(lParam));
+      bool republish;
+      {
+        Lock lk(S().mutex);
+        Window* w = Find(hwnd);
+        if (!w) return FALSE;
+        w->text = ToU16(reinterpret_cast<LPCWSTR>(lParam));
+        republish = w->published;
+        w->published = false;
+      }
+      // Other processes find windows by title: publish under the new one.
+      if (republish) {
+        IpcUnpublish(hwnd);
+        IpcPublish(hwnd);
+      }
       return TRUE;
     }
     case WM_GETTEXT: {
@@ -1343,10 +1353,14 @@ HWND GetForegroundKeyboardTarget() {
 }
 
 BOOL MarkForeignWindow(HWND hwnd) {
-  Lock lk(S().mutex);
-  Window* w = FindOrFail(hwnd);
-  if (!w || w->parent) return FALSE;
-  w->foreign = true;
+  {
+    Lock lk(S().mutex);
+    Window* w = FindOrFail(hwnd);
+    if (!w || w->parent) return FALSE;
+    w->foreign = true;
+    w->published = false;
+  }
+  IpcUnpublish(hwnd);  // another program's window is not ours to offer
   return TRUE;
 }
 

@@ -1,5 +1,8 @@
 // Focus, capture, activation, stylus and key routing, double-click
 // synthesis and hot keys.
+#include <atomic>
+#include <thread>
+
 #include "tests/platform/window_test_util.h"
 
 using namespace wintest;
@@ -215,6 +218,58 @@ TEST_F(InputTest, ForeignForegroundWindowAnswersCopy) {
   ASSERT_NE(copy, nullptr);
   EXPECT_EQ(std::u16string(static_cast<WCHAR*>(copy)), u"你好");
   LocalFree(copy);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(InputTest, AutomationFromAnotherThreadRunsOnTheUiThread) {
+  HWND top = Top();
+  HWND field = Child(top, 1001, 0, 0, 100, 40, WS_VISIBLE, kDblClass);
+  DWORD uiThread = GetCurrentThreadId();
+  std::atomic<bool> done{false};
+  std::vector<DWORD> threads;
+  std::vector<UINT> seen;
+  TheHook() = [&](HWND hwnd, UINT msg, WPARAM, LPARAM) -> std::optional<LRESULT> {
+    if (hwnd == field && (msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK || msg == WM_TIMER || msg == WM_CHAR)) {
+      threads.push_back(GetCurrentThreadId());
+      seen.push_back(msg);
+    }
+    return std::nullopt;
+  };
+  SetFocus(field);
+  SetTimer(field, 37125, 500, nullptr);
+  std::u16string text;
+  AutoWindowState state{};
+  std::thread driver([&] {
+    AutoTapWindow(field, 5, 5);
+    AutoAdvanceClock(100);
+    AutoTapWindow(field, 5, 5);
+    AutoAdvanceClock(400);
+    AutoTypeText(u"x");
+    AutoSendMessage(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(u"typed"));
+    text = AutoGetWindowText(field);
+    state = AutoGetWindowState(field);
+    done = true;
+    PostThreadMessageW(uiThread, WM_NULL, 0, 0);
+  });
+  MSG m;
+  while (!done.load() && GetMessageW(&m, nullptr, 0, 0) > 0) {
+    TranslateMessage(&m);
+    DispatchMessageW(&m);
+  }
+  driver.join();
+  KillTimer(field, 37125);
+  EXPECT_EQ(seen, (std::vector<UINT>{WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_TIMER, WM_CHAR}));
+  for (DWORD t : threads) EXPECT_EQ(t, uiThread);
+  EXPECT_EQ(text, u"typed");
+  EXPECT_TRUE(state.exists);
+  EXPECT_TRUE(state.focused);
+  EXPECT_TRUE(state.visible);
+  EXPECT_EQ(AutoFindWindow(nullptr, kDblClass, 1001), field);
+  EXPECT_EQ(AutoFindWindow(top, nullptr, 1001), field);
+  EXPECT_EQ(AutoFindWindow(top, kClass, 1001), nullptr);
 }
 
 }  // namespace

@@ -107,6 +107,9 @@ using ClipboardTest = WindowTest;
 TEST_F(ClipboardTest, OpenEmptySetGetAndOwnership) {
   HWND a = Top();
   HWND b = Top();
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EmptyClipboard();
+  CloseClipboard();
   SIZE_T blocks = GetLocalHeapBlockCount();
   EXPECT_EQ(GetClipboardData(CF_UNICODETEXT), nullptr);  // not open
   ASSERT_TRUE(OpenClipboard(a));
@@ -262,8 +265,12 @@ TEST_F(IpcTest, StaleSocketCountsAsAbsentAndIsRemoved) {
   HWND mine = Top(0, 52, 100, 100, WS_VISIBLE, 0, nullptr, u"Main");
   EXPECT_FALSE(HoldsStartLock());
   EXPECT_EQ(access(IpcSocketPath(kClass, u"Main").c_str(), F_OK), 0);
+  // A new title is a new name for other processes.
+  SetWindowTextW(mine, u"Renamed");
+  EXPECT_NE(access(IpcSocketPath(kClass, u"Main").c_str(), F_OK), 0);
+  EXPECT_EQ(access(IpcSocketPath(kClass, u"Renamed").c_str(), F_OK), 0);
   DestroyWindow(mine);
-  EXPECT_NE(access(IpcSocketPath(kClass, u"Main").c_str(), F_OK), 0);  // unpublished
+  EXPECT_NE(access(IpcSocketPath(kClass, u"Renamed").c_str(), F_OK), 0);  // unpublished
 }
 
 TEST_F(IpcTest, PostsIntegerMessagesToAnotherProcessOnly) {

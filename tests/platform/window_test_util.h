@@ -115,6 +115,10 @@ class WindowTest : public ::testing::Test {
     MSG m;
     while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
     }
+    if (OpenClipboard(nullptr)) {
+      EmptyClipboard();
+      CloseClipboard();
+    }
     UnregisterClassW(kClass, nullptr);
     UnregisterClassW(kDblClass, nullptr);
     UninstallVirtualClock();
