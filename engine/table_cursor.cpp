@@ -6,6 +6,7 @@
 
 #include "engine/bit_reader.h"
 #include "engine/data_file_db.h"
+#include "engine/dict_set.h"
 #include "engine/huffman.h"
 #include "engine/latin_fold.h"
 #include "engine/mem_handle.h"
@@ -605,4 +606,11 @@ int64_t FindRowByText(TableCursor* cursor, uint32_t column, const WCHAR* key, in
       result = rlo;
   }
   return finish(result);
+}
+
+TableCursor* FindTableByType(DictSlot* slot, uint32_t type) {
+  if (!slot || slot->kind != kDictKindBuiltIn || !slot->cursors || !slot->tableTypes) return nullptr;
+  for (uint32_t i = 0; i < slot->cursorCount; ++i)
+    if (slot->tableTypes[i] == type) return slot->cursors[i];
+  return nullptr;
 }

@@ -83,3 +83,7 @@ int64_t FindRowByKey(TableCursor* cursor, uint32_t column, uint32_t key, int exa
 int CompareRowText(TableCursor* cursor, uint32_t column, uint32_t r, const WCHAR* key, uint32_t keyLength,
                    WCHAR* buffer, uint32_t bufferBytes, int mode, int* matched, uint32_t* prefixLength);
 int64_t FindRowByText(TableCursor* cursor, uint32_t column, const WCHAR* key, int mode);
+
+// The first cursor that a built-in dictionary slot keeps for a table of
+// `type`, or null (also for a user dictionary or a null slot).
+TableCursor* FindTableByType(DictSlot* slot, uint32_t type);

@@ -7,6 +7,7 @@
 
 #include "engine/data_file_db.h"
 #include "engine/db_file.h"
+#include "engine/dict_set.h"
 #include "engine/mem_handle.h"
 #include "engine/record_cache.h"
 #include "engine/text_compare.h"
@@ -669,6 +670,28 @@ TEST(TableCursor, CloneReadsTheSameTableIndependently) {
   ResetCursor(o.cursor);
   EXPECT_EQ(o.cursor->currentBlock, kNoBlock);
   FreeTableCursor(other);
+}
+
+TEST(TableCursor, FindTableByTypeTakesTheFirstCursorOfTheType) {
+  OneTable o(RawTable({2}), "bytype.pdb");
+  ASSERT_NE(o.cursor, nullptr);
+  TableCursor* second = CloneTableCursor(o.cursor);
+  TableCursor* third = CloneTableCursor(o.cursor);
+  TableCursor* cursors[] = {o.cursor, second, third};
+  uint32_t types[] = {0x1000, 0x1100, 0x1100};
+  DictSlot slot{};
+  slot.kind = kDictKindBuiltIn;
+  slot.cursors = cursors;
+  slot.tableTypes = types;
+  slot.cursorCount = 3;
+  EXPECT_EQ(FindTableByType(&slot, 0x1100), second);
+  EXPECT_EQ(FindTableByType(&slot, 0x1000), o.cursor);
+  EXPECT_EQ(FindTableByType(&slot, 0x1130), nullptr);
+  slot.kind = kDictKindUser;
+  EXPECT_EQ(FindTableByType(&slot, 0x1000), nullptr);
+  EXPECT_EQ(FindTableByType(nullptr, 0x1000), nullptr);
+  FreeTableCursor(second);
+  FreeTableCursor(third);
 }
 
 }  // namespace
