@@ -302,19 +302,32 @@ BOOL PeekMessageW(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remo
   return PeekInternal(CurrentQueue(), msg, hwnd, filterMin, filterMax, remove) ? TRUE : FALSE;
 }
 
+namespace {
+
+constexpr BOOL kStopped = 2;
+
+// GetMessageW that also returns kStopped once *stop is set (a message sent
+// from another thread may set it without anything being posted).
+BOOL GetMessageUntil(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, const volatile BOOL* stop) {
+  ThreadQueue* q = CurrentQueue();
+  EngineLockReleaser release;
+  for (;;) {
+    unsigned long long seen = Activity(q);
+    if (PeekInternal(q, msg, hwnd, filterMin, filterMax, PM_REMOVE)) return msg->message != WM_QUIT;
+    if (stop && *stop) return kStopped;
+    WaitForWork(q, seen);
+  }
+}
+
+}  // namespace
+
 BOOL GetMessageW(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax) {
   if (!msg) return -1;
   if (hwnd && !IsWindow(hwnd)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return -1;
   }
-  ThreadQueue* q = CurrentQueue();
-  EngineLockReleaser release;
-  for (;;) {
-    unsigned long long seen = Activity(q);
-    if (PeekInternal(q, msg, hwnd, filterMin, filterMax, PM_REMOVE)) return msg->message != WM_QUIT;
-    WaitForWork(q, seen);
-  }
+  return GetMessageUntil(msg, hwnd, filterMin, filterMax, nullptr);
 }
 
 BOOL WaitMessage() {
@@ -509,7 +522,8 @@ BOOL KillTimer(HWND hwnd, UINT_PTR id) {
 BOOL RunMessageLoopUntil(const volatile BOOL* finished, const std::function<bool(MSG*)>& filter) {
   MSG m;
   while (!*finished) {
-    BOOL r = GetMessageW(&m, nullptr, 0, 0);
+    BOOL r = GetMessageUntil(&m, nullptr, 0, 0, finished);
+    if (r == kStopped) break;
     if (r == 0) {
       PostQuitMessage(static_cast<int>(m.wParam));
       return FALSE;

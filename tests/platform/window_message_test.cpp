@@ -203,6 +203,23 @@ TEST_F(MessageTest, WorkerModalLoopDoesNotKeepTheLock) {
   EXPECT_EQ(depthAfter.load(), 1u);
 }
 
+TEST_F(MessageTest, NestedLoopEndsWhenASentMessageFinishesIt) {
+  HWND dialog = Top();
+  volatile BOOL finished = FALSE;
+  TheHook() = [&](HWND hwnd, UINT msg, WPARAM, LPARAM) -> std::optional<LRESULT> {
+    if (hwnd == dialog && msg == WM_USER + 30) {
+      finished = TRUE;  // as EndDialog from a handler
+      return 1;
+    }
+    return std::nullopt;
+  };
+  PumpPendingMessages();
+  // Only a send arrives: nothing is posted that would wake the loop.
+  std::thread worker([&] { SendMessageW(dialog, WM_USER + 30, 0, 0); });
+  EXPECT_TRUE(RunMessageLoopUntil(&finished));
+  worker.join();
+}
+
 TEST_F(MessageTest, NestedLoopEndsOnQuitAndPassesItOn) {
   Top();
   volatile BOOL finished = FALSE;
