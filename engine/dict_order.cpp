@@ -175,8 +175,12 @@ int BuildDictOrderLists(DictEngine* engine, MemHandle* blob) {
     uint32_t creator = GetDictCreator(engine, s);
     auto id = static_cast<uint32_t>(GetDictId(engine, s));
     DictOrderRecord* match = nullptr;
+    // A saved record of no list's language claims nothing: the dictionary
+    // is taken as new rather than vanishing from both lists.
     for (uint32_t i = 0; i < savedCount && !match; ++i)
-      if (saved[i].saved.creator == creator && saved[i].saved.dictId == id) match = &saved[i];
+      if (saved[i].saved.creator == creator && saved[i].saved.dictId == id &&
+          ListIndexOfLanguage(saved[i].saved.language) >= 0)
+        match = &saved[i];
     if (match) {
       if (match->slot == kOrderNoSlot) {
         match->slot = s;
