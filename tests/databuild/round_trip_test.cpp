@@ -567,6 +567,94 @@ TEST_F(RoundTrip, FindRowByTextMode7SyllableKeys) {
   }
 }
 
+TEST_F(RoundTrip, RandomTablesReadBackWhole) {
+  // Tables of random shape: every row, key and value written reads back.
+  std::mt19937 rng(2026);
+  auto pick = [&](std::uint32_t n) { return static_cast<std::uint32_t>(rng() % n); };
+  for (int round = 0; round < 200; ++round) {
+    SCOPED_TRACE(round);
+    db::TableSpec t;
+    t.type = 0x100 + round;
+    const std::uint32_t kind = pick(3);  // bytes, Huffman text, bit-packed values
+    if (kind == 1) t.flags |= db::kTableHuffmanText;
+    if (kind == 2) t.flags |= db::kTableBitPacked;
+    if (pick(2)) t.flags |= db::kTableKeyed | db::kTableSorted | (pick(2) ? db::kTableKey32 : 0);
+    if (kind != 2 && pick(2)) t.flags |= db::kTableZlib;
+    if (kind != 2 && pick(3) == 0) t.flags |= db::kTableTextIndex;
+    if (kind == 0 && pick(4) == 0) {
+      t.flags |= db::kTableFixedLength;
+      t.fixedLength = 1 + pick(3);
+    }
+    t.zlibEnd = pick(2) ? db::ZlibEnd::Finished : db::ZlibEnd::Unfinished;
+    t.maxBlockRows = pick(2) ? 1 + pick(9) : 0;
+    t.maxBlockBytes = 64 + pick(400);
+    t.maxIndexEntries = pick(4);
+    const std::uint32_t columns = 1 + pick(3);
+    for (std::uint32_t ci = 0; ci < columns; ++ci) {
+      db::ColumnSpec c;
+      c.unitSize = kind == 1 ? 1 : kind == 2 ? 1 + pick(32) : 1 + pick(4);
+      const bool rowless = kind != 1 && !(t.flags & db::kTableFixedLength) && pick(4) == 0;
+      const std::uint32_t n = pick(50);
+      const std::uint64_t valueLimit = kind == 2 ? (1ull << c.unitSize) : (1ull << (8 * std::min(c.unitSize, 4u)));
+      std::uint32_t key = pick(5);
+      for (std::uint32_t i = 0; i < n; ++i) {
+        if (rowless) {
+          c.values.push_back(static_cast<std::uint32_t>(rng() % valueLimit));
+          continue;
+        }
+        db::RowSpec r;
+        key += pick(3);  // repeats, too
+        r.key = (t.flags & db::kTableKey32) ? key * 65599 : key;
+        const std::uint32_t len = (t.flags & db::kTableFixedLength) ? t.fixedLength : pick(12);
+        for (std::uint32_t k = 0; k < len; ++k) {
+          if (kind == 0) {
+            for (std::uint32_t b = 0; b < c.unitSize; ++b) r.bytes.push_back(static_cast<std::uint8_t>(rng()));
+          } else if (kind == 1) {
+            r.text.push_back(static_cast<char16_t>(pick(3) ? u'a' + pick(6) : 0x4E00 + pick(2000)));
+          } else {
+            r.values.push_back(static_cast<std::uint32_t>(rng() % valueLimit));
+          }
+        }
+        c.rows.push_back(r);
+      }
+      t.columns.push_back(c);
+    }
+    DataFileDb* d = Build(OneTable(t));
+    ASSERT_NE(d, nullptr);
+    TableCursor* cur = Cursor(d, 0);
+    for (std::uint32_t ci = 0; ci < columns; ++ci) {
+      SCOPED_TRACE(ci);
+      const db::ColumnSpec& c = t.columns[ci];
+      if (c.rows.empty()) {
+        EXPECT_EQ(GetColumnRowCount(cur, ci), 0u);
+        for (std::uint32_t i = 0; i < c.values.size(); ++i) EXPECT_EQ(ReadSingleValue(cur, ci, i), c.values[i]) << i;
+        continue;
+      }
+      ASSERT_EQ(GetColumnRowCount(cur, ci), c.rows.size());
+      std::uint32_t unit = 0;
+      for (std::uint32_t r = 0; r < c.rows.size(); ++r) {
+        const db::RowSpec& row = c.rows[r];
+        if (t.flags & db::kTableKeyed) {
+          EXPECT_EQ(GetRowKeyByRow(cur, ci, r), row.key) << r;
+          const std::int64_t found = FindRowByKey(cur, ci, row.key, 1, 0);
+          ASSERT_GE(found, 0) << r;
+          EXPECT_EQ(c.rows[static_cast<std::size_t>(found)].key, row.key);
+        }
+        if (kind == 2) {
+          EXPECT_EQ(GetRowRecordOffset(cur, ci, r), unit) << r;
+          EXPECT_EQ(GetRowRecordLength(cur, ci, r), row.values.size()) << r;
+          for (std::uint32_t i = 0; i < row.values.size(); ++i) {
+            EXPECT_EQ(ReadSingleValue(cur, ci, unit + i), row.values[i]) << r;
+          }
+          unit += static_cast<std::uint32_t>(row.values.size());
+        } else {
+          EXPECT_EQ(ReadRecord(cur, ci, r), kind == 1 ? Utf16Bytes(row.text) : row.bytes) << r;
+        }
+      }
+    }
+  }
+}
+
 TEST_F(RoundTrip, CommandLineFixtureOpens) {
 #ifndef SORVI_DATABUILD_EXE
   GTEST_SKIP() << "built without the command";

@@ -321,6 +321,32 @@ TEST(DatabuildTable, RowsOfOneKeyStayInOneBlockWhenTheyFit) {
   EXPECT_EQ(d.entries[1][0], 2u);
 }
 
+TEST(DatabuildTable, BlocksOfAColumnNeverStartAtTheSameUnit) {
+  // Empty runs do not make a block of their own: values are found by the
+  // first unit of each block.
+  db::TableSpec t;
+  t.type = 1;
+  t.flags = db::kTableBitPacked | db::kTableKeyed | db::kTableSorted;
+  t.maxBlockRows = 2;
+  db::ColumnSpec c;
+  c.unitSize = 9;
+  const std::vector<std::vector<std::uint32_t>> runs = {{}, {}, {}, {1, 2}, {}, {}, {}, {}, {3}, {4}, {}, {}};
+  for (std::uint32_t k = 0; k < runs.size(); ++k) c.rows.push_back(db::MakeValuesRow(k, runs[k]));
+  t.columns.push_back(c);
+  const ByteVec f = Build(OneTable(t));
+  const Table d = DecodeTable(f, 1);
+  std::uint32_t rows = 0;
+  for (std::uint32_t j = 0; j < d.BlockCount(0); ++j) {
+    const Block b = DecodeBlock(f, d, 0, j);
+    rows += b.rows;
+    if (j + 1 < d.BlockCount(0)) {
+      EXPECT_GT(b.units, 0u) << j;
+      EXPECT_LT(d.entries[j][1], d.entries[j + 1][1]) << j;
+    }
+  }
+  EXPECT_EQ(rows, runs.size());
+}
+
 TEST(DatabuildTable, InvalidDescriptionsAreRefused) {
   struct Case {
     const char* what;

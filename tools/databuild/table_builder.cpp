@@ -181,7 +181,10 @@ bool PlanBlocks(Ctx& c, const ColumnSpec& col, const std::vector<EncodedRow>& ro
     const std::uint64_t newUnits = static_cast<std::uint64_t>(cur.units) + r.units;
     // Row offsets are 16-bit unit counts.
     bool fits = newUnits <= kMaxBlockUnits && DataBytesFor(c, col, newUnits) <= byteLimit;
-    if (!rowless && s.maxBlockRows != 0 && cur.count + 1 > s.maxBlockRows) fits = false;
+    // A block closes on the row limit only once it holds a unit: values are
+    // found by their index (the first unit of each block), so two blocks of
+    // a column never start at the same unit.
+    if (!rowless && s.maxBlockRows != 0 && cur.count + 1 > s.maxBlockRows && cur.units > 0) fits = false;
     if (fits) {
       cur.units = static_cast<std::uint32_t>(newUnits);
       ++cur.count;
@@ -195,8 +198,9 @@ bool PlanBlocks(Ctx& c, const ColumnSpec& col, const std::vector<EncodedRow>& ro
     std::size_t end = i;
     if ((s.flags & kTableKeyed) && !rowless) {
       std::size_t back = i;
-      while (back > cur.first && rows[back - 1].key == r.key) --back;
-      if (back > cur.first) end = back;
+      std::uint32_t unitsBefore = cur.units;
+      while (back > cur.first && rows[back - 1].key == r.key) unitsBefore -= rows[--back].units;
+      if (back > cur.first && unitsBefore > 0) end = back;
     }
     cur.count = end - cur.first;
     cur.units = 0;
