@@ -80,6 +80,49 @@ void Arrow(HDC dc, RECT r, int direction, bool enabled) {  // 0 up, 1 down, 2 le
 
 UINT ScrollMessage(int bar) { return bar == SB_VERT ? WM_VSCROLL : WM_HSCROLL; }
 
+constexpr UINT kRepeatDelay = 400;
+constexpr UINT kRepeatInterval = 100;
+const UINT kPartCodes[] = {0, SB_LINEUP, SB_PAGEUP, 0, SB_PAGEDOWN, SB_LINEDOWN};
+
+// The part of a bar under a point in window coordinates.
+int PartAt(const Window* w, int bar, POINT local) {
+  const ScrollBarState& s = w->bars[bar];
+  BarGeometry g = Geometry(w, bar, s.pos);
+  if (!PtIn(g.rect, local)) return kNone;
+  int along = bar == SB_VERT ? local.y - g.rect.top : local.x - g.rect.left;
+  if (along < g.arrow) return kLineUp;
+  if (along >= g.length - g.arrow) return kLineDown;
+  if (along < g.arrow + g.thumbOff) return kPageUp;
+  if (along < g.arrow + g.thumbOff + g.thumbLen) return kThumb;
+  return kPageDown;
+}
+
+// A held arrow or page press repeats (a thread timer: the window's own
+// WM_TIMER handling never sees it), as long as the stylus stays on the part.
+void RepeatProc(HWND, UINT, UINT_PTR id, DWORD) {
+  HWND hwnd;
+  int bar;
+  UINT code = 0;
+  {
+    Lock lk(S().mutex);
+    ScrollTrack& t = S().track;
+    Window* w = Find(t.hwnd);
+    if (!w || t.repeatTimer != id || t.part == kThumb) {
+      lk.unlock();
+      KillTimer(nullptr, id);
+      return;
+    }
+    hwnd = t.hwnd;
+    bar = t.bar;
+    Window* top = TopLevelOf(w);
+    POINT o = WindowOriginInSurface(w);
+    POINT local{S().penPos.x - top->rect.left - o.x, S().penPos.y - top->rect.top - o.y};
+    if (PartAt(w, bar, local) == t.part) code = kPartCodes[t.part];
+  }
+  SetTimer(nullptr, id, kRepeatInterval, &RepeatProc);
+  if (code) SendMessageW(hwnd, ScrollMessage(bar), MAKEWPARAM(code, 0), 0);
+}
+
 }  // namespace
 
 RECT ScrollBarRect(const Window* w, int bar) {
@@ -135,7 +178,8 @@ void ClientAreaChanged(HWND hwnd, int oldWidth, int oldHeight) {
 void ScrollBarNcMessage(HWND hwnd, UINT msg, WPARAM hit, POINT screen) {
   UINT sendCode = 0xFFFF, sendCode2 = 0xFFFF;
   int sendPos = 0, bar = 0;
-  bool repaint = false;
+  bool repaint = false, startRepeat = false;
+  UINT_PTR stopRepeat = 0;
   {
     Lock lk(S().mutex);
     Window* w = Find(hwnd);
@@ -149,18 +193,15 @@ void ScrollBarNcMessage(HWND hwnd, UINT msg, WPARAM hit, POINT screen) {
       bar = hit == HTVSCROLL ? SB_VERT : SB_HORZ;
       ScrollBarState& s = w->bars[bar];
       if (s.disabled || PositionRange(s) <= 0) return;
-      BarGeometry g = Geometry(w, bar, s.pos);
-      int along = bar == SB_VERT ? local.y - g.rect.top : local.x - g.rect.left;
-      int part;
-      if (along < g.arrow) part = kLineUp;
-      else if (along >= g.length - g.arrow) part = kLineDown;
-      else if (along < g.arrow + g.thumbOff) part = kPageUp;
-      else if (along < g.arrow + g.thumbOff + g.thumbLen) part = kThumb;
-      else part = kPageDown;
-      t = ScrollTrack{hwnd, bar, part, local, s.pos, false};
+      int part = PartAt(w, bar, local);
+      if (part == kNone) return;
+      if (t.repeatTimer) stopRepeat = t.repeatTimer;
+      t = ScrollTrack{hwnd, bar, part, local, s.pos, false, 0};
       s.trackPos = s.pos;
-      static const UINT codes[] = {0, SB_LINEUP, SB_PAGEUP, 0, SB_PAGEDOWN, SB_LINEDOWN};
-      if (part != kThumb) sendCode = codes[part];
+      if (part != kThumb) {
+        sendCode = kPartCodes[part];
+        startRepeat = true;
+      }
     } else if (t.hwnd == hwnd) {
       bar = t.bar;
       ScrollBarState& s = w->bars[bar];
@@ -189,11 +230,18 @@ void ScrollBarNcMessage(HWND hwnd, UINT msg, WPARAM hit, POINT screen) {
           sendPos = s.trackPos;
         }
         sendCode2 = SB_ENDSCROLL;
+        stopRepeat = t.repeatTimer;
         t = ScrollTrack{};
         w->ncDirty = true;
         repaint = true;
       }
     }
+  }
+  if (stopRepeat) KillTimer(nullptr, stopRepeat);
+  if (startRepeat) {
+    UINT_PTR id = SetTimer(nullptr, 0, kRepeatDelay, &RepeatProc);
+    Lock lk(S().mutex);
+    if (S().track.hwnd == hwnd) S().track.repeatTimer = id;
   }
   if (repaint) PaintNonClient(hwnd);
   if (sendCode != 0xFFFF) SendMessageW(hwnd, ScrollMessage(bar), MAKEWPARAM(sendCode, sendPos), 0);

@@ -121,6 +121,7 @@ struct ScrollTrack {
   POINT start{};
   int startPos = 0;
   bool moved = false;
+  UINT_PTR repeatTimer = 0;  // thread timer repeating a held arrow or page press
 };
 
 struct State {

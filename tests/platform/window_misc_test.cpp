@@ -310,7 +310,7 @@ TEST_F(IpcTest, ArrivingMessagesArePostedToThePublishedWindow) {
   sendto(fd, junk, sizeof junk, 0, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
   close(fd);
   // Delivery crosses the listener thread: wait for it (real time, bounded).
-  for (int i = 0; i < 500 && TheLog().Of(0x8306, main).empty(); ++i) {
+  for (int i = 0; i < 2000 && TheLog().Of(0x8306, main).empty(); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
     PumpPendingMessages();
   }

@@ -226,6 +226,39 @@ TEST_F(ScrollBarTest, StylusOnTheBarSendsScrollCodes) {
   EXPECT_TRUE(TheLog().Of(WM_LBUTTONDOWN, list_).empty());
 }
 
+TEST_F(ScrollBarTest, HeldArrowRepeatsWhileTheStylusStaysOnIt) {
+  const int bar = GetSystemMetrics(SM_CXVSCROLL);
+  SCROLLINFO si{sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE | SIF_POS, 0, 99, 10, 0, 0};
+  SetScrollInfo(list_, SB_VERT, &si, TRUE);
+  RECT wr;
+  GetWindowRect(list_, &wr);
+  int x = wr.right - bar / 2;
+  std::vector<WORD> codes;
+  TheHook() = [&](HWND hwnd, UINT msg, WPARAM wParam, LPARAM) -> std::optional<LRESULT> {
+    if (hwnd == list_ && msg == WM_VSCROLL) codes.push_back(LOWORD(wParam));
+    if (hwnd == list_ && msg == WM_TIMER) ADD_FAILURE() << "the control saw the repeat timer";
+    return std::nullopt;
+  };
+  AutoPenDown(x, wr.bottom - 3);
+  EXPECT_EQ(codes, (std::vector<WORD>{SB_LINEDOWN}));
+  AutoAdvanceClock(399);
+  EXPECT_EQ(codes.size(), 1u);
+  AutoAdvanceClock(1);
+  EXPECT_EQ(codes.size(), 2u);
+  AutoAdvanceClock(200);
+  EXPECT_EQ(codes.size(), 4u);
+  // Off the arrow: no more steps, but still tracking.
+  AutoPenMove(x, wr.top + bar * 3);
+  AutoAdvanceClock(300);
+  EXPECT_EQ(codes.size(), 4u);
+  AutoPenUp(x, wr.top + bar * 3);
+  EXPECT_EQ(codes.back(), SB_ENDSCROLL);
+  size_t total = codes.size();
+  AutoAdvanceClock(1000);
+  EXPECT_EQ(codes.size(), total);
+  for (size_t i = 0; i + 1 < codes.size(); ++i) EXPECT_EQ(codes[i], SB_LINEDOWN);
+}
+
 TEST_F(PaintTest, ZeroWidthCaretIsDrawnOnePixelWideAndHides) {
   HWND top = Top(0, 52, 100, 100);
   Painter painter;
