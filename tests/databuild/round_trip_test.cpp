@@ -14,6 +14,7 @@
 #include "engine/latin_fold.h"
 #include "engine/mem_handle.h"
 #include "engine/record_cache.h"
+#include "engine/string_utils.h"
 #include "engine/table_cursor.h"
 #include "engine/text_compare.h"
 #include "platform/device_paths.h"
@@ -655,6 +656,51 @@ TEST_F(RoundTrip, RandomTablesReadBackWhole) {
   }
 }
 
+TEST_F(RoundTrip, RandomTextTablesFindEveryRow) {
+  // Random words in random block shapes, searched in modes 0, 5 and 7: each
+  // row's own key finds a row that compares equal to it.
+  std::mt19937 rng(77);
+  auto pick = [&](std::uint32_t n) { return static_cast<std::uint32_t>(rng() % n); };
+  const std::u16string letters = u"abcdeABCDE\u00E9\u00E0";
+  for (int round = 0; round < 60; ++round) {
+    SCOPED_TRACE(round);
+    const int mode = round % 3 == 0 ? 0 : round % 3 == 1 ? 5 : 7;
+    std::vector<std::u16string> texts;
+    const std::uint32_t n = 1 + pick(40);
+    for (std::uint32_t i = 0; i < n; ++i) {
+      std::u16string w;
+      if (mode == 7) {
+        // Two data units (not 0 here: see the disabled test below).
+        w.push_back(static_cast<char16_t>(1 + pick(3)));
+        w.push_back(static_cast<char16_t>(1 + pick(3)));
+        for (std::uint32_t k = 0, len = 1 + pick(3); k < len; ++k) w.push_back(static_cast<char16_t>(0xE000 + pick(40)));
+      } else {
+        for (std::uint32_t k = 0, len = 1 + pick(6); k < len; ++k) w.push_back(letters[pick(letters.size())]);
+        if (pick(4) == 0) w += u" (note)";
+      }
+      texts.push_back(w);
+    }
+    const std::uint32_t extra = pick(2) ? db::kTableHuffmanText | (pick(2) ? db::kTableZlib : 0) : 0;
+    db::TableSpec t = TextSearchTable(texts, mode, extra, mode == 7 ? 2 : 0);
+    t.maxBlockRows = 2 + pick(5);
+    t.maxIndexEntries = pick(3);
+    DataFileDb* d = Build(OneTable(t));
+    ASSERT_NE(d, nullptr);
+    TableCursor* cur = Cursor(d, 0);
+    const bool huffman = extra & db::kTableHuffmanText;
+    for (std::uint32_t r = 0; r < n; ++r) {
+      const std::u16string text = db::RowCompareText(t.columns[0].rows[r], huffman, mode == 7 ? 2 : 0);
+      const std::u16string key = mode == 0 ? FoldKey(text) : text;
+      if (mode == 5 && CountKeyLetters(key.c_str()) == 0) continue;
+      const std::int64_t found = FindRowByText(cur, 0, key.c_str(), mode);
+      ASSERT_GE(found, 0) << db::Utf16ToUtf8(text);
+      const std::u16string got =
+          db::RowCompareText(t.columns[0].rows[static_cast<std::size_t>(found)], huffman, mode == 7 ? 2 : 0);
+      EXPECT_EQ(CompareTableText(mode, got.c_str(), key.c_str()), 0) << "row " << r << " found " << found;
+    }
+  }
+}
+
 TEST_F(RoundTrip, CommandLineFixtureOpens) {
 #ifndef SORVI_DATABUILD_EXE
   GTEST_SKIP() << "built without the command";
@@ -764,4 +810,28 @@ TEST_F(RoundTrip, DISABLED_FindRowByTextMode6RefusesTheRowOfASingleRowBlock) {
   TableCursor* cur = Cursor(d, 0);
   EXPECT_EQ(FindRowByText(cur, 0, u"ga", 6), 3);
   EXPECT_EQ(FindRowByText(cur, 0, u"zz", 6), -1);
+}
+
+// Found with this writer: in mode 7 the row's text starts after its two
+// data units, but the reader measures the text with its zero terminator
+// first, so a record whose data unit is 0 (clip list 0, table 0 or row 0)
+// compares as empty and its key is not found. Disabled until the reader
+// drops the two units by the units read.
+TEST_F(RoundTrip, DISABLED_FindRowByTextMode7RecordsWithZeroDataUnits) {
+  std::vector<std::u16string> records;
+  for (std::uint32_t i = 0; i < 12; ++i) {
+    std::u16string rec;
+    rec.push_back(static_cast<char16_t>(i % 2));  // word A: clip list 0, table 0 or 1
+    rec.push_back(static_cast<char16_t>(i % 3));  // word B: the clip's row
+    rec.push_back(static_cast<char16_t>(0xE000 + 5 * (3 * i) + 1));
+    records.push_back(rec);
+  }
+  const db::TableSpec t = TextSearchTable(records, 7, 0, 2);
+  DataFileDb* d = Build(OneTable(t));
+  ASSERT_NE(d, nullptr);
+  TableCursor* cur = Cursor(d, 0);
+  for (std::uint32_t r = 0; r < t.columns[0].rows.size(); ++r) {
+    const std::u16string key = db::RowCompareText(t.columns[0].rows[r], false, 2);
+    EXPECT_EQ(FindRowByText(cur, 0, key.c_str(), 7), r);
+  }
 }
