@@ -20,7 +20,7 @@ struct CacheEntry {
 // Keys are 32 bits wide (a table's base plus its block number), so the key
 // ranges of all open tables never overlap however many blocks they hold.
 struct RecordCache {
-  std::mutex lock;  // the UI thread and the workers share one cache
+  mutable std::mutex lock;  // the UI thread and the workers share one cache
   CacheEntry* entries = nullptr;
   uint32_t count = 0;
   uint32_t allocated = 0;  // room in `entries`; grows past capacity only when all are locked
@@ -157,12 +157,12 @@ int ReserveCacheKeys(RecordCache* cache, uint32_t blockEnd, uint32_t* keyBase) {
 uint32_t GetRecordCacheCapacity(const RecordCache* cache) { return cache->capacity; }
 
 uint32_t GetRecordCacheCount(const RecordCache* cache) {
-  std::lock_guard<std::mutex> guard(const_cast<RecordCache*>(cache)->lock);
+  std::lock_guard<std::mutex> guard(cache->lock);
   return cache->count;
 }
 
 int IsRecordCached(const RecordCache* cache, uint32_t key) {
-  std::lock_guard<std::mutex> guard(const_cast<RecordCache*>(cache)->lock);
+  std::lock_guard<std::mutex> guard(cache->lock);
   uint32_t pos = LowerBound(cache, key);
   return pos < cache->count && cache->entries[pos].key == key;
 }
