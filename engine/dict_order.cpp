@@ -102,6 +102,9 @@ void DecodeDictOrderSaved(const uint8_t* p, DictOrderSaved* s) {
   s->iconTextColor = LoadLe32(p + 36);
   s->iconFillColor = LoadLe32(p + 40);
   for (int i = 0; i < 32; ++i) s->name[i] = LoadLe16(p + 44 + 2 * i);
+  // A record from elsewhere may fill both texts; they are read as texts.
+  s->iconText[3] = 0;
+  s->name[31] = 0;
 }
 
 void EncodeDictOrderSaved(const DictOrderSaved* s, uint8_t* p) {
@@ -136,6 +139,7 @@ int CompareDictOrderRecords(const DictOrderRecord* a, const DictOrderRecord* b) 
 
 int BuildDictOrderLists(DictEngine* engine, MemHandle* blob) {
   if (!engine) return 1;
+  if (engine->orderListCount) FreeMemHandle(FreeDictOrderLists(engine));  // never two sets
   DictOrderList* lists[2];
   for (int i = 0; i < 2; ++i) {
     lists[i] = static_cast<DictOrderList*>(LocalAlloc(LPTR, sizeof(DictOrderList)));
@@ -380,6 +384,32 @@ int IsDictListItemDict(DictEngine* engine, uint32_t list, uint32_t item) {
 
 int IsDictListItemOpen(DictEngine* engine, uint32_t list, uint32_t item) {
   return IsOpenUserItem(ItemAt(engine, list, item)) ? 1 : 0;
+}
+
+int GetDictListItemState(DictEngine* engine, uint32_t list, uint32_t item) {
+  DictOrderRecord* r = ItemAt(engine, list, item);
+  if (!r || r->slot == kOrderNoSlot || r->slot >= engine->slotCount) return 1;
+  const DictSlot* s = engine->slots[r->slot];
+  return s->kind == kDictKindUser ? static_cast<int>(s->editLock & 0xFF) : 0;
+}
+
+int IsDictListItemEditable(DictEngine* engine, uint32_t list, uint32_t item) {
+  DictOrderRecord* r = ItemAt(engine, list, item);
+  return IsOpenUserItem(r) && !r->engine->slots[r->slot]->indexed ? 1 : 0;
+}
+
+int SetDictListItemText(DictEngine* engine, uint32_t list, uint32_t item, int what, const WCHAR* text) {
+  DictOrderRecord* r = ItemAt(engine, list, item);
+  if (!IsOpenUserItem(r)) return 1;
+  auto slot = static_cast<uint16_t>(r->slot);
+  if (what < 1 || what > 4) return 0;
+  // The user-dictionary texts are numbered from 0 (short name, menu name,
+  // name, copyright).
+  if (SetUserDictTextSeam(engine, slot, what - 1, text) != 0) return 0;
+  if (what == 1) {
+    WideStrCopyN(r->saved.name, text ? text : u"", 32);
+  }
+  return 0;
 }
 
 int GetDictListItemText(DictEngine* engine, uint32_t list, uint32_t item, int what, WCHAR* buf, uint32_t n) {

@@ -102,6 +102,15 @@ int RemoveDictListPlaceholder(DictEngine* engine, uint32_t list, uint32_t item);
 int MoveDictListItemDown(DictEngine* engine, uint32_t list, uint32_t item);
 int IsDictListItemDict(DictEngine* engine, uint32_t list, uint32_t item);
 int IsDictListItemOpen(DictEngine* engine, uint32_t list, uint32_t item);
+// The user dictionary's state byte (0 for a built-in one) [1].
+int GetDictListItemState(DictEngine* engine, uint32_t list, uint32_t item);
+// An open user dictionary without its search index [0].
+int IsDictListItemEditable(DictEngine* engine, uint32_t list, uint32_t item);
+// Open user dictionaries only [1]: what 1 short name (also the item's name),
+// 2 menu name, 3 name, 4 copyright; other values change nothing.
+int SetDictListItemText(DictEngine* engine, uint32_t list, uint32_t item, int what, const WCHAR* text);
+// what 1 short name, 2 menu name, 3 long name, 4 copyright, 5 creation time
+// (user dictionaries), 6 entry count (n >= 20) [1, also when unavailable].
 int GetDictListItemText(DictEngine* engine, uint32_t list, uint32_t item, int what, WCHAR* buf, uint32_t n);
 
 // Dictionary selections.

@@ -18,6 +18,7 @@ int HasUserDictEntrySeam(DictEngine*, uint16_t, int32_t) { return 0; }
 int32_t UserDictEntryAtPositionSeam(DictEngine*, uint16_t, int32_t position) { return position; }
 int32_t UserDictPositionOfEntrySeam(DictEngine*, uint16_t, int32_t entry) { return entry; }
 void SetUserDictIconSeam(DictEngine*, uint16_t, const WCHAR*, uint32_t, uint32_t) {}
+int SetUserDictTextSeam(DictEngine*, uint16_t, int, const WCHAR*) { return 1; }
 int CreateUserDictSeam(DictEngine*, uint32_t, uint32_t, const WCHAR*) { return 1; }
 
 void LoadCodePagesSeam(DictEngine*, DataFileDb* const*, uint32_t) {}

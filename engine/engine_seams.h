@@ -40,6 +40,9 @@ int32_t UserDictPositionOfEntrySeam(DictEngine* engine, uint16_t slot, int32_t e
 // defaults ("USR", 0xFFFFFF on 0x0099CC).
 void SetUserDictIconSeam(DictEngine* engine, uint16_t slot, const WCHAR* text, uint32_t textColor,
                          uint32_t fillColor);
+// Replaces a user dictionary's text (0 short name, 1 menu name, 2 name,
+// 3 copyright) and saves it: 0, or 1 when not saved.
+int SetUserDictTextSeam(DictEngine* engine, uint16_t slot, int which, const WCHAR* text);
 // Creates a new user dictionary file and its slot: 0, or 1 when none was made.
 int CreateUserDictSeam(DictEngine* engine, uint32_t language, uint32_t transLanguage, const WCHAR* name);
 
