@@ -39,7 +39,10 @@ struct QueueOwner {
       for (Window* w : S().slots)
         if (w && !w->remote && w->threadId == q->threadId) mine.push_back(w->handle);
     }
-    for (HWND h : mine) DestroyWindow(h);  // a window already gone with its parent is refused
+    {
+      EngineLockGuard hold;  // their procedures run as in any dispatch
+      for (HWND h : mine) DestroyWindow(h);  // a window already gone with its parent is refused
+    }
     SetThreadWaitPump(nullptr, nullptr);
     Lock lk(S().mutex);
     q->alive = false;
@@ -200,7 +203,11 @@ namespace {
 
 // One step of retrieval; see GetMessageW for the order.
 bool PeekInternal(ThreadQueue* q, MSG* msg, HWND filter, UINT mn, UINT mx, UINT remove) {
-  if (q->threadId == BackendThreadId()) BackendPoll();
+  if (q->threadId == BackendThreadId()) {
+    // Input may activate windows right away (sent messages): that is dispatching too.
+    EngineLockGuard hold;
+    BackendPoll();
+  }
   HandleIncoming(q);
   HWND ncWindow = nullptr;
   {
