@@ -1,0 +1,345 @@
+#include "tools/databuild/dict_tables.h"
+
+#include <algorithm>
+
+#include "tools/databuild/row_sort.h"
+
+namespace databuild {
+
+namespace {
+
+bool Fail(std::string* error, const std::string& msg) {
+  if (error) *error = msg;
+  return false;
+}
+
+bool CheckText(std::u16string_view text, std::size_t maxUnits, const char* what, std::string* error) {
+  if (text.size() > maxUnits) {
+    return Fail(error, std::string(what) + " has " + std::to_string(text.size()) + " units; at most " +
+                           std::to_string(maxUnits));
+  }
+  return true;
+}
+
+bool FieldBytes(const DictFieldSpec& f, ByteVec& out, std::size_t at, std::string* error) {
+  if (!CheckText(f.name, 32, "a field name", error) || !CheckText(f.name2, 32, "a second field name", error) ||
+      !CheckText(f.prefix, 16, "a field prefix", error) || !CheckText(f.suffix, 16, "a field suffix", error) ||
+      !CheckText(f.separator, 16, "a field separator", error)) {
+    return false;
+  }
+  PutUtf16LE(out, at + 0, f.name, 32);
+  PutUtf16LE(out, at + 64, f.name2, 32);
+  PutUtf16LE(out, at + 272, f.prefix, 16);
+  PutUtf16LE(out, at + 304, f.suffix, 16);
+  PutUtf16LE(out, at + 336, f.separator, 16);
+  PutU32LE(out, at + 372, f.classWord);
+  PutU32LE(out, at + 376, f.type);
+  PutU32LE(out, at + 380, f.displayKind);
+  PutU32LE(out, at + 384, f.grouping);
+  PutU32LE(out, at + 392, f.level);
+  PutU32LE(out, at + 408, f.style);
+  PutU32LE(out, at + 416, f.color);
+  return true;
+}
+
+void SectionBytes(const DictSectionSpec& s, ByteVec& out, std::size_t at) {
+  PutU32LE(out, at + 0, s.flags);
+  PutU32LE(out, at + 8, s.limit);
+  PutU32LE(out, at + 12, s.style);
+  PutU16LE(out, at + 16, s.prefix);
+  PutU16LE(out, at + 18, s.suffix);
+  PutU32LE(out, at + 20, s.switchCount);
+  PutU32LE(out, at + 24, s.style2);
+  PutU16LE(out, at + 28, s.prefix2);
+  PutU16LE(out, at + 30, s.suffix2);
+}
+
+// A DictInfoHeader without fields, for the tables that only carry flags.
+int SmallInfoHeader(std::uint32_t creator, std::uint32_t dictId, std::uint32_t flags, ByteVec* out,
+                    std::string* error) {
+  DictInfoSpec info;
+  info.creator = creator;
+  info.dictId = dictId;
+  info.flags = flags;
+  return BuildDictInfoHeader(info, out, error);
+}
+
+}  // namespace
+
+int BuildDictInfoHeader(const DictInfoSpec& info, ByteVec* out, std::string* error) {
+  if (!CheckText(info.iconText, 3, "the icon text", error) ||
+      !CheckText(info.iconText2, 3, "the second icon text", error) ||
+      !CheckText(info.menuName, 32, "the menu name", error) ||
+      !CheckText(info.shortName, 32, "the short name", error)) {
+    return 1;
+  }
+  const std::size_t size =
+      kDictInfoFixedSize + kDictFieldSize * info.fields.size() + kDictSectionSize * info.sections.size();
+  ByteVec h(size, 0);
+  PutU32LE(h, 0, info.creator);
+  PutU32LE(h, 4, info.dictId);
+  PutU32LE(h, 8, info.flags);
+  PutU32LE(h, 12, info.firstField);
+  PutU32LE(h, 16, info.language);
+  PutU32LE(h, 20, info.transLanguage);
+  PutUtf16LE(h, 32, info.iconText, 3);
+  PutUtf16LE(h, 38, info.iconText2, 3);
+  PutU32LE(h, 44, info.iconFillColor);
+  PutU32LE(h, 48, info.iconTextColor);
+  PutUtf16LE(h, 52, info.menuName, 32);
+  PutUtf16LE(h, 116, info.shortName, 32);
+  PutU32LE(h, 316, static_cast<std::uint32_t>(info.fields.size()));
+  PutU32LE(h, 320, static_cast<std::uint32_t>(info.sections.size()));
+  std::size_t at = kDictInfoFixedSize;
+  for (std::size_t i = 0; i < info.fields.size(); ++i, at += kDictFieldSize) {
+    if (!FieldBytes(info.fields[i], h, at, error)) {
+      if (error) error->insert(0, "field " + std::to_string(i) + ": ");
+      return 1;
+    }
+  }
+  for (const DictSectionSpec& s : info.sections) {
+    SectionBytes(s, h, at);
+    at += kDictSectionSize;
+  }
+  *out = std::move(h);
+  return 0;
+}
+
+int MakeDictEntryTable(const DictEntryTableSpec& spec, TableSpec* out, std::string* error) {
+  if (spec.type != kTypeDictEntries && spec.type != kTypeDictSecondary) {
+    Fail(error, "an entry table is of type 0x1000 or 0x1010");
+    return 1;
+  }
+  TableSpec t;
+  t.type = spec.type;
+  t.version = spec.version;
+  if (BuildDictInfoHeader(spec.info, &t.info, error) != 0) return 1;
+
+  ColumnSpec col;
+  bool need32 = spec.key32;
+  bool ascending = true;
+  std::vector<std::uint32_t> keys;
+  for (std::size_t r = 0; r < spec.entries.size(); ++r) {
+    const DictEntryRow& e = spec.entries[r];
+    const std::uint32_t key = e.hasKey ? e.key : static_cast<std::uint32_t>(r);
+    if (key > 0xFFFF) need32 = true;
+    if (r > 0 && key <= keys.back()) ascending = false;
+    keys.push_back(key);
+    RowSpec row = spec.coding == EntryCoding::Huffman ? MakeHuffmanRow(key, e.text) : MakeTextRow(key, e.text);
+    col.rows.push_back(std::move(row));
+  }
+  std::vector<std::uint32_t> sorted = keys;
+  std::sort(sorted.begin(), sorted.end());
+  if (std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end()) {
+    Fail(error, "two entries have the same key");
+    return 1;
+  }
+  t.flags = kTableKeyed | (need32 ? kTableKey32 : 0) | (ascending ? kTableSorted : 0);
+  switch (spec.coding) {
+    case EntryCoding::Huffman:
+      t.flags |= kTableHuffmanText;
+      col.unitSize = 1;
+      break;
+    case EntryCoding::Raw:
+      col.unitSize = 2;
+      break;
+    case EntryCoding::Zlib:
+      t.flags |= kTableZlib;
+      t.zlibEnd = spec.zlibEnd;
+      col.unitSize = 2;
+      break;
+  }
+  t.maxBlockRows = spec.maxBlockRows;
+  t.columns.push_back(std::move(col));
+  *out = std::move(t);
+  return 0;
+}
+
+int MakeDictIdMapTable(const std::vector<DictIdMapping>& map, TableSpec* out, std::string* error,
+                       std::uint32_t maxBlockRows) {
+  std::vector<DictIdMapping> m = map;
+  std::stable_sort(m.begin(), m.end(), [](const DictIdMapping& a, const DictIdMapping& b) { return a.id < b.id; });
+  TableSpec t;
+  t.type = kTypeDictIdMap;
+  // Each row's record is one 4-byte unit, so value index = row number and
+  // ReadSingleValue at the row found by key gives the mapped row.
+  t.flags = kTableKeyed | kTableSorted | kTableFixedLength;
+  t.fixedLength = 1;
+  t.maxBlockRows = maxBlockRows;
+  ColumnSpec col;
+  col.unitSize = 4;
+  for (std::size_t i = 0; i < m.size(); ++i) {
+    if (i > 0 && m[i].id == m[i - 1].id) {
+      Fail(error, "id " + std::to_string(m[i].id) + " is mapped twice");
+      return 1;
+    }
+    if (m[i].id > 0xFFFF) t.flags |= kTableKey32;
+    RowSpec row;
+    row.key = m[i].id;
+    AppendU32LE(row.bytes, m[i].row);
+    col.rows.push_back(std::move(row));
+  }
+  t.columns.push_back(std::move(col));
+  *out = std::move(t);
+  return 0;
+}
+
+int MakeCharVariantTable(std::uint32_t creator, std::uint32_t dictId, const std::vector<CharVariant>& variants,
+                         TableSpec* out, std::string* error) {
+  std::vector<CharVariant> v = variants;
+  std::stable_sort(v.begin(), v.end(), [](const CharVariant& a, const CharVariant& b) { return a.ch < b.ch; });
+  TableSpec t;
+  t.type = kTypeDictCharVariants;
+  t.flags = kTableKeyed | kTableSorted;
+  if (SmallInfoHeader(creator, dictId, kCharVariantsFlags, &t.info, error) != 0) return 1;
+  ColumnSpec col;
+  col.unitSize = 2;
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    if (i > 0 && v[i].ch == v[i - 1].ch) {
+      Fail(error, "a character has two variant rows");
+      return 1;
+    }
+    if (v[i].forms.empty() || v[i].forms.size() > 4) {
+      Fail(error, "a character has 1 to 4 variant forms");
+      return 1;
+    }
+    col.rows.push_back(MakeTextRow(v[i].ch, v[i].forms));
+  }
+  t.columns.push_back(std::move(col));
+  *out = std::move(t);
+  return 0;
+}
+
+int MakeWordLengthTable(std::uint32_t creator, std::uint32_t dictId, const std::vector<std::uint32_t>& lengths,
+                        TableSpec* out, std::string* error) {
+  TableSpec t;
+  t.type = kTypeDictWordLengths;
+  if (SmallInfoHeader(creator, dictId, kWordLengthsFlags, &t.info, error) != 0) return 1;
+  ColumnSpec col;
+  col.unitSize = 1;
+  for (std::uint32_t len : lengths) {
+    if (len == 0 || len > 65536) {
+      Fail(error, "a word length is 1 to 65536");
+      return 1;
+    }
+    if (len - 1 > 0xFF) col.unitSize = 2;
+    col.values.push_back(len - 1);  // the reader adds 1
+  }
+  t.columns.push_back(std::move(col));
+  *out = std::move(t);
+  return 0;
+}
+
+void SetEntryBitmapBit(ByteVec& bitmap, char16_t c) {
+  if (bitmap.size() < kEntryBitmapBytes) bitmap.resize(kEntryBitmapBytes, 0);
+  const std::size_t at = 4 * (c / 32u);
+  PutU32LE(bitmap, at, GetU32LE(&bitmap[at]) | (0x80000000u >> (c % 32u)));
+}
+
+bool TestEntryBitmapBit(const ByteVec& bitmap, char16_t c) {
+  const std::size_t at = 4 * (c / 32u);
+  if (at + 4 > bitmap.size()) return false;
+  return (GetU32LE(&bitmap[at]) & (0x80000000u >> (c % 32u))) != 0;
+}
+
+ByteVec MakeEntryBitmap(const std::vector<char16_t>& chars) {
+  ByteVec b(kEntryBitmapBytes, 0);
+  for (char16_t c : chars) SetEntryBitmapBit(b, c);
+  return b;
+}
+
+std::vector<char16_t> SingleCharHeadwords(const std::vector<std::u16string>& headwords) {
+  std::vector<char16_t> out;
+  for (const std::u16string& h : headwords) {
+    if (h.size() == 1 && (h[0] < 0xD800 || h[0] > 0xDFFF)) out.push_back(h[0]);
+  }
+  return out;
+}
+
+int MakePrefixIndexTable(const PrefixIndexSpec& spec, TableSpec* out, std::string* error) {
+  if (spec.flags & kTableHuffmanText) {
+    Fail(error, "a prefix index holds no Huffman text: subtable record 0 is the entry bitmap");
+    return 1;
+  }
+  TableSpec t;
+  t.type = kTypeDictPrefixIndex;
+  t.flags = spec.flags;
+  t.columns = spec.columns;
+  if (t.columns.empty()) t.columns.emplace_back();
+  t.subtables.push_back(MakeEntryBitmap(spec.singleCharHeadwords));
+  for (const ByteVec& s : spec.moreSubtables) t.subtables.push_back(s);
+  *out = std::move(t);
+  return 0;
+}
+
+int MakeDictionaryTables(const DictionarySpec& spec, std::vector<TableSpec>* out, std::string* error) {
+  std::vector<TableSpec> tables;
+  const bool secondary = spec.secondaryFirstField != 0;
+
+  DictEntryTableSpec primary;
+  primary.info = spec.info;
+  if (secondary) primary.info.flags |= kDictHasSecondary;
+  primary.coding = spec.coding;
+  primary.key32 = spec.key32;
+  primary.maxBlockRows = spec.maxBlockRows;
+  for (const DictEntrySpec& e : spec.entries) primary.entries.push_back({e.hasKey, e.key, e.text});
+  TableSpec t;
+  if (MakeDictEntryTable(primary, &t, error) != 0) return 1;
+  tables.push_back(std::move(t));
+
+  if (secondary) {
+    // Same rows (same entry numbers and keys), its own texts.
+    DictEntryTableSpec sec = primary;
+    sec.type = kTypeDictSecondary;
+    sec.info.firstField = spec.secondaryFirstField;
+    for (std::size_t i = 0; i < spec.entries.size(); ++i) sec.entries[i].text = spec.entries[i].secondary;
+    if (MakeDictEntryTable(sec, &t, error) != 0) return 1;
+    tables.push_back(std::move(t));
+  }
+
+  if (!spec.idMap.empty() || spec.idMapFromKeys) {
+    std::vector<DictIdMapping> map = spec.idMap;
+    if (spec.idMapFromKeys) {
+      for (std::size_t r = 0; r < spec.entries.size(); ++r) {
+        const DictEntrySpec& e = spec.entries[r];
+        map.push_back({e.hasKey ? e.key : static_cast<std::uint32_t>(r), static_cast<std::uint32_t>(r)});
+      }
+    }
+    if (MakeDictIdMapTable(map, &t, error, spec.maxBlockRows) != 0) return 1;
+    tables.push_back(std::move(t));
+  }
+
+  if (!spec.charVariants.empty()) {
+    if (MakeCharVariantTable(spec.info.creator, spec.info.dictId, spec.charVariants, &t, error) != 0) return 1;
+    tables.push_back(std::move(t));
+  }
+
+  if (spec.entryBitmap) {
+    std::vector<std::u16string> heads;
+    for (const DictEntrySpec& e : spec.entries) heads.push_back(e.headword);
+    PrefixIndexSpec p;
+    p.singleCharHeadwords = SingleCharHeadwords(heads);
+    if (MakePrefixIndexTable(p, &t, error) != 0) return 1;
+    tables.push_back(std::move(t));
+  }
+
+  if (spec.wordLengths) {
+    std::vector<std::uint32_t> lengths;
+    for (const DictEntrySpec& e : spec.entries) {
+      lengths.push_back(e.wordLength != 0 ? e.wordLength : static_cast<std::uint32_t>(e.headword.size()));
+    }
+    if (MakeWordLengthTable(spec.info.creator, spec.info.dictId, lengths, &t, error) != 0) return 1;
+    tables.push_back(std::move(t));
+  }
+  *out = std::move(tables);
+  return 0;
+}
+
+int AddDictionaryTables(const DictionarySpec& spec, DataFileSpec* file, std::string* error) {
+  std::vector<TableSpec> tables;
+  if (MakeDictionaryTables(spec, &tables, error) != 0) return 1;
+  for (TableSpec& t : tables) file->tables.push_back(std::move(t));
+  return 0;
+}
+
+}  // namespace databuild
