@@ -226,6 +226,57 @@ struct NMHDR {
   UINT code;
 };
 
+// ---- Rectangles (right and bottom edges are outside) ----
+inline BOOL SetRect(RECT* r, int left, int top, int right, int bottom) {
+  if (!r) return FALSE;
+  *r = RECT{left, top, right, bottom};
+  return TRUE;
+}
+inline BOOL SetRectEmpty(RECT* r) { return SetRect(r, 0, 0, 0, 0); }
+inline BOOL CopyRect(RECT* to, const RECT* from) {
+  if (!to || !from) return FALSE;
+  *to = *from;
+  return TRUE;
+}
+inline BOOL IsRectEmpty(const RECT* r) { return !r || r->right <= r->left || r->bottom <= r->top; }
+inline BOOL EqualRect(const RECT* a, const RECT* b) {
+  return a && b && a->left == b->left && a->top == b->top && a->right == b->right && a->bottom == b->bottom;
+}
+inline BOOL PtInRect(const RECT* r, POINT p) {
+  return r && p.x >= r->left && p.x < r->right && p.y >= r->top && p.y < r->bottom;
+}
+inline BOOL OffsetRect(RECT* r, int dx, int dy) {
+  if (!r) return FALSE;
+  *r = RECT{r->left + dx, r->top + dy, r->right + dx, r->bottom + dy};
+  return TRUE;
+}
+inline BOOL InflateRect(RECT* r, int dx, int dy) {
+  if (!r) return FALSE;
+  *r = RECT{r->left - dx, r->top - dy, r->right + dx, r->bottom + dy};
+  return TRUE;
+}
+// FALSE (and an empty result) when they do not overlap.
+inline BOOL IntersectRect(RECT* out, const RECT* a, const RECT* b) {
+  if (!out || !a || !b) return FALSE;
+  RECT r{a->left > b->left ? a->left : b->left, a->top > b->top ? a->top : b->top,
+         a->right < b->right ? a->right : b->right, a->bottom < b->bottom ? a->bottom : b->bottom};
+  if (IsRectEmpty(&r)) {
+    *out = RECT{0, 0, 0, 0};
+    return FALSE;
+  }
+  *out = r;
+  return TRUE;
+}
+// An empty rectangle adds nothing; FALSE when both are empty.
+inline BOOL UnionRect(RECT* out, const RECT* a, const RECT* b) {
+  if (!out || !a || !b) return FALSE;
+  if (IsRectEmpty(a)) return IsRectEmpty(b) ? (SetRectEmpty(out), FALSE) : CopyRect(out, b);
+  if (IsRectEmpty(b)) return CopyRect(out, a);
+  *out = RECT{a->left < b->left ? a->left : b->left, a->top < b->top ? a->top : b->top,
+              a->right > b->right ? a->right : b->right, a->bottom > b->bottom ? a->bottom : b->bottom};
+  return TRUE;
+}
+
 // ---- Classes ----
 // Returns the class atom, 0 when the name is taken (ERROR_CLASS_ALREADY_EXISTS)
 // or the record is incomplete. Names compare case-insensitively.

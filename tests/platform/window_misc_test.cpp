@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <thread>
 
 #include "tests/platform/window_test_util.h"
@@ -318,6 +319,29 @@ TEST_F(IpcTest, ArrivingMessagesArePostedToThePublishedWindow) {
   ASSERT_EQ(got.size(), 1u);
   EXPECT_EQ(got[0].wParam, 7u);
   EXPECT_EQ(got[0].lParam, 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RectTest, IntersectUnionAndPointsFollowExclusiveEdges) {
+  RECT a{0, 0, 10, 10}, b{5, 5, 20, 20}, c{10, 0, 20, 10}, out;
+  EXPECT_TRUE(IntersectRect(&out, &a, &b));
+  EXPECT_TRUE(EqualRect(&out, std::make_unique<RECT>(RECT{5, 5, 10, 10}).get()));
+  EXPECT_FALSE(IntersectRect(&out, &a, &c));  // touching edges do not overlap
+  EXPECT_TRUE(IsRectEmpty(&out));
+  RECT empty{3, 3, 3, 9};
+  EXPECT_TRUE(UnionRect(&out, &empty, &c));
+  EXPECT_TRUE(EqualRect(&out, &c));
+  EXPECT_TRUE(UnionRect(&out, &a, &b));
+  EXPECT_EQ(out.right, 20);
+  EXPECT_EQ(out.left, 0);
+  EXPECT_TRUE(PtInRect(&a, POINT{0, 9}));
+  EXPECT_FALSE(PtInRect(&a, POINT{10, 5}));
+  OffsetRect(&a, 2, -3);
+  InflateRect(&a, 1, 1);
+  EXPECT_TRUE(EqualRect(&a, std::make_unique<RECT>(RECT{1, -4, 13, 8}).get()));
 }
 
 }  // namespace
