@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <string>
 
@@ -11,6 +13,7 @@
 #include "engine/mem_handle.h"
 #include "engine/record_cache.h"
 #include "engine/text_compare.h"
+#include "platform/device_paths.h"
 #include "tests/engine/data_file_fixture.h"
 
 using namespace fixture;
@@ -692,6 +695,32 @@ TEST(TableCursor, FindTableByTypeTakesTheFirstCursorOfTheType) {
   EXPECT_EQ(FindTableByType(nullptr, 0x1000), nullptr);
   FreeTableCursor(second);
   FreeTableCursor(third);
+}
+
+TEST(TableCursor, BlocksLostFromAShrunkFileFailTheirReads) {
+  DataFile f;
+  f.tables.push_back(RawTable({10, 10, 10, 10}));
+  std::vector<Bytes> records = BuildRecords(f);
+  // Records: database header, table header, index, blocks 0..3.
+  const size_t thirdBlock = 5;
+  size_t offset = 78 + 8 * records.size();
+  for (size_t k = 0; k < thirdBlock; ++k) offset += records[k].size();
+  OneTable o(BuildContainer(records), "shrunk.pdb");
+  ASSERT_NE(o.cursor, nullptr);
+  EXPECT_EQ(Read(o.cursor, 35), RecordText(35));
+  ResetCursor(o.cursor);
+  // Cut the file inside the third block.
+  std::string host = GetDeviceRoot() + "/shrunk.pdb";
+  ASSERT_EQ(truncate(host.c_str(), static_cast<off_t>(offset + 5)), 0);
+  int status = -1;
+  EXPECT_EQ(Read(o.cursor, 25, &status), "");
+  EXPECT_EQ(status, kReadRecordFailed);
+  EXPECT_EQ(o.cursor->currentBlock, kNoBlock);
+  EXPECT_EQ(Read(o.cursor, 31, &status), "");
+  EXPECT_EQ(status, kReadRecordFailed);
+  // The blocks before the cut still read from the file.
+  EXPECT_EQ(Read(o.cursor, 5), RecordText(5));
+  EXPECT_EQ(Read(o.cursor, 15), RecordText(15));
 }
 
 }  // namespace
