@@ -39,7 +39,7 @@ void AutoAdvanceClock(DWORD ms);
 void AutoPump();
 
 // ---- Finding and reading windows ----
-// First visible-or-not window, depth first in z-order, whose class matches
+// The first window (shown or not), depth first in z-order, whose class matches
 // (case-insensitive; null = any) and, when id >= 0, whose control id is id;
 // under `root` (null = all top-level windows).
 HWND AutoFindWindow(HWND root, LPCWSTR className, int id);

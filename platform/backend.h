@@ -27,11 +27,10 @@ int GetBackendKind();
 void StopBackend();
 
 // The device screen now: the desktop, the task bar strip, then every visible
-// top-level window bottom to top. `out` gets a new surface the caller
-// destroys.
+// top-level window bottom to top, in a new surface the caller destroys.
 Surface* ComposeScreen();
-// Screenshot of the SDL window itself, scaled as shown ($SORVI_SCREENSHOT
-// path is written by the SDL backend on demand through automation).
+// PNG of the screen: under SDL the pixels read back from the desktop window
+// (at its scale), headless the composed screen.
 BOOL SaveScreenPng(const char* path);
 
 // Host window scale in use by the SDL backend (1 when headless).
