@@ -15,7 +15,9 @@ PACKAGES := build-essential cmake ninja-build pkg-config ccache \
 
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
-.PHONY: deps build asan test test-fast test-asan run clean
+.PHONY: deps build asan fuzz test test-fast test-asan run clean
+
+FUZZ_SECONDS ?= 60
 
 deps:
 	@missing=""; \
@@ -43,7 +45,18 @@ test-asan: asan
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
-test: test-fast test-asan
+# The data-file reader under libFuzzer (clang), built apart from the gcc builds;
+# only the fuzz targets are built there.
+fuzz: deps
+	cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DSORVI_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_data_file fuzz_data_file_seeds
+	rm -rf $(FUZZ_BUILD)/corpus && mkdir -p $(FUZZ_BUILD)/corpus
+	$(FUZZ_BUILD)/tests/fuzz/fuzz_data_file_seeds $(FUZZ_BUILD)/corpus
+	$(FUZZ_BUILD)/tests/fuzz/fuzz_data_file \
+	  -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 $(FUZZ_BUILD)/corpus
+
+test: test-fast test-asan fuzz
 
 run: build
 	@if [ -x $(BUILD)/app/sorvi ]; then exec $(BUILD)/app/sorvi; \
