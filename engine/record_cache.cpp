@@ -33,7 +33,7 @@ RecordCache* NewRecordCache(uint32_t mode) {
   void* mem = LocalAlloc(LMEM_FIXED, sizeof(RecordCache));
   if (!mem) return nullptr;
   RecordCache* cache = new (mem) RecordCache;
-  cache->capacity = (mode & 4) ? 32 : (mode & 2) ? 64 : 128;
+  cache->capacity = (mode & kRecordCacheMode32) ? 32 : (mode & kRecordCacheMode64) ? 64 : 128;
   cache->entries = static_cast<CacheEntry*>(LocalAlloc(LMEM_FIXED, cache->capacity * sizeof(CacheEntry)));
   if (!cache->entries) {
     cache->~RecordCache();

@@ -9,7 +9,11 @@ struct MemHandle;
 struct DbFile;
 struct RecordCache;
 
-// Capacity 32 when mode has bit 2, else 64 when it has bit 1, else 128.
+// Cache modes: 0 gives 128 entries, 1 gives 64 and 2 gives 32 (the engine's
+// start modes); as bits, 2 wins over 1.
+inline constexpr uint32_t kRecordCacheMode64 = 1;
+inline constexpr uint32_t kRecordCacheMode32 = 2;
+
 // Null when the heap is exhausted.
 RecordCache* NewRecordCache(uint32_t mode);
 // Frees the records of every unlocked entry, then the cache. Records still

@@ -65,7 +65,7 @@ struct TaggedFile {
 TEST(RecordCache, CapacityByMode) {
   const struct {
     uint32_t mode, capacity;
-  } cases[] = {{0, 128}, {1, 128}, {2, 64}, {4, 32}, {6, 32}};
+  } cases[] = {{0, 128}, {1, 64}, {2, 32}, {3, 32}};
   for (auto c : cases) {
     RecordCache* cache = NewRecordCache(c.mode);
     ASSERT_NE(cache, nullptr);
@@ -104,7 +104,7 @@ TEST(RecordCache, EvictsTheLeastRecentlyUsedUnlockedBlock) {
 }
 
 TEST(RecordCache, GrowsWhenEveryEntryIsLockedAndShrinksBack) {
-  RecordCache* cache = NewRecordCache(4);  // 32 entries
+  RecordCache* cache = NewRecordCache(kRecordCacheMode32);  // 32 entries
   {
     TaggedFile f(cache, 3, 60, "locked.pdb");
     ASSERT_NE(f.table, nullptr);
@@ -129,7 +129,7 @@ TEST(RecordCache, GrowsWhenEveryEntryIsLockedAndShrinksBack) {
 }
 
 TEST(RecordCache, AFullyLockedCacheThatCannotGrowFailsTheReadCleanly) {
-  RecordCache* cache = NewRecordCache(4);
+  RecordCache* cache = NewRecordCache(kRecordCacheMode32);
   {
     TaggedFile f(cache, 5, 40, "nogrow.pdb");
     ASSERT_NE(f.table, nullptr);
@@ -216,7 +216,7 @@ TEST(RecordCache, FreeingTheCacheFreesItsRecords) {
 }
 
 TEST(RecordCache, ThreadsShareOneCache) {
-  RecordCache* cache = NewRecordCache(4);  // small, so the threads evict each other's blocks
+  RecordCache* cache = NewRecordCache(kRecordCacheMode32);  // small, so the threads evict each other's blocks
   {
     TaggedFile f(cache, 9, 100, "threads.pdb");
     ASSERT_NE(f.table, nullptr);

@@ -93,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   DbFile* file = OpenDbFile(h, kDevicePath, &kind);
   if (!file) return 0;
   // A small cache, so reads evict each other's blocks.
-  RecordCache* cache = NewRecordCache(4);
+  RecordCache* cache = NewRecordCache(kRecordCacheMode32);
   if (DataFileDb* db = OpenDataFileDb(file, cache)) {
     WCHAR *shortName = nullptr, *longName = nullptr, *notice = nullptr;
     GetDataFileTexts(db, &shortName, &longName, &notice);
