@@ -18,10 +18,6 @@
 
 namespace {
 
-// Record cache modes of NewRecordCache.
-constexpr uint32_t kCacheMode64 = 2;
-constexpr uint32_t kCacheMode32 = 4;
-
 void KeepTable(MemHandle* handle, uint32_t recordSize, EngineBuiltinTable* table) {
   table->handle = handle;
   if (!handle) return;
@@ -45,7 +41,9 @@ DictEngine* CreateEngine(DbFile* const* files, uint32_t fileCount, const EngineP
   if (fileCount > kMaxEngineReaders) fileCount = kMaxEngineReaders;
   engine->dataOnly = params->dataOnly ? 1 : 0;
 
-  uint32_t mode = (params->dataOnly || params->smallCache) ? kCacheMode64 : params->smallestCache ? kCacheMode32 : 0;
+  uint32_t mode = (params->dataOnly || params->smallCache) ? kRecordCacheMode64
+                  : params->smallestCache                  ? kRecordCacheMode32
+                                                           : 0;
   engine->cache = NewRecordCache(mode);
   if (!engine->cache) {
     LocalFree(engine);

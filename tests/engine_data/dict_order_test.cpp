@@ -214,6 +214,32 @@ TEST_F(DictOrder, ItemTexts) {
   EXPECT_EQ(std::u16string(buf), u"1234");
   EXPECT_EQ(GetDictListItemText(e, 0, 0, 6, buf, 19), 1);  // too small for any count
   EXPECT_EQ(GetDictListItemText(e, 0, 1, 1, buf, 40), 1);
+
+  // The user-dictionary questions of a built-in dictionary.
+  EXPECT_EQ(GetDictListItemState(e, 0, 0), 0);
+  EXPECT_EQ(GetDictListItemState(e, 0, 1), 1);
+  EXPECT_EQ(IsDictListItemEditable(e, 0, 0), 0);
+  EXPECT_EQ(IsDictListItemOpen(e, 0, 0), 0);
+  EXPECT_EQ(IsDictListItemDict(e, 0, 0), 1);
+  EXPECT_EQ(SetDictListItemText(e, 0, 0, 1, u"New"), 1);
+  EXPECT_EQ(GetDictListItemText(e, 0, 0, 1, buf, 40), 0);
+  EXPECT_EQ(std::u16string(buf), u"Tiny");
+}
+
+TEST_F(DictOrder, SavedTextsThatFillTheirFieldsAreReadTerminated) {
+  files_.AddDict(Dict(1), 10);
+  MemHandle* saved = SavedRecord({{1, kLanguageChinese, 0x1}});
+  auto* part = static_cast<uint8_t*>(saved->data);
+  for (int i = 0; i < 4; ++i) part[28 + 2 * i] = 'X';    // icon text without a terminator
+  for (int i = 0; i < 32; ++i) part[44 + 2 * i] = 'N';   // so is the name
+  DictEngine* e = Create(saved);
+  FreeMemHandle(saved);
+  const DictOrderSaved& s = e->orderLists[0]->items[0].saved;
+  EXPECT_EQ(std::u16string(s.iconText), u"XXX");
+  EXPECT_EQ(std::u16string(s.name), std::u16string(31, u'N'));
+  DictListItemView view;
+  ASSERT_EQ(GetDictListItem(e, 0, 0, &view), 0);
+  EXPECT_EQ(std::u16string(view.name), std::u16string(31, u'N'));
 }
 
 class DictSelectionTest : public DictOrder {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/dict_engine.h"
+#include "engine/dict_order.h"
 #include "engine/dict_set.h"
 #include "engine/table_cursor.h"
 #include "tests/engine_data/dict_fixture.h"
@@ -285,6 +286,50 @@ TEST_F(DictSet, EntryBitmapTellsWhichCharactersHaveEntries) {
   EXPECT_EQ(DictSetHasCharEntry(e, u'B'), 1);
   EXPECT_EQ(DictSetHasCharEntry(e, u'水'), 0);  // only the character dictionary has it
   EXPECT_EQ(DictSetHasCharEntry(e, u'火'), 0);
+}
+
+TEST_F(DictSet, FollowIndexLevelsWalksTheColumnsDownward) {
+  // Three columns of bare values: each level's value is a row of the next.
+  db::TableSpec levels;
+  levels.type = 0x1120;
+  for (const std::vector<uint32_t>& values : {std::vector<uint32_t>{70, 71, 72, 73}, {3, 2, 1, 0}, {1, 2, 3, 0}}) {
+    db::ColumnSpec c;
+    c.unitSize = 4;
+    c.values = values;
+    levels.columns.push_back(c);
+  }
+  DictInfo d;
+  files_.AddDict(d, 2, {levels});
+  DictEngine* e = Create();
+  TableCursor* c = FindDictTableCursor(e, 0, 0x1120);
+  ASSERT_NE(c, nullptr);
+  EXPECT_EQ(DictHasTable1120(e, 0), 1);
+  EXPECT_EQ(FollowIndexLevels(c, 1, -1, 0), 71);  // the value of column 0
+  EXPECT_EQ(FollowIndexLevels(c, 1, 4096, 0), 1);  // the row itself
+  EXPECT_EQ(FollowIndexLevels(c, 0, 1, 0), 2);     // columns 2, 1: 0 -> 1 -> 2
+  EXPECT_EQ(FollowIndexLevels(c, 0, 1, -1), 72);   // columns 2, 1, 0: 0 -> 1 -> 2 -> 72
+}
+
+TEST_F(DictSet, CharacterDictionaryFallback) {
+  DictInfo words;
+  files_.AddDict(words);
+  DictEngine* e = Create();
+  uint16_t slot = 0;
+  int32_t entry = 0;
+  EXPECT_EQ(FindEntryInFlaggedDicts(e, u'水', &slot, &entry), 0);
+  EXPECT_EQ(slot, kNoDictSlot);
+  EXPECT_EQ(entry, -1);
+  DictInfo chars;
+  chars.id = 2;
+  chars.flags = kDictFlagCharDict;
+  DbFile* more[] = {files_.AddDict(chars)};
+  ASSERT_EQ(AddDictionaries(e, more, 1), 0);
+  // Until the headword search is in, no search finds the character: the
+  // first character dictionary and no entry.
+  EXPECT_EQ(FindEntryInFlaggedDicts(e, u'水', &slot, &entry), 0);
+  EXPECT_EQ(slot, 1);
+  EXPECT_EQ(entry, -1);
+  EXPECT_EQ(FindEntryInFlaggedDicts(e, u'水', nullptr, nullptr), 0);
 }
 
 TEST_F(DictSet, SlotArrayStopsAtSixtyFour) {
