@@ -74,8 +74,9 @@ BOOL KillTimer(HWND hwnd, UINT_PTR id);
 // sees each message first and returns true when it handled it (the dialog
 // manager's IsDialogMessageW). The loop lets go of the engine lock while it
 // waits. Returns TRUE when finished, FALSE when WM_QUIT arrived (it is posted
-// again so the outer loop ends too). Another thread that sets *finished must
-// wake the loop (PostThreadMessageW(id, WM_NULL, 0, 0)).
+// again so the outer loop ends too). *finished belongs to the loop's thread:
+// set it from a handler or the filter; another thread posts the loop's thread
+// a message whose handling sets it.
 BOOL RunMessageLoopUntil(const volatile BOOL* finished, const std::function<bool(MSG*)>& filter = {});
 // Handles everything queued for this thread now (sent, posted, paint, due
 // timers) without waiting; WM_QUIT is left in the queue. Returns the number

@@ -140,10 +140,12 @@ TEST_F(MessageTest, WorkerHoldingLockSendsSetTextToWindowInModalLoop) {
     EngineLockGuard again;
     SendMessageW(dialog, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(u"Importing 50%"));
     depthAfterSend = engine_lock::Depth();
-    finished = TRUE;
-    PostThreadMessageW(uiThread, WM_NULL, 0, 0);
+    PostThreadMessageW(uiThread, WM_USER + 41, 0, 0);  // "done": the dialog closes
   });
-  EXPECT_TRUE(RunMessageLoopUntil(&finished));
+  EXPECT_TRUE(RunMessageLoopUntil(&finished, [&](MSG* m) {
+    if (m->message == WM_USER + 41) finished = TRUE;
+    return m->message == WM_USER + 41;
+  }));
   worker.join();
   EXPECT_EQ(engine_lock::Depth(), 1u);
   engine_lock::Release();
@@ -188,7 +190,10 @@ TEST_F(MessageTest, WorkerModalLoopDoesNotKeepTheLock) {
     workerThread = GetCurrentThreadId();
     EngineLockGuard hold;
     inLoop = true;
-    RunMessageLoopUntil(&finished);
+    RunMessageLoopUntil(&finished, [&](MSG* m) {
+      if (m->message == WM_USER + 40) finished = TRUE;
+      return m->message == WM_USER + 40;
+    });
     depthAfter = engine_lock::Depth();
     DestroyWindow(own);
   });
@@ -197,8 +202,7 @@ TEST_F(MessageTest, WorkerModalLoopDoesNotKeepTheLock) {
   engine_lock::Acquire();
   EXPECT_EQ(engine_lock::Depth(), 1u);
   engine_lock::Release();
-  finished = TRUE;
-  PostThreadMessageW(workerThread.load(), WM_NULL, 0, 0);
+  PostThreadMessageW(workerThread.load(), WM_USER + 40, 0, 0);
   worker.join();
   EXPECT_EQ(depthAfter.load(), 1u);
 }
