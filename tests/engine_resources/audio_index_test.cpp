@@ -6,6 +6,8 @@
 #include <string>
 
 #include "tests/engine_resources/resources_fixture.h"
+#include "tools/databuild/audio_tables.h"
+#include "tools/databuild/table_rules.h"
 
 namespace res_test {
 namespace {
@@ -16,50 +18,44 @@ struct IndexRecord {
   uint16_t wordB;
 };
 
-// An index table (searched by text, several blocks) with its info area.
-db::TableSpec IndexTable(uint32_t id, uint32_t flags, uint16_t kind, std::vector<uint16_t> listTables,
-                         const std::vector<IndexRecord>& records, uint32_t format = kSyllableIndexFormat,
-                         uint32_t blockRows = 3) {
-  db::TableSpec t;
-  t.type = kSyllableIndexTableType;
-  t.flags = db::kTableTextIndex | db::kTableSorted;
-  t.indexTextSkip = 2;  // the first-key texts leave out words A and B
-  t.maxBlockRows = blockRows;
-  t.info.assign(kClipListDescriptorsAt + kClipListDescriptorSize * listTables.size(), 0);
-  SetLe32(t.info, 0, id);
-  SetLe16(t.info, 4, static_cast<uint32_t>(listTables.size()));
-  SetLe16(t.info, 8, kind);
-  SetLe32(t.info, 12, flags);
-  SetLe32(t.info, 16, format);
-  for (size_t l = 0; l < listTables.size(); ++l)
-    SetLe16(t.info, kClipListDescriptorsAt + kClipListDescriptorSize * l, listTables[l]);
-  db::ColumnSpec c;
-  c.unitSize = 2;
+// An index table (table 0 of its file, searched by text, three rows a
+// block) and its clip tables, as the writer lays them out.
+db::DataFileSpec AudioFileOf(uint32_t id, uint32_t flags, uint16_t kind, std::vector<uint16_t> listTables,
+                             const std::vector<IndexRecord>& records, std::vector<db::ClipTableSpec> clipTables,
+                             uint32_t blockRows = 3) {
+  db::SyllableIndexSpec index;
+  index.id = id;
+  index.flags = flags;
+  index.kind = kind;
+  index.clipTables = std::move(listTables);
+  index.maxBlockRows = blockRows;
   for (const IndexRecord& r : records) {
-    db::ByteVec b;
-    PutLe16(b, r.wordA);
-    PutLe16(b, r.wordB);
-    db::ByteVec k = Units(r.key);
-    b.insert(b.end(), k.begin(), k.end());
-    c.rows.push_back(Row(0, b));
+    db::SyllableClipRef ref;
+    ref.key = r.key;
+    ref.list = static_cast<uint8_t>((r.wordA >> 8) & 0xF);
+    ref.table = static_cast<uint8_t>(r.wordA & 0xFF);
+    ref.row = r.wordB;
+    ref.yiBuOnly = (r.wordA & 0x1000) != 0;
+    index.keys.push_back(ref);
   }
-  db::SortRowsByText(c, 7, false, 2);
-  t.columns.push_back(c);
-  return t;
+  db::DataFileSpec f;
+  f.shortName = u"Audio";
+  std::string error;
+  EXPECT_EQ(db::AddSyllableIndexTable(index, &f, &error), 0) << error;
+  for (const db::ClipTableSpec& c : clipTables) EXPECT_EQ(db::AddClipTable(c, &f, &error), 0) << error;
+  EXPECT_EQ(db::CheckDataFileRules(f, &error), 0) << error;
+  return f;
 }
 
 // A clip table: row i holds clips[i].
-db::TableSpec ClipTable(uint32_t groupId, uint16_t list, uint16_t place, const std::vector<std::string>& clips) {
-  db::TableSpec t;
-  t.type = kClipTableType;
-  SetLe32(t.info, 0, groupId);
-  SetLe16(t.info, 4, list);
-  SetLe16(t.info, 8, place);
-  db::ColumnSpec c;
-  c.unitSize = 1;
-  for (const std::string& s : clips) c.rows.push_back(Row(0, Ascii(s)));
-  t.columns.push_back(c);
-  return t;
+db::ClipTableSpec ClipSpec(uint32_t groupId, uint16_t list, uint16_t place, const std::vector<std::string>& clips) {
+  db::ClipTableSpec c;
+  c.groupId = groupId;
+  c.list = list;
+  c.place = place;
+  for (const std::string& s : clips) c.clips.push_back(Ascii(s));
+  c.maxBlockRows = 4;
+  return c;
 }
 
 std::u16string Key(std::initializer_list<std::pair<const char*, int>> syllables) {
@@ -94,25 +90,19 @@ db::DataFileSpec MainAudioFile() {
       {Key({{"ma", 2}}), 0x0101, 1},   // list 1 table 1: empty slot
       {Key({{"ma", 3}}), 0x0105, 1},   // list 1 has no table 5
   };
-  db::DataFileSpec f;
-  f.shortName = u"Audio";
-  f.tables = {
-      IndexTable(kMainId, 1, kMainKind, {2, 2}, records),
-      ClipTable(kMainId, 0, 0, {"zero"}),
-      ClipTable(kMainId, 0, 1, {"row0", "hao3", "hao2", "ni2", "ni3", "nihao", "", "ge1", "tian1", "shi4"}),
-      ClipTable(kMainId, 1, 0, {"row0", "yi1", "yi2", "yi4", "bu4", "bu2", "yao1"}),
-      ClipTable(99, 0, 0, {"stray"}),  // no group has this id
-  };
-  return f;
+  return AudioFileOf(kMainId, 1, kMainKind, {2, 2}, records,
+                     {ClipSpec(kMainId, 0, 0, {"zero"}),
+                      ClipSpec(kMainId, 0, 1, {"row0", "hao3", "hao2", "ni2", "ni3", "nihao", "", "ge1", "tian1", "shi4"}),
+                      ClipSpec(kMainId, 1, 0, {"row0", "yi1", "yi2", "yi4", "bu4", "bu2", "yao1"}),
+                      ClipSpec(99, 0, 0, {"stray"})});  // no group has this id
 }
 
 // Another group: one list of two tables, hao3 in the second.
 db::DataFileSpec OtherAudioFile(uint32_t id, uint32_t flags, const std::string& clip,
                                 uint32_t format = kSyllableIndexFormat) {
-  db::DataFileSpec f;
-  f.shortName = u"Audio2";
-  f.tables = {IndexTable(id, flags, 3, {2}, {{Key({{"hao", 3}}), 0x0001, 1}}, format),
-              ClipTable(id, 0, 0, {"unused"}), ClipTable(id, 0, 1, {"row0", clip})};
+  db::DataFileSpec f = AudioFileOf(id, flags, 3, {2}, {{Key({{"hao", 3}}), 0x0001, 1}},
+                                   {ClipSpec(id, 0, 0, {"unused"}), ClipSpec(id, 0, 1, {"row0", clip})});
+  SetLe32(f.tables[0].info, 16, format);
   return f;
 }
 
@@ -322,10 +312,8 @@ TEST_F(AudioIndexTest, RecordWithZeroWordsIsFound) {
       expected.push_back("other");
     }
   }
-  db::DataFileSpec f;
-  f.tables = {IndexTable(kMainId, 1, kMainKind, {2}, records, kSyllableIndexFormat, 0),
-              ClipTable(kMainId, 0, 0, {"zero"}), ClipTable(kMainId, 0, 1, {"row0", "other"})};
-  ASSERT_TRUE(Add(f));
+  ASSERT_TRUE(Add(AudioFileOf(kMainId, 1, kMainKind, {2}, records,
+                              {ClipSpec(kMainId, 0, 0, {"zero"}), ClipSpec(kMainId, 0, 1, {"row0", "other"})}, 0)));
   ASSERT_EQ(LoadDataResources(engine_), 0);
   for (int n = 0; n < 60; ++n) {
     SCOPED_TRACE(n);

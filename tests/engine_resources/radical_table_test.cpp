@@ -6,6 +6,8 @@
 #include <string>
 
 #include "tests/engine_resources/resources_fixture.h"
+#include "tools/databuild/radical_tables.h"
+#include "tools/databuild/table_rules.h"
 
 namespace res_test {
 namespace {
@@ -14,76 +16,74 @@ constexpr uint32_t kId = 7;
 
 // Characters of radical 120 by stroke number: 0 糸 纟; 2 糺 纠; 3 紀 纪 约;
 // 16 轡 辫 (the two extras outside the blocks). Stroke 1 has none.
-const std::u16string kRadical120Chars = u"\u7CF8\u7E9F\u7CFA\u7EA0\u7D00\u7EAA\u7EA6\u8F61\u8FAB";
-
-db::ByteVec RadicalRecord(const std::vector<uint16_t>& starts, std::u16string_view chars) {
-  db::ByteVec b;
-  PutLe16(b, static_cast<uint32_t>(starts.size()));
-  for (uint16_t s : starts) PutLe16(b, s);
-  db::ByteVec c = Units(chars);
-  b.insert(b.end(), c.begin(), c.end());
-  return b;
-}
-
-db::ByteVec Record120() {
-  std::vector<uint16_t> starts(17, 65535);
-  starts[0] = 0;
-  starts[2] = 2;
-  starts[3] = 4;
-  starts[16] = 7;
-  return RadicalRecord(starts, kRadical120Chars);
+db::RadicalChars Radical120() {
+  db::RadicalChars r;
+  r.radical = 120;
+  r.sections.resize(17);
+  r.sections[0] = u"\u7CF8\u7E9F";
+  r.sections[2] = u"\u7CFA\u7EA0";
+  r.sections[3] = u"\u7D00\u7EAA\u7EA6";
+  r.sections[16] = u"\u8F61\u8FAB";
+  return r;
 }
 
 // 25 stroke sections, one character each (U+4E00 + i at stroke i), and a
 // 26th character in the last section.
-db::ByteVec Record25Sections() {
-  std::vector<uint16_t> starts;
-  std::u16string chars;
-  for (uint16_t i = 0; i < 25; ++i) {
-    starts.push_back(i);
-    chars.push_back(static_cast<char16_t>(0x4E00 + i));
-  }
-  chars.push_back(u'\u4E30');
-  return RadicalRecord(starts, chars);
+db::RadicalChars Radical1With25Sections() {
+  db::RadicalChars r;
+  r.radical = 1;
+  for (char16_t i = 0; i < 25; ++i) r.sections.push_back(std::u16string(1, static_cast<char16_t>(0x4E00 + i)));
+  r.sections.back().push_back(u'\u4E30');
+  return r;
 }
 
-db::TableSpec CodeTable(uint32_t id, uint32_t value) {
-  db::TableSpec t;
-  t.type = kRadicalCodeTableType;
-  SetLe32(t.info, 0, id);
-  db::ColumnSpec c;
-  c.unitSize = 2;
-  c.values = {value, value, value};  // U+7CF8 .. U+7CFA
-  t.columns.push_back(c);
-  return t;
+db::RadicalTablesSpec RadicalSpec(std::vector<uint16_t> listA) {
+  db::RadicalTablesSpec spec;
+  spec.id = kId;
+  spec.infoWord1 = 1;
+  spec.listA = std::move(listA);
+  spec.listB = {{0x7CF8, 6, 120}, {0x4E00, 1, 1}};
+  spec.radicals = {Radical120(), Radical1With25Sections()};
+  spec.lowestCode = 0x7CF8;
+  spec.codes = {120, 120, 120};  // U+7CF8 .. U+7CFA
+  spec.maxBlockRows = 1;
+  return spec;
 }
 
-db::TableSpec MainTable(std::vector<uint16_t> listA) {
-  db::TableSpec t = KeyedTable(kRadicalTableType, {Row(120, Record120()), Row(1, Record25Sections())});
-  SetLe32(t.info, 0, kId);
-  SetLe32(t.info, 4, 1);
-  SetLe32(t.info, 8, 0x7CF8);
-  SetLe32(t.info, 12, 0x7CFA);
-  db::ByteVec list;
-  PutLe16(list, static_cast<uint32_t>(listA.size()));
-  for (uint16_t v : listA) PutLe16(list, v);
-  // List B: (character, a byte, radical number) items.
-  PutLe16(list, 0x7CF8);
-  list.push_back(6);
-  list.push_back(120);
-  PutLe16(list, 0x4E00);
-  list.push_back(1);
-  list.push_back(1);
-  t.subtables.push_back(list);
-  return t;
+// A code table of the given id with the given value for every character.
+db::TableSpec CodeTable(uint32_t id, uint16_t value) {
+  db::RadicalTablesSpec spec = RadicalSpec({});
+  spec.id = id;
+  spec.codes.assign(3, value);
+  db::TableSpec radicals, codes;
+  std::string error;
+  EXPECT_EQ(db::MakeRadicalTables(spec, &radicals, &codes, &error), 0) << error;
+  return codes;
 }
 
-// A 0x5110 table before the 0x5000 table (passed over), one of another id
-// after it, then the one that belongs.
+// The radical tables as the writer lays them out, with two code tables
+// the reader must not take: one before the 0x5000 table with the same id,
+// one after it with another id.
 db::DataFileSpec RadicalFile(std::vector<uint16_t> listA = {0, 5, 9, 65535, 12}) {
   db::DataFileSpec f;
   f.shortName = u"Radicals";
-  f.tables = {CodeTable(kId, 999), MainTable(std::move(listA)), CodeTable(kId + 1, 888), CodeTable(kId, 120)};
+  std::string error;
+  EXPECT_EQ(db::AddRadicalTables(RadicalSpec(std::move(listA)), &f, &error), 0) << error;
+  EXPECT_EQ(db::CheckDataFileRules(f, &error), 0) << error;
+  f.tables.insert(f.tables.begin() + 1, CodeTable(kId + 1, 888));
+  f.tables.insert(f.tables.begin(), CodeTable(kId, 999));
+  return f;
+}
+
+// Only a code table in front of the radical table.
+db::DataFileSpec CodeTableFirstFile() {
+  db::RadicalTablesSpec spec = RadicalSpec({0});
+  db::TableSpec radicals, codes;
+  std::string error;
+  EXPECT_EQ(db::MakeRadicalTables(spec, &radicals, &codes, &error), 0) << error;
+  db::DataFileSpec f;
+  f.tables = {codes, radicals};
+  EXPECT_NE(db::CheckDataFileRules(f, &error), 0);  // the writer's rule the reader relies on
   return f;
 }
 
@@ -138,10 +138,10 @@ TEST_F(RadicalTableTest, Radical120ByFormWithSectionMarks) {
 
 TEST_F(RadicalTableTest, FilterKeepsCharactersOfOrdinaryDictionaries) {
   ASSERT_TRUE(Add(RadicalFile()));
-  // 纟, 纠 and 辫 are in a dictionary; 约 only in a character dictionary
-  // (flag 0x10), which does not count; 纪 in none.
-  ASSERT_TRUE(Add(DictFile(0x53525631, 1, 0, u"\u7E9F\u7EA0\u8FAB")));
-  ASSERT_TRUE(Add(DictFile(0x53525631, 2, kDictFlagCharDict, u"\u7EA6\u7EAA\u7E9F")));
+  // 纟, 纠 and 辫 are headwords of a dictionary; 约 only of a character
+  // dictionary (flag 0x10), which does not count; 纪 only begins a word.
+  ASSERT_TRUE(Add(DictFile(0x53525631, 1, 0, {u"\u7E9F", u"\u7EA0", u"\u7EAA\u5FF5", u"\u8FAB"})));
+  ASSERT_TRUE(Add(DictFile(0x53525631, 2, kDictFlagCharDict, {u"\u7EA6", u"\u7EAA", u"\u7E9F"})));
   BuildSlots();
   ASSERT_EQ(GetDictCount(engine_), 2u);
   ASSERT_EQ(LoadDataResources(engine_), 0);
@@ -214,7 +214,7 @@ TEST_F(RadicalTableTest, EmptyListAGivesNoSections) {
 }
 
 TEST_F(RadicalTableTest, AbsentWithoutTable) {
-  ASSERT_TRUE(Add(DictFile(1, 1, 0, u"\u4E00")));
+  ASSERT_TRUE(Add(DictFile(1, 1, 0, {u"\u4E00"})));
   ASSERT_EQ(LoadDataResources(engine_), 0);
   EXPECT_EQ(GetRadicalTable(engine_), nullptr);
   EXPECT_EQ(BuildRadicalCharList(engine_, 120, 0, 1, 1), 1);
@@ -231,9 +231,7 @@ TEST_F(RadicalTableTest, AbsentWithoutTable) {
 
 TEST_F(RadicalTableTest, CodeTableBeforeTheMainTableIsPassedOver) {
   // Only the early 0x5110 table: the radical table has no code table.
-  db::DataFileSpec f;
-  f.tables = {CodeTable(kId, 120), MainTable({0})};
-  ASSERT_TRUE(Add(f));
+  ASSERT_TRUE(Add(CodeTableFirstFile()));
   ASSERT_EQ(LoadDataResources(engine_), 0);
   ASSERT_NE(GetRadicalTable(engine_), nullptr);
   EXPECT_EQ(GetRadicalTable(engine_)->codeCursor, nullptr);

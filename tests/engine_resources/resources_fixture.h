@@ -25,6 +25,7 @@
 #include "platform/heap.h"
 #include "resources/syllables.h"
 #include "tools/databuild/data_file_builder.h"
+#include "tools/databuild/dict_tables.h"
 #include "tools/databuild/row_sort.h"
 
 namespace res_test {
@@ -82,28 +83,25 @@ inline db::RowSpec Row(uint32_t key, db::ByteVec bytes) {
   return r;
 }
 
-// A dictionary: an entry table with its info header and a prefix index
-// whose entry bitmap marks the characters the dictionary has entries for.
-inline db::DataFileSpec DictFile(uint32_t creator, uint32_t id, uint32_t flags, std::u16string_view chars) {
-  db::TableSpec entries = KeyedTable(kDictEntryTableType, {Row(1, Units(u"entry"))});
-  entries.info.assign(kDictInfoHeaderSize, 0);
-  SetLe32(entries.info, 0, creator);
-  SetLe32(entries.info, 4, id);
-  SetLe32(entries.info, 8, flags);
-  SetLe32(entries.info, 16, kLanguageChinese);
-  db::TableSpec prefix = KeyedTable(kDictPrefixIndexType, {Row(1, Units(u"x"))});
-  db::ByteVec bitmap(0x10000 / 8, 0);
-  for (char16_t c : chars) {
-    size_t word = c / 32;
-    uint32_t bit = 31 - c % 32;
-    uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v |= uint32_t{bitmap[4 * word + i]} << (8 * i);
-    SetLe32(bitmap, 4 * word, v | (1u << bit));
+// A dictionary (creator, id, flags) whose entries have the given headwords;
+// its entry bitmap marks the one-character headwords.
+inline db::DataFileSpec DictFile(uint32_t creator, uint32_t id, uint32_t flags,
+                                 std::vector<std::u16string> headwords) {
+  db::DictionarySpec d;
+  d.info.creator = creator;
+  d.info.dictId = id;
+  d.info.flags = flags;
+  d.info.shortName = u"Dict";
+  for (std::u16string& h : headwords) {
+    db::DictEntrySpec e;
+    e.text = h;
+    e.headword = std::move(h);
+    d.entries.push_back(std::move(e));
   }
-  prefix.subtables.push_back(bitmap);
   db::DataFileSpec f;
   f.shortName = u"Dict";
-  f.tables = {entries, prefix};
+  std::string error;
+  EXPECT_EQ(db::AddDictionaryTables(d, &f, &error), 0) << error;
   return f;
 }
 

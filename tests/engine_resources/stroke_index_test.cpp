@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "tests/engine_resources/resources_fixture.h"
+#include "tools/databuild/stroke_tables.h"
+#include "tools/databuild/table_rules.h"
 
 namespace res_test {
 namespace {
@@ -16,18 +18,26 @@ db::ByteVec Items(const std::vector<uint16_t>& items) {
 }
 
 // Table 0 is the index; each record's first item tells the version apart.
+// A usable index is written by the writer; the faulty ones are patched
+// afterwards.
 db::DataFileSpec StrokeFile(uint32_t version, uint32_t width = 192, uint32_t height = 384, uint32_t format = 1) {
-  db::TableSpec t = KeyedTable(kAuxIndexTableType,
-                               {Row(0x4E00, Items({96, 384, 65535, 65535, 191, 383, 100, 7})),
-                                Row(0x4E01, Items({static_cast<uint16_t>(version), 0})),
-                                Row(0x4E8C, Items({65534, 1}))});
-  SetLe32(t.info, 0, version);
-  SetLe32(t.info, 4, format);
-  SetLe32(t.info, 8, width);
-  SetLe32(t.info, 12, height);
+  db::StrokeIndexSpec spec;
+  spec.version = version;
+  spec.designWidth = 192;
+  spec.designHeight = 384;
+  spec.records = {{0x4E00, {96, 384, 65535, 65535, 191, 383, 100, 7}},
+                  {0x4E01, {static_cast<uint16_t>(version), 0}},
+                  {0x4E8C, {65534, 1}}};
+  spec.maxBlockRows = 2;
   db::DataFileSpec f;
   f.shortName = u"Strokes";
-  f.tables = {t, KeyedTable(0x9011, {Row(1, Items({1}))})};
+  f.tables.push_back(KeyedTable(0x9011, {Row(1, Items({1}))}));
+  std::string error;
+  EXPECT_EQ(db::AddStrokeIndexTable(spec, &f, &error), 0) << error;
+  EXPECT_EQ(db::CheckDataFileRules(f, &error), 0) << error;
+  SetLe32(f.tables[0].info, 4, format);
+  SetLe32(f.tables[0].info, 8, width);
+  SetLe32(f.tables[0].info, 12, height);
   return f;
 }
 
@@ -95,7 +105,7 @@ TEST_F(StrokeIndexTest, UnusableIndexesAreRefused) {
 }
 
 TEST_F(StrokeIndexTest, AbsentWithoutIndex) {
-  ASSERT_TRUE(Add(DictFile(1, 1, 0, u"\u4E00")));
+  ASSERT_TRUE(Add(DictFile(1, 1, 0, {u"\u4E00"})));
   ASSERT_EQ(LoadDataResources(engine_), 0);
   EXPECT_EQ(IsAuxIndexPresent(engine_), 0);
   EXPECT_EQ(IsCodeMissingFromAuxIndex(engine_, 0x4E00), 1);
