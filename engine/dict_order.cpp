@@ -412,6 +412,40 @@ int SetDictListItemText(DictEngine* engine, uint32_t list, uint32_t item, int wh
   return 0;
 }
 
+int GetDictListItemIds(DictEngine* engine, uint32_t list, uint32_t item, uint32_t* creator, uint32_t* dictId) {
+  DictOrderRecord* r = ItemAt(engine, list, item);
+  if (!IsOpenUserItem(r)) return 1;
+  auto slot = static_cast<uint16_t>(r->slot);
+  if (creator) *creator = GetDictCreator(engine, slot);
+  if (dictId) *dictId = static_cast<uint32_t>(GetDictId(engine, slot));
+  return 0;
+}
+
+int GetDictListItemImportRange(DictEngine* engine, uint32_t list, uint32_t item, uint32_t* first, uint32_t* last,
+                               uint32_t* count) {
+  DictOrderRecord* r = ItemAt(engine, list, item);
+  if (!IsOpenUserItem(r)) return 1;
+  return GetUserDictImportRangeSeam(engine, static_cast<uint16_t>(r->slot), first, last, count);
+}
+
+int UndoDictListItemImport(DictEngine* engine, uint32_t list, uint32_t item) {
+  DictOrderRecord* r = ItemAt(engine, list, item);
+  if (!IsOpenUserItem(r)) return 1;
+  return UndoUserDictImportSeam(engine, static_cast<uint16_t>(r->slot));
+}
+
+int SetDictListItemEditLock(DictEngine* engine, uint32_t list, uint32_t item, int on, UserDictProgress* progress) {
+  DictOrderRecord* r = ItemAt(engine, list, item);
+  if (!IsOpenUserItem(r)) return 1;
+  return SetUserDictEditLockSeam(engine, static_cast<uint16_t>(r->slot), on, progress);
+}
+
+int IndexDictListItem(DictEngine* engine, uint32_t list, uint32_t item, UserDictProgress* progress) {
+  DictOrderRecord* r = ItemAt(engine, list, item);
+  if (!IsOpenUserItem(r)) return 1;
+  return BuildUserDictSearchIndexSeam(engine, static_cast<uint16_t>(r->slot), progress);
+}
+
 int GetDictListItemText(DictEngine* engine, uint32_t list, uint32_t item, int what, WCHAR* buf, uint32_t n) {
   if (!buf || n == 0) return 1;
   buf[0] = 0;

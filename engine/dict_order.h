@@ -18,6 +18,7 @@
 struct DbFile;
 struct DictEngine;
 struct MemHandle;
+struct UserDictProgress;
 
 inline constexpr uint32_t kDictOrderPartSize = 108;
 inline constexpr uint16_t kOrderNoSlot = 65535;
@@ -109,6 +110,16 @@ int IsDictListItemEditable(DictEngine* engine, uint32_t list, uint32_t item);
 // Open user dictionaries only [1]: what 1 short name (also the item's name),
 // 2 menu name, 3 name, 4 copyright; other values change nothing.
 int SetDictListItemText(DictEngine* engine, uint32_t list, uint32_t item, int what, const WCHAR* text);
+// The rest concern open user dictionaries only; anything else gives 1.
+// The creator and id (FileCreator, FileID) of the item's dictionary into the
+// caller's import or export record: 0.
+int GetDictListItemIds(DictEngine* engine, uint32_t list, uint32_t item, uint32_t* creator, uint32_t* dictId);
+// The dictionary's last import (times and entry count), and its undo.
+int GetDictListItemImportRange(DictEngine* engine, uint32_t list, uint32_t item, uint32_t* first, uint32_t* last,
+                               uint32_t* count);
+int UndoDictListItemImport(DictEngine* engine, uint32_t list, uint32_t item);
+int SetDictListItemEditLock(DictEngine* engine, uint32_t list, uint32_t item, int on, UserDictProgress* progress);
+int IndexDictListItem(DictEngine* engine, uint32_t list, uint32_t item, UserDictProgress* progress);
 // what 1 short name, 2 menu name, 3 long name, 4 copyright, 5 creation time
 // (user dictionaries), 6 entry count (n >= 20) [1, also when unavailable].
 int GetDictListItemText(DictEngine* engine, uint32_t list, uint32_t item, int what, WCHAR* buf, uint32_t n);

@@ -19,6 +19,10 @@ int32_t UserDictEntryAtPositionSeam(DictEngine*, uint16_t, int32_t position) { r
 int32_t UserDictPositionOfEntrySeam(DictEngine*, uint16_t, int32_t entry) { return entry; }
 void SetUserDictIconSeam(DictEngine*, uint16_t, const WCHAR*, uint32_t, uint32_t) {}
 int SetUserDictTextSeam(DictEngine*, uint16_t, int, const WCHAR*) { return 1; }
+int GetUserDictImportRangeSeam(DictEngine*, uint16_t, uint32_t*, uint32_t*, uint32_t*) { return 1; }
+int UndoUserDictImportSeam(DictEngine*, uint16_t) { return 1; }
+int SetUserDictEditLockSeam(DictEngine*, uint16_t, int, UserDictProgress*) { return 1; }
+int BuildUserDictSearchIndexSeam(DictEngine*, uint16_t, UserDictProgress*) { return 1; }
 int CreateUserDictSeam(DictEngine*, uint32_t, uint32_t, const WCHAR*) { return 1; }
 
 void LoadCodePagesSeam(DictEngine*, DataFileDb* const*, uint32_t) {}

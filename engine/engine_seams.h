@@ -12,6 +12,7 @@ struct DataFileDb;
 struct DictEngine;
 struct DictSlot;
 struct SqlDb;
+struct UserDictProgress;  // the progress report of long user-dictionary work
 
 // SQL layer: open a user database by UTF-8 path (null: not opened), close
 // it, VACUUM it (SQLite result code).
@@ -43,6 +44,15 @@ void SetUserDictIconSeam(DictEngine* engine, uint16_t slot, const WCHAR* text, u
 // Replaces a user dictionary's text (0 short name, 1 menu name, 2 name,
 // 3 copyright) and saves it: 0, or 1 when not saved.
 int SetUserDictTextSeam(DictEngine* engine, uint16_t slot, int which, const WCHAR* text);
+// The last import of a user dictionary: 0 with its first and last time and
+// entry count, 1 when there is none. Undo removes its entries: 0 on success.
+int GetUserDictImportRangeSeam(DictEngine* engine, uint16_t slot, uint32_t* first, uint32_t* last,
+                               uint32_t* count);
+int UndoUserDictImportSeam(DictEngine* engine, uint16_t slot);
+// Locks (with its line index) or unlocks a user dictionary for editing.
+int SetUserDictEditLockSeam(DictEngine* engine, uint16_t slot, int on, UserDictProgress* progress);
+// Builds a user dictionary's search tables: 0 or an error code.
+int BuildUserDictSearchIndexSeam(DictEngine* engine, uint16_t slot, UserDictProgress* progress);
 // Creates a new user dictionary file and its slot: 0, or 1 when none was made.
 int CreateUserDictSeam(DictEngine* engine, uint32_t language, uint32_t transLanguage, const WCHAR* name);
 

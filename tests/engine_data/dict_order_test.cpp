@@ -222,6 +222,13 @@ TEST_F(DictOrder, ItemTexts) {
   EXPECT_EQ(IsDictListItemOpen(e, 0, 0), 0);
   EXPECT_EQ(IsDictListItemDict(e, 0, 0), 1);
   EXPECT_EQ(SetDictListItemText(e, 0, 0, 1, u"New"), 1);
+  uint32_t creator = 5, id = 6, first = 0, last = 0, count = 0;
+  EXPECT_EQ(GetDictListItemIds(e, 0, 0, &creator, &id), 1);
+  EXPECT_EQ(creator, 5u);
+  EXPECT_EQ(GetDictListItemImportRange(e, 0, 0, &first, &last, &count), 1);
+  EXPECT_EQ(UndoDictListItemImport(e, 0, 0), 1);
+  EXPECT_EQ(SetDictListItemEditLock(e, 0, 0, 1, nullptr), 1);
+  EXPECT_EQ(IndexDictListItem(e, 0, 0, nullptr), 1);
   EXPECT_EQ(GetDictListItemText(e, 0, 0, 1, buf, 40), 0);
   EXPECT_EQ(std::u16string(buf), u"Tiny");
 }
