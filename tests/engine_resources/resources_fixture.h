@@ -134,9 +134,9 @@ class ResourcesTest : public ::testing::Test {
     std::filesystem::remove_all(root_);
   }
 
-  // Builds the file and adds its reader to the engine (false when either
-  // the writer or the reader refused it).
-  bool Add(const db::DataFileSpec& spec) {
+  // Builds the file and opens it (null when the writer or the container
+  // reader refused it); the test closes it at its end.
+  DbFile* WriteFile(const db::DataFileSpec& spec) {
     db::ByteVec bytes;
     std::string error;
     EXPECT_EQ(db::BuildDataFile(spec, &bytes, nullptr, &error), 0) << error;
@@ -147,11 +147,18 @@ class ResourcesTest : public ::testing::Test {
     for (char c : name) path.push_back(static_cast<char16_t>(c));
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_FLAG_RANDOM_ACCESS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
+    if (h == INVALID_HANDLE_VALUE) return nullptr;
     int kind = 0;
     DbFile* f = OpenDbFile(h, path.c_str(), &kind);
+    if (f) files_.push_back(f);
+    return f;
+  }
+
+  // Builds the file and adds its reader to the engine (false when either
+  // the writer or the reader refused it).
+  bool Add(const db::DataFileSpec& spec) {
+    DbFile* f = WriteFile(spec);
     if (!f) return false;
-    files_.push_back(f);
     DataFileDb* d = OpenDataFileDb(f, engine_->cache);
     EXPECT_NE(d, nullptr);
     if (!d) return false;
