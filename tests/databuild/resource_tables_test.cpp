@@ -324,7 +324,7 @@ TEST_F(TypedTableTest, StrokeIndexIsTableZeroWithItsDesignBox) {
   s.records = {{0x4E2D, {10, 20, 30, 40, 65535, 50, 60}}, {0x4E00, {0, 100, 191, 100}}, {0x20000, {1, 2}}};
   s.maxBlockRows = 1;
   db::DataFileSpec file;
-  file.tables.push_back(Plain(0x2000));
+  file.tables.push_back(Plain(0x4000));
   std::string error;
   ASSERT_EQ(db::AddStrokeIndexTable(s, &file, &error), 0) << error;
   ASSERT_EQ(db::CheckDataFileRules(file, &error), 0) << error;
@@ -455,6 +455,10 @@ TEST(DataFileRules, EachSilentFaultIsCaught) {
     change(t);
     return t;
   };
+  const db::TableSpec flaggedSecondary =
+      patched(entries, [](db::TableSpec& t) { db::PutU32LE(t.info, 8, db::kDictHasSecondary); });
+  db::TableSpec groupMain;
+  ASSERT_EQ(db::MakeGroupTable(db::GroupTableSpec{}, &groupMain, &error), 0);
   const struct {
     db::DataFileSpec file;
     int result;
@@ -482,6 +486,16 @@ TEST(DataFileRules, EachSilentFaultIsCaught) {
       {with({patched(entries, [](db::TableSpec& t) { t.info.resize(t.info.size() - 4); })}), 1,
        "info header shorter than its fields"},
       {with({patched(entries, [](db::TableSpec& t) { t.info.clear(); })}), 1, "entry table without info header"},
+      {with({flaggedSecondary}), 1, "secondary table flagged but missing"},
+      {with({flaggedSecondary, Plain(db::kTypeDictSecondary)}), 1, "secondary table without info header"},
+      {with({flaggedSecondary, patched(entries, [](db::TableSpec& t) { t.type = db::kTypeDictSecondary; })}), 0,
+       "secondary table with its info header"},
+      {with({Plain(db::kTypeDictSecondary)}), 0, "an unflagged secondary table is not read"},
+      {with({groupMain, Plain(db::kTypeGroupSecond)}), 0, "a table group"},
+      {with({Plain(db::kTypeGroupSecond)}), 1, "group tables without a 0x2000 table"},
+      {with({patched(groupMain, [](db::TableSpec& t) { t.version = 2; })}), 1, "only a version-2 0x2000 table"},
+      {with({Plain(db::kTypeGroupMain)}), 1, "0x2000 info area shorter than 5 words"},
+      {with(std::vector<db::TableSpec>(32, groupMain)), 1, "32 group tables"},
   };
   for (const auto& k : cases) {
     error.clear();

@@ -5,6 +5,7 @@
 #include "tools/databuild/radical_tables.h"
 #include "tools/databuild/row_sort.h"
 #include "tools/databuild/stroke_tables.h"
+#include "tools/databuild/table_groups.h"
 
 namespace databuild {
 
@@ -42,6 +43,43 @@ int CheckSyllableIndex(const TableSpec& t, std::size_t i, std::string* error) {
   return 0;
 }
 
+int CheckInfoHeader(const TableSpec& t, std::size_t i, std::string* error) {
+  if (t.info.size() < kDictInfoFixedSize) return Fail(error, i, "the entry table's info header is too short");
+  const std::uint64_t need = kDictInfoFixedSize + std::uint64_t{kDictFieldSize} * InfoWord(t, 79) +
+                             std::uint64_t{kDictSectionSize} * InfoWord(t, 80);
+  if (t.info.size() < need) return Fail(error, i, "the entry table's info header is shorter than its counts");
+  return 0;
+}
+
+std::size_t FirstOfType(const DataFileSpec& spec, std::uint32_t type) {
+  for (std::size_t i = 0; i < spec.tables.size(); ++i) {
+    if (spec.tables[i].type == type) return i;
+  }
+  return spec.tables.size();
+}
+
+// Group tables are gathered only around a 0x2000 table the reader accepts.
+int CheckTableGroup(const DataFileSpec& spec, std::string* error) {
+  std::size_t count = 0;
+  std::size_t main = spec.tables.size();
+  for (std::size_t i = 0; i < spec.tables.size(); ++i) {
+    const TableSpec& t = spec.tables[i];
+    if (t.type < kTypeGroupMain || t.type > kTypeGroupLast) continue;
+    ++count;
+    if (t.type == kTypeGroupMain && t.version < 2 && main == spec.tables.size()) main = i;
+  }
+  if (count == 0) return 0;
+  if (count > kMaxGroupTables) return Fail(error, spec.tables.size() - 1, "a file holds at most 31 group tables");
+  if (main == spec.tables.size()) {
+    if (error) *error = "group tables without a 0x2000 table of version below 2";
+    return 1;
+  }
+  if (spec.tables[main].info.size() < 4 * kGroupMainInfoWords) {
+    return Fail(error, main, "the 0x2000 table's info area has fewer than 5 words");
+  }
+  return 0;
+}
+
 }  // namespace
 
 int CheckDataFileRules(const DataFileSpec& spec, std::string* error) {
@@ -75,18 +113,19 @@ int CheckDataFileRules(const DataFileSpec& spec, std::string* error) {
         }
         break;
       case kTypeDictEntries:
-      case kTypeDictSecondary: {
-        if (t.info.size() < kDictInfoFixedSize) return Fail(error, i, "the entry table's info header is too short");
-        const std::uint64_t need = kDictInfoFixedSize + std::uint64_t{kDictFieldSize} * InfoWord(t, 79) +
-                                   std::uint64_t{kDictSectionSize} * InfoWord(t, 80);
-        if (t.info.size() < need) return Fail(error, i, "the entry table's info header is shorter than its counts");
+        if (CheckInfoHeader(t, i, error) != 0) return 1;
+        // The first entry table's flags say whether a secondary table is read.
+        if (i == FirstOfType(spec, kTypeDictEntries) && (InfoWord(t, 2) & kDictHasSecondary)) {
+          const std::size_t s = FirstOfType(spec, kTypeDictSecondary);
+          if (s == spec.tables.size()) return Fail(error, i, "the dictionary flags a secondary table it lacks");
+          if (CheckInfoHeader(spec.tables[s], s, error) != 0) return 1;
+        }
         break;
-      }
       default:
         break;
     }
   }
-  return 0;
+  return CheckTableGroup(spec, error);
 }
 
 }  // namespace databuild

@@ -10,7 +10,10 @@
 // - a 0x5110 table comes after the 0x5000 table of the same id when the file
 //   holds both;
 // - a 0x1100 table's subtable record 0 is the 8,192-byte entry bitmap;
-// - a 0x1000/0x1010 info area is a whole DictInfoHeader (its counts fit).
+// - a 0x1000 info area is a whole DictInfoHeader (its counts fit), and so is
+//   the first 0x1010's when the first 0x1000 flags a secondary table;
+// - group tables (0x2000-0x2020): at most 31, among them a 0x2000 table of
+//   version below 2 whose info area has at least 5 words.
 // The typed builders keep these rules; the command checks every file it
 // writes; tests that want a faulty file build it without this check.
 #pragma once
