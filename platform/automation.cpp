@@ -30,13 +30,18 @@ void Inject(HWND target, const std::function<void()>& input) {
   });
 }
 
+// Threads with something to handle now. Only those are asked to pump, so a
+// thread that has windows but is busy elsewhere does not hold automation up.
 std::vector<ThreadQueue*> QueuesWithWork() {
+  ThreadQueue* me = CurrentQueue();
   Lock lk(S().mutex);
   std::vector<ThreadQueue*> out;
+  DWORD now = GetTickCount();
   for (ThreadQueue* q : S().queues) {
-    bool has = !q->posted.empty() || !q->incoming.empty();
-    for (const Timer& t : S().timers) has = has || t.threadId == q->threadId;
-    for (Window* w : S().slots) has = has || (w && !w->remote && w->threadId == q->threadId);
+    bool has = q == me || !q->posted.empty() || !q->incoming.empty() ||
+               FindPaintWindowLocked(q->threadId, nullptr) != nullptr;
+    for (const Timer& t : S().timers)
+      has = has || (t.threadId == q->threadId && static_cast<LONG>(now - t.due) >= 0);
     if (has && q->alive) out.push_back(q);
   }
   return out;
