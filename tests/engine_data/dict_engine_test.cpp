@@ -120,12 +120,12 @@ TEST_F(Engine, ASavedRecordIsKeptAndAForeignOneGivesTheDefaults) {
 
 TEST_F(Engine, FilesThatDoNotOpenLeaveNoGap) {
   files_.AddDict(Dict(1), 2);
-  db::DataFileSpec spec;
-  spec.tables.push_back(EntryTable(Dict(2), 2));
+  db::DataFileSpec desc;
+  desc.tables.push_back(EntryTable(Dict(2), 2));
   db::ByteVec bytes;
   db::DataFileLayout layout;
   std::string error;
-  ASSERT_EQ(db::BuildDataFile(spec, &bytes, &layout, &error), 0) << error;
+  ASSERT_EQ(db::BuildDataFile(desc, &bytes, &layout, &error), 0) << error;
   bytes[layout.recordOffsets[0]] = 'X';  // not the data-file magic
   files_.AddBytes(bytes);
   files_.AddDict(Dict(3), 2);

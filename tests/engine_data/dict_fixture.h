@@ -168,18 +168,18 @@ class DataFiles {
   DataFiles& operator=(const DataFiles&) = delete;
 
   // Writes the file and opens it; null (with a test failure) when either fails.
-  DbFile* Add(const db::DataFileSpec& spec) {
+  DbFile* Add(const db::DataFileSpec& desc) {
     db::ByteVec bytes;
     std::string error;
-    EXPECT_EQ(db::BuildDataFile(spec, &bytes, nullptr, &error), 0) << error;
+    EXPECT_EQ(db::BuildDataFile(desc, &bytes, nullptr, &error), 0) << error;
     return AddBytes(bytes);
   }
   DbFile* AddDict(const DictInfo& d, uint32_t entries = 3, std::vector<db::TableSpec> more = {}) {
-    db::DataFileSpec spec;
-    spec.shortName = d.shortName;
-    spec.tables.push_back(EntryTable(d, entries));
-    for (auto& t : more) spec.tables.push_back(t);
-    return Add(spec);
+    db::DataFileSpec desc;
+    desc.shortName = d.shortName;
+    desc.tables.push_back(EntryTable(d, entries));
+    for (auto& t : more) desc.tables.push_back(t);
+    return Add(desc);
   }
   // Any bytes under a new name; the DbFile is kept open until the end.
   DbFile* AddBytes(const db::ByteVec& bytes) {

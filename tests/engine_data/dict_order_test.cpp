@@ -193,13 +193,13 @@ TEST_F(DictOrder, SaveAndReloadKeepsTheUsersOrderAndItems) {
 }
 
 TEST_F(DictOrder, ItemTexts) {
-  db::DataFileSpec spec;
+  db::DataFileSpec desc;
   DictInfo d = Dict(1);
   d.shortName = u"Tiny";
-  spec.longName = u"A tiny dictionary";
-  spec.notice = u"(c) nobody";
-  spec.tables.push_back(EntryTable(d, 1234));
-  files_.Add(spec);
+  desc.longName = u"A tiny dictionary";
+  desc.notice = u"(c) nobody";
+  desc.tables.push_back(EntryTable(d, 1234));
+  files_.Add(desc);
   DictEngine* e = Create();
   WCHAR buf[40];
   EXPECT_EQ(GetDictListItemText(e, 0, 0, 1, buf, 40), 0);

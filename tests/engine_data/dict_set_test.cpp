@@ -32,13 +32,13 @@ class DictSet : public ::testing::Test {
 
 TEST_F(DictSet, TakesAtMostNineteenDictionaryTablesOfAFile) {
   DictInfo d;
-  db::DataFileSpec spec;
-  spec.tables.push_back(TextTable(0x0FFF, {}));
-  spec.tables.push_back(EntryTable(d, 2));
-  spec.tables.push_back(TextTable(0x1401, {}));
-  spec.tables.push_back(TextTable(0x1400, {}));
-  for (uint32_t i = 0; i < 23; ++i) spec.tables.push_back(TextTable(0x1200 + i, {}));
-  files_.Add(spec);
+  db::DataFileSpec desc;
+  desc.tables.push_back(TextTable(0x0FFF, {}));
+  desc.tables.push_back(EntryTable(d, 2));
+  desc.tables.push_back(TextTable(0x1401, {}));
+  desc.tables.push_back(TextTable(0x1400, {}));
+  for (uint32_t i = 0; i < 23; ++i) desc.tables.push_back(TextTable(0x1200 + i, {}));
+  files_.Add(desc);
   DictEngine* e = Create();
   ASSERT_EQ(GetDictCount(e), 1);
   const DictSlot* s = e->slots[0];
