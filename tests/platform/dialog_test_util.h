@@ -14,6 +14,7 @@
 #include "platform/core.h"
 #include "platform/dialog.h"
 #include "platform/dialog_automation.h"
+#include "platform/dialog_text.h"
 #include "platform/msgbox.h"
 #include "platform/ui.h"
 
