@@ -1,5 +1,7 @@
-// sorvi-databuild DESCRIPTION OUTPUT: writes the data file that a text
-// description gives (format: tools/databuild/README.md). "-" reads stdin.
+// sorvi-databuild [--no-check] DESCRIPTION OUTPUT: writes the data file that
+// a text description gives (format: tools/databuild/README.md). "-" reads
+// stdin. The file must keep the typed tables' rules (table_rules.h) unless
+// --no-check is given (for deliberately faulty fixtures).
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -9,12 +11,19 @@
 
 #include "tools/databuild/data_file_builder.h"
 #include "tools/databuild/description.h"
+#include "tools/databuild/table_rules.h"
 
 using namespace databuild;
 
 int main(int argc, char** argv) {
+  bool check = true;
+  if (argc == 4 && std::string(argv[1]) == "--no-check") {
+    check = false;
+    ++argv;
+    --argc;
+  }
   if (argc != 3) {
-    std::fprintf(stderr, "usage: sorvi-databuild DESCRIPTION OUTPUT\n");
+    std::fprintf(stderr, "usage: sorvi-databuild [--no-check] DESCRIPTION OUTPUT\n");
     return 2;
   }
   const std::string in = argv[1];
@@ -34,6 +43,10 @@ int main(int argc, char** argv) {
   DataFileSpec spec;
   std::string error;
   if (ParseDataFileDescription(text, &spec, &error) != 0) {
+    std::fprintf(stderr, "sorvi-databuild: %s: %s\n", in.c_str(), error.c_str());
+    return 1;
+  }
+  if (check && CheckDataFileRules(spec, &error) != 0) {
     std::fprintf(stderr, "sorvi-databuild: %s: %s\n", in.c_str(), error.c_str());
     return 1;
   }

@@ -4,7 +4,11 @@
 #include <vector>
 
 #include "resources/syllables.h"
+#include "tools/databuild/audio_tables.h"
+#include "tools/databuild/dict_tables.h"
+#include "tools/databuild/radical_tables.h"
 #include "tools/databuild/row_sort.h"
+#include "tools/databuild/stroke_tables.h"
 
 namespace databuild {
 
@@ -26,10 +30,26 @@ struct SortRequest {
   int mode = -1;  // text mode, -1 none
 };
 
+// A typed table (or group of tables) being described; it becomes tables
+// when the next top-level directive or the end comes.
+enum class Typed { None, Dictionary, Radicals, AudioIndex, ClipTable, AudioGroup, Strokes };
+
+struct TypedState {
+  Typed kind = Typed::None;
+  DictionarySpec dict;
+  RadicalTablesSpec radicals;
+  SyllableIndexSpec audioIndex;
+  ClipTableSpec clipTable;
+  AudioGroupSpec audioGroup;
+  StrokeIndexSpec strokes;
+};
+
 struct ParseState {
   DataFileSpec* spec = nullptr;
   bool sawFile = false;
   std::vector<std::vector<SortRequest>> sorts;  // per table, per column
+  TypedState typed;
+  bool afterTyped = false;  // the last table came from a typed directive
 };
 
 bool Err(std::string* error, const std::string& msg) {
@@ -224,15 +244,22 @@ bool ParseFlags(const std::string& s, std::uint32_t* flags, std::string* error) 
   return true;
 }
 
-TableSpec* CurrentTable(ParseState& st) { return st.spec->tables.empty() ? nullptr : &st.spec->tables.back(); }
+// The table that generic child directives (subtable, column, row, values)
+// add to: only one opened by "table".
+TableSpec* CurrentTable(ParseState& st) {
+  if (st.typed.kind != Typed::None || st.afterTyped) return nullptr;
+  return st.spec->tables.empty() ? nullptr : &st.spec->tables.back();
+}
 
 ColumnSpec* CurrentColumn(ParseState& st) {
   TableSpec* t = CurrentTable(st);
   return t && !t->columns.empty() ? &t->columns.back() : nullptr;
 }
 
+bool FinishTyped(ParseState& st, std::string* error);
+
 bool OnFile(ParseState& st, const Line& line, std::string* error) {
-  if (st.sawFile || !st.spec->tables.empty()) return Err(error, "\"file\" comes once, before the tables");
+  if (st.sawFile || !st.spec->tables.empty() || st.typed.kind != Typed::None) return Err(error, "\"file\" comes once, before the tables");
   st.sawFile = true;
   for (const Attr& a : line.attrs) {
     if (a.name == "name") {
@@ -253,6 +280,8 @@ bool OnFile(ParseState& st, const Line& line, std::string* error) {
 }
 
 bool OnTable(ParseState& st, const Line& line, std::string* error) {
+  if (!FinishTyped(st, error)) return false;
+  st.afterTyped = false;
   TableSpec t;
   bool hasType = false;
   for (const Attr& a : line.attrs) {
@@ -296,6 +325,10 @@ bool OnTable(ParseState& st, const Line& line, std::string* error) {
       t.indexTextSkip = v;
     } else if (a.name == "info") {
       if (!ParseHex(a.value, &t.info, error)) return false;
+    } else if (a.name == "infowords") {
+      std::vector<std::uint32_t> words;
+      if (!ParseNumberList(a.value, &words, error)) return false;
+      for (std::uint32_t w : words) AppendU32LE(t.info, w);
     } else {
       return Err(error, "bad attribute \"" + a.name + "=" + a.value + "\" of table");
     }
@@ -396,6 +429,543 @@ bool OnValues(ParseState& st, const Line& line, std::string* error) {
   return true;
 }
 
+// ---- Typed tables: each top-level directive opens a typed object, its child
+// directives fill it, and it becomes tables when the next top-level
+// directive (or the end) comes.
+
+bool Bare(const Attr& a, const char* word) { return a.name.empty() && a.value == word; }
+
+bool Number(const Attr& a, std::uint32_t* out, std::string* error) {
+  if (!ParseNumber(a.value, out)) return Err(error, "\"" + a.name + "\" takes a number");
+  return true;
+}
+
+bool Number16(const Attr& a, std::uint16_t* out, std::string* error) {
+  std::uint32_t v = 0;
+  if (!Number(a, &v, error)) return false;
+  if (v > 0xFFFF) return Err(error, "\"" + a.name + "\" takes a 16-bit number");
+  *out = static_cast<std::uint16_t>(v);
+  return true;
+}
+
+bool OneUnit(const Attr& a, char16_t* out, std::string* error) {
+  if (a.text.size() != 1) return Err(error, "\"" + a.name + "\" takes one character");
+  *out = a.text[0];
+  return true;
+}
+
+bool BadAttr(const Attr& a, const char* directive, std::string* error) {
+  return Err(error, "bad attribute \"" + (a.name.empty() ? a.value : a.name) + "\" of " + directive);
+}
+
+bool InTyped(ParseState& st, Typed kind, const char* directive, const char* parent, std::string* error) {
+  if (st.typed.kind != kind) return Err(error, std::string("\"") + directive + "\" outside " + parent);
+  return true;
+}
+
+bool FinishTyped(ParseState& st, std::string* error) {
+  TypedState& t = st.typed;
+  if (t.kind == Typed::None) return true;
+  DataFileSpec& file = *st.spec;
+  const std::size_t before = file.tables.size();
+  int r = 0;
+  std::size_t inFront = 0;  // tables inserted as table 0
+  switch (t.kind) {
+    case Typed::Dictionary:
+      r = AddDictionaryTables(t.dict, &file, error);
+      break;
+    case Typed::Radicals:
+      r = AddRadicalTables(t.radicals, &file, error);
+      break;
+    case Typed::AudioIndex:
+      r = AddSyllableIndexTable(t.audioIndex, &file, error);
+      inFront = 1;
+      break;
+    case Typed::ClipTable:
+      r = AddClipTable(t.clipTable, &file, error);
+      break;
+    case Typed::AudioGroup:
+      r = AddAudioGroup(t.audioGroup, &file, error);
+      inFront = 1;
+      break;
+    case Typed::Strokes:
+      r = AddStrokeIndexTable(t.strokes, &file, error);
+      inFront = 1;
+      break;
+    case Typed::None:
+      break;
+  }
+  st.typed = TypedState{};
+  if (r != 0) return false;
+  // Typed tables come sorted; keep the per-table sort requests aligned.
+  if (file.tables.size() > before) {
+    st.sorts.insert(st.sorts.begin(), inFront, {});
+    st.sorts.resize(file.tables.size());
+  }
+  st.afterTyped = true;
+  return true;
+}
+
+bool OpenTyped(ParseState& st, Typed kind, std::string* error) {
+  if (!FinishTyped(st, error)) return false;
+  st.typed.kind = kind;
+  return true;
+}
+
+bool OnDictionary(ParseState& st, const Line& line, std::string* error) {
+  if (!OpenTyped(st, Typed::Dictionary, error)) return false;
+  DictionarySpec& d = st.typed.dict;
+  for (const Attr& a : line.attrs) {
+    bool ok = true;
+    if (a.name == "creator") {
+      ok = Number(a, &d.info.creator, error);
+    } else if (a.name == "id") {
+      ok = Number(a, &d.info.dictId, error);
+    } else if (a.name == "flags") {
+      ok = Number(a, &d.info.flags, error);
+    } else if (a.name == "lang") {
+      ok = Number(a, &d.info.language, error);
+    } else if (a.name == "trans") {
+      ok = Number(a, &d.info.transLanguage, error);
+    } else if (a.name == "icon") {
+      d.info.iconText = a.text;
+    } else if (a.name == "icon2") {
+      d.info.iconText2 = a.text;
+    } else if (a.name == "fill") {
+      ok = Number(a, &d.info.iconFillColor, error);
+    } else if (a.name == "textcolor") {
+      ok = Number(a, &d.info.iconTextColor, error);
+    } else if (a.name == "menu") {
+      d.info.menuName = a.text;
+    } else if (a.name == "short") {
+      d.info.shortName = a.text;
+    } else if (a.name == "coding") {
+      if (a.value == "huffman") {
+        d.coding = EntryCoding::Huffman;
+      } else if (a.value == "raw") {
+        d.coding = EntryCoding::Raw;
+      } else if (a.value == "zlib") {
+        d.coding = EntryCoding::Zlib;
+      } else {
+        ok = Err(error, "coding=huffman, raw or zlib");
+      }
+    } else if (Bare(a, "key32")) {
+      d.key32 = true;
+    } else if (a.name == "blockrows") {
+      ok = Number(a, &d.maxBlockRows, error);
+    } else if (a.name == "secondary") {
+      ok = Number(a, &d.secondaryFirstField, error);
+      if (ok && d.secondaryFirstField == 0) ok = Err(error, "secondary= names the first field of the secondary table (not 0)");
+    } else if (a.name == "idmap" && a.value == "keys") {
+      d.idMapFromKeys = true;
+    } else if (Bare(a, "nobitmap")) {
+      d.entryBitmap = false;
+    } else if (Bare(a, "wordlengths")) {
+      d.wordLengths = true;
+    } else {
+      ok = BadAttr(a, "dictionary", error);
+    }
+    if (!ok) return false;
+  }
+  return true;
+}
+
+bool OnField(ParseState& st, const Line& line, std::string* error) {
+  if (!InTyped(st, Typed::Dictionary, "field", "a dictionary", error)) return false;
+  DictFieldSpec f;
+  for (const Attr& a : line.attrs) {
+    bool ok = true;
+    if (a.name == "name") {
+      f.name = a.text;
+    } else if (a.name == "name2") {
+      f.name2 = a.text;
+    } else if (a.name == "prefix") {
+      f.prefix = a.text;
+    } else if (a.name == "suffix") {
+      f.suffix = a.text;
+    } else if (a.name == "separator") {
+      f.separator = a.text;
+    } else if (a.name == "class") {
+      ok = Number(a, &f.classWord, error);
+    } else if (a.name == "type") {
+      ok = Number(a, &f.type, error);
+    } else if (a.name == "kind") {
+      ok = Number(a, &f.displayKind, error);
+    } else if (a.name == "grouping") {
+      ok = Number(a, &f.grouping, error);
+    } else if (a.name == "level") {
+      ok = Number(a, &f.level, error);
+    } else if (a.name == "style") {
+      ok = Number(a, &f.style, error);
+    } else if (a.name == "color") {
+      ok = Number(a, &f.color, error);
+    } else {
+      ok = BadAttr(a, "field", error);
+    }
+    if (!ok) return false;
+  }
+  st.typed.dict.info.fields.push_back(std::move(f));
+  return true;
+}
+
+bool OnSection(ParseState& st, const Line& line, std::string* error) {
+  if (!InTyped(st, Typed::Dictionary, "section", "a dictionary", error)) return false;
+  DictSectionSpec s;
+  for (const Attr& a : line.attrs) {
+    bool ok = true;
+    if (a.name == "flags") {
+      ok = Number(a, &s.flags, error);
+    } else if (a.name == "limit") {
+      ok = Number(a, &s.limit, error);
+    } else if (a.name == "style") {
+      ok = Number(a, &s.style, error);
+    } else if (a.name == "prefix") {
+      ok = OneUnit(a, &s.prefix, error);
+    } else if (a.name == "suffix") {
+      ok = OneUnit(a, &s.suffix, error);
+    } else if (a.name == "switch") {
+      ok = Number(a, &s.switchCount, error);
+    } else if (a.name == "style2") {
+      ok = Number(a, &s.style2, error);
+    } else if (a.name == "prefix2") {
+      ok = OneUnit(a, &s.prefix2, error);
+    } else if (a.name == "suffix2") {
+      ok = OneUnit(a, &s.suffix2, error);
+    } else {
+      ok = BadAttr(a, "section", error);
+    }
+    if (!ok) return false;
+  }
+  st.typed.dict.info.sections.push_back(s);
+  return true;
+}
+
+bool OnEntry(ParseState& st, const Line& line, std::string* error) {
+  if (!InTyped(st, Typed::Dictionary, "entry", "a dictionary", error)) return false;
+  DictEntrySpec e;
+  for (const Attr& a : line.attrs) {
+    bool ok = true;
+    if (a.name == "key") {
+      ok = Number(a, &e.key, error);
+      e.hasKey = true;
+    } else if (a.name == "text") {
+      e.text = a.text;
+    } else if (a.name == "secondary") {
+      e.secondary = a.text;
+    } else if (a.name == "headword") {
+      e.headword = a.text;
+    } else if (a.name == "length") {
+      ok = Number(a, &e.wordLength, error);
+    } else {
+      ok = BadAttr(a, "entry", error);
+    }
+    if (!ok) return false;
+  }
+  st.typed.dict.entries.push_back(std::move(e));
+  return true;
+}
+
+bool OnIdMap(ParseState& st, const Line& line, std::string* error) {
+  if (!InTyped(st, Typed::Dictionary, "idmap", "a dictionary", error)) return false;
+  DictIdMapping m;
+  bool hasId = false, hasRow = false;
+  for (const Attr& a : line.attrs) {
+    bool ok = true;
+    if (a.name == "id") {
+      ok = Number(a, &m.id, error);
+      hasId = true;
+    } else if (a.name == "row") {
+      ok = Number(a, &m.row, error);
+      hasRow = true;
+    } else {
+      ok = BadAttr(a, "idmap", error);
+    }
+    if (!ok) return false;
+  }
+  if (!hasId || !hasRow) return Err(error, "idmap takes id= and row=");
+  st.typed.dict.idMap.push_back(m);
+  return true;
+}
+
+bool OnVariant(ParseState& st, const Line& line, std::string* error) {
+  if (!InTyped(st, Typed::Dictionary, "variant", "a dictionary", error)) return false;
+  CharVariant v;
+  bool hasChar = false;
+  for (const Attr& a : line.attrs) {
+    bool ok = true;
+    if (a.name == "char") {
+      ok = OneUnit(a, &v.ch, error);
+      hasChar = true;
+    } else if (a.name == "forms") {
+      v.forms = a.text;
+    } else {
+      ok = BadAttr(a, "variant", error);
+    }
+    if (!ok) return false;
+  }
+  if (!hasChar) return Err(error, "variant takes char=");
+  st.typed.dict.charVariants.push_back(std::move(v));
+  return true;
+}
+
+bool OnRadicals(ParseState& st, const Line& line, std::string* error) {
+  if (!OpenTyped(st, Typed::Radicals, error)) return false;
+  RadicalTablesSpec& r = st.typed.radicals;
+  for (const Attr& a : line.attrs) {
+    bool ok = true;
+    if (a.name == "id") {
+      ok = Number(a, &r.id, error);
+    } else if (a.name == "word1") {
+      ok = Number(a, &r.infoWord1, error);
+    } else if (a.name == "lowest") {
+      ok = Number(a, &r.lowestCode, error);
+    } else if (a.name == "lista") {
+      std::vector<std::uint32_t> v;
+      ok = ParseNumberList(a.value, &v, error);
+      for (std::uint32_t x : v) {
+        if (ok && x > 0xFFFF) ok = Err(error, "list A holds 16-bit values");
+        r.listA.push_back(static_cast<std::uint16_t>(x));
+      }
+    } else if (a.name == "blockrows") {
+      ok = Number(a, &r.maxBlockRows, error);
+    } else {
+      ok = BadAttr(a, "radicals", error);
+    }
+    if (!ok) return false;
+  }
+  return true;
+}
+
+bool OnListB(ParseState& st, const Line& line, std::string* error) {
+  if (!InTyped(st, Typed::Radicals, "listb", "radicals", error)) return false;
+  RadicalListItem item;
+  for (const Attr& a : line.attrs) {
+    std::uint32_t v = 0;
+    bool ok = true;
+    if (a.name == "code") {
+      ok = Number16(a, &item.code, error);
+    } else if ((a.name == "byte" || a.name == "key") && Number(a, &v, error)) {
+      if (v > 0xFF) return Err(error, "\"" + a.name + "\" takes a byte");
+      (a.name == "byte" ? item.byte : item.key) = static_cast<std::uint8_t>(v);
+    } else {
+      ok = BadAttr(a, "listb", error);
+    }
+    if (!ok) return false;
+  }
+  st.typed.radicals.listB.push_back(item);
+  return true;
+}
+
+bool OnRadical(ParseState& st, const Line& line, std::string* error) {
+  if (!InTyped(st, Typed::Radicals, "radical", "radicals", error)) return false;
+  RadicalChars rc;
+  bool hasCode = false;
+  for (const Attr& a : line.attrs) {
+    bool ok = true;
+    std::uint32_t n = 0;
+    if (a.name == "code") {
+      ok = Number16(a, &rc.radical, error);
+      hasCode = true;
+    } else if (a.name.size() > 1 && a.name[0] == 's' && ParseNumber(a.name.substr(1), &n) && n < 256) {
+      // sN: the characters with N further strokes.
+      if (rc.sections.size() <= n) rc.sections.resize(n + 1);
+      rc.sections[n] = a.text;
+    } else {
+      ok = BadAttr(a, "radical", error);
+    }
+    if (!ok) return false;
+  }
+  if (!hasCode) return Err(error, "radical takes code=");
+  st.typed.radicals.radicals.push_back(std::move(rc));
+  return true;
+}
+
+bool OnCodes(ParseState& st, const Line& line, std::string* error) {
+  if (!InTyped(st, Typed::Radicals, "codes", "radicals", error)) return false;
+  for (const Attr& a : line.attrs) {
+    if (!a.name.empty()) return Err(error, "codes takes bare numbers");
+    std::vector<std::uint32_t> v;
+    if (!ParseNumberList(a.value, &v, error)) return false;
+    for (std::uint32_t x : v) {
+      if (x > 0xFFFF) return Err(error, "radical codes are 16-bit");
+      st.typed.radicals.codes.push_back(static_cast<std::uint16_t>(x));
+    }
+  }
+  return true;
+}
+
+bool OnAudioIndex(ParseState& st, const Line& line, std::string* error) {
+  if (!OpenTyped(st, Typed::AudioIndex, error)) return false;
+  SyllableIndexSpec& x = st.typed.audioIndex;
+  for (const Attr& a : line.attrs) {
+    bool ok = true;
+    if (a.name == "id") {
+      ok = Number(a, &x.id, error);
+    } else if (a.name == "flags") {
+      ok = Number(a, &x.flags, error);
+    } else if (a.name == "kind") {
+      ok = Number16(a, &x.kind, error);
+    } else if (a.name == "lists") {
+      std::vector<std::uint32_t> v;
+      ok = ParseNumberList(a.value, &v, error);
+      for (std::uint32_t n : v) {
+        if (ok && n > 0xFFFF) ok = Err(error, "a clip list's table count is 16-bit");
+        x.clipTables.push_back(static_cast<std::uint16_t>(n));
+      }
+    } else if (a.name == "blockrows") {
+      ok = Number(a, &x.maxBlockRows, error);
+    } else {
+      ok = BadAttr(a, "audioindex", error);
+    }
+    if (!ok) return false;
+  }
+  return true;
+}
+
+bool OnClipKey(ParseState& st, const Line& line, std::string* error) {
+  if (!InTyped(st, Typed::AudioIndex, "clipkey", "an audioindex", error)) return false;
+  SyllableClipRef k;
+  for (const Attr& a : line.attrs) {
+    std::uint32_t v = 0;
+    bool ok = true;
+    if (a.name == "key") {
+      k.key = a.text;
+    } else if ((a.name == "list" || a.name == "table") && Number(a, &v, error)) {
+      if (v > 0xFF) return Err(error, "\"" + a.name + "\" takes a byte");
+      (a.name == "list" ? k.list : k.table) = static_cast<std::uint8_t>(v);
+    } else if (a.name == "row") {
+      ok = Number16(a, &k.row, error);
+    } else if (Bare(a, "yibu")) {
+      k.yiBuOnly = true;
+    } else {
+      ok = BadAttr(a, "clipkey", error);
+    }
+    if (!ok) return false;
+  }
+  st.typed.audioIndex.keys.push_back(std::move(k));
+  return true;
+}
+
+bool OnClipTable(ParseState& st, const Line& line, std::string* error) {
+  if (!OpenTyped(st, Typed::ClipTable, error)) return false;
+  ClipTableSpec& c = st.typed.clipTable;
+  for (const Attr& a : line.attrs) {
+    bool ok = true;
+    if (a.name == "group") {
+      ok = Number(a, &c.groupId, error);
+    } else if (a.name == "list") {
+      ok = Number16(a, &c.list, error);
+    } else if (a.name == "place") {
+      ok = Number16(a, &c.place, error);
+    } else if (a.name == "blockrows") {
+      ok = Number(a, &c.maxBlockRows, error);
+    } else {
+      ok = BadAttr(a, "cliptable", error);
+    }
+    if (!ok) return false;
+  }
+  return true;
+}
+
+bool OnAudioGroup(ParseState& st, const Line& line, std::string* error) {
+  if (!OpenTyped(st, Typed::AudioGroup, error)) return false;
+  AudioGroupSpec& g = st.typed.audioGroup;
+  for (const Attr& a : line.attrs) {
+    bool ok = true;
+    if (a.name == "id") {
+      ok = Number(a, &g.id, error);
+    } else if (a.name == "flags") {
+      ok = Number(a, &g.flags, error);
+    } else if (a.name == "kind") {
+      ok = Number16(a, &g.kind, error);
+    } else if (a.name == "pertable") {
+      ok = Number(a, &g.clipsPerTable, error);
+    } else {
+      ok = BadAttr(a, "audiogroup", error);
+    }
+    if (!ok) return false;
+  }
+  return true;
+}
+
+// A clip of a cliptable (hex=) or of an audiogroup (key=, hex=, yibu).
+bool OnClip(ParseState& st, const Line& line, std::string* error) {
+  const bool group = st.typed.kind == Typed::AudioGroup;
+  if (!group && !InTyped(st, Typed::ClipTable, "clip", "a cliptable or audiogroup", error)) return false;
+  SyllableClip c;
+  for (const Attr& a : line.attrs) {
+    bool ok = true;
+    if (a.name == "hex") {
+      ok = ParseHex(a.value, &c.data, error);
+    } else if (group && a.name == "key") {
+      c.key = a.text;
+    } else if (group && Bare(a, "yibu")) {
+      c.yiBuOnly = true;
+    } else {
+      ok = BadAttr(a, "clip", error);
+    }
+    if (!ok) return false;
+  }
+  if (group) {
+    st.typed.audioGroup.clips.push_back(std::move(c));
+  } else {
+    st.typed.clipTable.clips.push_back(std::move(c.data));
+  }
+  return true;
+}
+
+bool OnStrokes(ParseState& st, const Line& line, std::string* error) {
+  if (!OpenTyped(st, Typed::Strokes, error)) return false;
+  StrokeIndexSpec& s = st.typed.strokes;
+  for (const Attr& a : line.attrs) {
+    bool ok = true;
+    if (a.name == "version") {
+      ok = Number(a, &s.version, error);
+    } else if (a.name == "width") {
+      ok = Number(a, &s.designWidth, error);
+    } else if (a.name == "height") {
+      ok = Number(a, &s.designHeight, error);
+    } else if (a.name == "blockrows") {
+      ok = Number(a, &s.maxBlockRows, error);
+    } else {
+      ok = BadAttr(a, "strokes", error);
+    }
+    if (!ok) return false;
+  }
+  return true;
+}
+
+bool OnStroke(ParseState& st, const Line& line, std::string* error) {
+  if (!InTyped(st, Typed::Strokes, "stroke", "strokes", error)) return false;
+  StrokeRecord r;
+  bool hasCode = false;
+  for (const Attr& a : line.attrs) {
+    bool ok = true;
+    if (a.name == "code") {
+      ok = Number(a, &r.code, error);
+      hasCode = true;
+    } else if (a.name == "char") {
+      char16_t c = 0;
+      ok = OneUnit(a, &c, error);
+      r.code = c;
+      hasCode = true;
+    } else if (a.name == "items") {
+      std::vector<std::uint32_t> v;
+      ok = ParseNumberList(a.value, &v, error);
+      for (std::uint32_t x : v) {
+        if (ok && x > 0xFFFF) ok = Err(error, "stroke items are 16-bit");
+        r.items.push_back(static_cast<std::uint16_t>(x));
+      }
+    } else {
+      ok = BadAttr(a, "stroke", error);
+    }
+    if (!ok) return false;
+  }
+  if (!hasCode) return Err(error, "stroke takes code= or char=");
+  st.typed.strokes.records.push_back(std::move(r));
+  return true;
+}
+
 // Adding a table kind with its own directives means adding a line here.
 using Handler = bool (*)(ParseState&, const Line&, std::string*);
 const struct {
@@ -404,6 +974,13 @@ const struct {
 } kDirectives[] = {
     {"file", OnFile},     {"table", OnTable}, {"subtable", OnSubtable},
     {"column", OnColumn}, {"row", OnRow},     {"values", OnValues},
+    // Typed tables.
+    {"dictionary", OnDictionary}, {"field", OnField},           {"section", OnSection},
+    {"entry", OnEntry},           {"idmap", OnIdMap},           {"variant", OnVariant},
+    {"radicals", OnRadicals},     {"listb", OnListB},           {"radical", OnRadical},
+    {"codes", OnCodes},           {"audioindex", OnAudioIndex}, {"clipkey", OnClipKey},
+    {"cliptable", OnClipTable},   {"audiogroup", OnAudioGroup}, {"clip", OnClip},
+    {"strokes", OnStrokes},       {"stroke", OnStroke},
 };
 
 }  // namespace
@@ -436,9 +1013,14 @@ int ParseDataFileDescription(std::string_view text, DataFileSpec* spec, std::str
       return 1;
     }
   }
+  if (!FinishTyped(st, &err)) {
+    if (error) *error = "line " + std::to_string(lineNo) + ": " + err;
+    return 1;
+  }
   for (std::size_t t = 0; t < spec->tables.size(); ++t) {
     TableSpec& table = spec->tables[t];
-    for (std::size_t c = 0; c < table.columns.size(); ++c) {
+    // Typed tables are sorted by their builders and have no requests.
+    for (std::size_t c = 0; c < table.columns.size() && c < st.sorts[t].size(); ++c) {
       const SortRequest& s = st.sorts[t][c];
       if (s.byKey) SortRowsByKey(table.columns[c]);
       if (s.mode >= 0) {
