@@ -12,6 +12,7 @@
 #include "engine/mem_handle.h"
 #include "engine/preferences.h"
 #include "engine/record_cache.h"
+#include "engine/stream_file.h"
 #include "resources/resources.h"
 #include "tests/engine_data/dict_fixture.h"
 #include "tests/engine_data/flash_fake.h"
@@ -252,6 +253,19 @@ TEST_F(Engine, ResetPreferencesRebuildsTheListsWithoutTheirSavedOrder) {
   EXPECT_EQ(e->orderLists[0]->items[0].saved.dictId, 2u);
   // The current dictionary is the list's first as it stood before the reset.
   EXPECT_EQ(GetPref(e, 41), 1);
+}
+
+TEST_F(Engine, TheReaderPositionStoreIsClosedWithTheEngine) {
+  DictEngine* e = Create();
+  CloseReaderPositionStore(e);  // none: nothing happens
+  e->readerPositionStore = OpenAppStreamFile(kStreamReaderBookmarks, 1, 0);
+  ASSERT_NE(e->readerPositionStore, nullptr);
+  CloseReaderPositionStore(e);
+  EXPECT_EQ(e->readerPositionStore, nullptr);
+  // Left open, the engine closes it on the way out (the sanitizer build
+  // reports it otherwise).
+  e->readerPositionStore = OpenAppStreamFile(kStreamReaderBookmarks, 0, 1);
+  ASSERT_NE(e->readerPositionStore, nullptr);
 }
 
 TEST_F(Engine, CapabilitiesAndCharsetMode) {
