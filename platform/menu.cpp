@@ -211,6 +211,12 @@ struct Level {
   int hot = -1;
 };
 
+struct RequestState {
+  menu_internal::ScriptAnswer answer{};
+  bool done = false;
+  bool ok = false;
+};
+
 struct Session {
   DWORD threadId = 0;
   HWND owner = nullptr;
@@ -220,10 +226,8 @@ struct Session {
   UINT chosen = 0;
   bool penInside = false;
   // An automation request waiting for the menu thread.
-  bool pending = false;
-  menu_internal::ScriptAnswer request{};
-  bool requestDone = false;
-  bool requestOk = false;
+  std::shared_ptr<RequestState> pending;
+  HWND first = nullptr;  // the first level's window, for other threads
   size_t historyIndex = 0;
 };
 
@@ -287,7 +291,16 @@ bool Choosable(const Item& it) { return !(it.flags & (MF_GRAYED | MF_DISABLED | 
 struct PaintData {
   HMENU menu;
   const int* hot;
+  Session* session;
 };
+
+// Posted to the first level's window when an automation request waits:
+// handled there or by the loop's filter, whichever comes first (a pump of
+// automation may dispatch it outside the filter).
+constexpr UINT kRequestMessage = WM_USER + 0x100;
+
+void HandlePending(Session* s);
+void PenInput(Session* s, UINT msg, HWND hwnd, LPARAM lParam);
 
 LRESULT PopupProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_PAINT) {
@@ -330,6 +343,17 @@ LRESULT PopupProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return 0;
   }
   if (msg == WM_ERASEBKGND) return 1;
+  // The stylus is captured by the first level, so its messages come here
+  // however they are dispatched.
+  if (msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK || msg == WM_MOUSEMOVE || msg == WM_LBUTTONUP) {
+    if (auto* data = reinterpret_cast<PaintData*>(GetWindowLongPtrW(hwnd, GWL_USERDATA)))
+      PenInput(data->session, msg, hwnd, lParam);
+    return 0;
+  }
+  if (msg == kRequestMessage) {
+    if (auto* data = reinterpret_cast<PaintData*>(GetWindowLongPtrW(hwnd, GWL_USERDATA))) HandlePending(data->session);
+    return 0;
+  }
   return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
@@ -399,7 +423,7 @@ bool OpenLevel(Session* s, HMENU menu, int position, RECT rect) {
   level.rect = rect;
   s->levels.push_back(level);
   Level& l = s->levels.back();
-  auto* data = new PaintData{menu, &l.hot};
+  auto* data = new PaintData{menu, &l.hot, s};
   // The paint data points into the level; keep the vector from moving.
   HWND owner = s->owner;
   HWND w = CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, kPopupClass, u"", WS_POPUP | WS_BORDER,
@@ -581,46 +605,52 @@ void MoveHot(Session* s, int step) {
   }
 }
 
-// The loop's filter: input for the menu, automation requests.
-bool Filter(Session* s, MSG* m) {
-  {
-    std::unique_lock<std::mutex> lk(Mutex());
-    if (s->pending) {
-      menu_internal::ScriptAnswer a = s->request;
-      s->pending = false;
-      lk.unlock();
-      bool ok = Apply(s, a);
-      lk.lock();
-      s->requestDone = true;
-      s->requestOk = ok;
-      Changed().notify_all();
+// An automation request, on the menu thread.
+void HandlePending(Session* s) {
+  std::unique_lock<std::mutex> lk(Mutex());
+  std::shared_ptr<RequestState> r = std::move(s->pending);
+  s->pending.reset();
+  if (!r) return;
+  lk.unlock();
+  bool ok = !s->finished && Apply(s, r->answer);
+  lk.lock();
+  r->done = true;
+  r->ok = ok;
+  Changed().notify_all();
+}
+
+void PenInput(Session* s, UINT msg, HWND hwnd, LPARAM lParam) {
+  if (s->finished) return;
+  POINT p{static_cast<SHORT>(LOWORD(lParam)), static_cast<SHORT>(HIWORD(lParam))};
+  ClientToScreen(hwnd, &p);
+  int item = -1;
+  int level = HitLevel(s, p, &item);
+  if (msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK) {
+    if (level < 0) {
+      Finish(s, 0);  // a tap outside dismisses the menu and goes nowhere else
+      return;
     }
+    s->penInside = true;
   }
+  if (level >= 0 && s->penInside) SetHot(s, static_cast<size_t>(level), item);
+  if (msg == WM_LBUTTONUP) {
+    bool inside = s->penInside;
+    s->penInside = false;
+    if (level >= 0 && inside && item >= 0) ActivateItem(s, static_cast<size_t>(level), item);
+  }
+}
+
+// The loop's filter: keys for the menu (they are posted to the focus
+// window, which keeps it while the menu is open), automation requests, and
+// the end of the menu when its owner goes away.
+bool Filter(Session* s, MSG* m) {
+  HandlePending(s);
   if (s->finished) return true;
   if (!IsWindow(s->owner)) {
     Finish(s, 0);
     return true;
   }
   UINT msg = m->message;
-  if (msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK || msg == WM_MOUSEMOVE || msg == WM_LBUTTONUP) {
-    POINT p{static_cast<SHORT>(LOWORD(m->lParam)), static_cast<SHORT>(HIWORD(m->lParam))};
-    if (m->hwnd) ClientToScreen(m->hwnd, &p);
-    int item = -1;
-    int level = HitLevel(s, p, &item);
-    if (msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK) {
-      if (level < 0) {
-        Finish(s, 0);  // a tap outside dismisses the menu and goes nowhere else
-        return true;
-      }
-      s->penInside = true;
-    }
-    if (level >= 0 && s->penInside) SetHot(s, static_cast<size_t>(level), item);
-    if (msg == WM_LBUTTONUP) {
-      if (level >= 0 && s->penInside && item >= 0) ActivateItem(s, static_cast<size_t>(level), item);
-      s->penInside = false;
-    }
-    return true;
-  }
   if (msg == WM_KEYDOWN) {
     switch (m->wParam) {
       case VK_UP: MoveHot(s, -1); break;
@@ -641,7 +671,6 @@ bool Filter(Session* s, MSG* m) {
     return true;
   }
   if (msg == WM_KEYUP || msg == WM_CHAR || msg == WM_SYSKEYDOWN || msg == WM_SYSKEYUP) return true;
-  if (msg == WM_NULL && !m->hwnd) return true;
   return false;
 }
 
@@ -674,24 +703,20 @@ bool Request(int kind, UINT id, const std::u16string& text, DWORD timeoutMs) {
         return s && !s->pending && !s->finished;
       }))
     return false;
-  s->request = ScriptAnswer{kind, id, text};
-  s->pending = true;
-  s->requestDone = false;
-  DWORD thread = s->threadId;
+  auto r = std::make_shared<RequestState>();
+  r->answer = ScriptAnswer{kind, id, text};
+  s->pending = r;
+  HWND first = s->first;
   lk.unlock();
-  PostThreadMessageW(thread, WM_NULL, 0, 0);
+  PostMessageW(first, kRequestMessage, 0, 0);
   lk.lock();
-  bool ok = false;
-  bool done = Changed().wait_until(lk, deadline, [&] {
+  auto alive = [&] {
     auto& v = Sessions();
-    if (std::find(v.begin(), v.end(), s) == v.end()) return true;  // the menu ended meanwhile
-    return s->requestDone;
-  });
-  auto& v = Sessions();
-  if (done && std::find(v.begin(), v.end(), s) != v.end()) ok = s->requestOk;
-  else if (done) ok = false;
-  if (!done && std::find(v.begin(), v.end(), s) != v.end()) s->pending = false;
-  return ok;
+    return std::find(v.begin(), v.end(), s) != v.end();
+  };
+  Changed().wait_until(lk, deadline, [&] { return r->done || !alive(); });
+  if (!r->done && alive() && s->pending == r) s->pending.reset();
+  return r->done && r->ok;
 }
 
 bool WaitOpen(DWORD timeoutMs, TrackView* view) {
@@ -859,6 +884,7 @@ BOOL TrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND owner, const TP
   }
   if (!OpenLevel(s, menu, 0, rect)) return FALSE;
   HWND first = s->levels.front().hwnd;
+  s->first = first;
   UpdateWindow(first);
   SetCapture(first);
   bool haveScript = false;
@@ -920,11 +946,12 @@ BOOL EndMenu() {
   std::unique_lock<std::mutex> lk(Mutex());
   if (Sessions().empty()) return FALSE;
   Session* s = Sessions().back();
-  s->request = menu_internal::ScriptAnswer{2, 0, {}};
-  s->pending = true;
-  DWORD thread = s->threadId;
+  auto r = std::make_shared<RequestState>();
+  r->answer = menu_internal::ScriptAnswer{2, 0, {}};
+  s->pending = r;
+  HWND first = s->first;
   lk.unlock();
-  PostThreadMessageW(thread, WM_NULL, 0, 0);
+  PostMessageW(first, kRequestMessage, 0, 0);
   return TRUE;
 }
 
