@@ -1,7 +1,5 @@
 #include "engine/radical_table.h"
 
-#include <cstring>
-
 #include "engine/data_file_db.h"
 #include "engine/data_resources.h"
 #include "engine/dict_set.h"
