@@ -9,7 +9,9 @@
 
 #include <cstdint>
 #include <fstream>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -334,13 +336,20 @@ inline Bytes HuffmanEncode(const CanonicalCode& h, std::u16string_view text) {
 
 // Writes `bytes` as a device file "\\<name>" under a device root of this
 // test process and opens it as a DbFile (null when refused).
+inline std::string& FixtureRoot() {
+  static std::string root;
+  return root;
+}
+
 inline DbFile* WriteAndOpen(const Bytes& bytes, const std::string& name) {
-  static std::string root = [] {
+  std::string& root = FixtureRoot();
+  if (root.empty()) {
     char templ[] = "/tmp/sorvi-reader-test-XXXXXX";
-    std::string dir = mkdtemp(templ);
-    SetDeviceRoot(dir.c_str());
-    return dir;
-  }();
+    root = mkdtemp(templ);
+    std::atexit([] { std::filesystem::remove_all(FixtureRoot()); });
+  }
+  // Other tests in the process may have moved the device root.
+  SetDeviceRoot(root.c_str());
   {
     std::ofstream out(root + "/" + name, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
