@@ -189,6 +189,21 @@ TEST_P(EntryTableCoding, RowsKeysTextsAndHeaderReadBack) {
   EXPECT_EQ(FindRowByKey(c, 0, 33, 1, 0), 33);
 }
 
+TEST_P(EntryTableCoding, LongEntriesGetBlocksOfTheirOwn) {
+  db::DictEntryTableSpec spec;
+  spec.coding = GetParam();
+  std::u16string longText;
+  for (std::uint32_t i = 0; i < 12000; ++i) longText.push_back(static_cast<char16_t>(0x4E00 + (i * 37) % 3000));
+  spec.entries = {{false, 0, u"short"}, {false, 0, longText}, {false, 0, longText.substr(0, 9000)}, {false, 0, u"end"}};
+  db::TableSpec t;
+  std::string error;
+  ASSERT_EQ(db::MakeDictEntryTable(spec, &t, &error), 0) << error;
+  DataFileDb* d = Open(OneTable(t));
+  ASSERT_NE(d, nullptr);
+  TableCursor* c = Cursor(d, 0);
+  for (std::uint32_t r = 0; r < 4; ++r) EXPECT_EQ(RecordText(c, r), spec.entries[r].text) << r;
+}
+
 INSTANTIATE_TEST_SUITE_P(Codings, EntryTableCoding,
                          ::testing::Values(db::EntryCoding::Huffman, db::EntryCoding::Raw, db::EntryCoding::Zlib));
 

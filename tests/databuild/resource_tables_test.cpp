@@ -505,3 +505,38 @@ TEST(DataFileRules, EachSilentFaultIsCaught) {
 }
 
 }  // namespace
+
+namespace {
+
+// Records longer than the usual block size get a block of their own.
+TEST_F(TypedTableTest, LongClipsAndStrokeRecordsReadBackWhole) {
+  db::ClipTableSpec clips;
+  clips.clips = {db::ByteVec(100, 1), db::ByteVec(30000, 2), db::ByteVec(49152, 3), db::ByteVec(5, 4)};
+  for (std::size_t i = 0; i < clips.clips[1].size(); ++i) clips.clips[1][i] = static_cast<std::uint8_t>(i * 7);
+  db::TableSpec clipTable;
+  std::string error;
+  ASSERT_EQ(db::MakeClipTable(clips, &clipTable, &error), 0) << error;
+  db::StrokeIndexSpec strokes;
+  strokes.designWidth = strokes.designHeight = 1000;
+  strokes.records = {{0x4E00, std::vector<std::uint16_t>(10000, 999)}, {0x4E01, {1, 2}}};
+  for (std::size_t i = 0; i < 10000; ++i) strokes.records[0].items[i] = static_cast<std::uint16_t>(i % 997);
+
+  db::DataFileSpec file;
+  ASSERT_EQ(db::AddStrokeIndexTable(strokes, &file, &error), 0) << error;
+  file.tables.push_back(clipTable);
+  DataFileDb* d = Open(file);
+  ASSERT_NE(d, nullptr);
+  TableCursor* s = Cursor(d, 0);
+  TableCursor* c = Cursor(d, 1);
+  for (std::uint32_t r = 0; r < clips.clips.size(); ++r) EXPECT_EQ(Record(c, r), clips.clips[r]) << r;
+  const int64_t row = FindRowByKey(s, 0, 0x4E00, 1, 0);
+  ASSERT_GE(row, 0);
+  const db::ByteVec rec = Record(s, static_cast<std::uint32_t>(row), 20000);
+  ASSERT_EQ(rec.size(), 20000u);
+  for (std::size_t i = 0; i < 10000; ++i) ASSERT_EQ(db::GetU16LE(&rec[2 * i]), i % 997) << i;
+
+  clips.clips.push_back(db::ByteVec(49153, 5));
+  EXPECT_EQ(db::MakeClipTable(clips, &clipTable, &error), 1);
+}
+
+}  // namespace

@@ -67,6 +67,7 @@ int MakeClipTable(const ClipTableSpec& spec, TableSpec* out, std::string* error)
   TableSpec t;
   t.type = kTypeClips;
   t.maxBlockRows = spec.maxBlockRows;
+  t.maxBlockBytes = kMaxBlockBytes;  // a clip fills a block of its own when it must
   t.info.assign(12, 0);
   PutU32LE(t.info, 0, spec.groupId);
   PutU16LE(t.info, 4, spec.list);

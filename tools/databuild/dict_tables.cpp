@@ -150,6 +150,12 @@ int MakeDictEntryTable(const DictEntryTableSpec& spec, TableSpec* out, std::stri
       break;
   }
   t.maxBlockRows = spec.maxBlockRows;
+  // Blocks stay small for quick reads, but a long entry gets a block of its
+  // own (a coded unit takes at most 3 bytes).
+  std::size_t longest = 0;
+  for (const DictEntryRow& e : spec.entries) longest = std::max(longest, 3 * e.text.size());
+  t.maxBlockBytes = static_cast<std::uint32_t>(
+      std::clamp<std::size_t>(longest, t.maxBlockBytes, kMaxBlockBytes));
   t.columns.push_back(std::move(col));
   *out = std::move(t);
   return 0;

@@ -42,6 +42,7 @@ int MakeRadicalTables(const RadicalTablesSpec& spec, TableSpec* radicals, TableS
   t.type = kTypeRadicals;
   t.flags = kTableKeyed | kTableSorted;
   t.maxBlockRows = spec.maxBlockRows;
+  t.maxBlockBytes = kMaxBlockBytes;  // the largest radicals have thousands of characters
   const std::uint32_t highest =
       spec.codes.empty() ? 0 : spec.lowestCode + static_cast<std::uint32_t>(spec.codes.size()) - 1;
   const std::uint32_t lowest = spec.codes.empty() ? 0 : spec.lowestCode;

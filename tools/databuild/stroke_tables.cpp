@@ -24,6 +24,7 @@ int MakeStrokeIndexTable(const StrokeIndexSpec& spec, TableSpec* out, std::strin
   t.type = kTypeStrokeIndex;
   t.flags = kTableKeyed | kTableSorted;
   t.maxBlockRows = spec.maxBlockRows;
+  t.maxBlockBytes = kMaxBlockBytes;  // a record runs to 20,000 bytes
   AppendU32LE(t.info, spec.version);
   AppendU32LE(t.info, 1);  // the reader accepts only 1 here
   AppendU32LE(t.info, spec.designWidth);
