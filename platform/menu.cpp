@@ -678,20 +678,7 @@ bool Filter(Session* s, MSG* m) {
 
 namespace menu_internal {
 
-std::u16string PlainText(const std::u16string& text) {
-  std::u16string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == u'&') {
-      if (i + 1 < text.size() && text[i + 1] == u'&') {
-        out += u'&';
-        ++i;
-      }
-      continue;
-    }
-    out += text[i];
-  }
-  return out;
-}
+std::u16string PlainText(const std::u16string& text) { return MenuPlainText(text); }
 
 bool Request(int kind, UINT id, const std::u16string& text, DWORD timeoutMs) {
   std::unique_lock<std::mutex> lk(Mutex());

@@ -1,8 +1,8 @@
-// Labels of menus, menu bars, tree views and date pickers. One small
-// built-in bitmap font (printable ASCII; other characters show as a box),
-// scaled to the screen's dpi, until the controls share a text renderer.
+// Labels of menus, menu bars, tree views and date pickers: the dialogs'
+// label font (platform/dialog_text.h), with the menus' '&' marks taken out.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "platform/gdi.h"
@@ -10,7 +10,10 @@
 
 // Height of a line of label text, in pixels.
 int MenuTextHeight();
-// Width of `text` in pixels. '&' marks a mnemonic and is not drawn ("&&" is one '&').
+// '&' marks a mnemonic and is not drawn ("&&" is one '&').
+std::u16string MenuPlainText(std::u16string_view text);
+// Width of `text` (with its marks) in pixels.
 int MenuTextWidth(std::u16string_view text);
-// Draws `text` with its top-left corner at (x, y) in `color`; nothing else is painted.
+// Draws `text` (with its marks) with its top-left corner at (x, y) in
+// `color`; the background is left as it is.
 void MenuDrawText(HDC dc, int x, int y, std::u16string_view text, COLORREF color);
