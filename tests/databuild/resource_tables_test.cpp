@@ -504,9 +504,7 @@ TEST(DataFileRules, EachSilentFaultIsCaught) {
   }
 }
 
-}  // namespace
-
-namespace {
+// ---------------------------------------------------------------- long records
 
 // Records longer than the usual block size get a block of their own.
 TEST_F(TypedTableTest, LongClipsAndStrokeRecordsReadBackWhole) {
