@@ -241,8 +241,6 @@ HWND CreateDialogCore(const DialogTemplate* t, HWND parent, DLGPROC proc, LPARAM
   LRESULT init = SendMessageW(hwnd, WM_INITDIALOG, reinterpret_cast<WPARAM>(first), param);
   if (!IsWindow(hwnd)) return nullptr;  // (a modal record is then freed by the caller)
   *focusFirst = init != 0;
-  dlg::AutomationDialogCreated(hwnd, t->id);
-  if (!IsWindow(hwnd)) return nullptr;
   return hwnd;
 }
 
@@ -277,7 +275,8 @@ HWND CreateDialogIndirectParamW(HINSTANCE, const DialogTemplate* dialogTemplate,
     ShowWindow(hwnd, SW_SHOW);
     if (focusFirst && !(dialogTemplate->style & WS_CHILD)) FocusControl(FirstTabItem(hwnd));
   }
-  return hwnd;
+  dlg::AutomationDialogCreated(hwnd, dialogTemplate->id);
+  return IsWindow(hwnd) ? hwnd : nullptr;
 }
 
 HWND CreateDialogParamW(HINSTANCE instance, LPCWSTR templateName, HWND parent, DLGPROC proc, LPARAM param) {
@@ -306,6 +305,8 @@ INT_PTR DialogBoxIndirectParamW(HINSTANCE, const DialogTemplate* dialogTemplate,
     if (focusFirst) FocusControl(FirstTabItem(hwnd));
     UpdateWindow(hwnd);
   }
+  // Scripts drive the dialog as the user would see it: shown, before its loop.
+  if (IsWindow(hwnd)) dlg::AutomationDialogCreated(hwnd, t.id);
   RunMessageLoopUntil(&st->ended, [hwnd](MSG* m) { return IsWindow(hwnd) && IsDialogMessageW(hwnd, m); });
   INT_PTR result = st->result;
   if (disable && IsWindow(owner)) EnableWindow(owner, TRUE);

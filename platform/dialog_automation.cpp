@@ -57,19 +57,23 @@ std::string Narrow(const std::u16string& s) {
   return out;
 }
 
+// Keeps handling what other threads send to this one while it waits (a
+// dialog opening on a worker may activate, and so message, this thread's
+// windows).
 HWND WaitFor(int templateId, DWORD timeoutMs) {
   Automation& a = A();
-  std::unique_lock<std::mutex> lk(a.mutex);
-  HWND found = nullptr;
-  a.changed.wait_for(lk, std::chrono::milliseconds(timeoutMs), [&] {
-    for (auto& [h, id] : a.open)
-      if (id == templateId) {
-        found = h;
-        return true;
-      }
-    return false;
-  });
-  return found;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (true) {
+    {
+      std::unique_lock<std::mutex> lk(a.mutex);
+      for (auto& [h, id] : a.open)
+        if (id == templateId) return h;
+      if (std::chrono::steady_clock::now() >= deadline) return nullptr;
+      a.changed.wait_for(lk, std::chrono::milliseconds(2));
+    }
+    MSG m;
+    PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE);  // handles sent messages only
+  }
 }
 
 }  // namespace

@@ -38,7 +38,8 @@ BOOL AutoAnswerMessageBox(HWND box, int result);
 void AutoExpectFileDialog(const std::u16string& path, int filterIndex);
 
 // ---- Dialogs ----
-// Runs `hook` on the dialog's thread right after WM_INITDIALOG of every
+// Runs `hook` on the dialog's thread after WM_INITDIALOG (a modal dialog is
+// shown by then, before its loop starts) of every
 // dialog made from template `templateId` (message boxes are -1, file
 // dialogs -2, property sheets -3). Returns an id for AutoUnhookDialog.
 int AutoHookDialog(int templateId, std::function<void(HWND dialog)> hook);

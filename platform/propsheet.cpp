@@ -67,6 +67,12 @@ HWND CreatePage(HWND sheet, Sheet* s, int i) {
   if (!page) return nullptr;
   RECT a = PageArea(sheet, s);
   MoveWindow(page, a.left, a.top, a.right - a.left, a.bottom - a.top, FALSE);
+  // Pages keep page order among the sheet's children, which is the order
+  // they hear WM_DESTROY in when the sheet goes.
+  HWND before = HWND_TOP;
+  for (int k = i - 1; k >= 0 && before == HWND_TOP; --k)
+    if (s->windows[static_cast<size_t>(k)]) before = s->windows[static_cast<size_t>(k)];
+  SetWindowPos(page, before, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   s->windows[static_cast<size_t>(i)] = page;
   return page;
 }
@@ -197,16 +203,6 @@ INT_PTR SheetProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       return TRUE;
     case PSM_CHANGED:
     case PSM_UNCHANGED:
-      return TRUE;
-    case WM_DESTROY:
-      // Every created page hears WM_DESTROY, in page order, before the sheet's children go.
-      if (s)
-        for (HWND& p : s->windows)
-          if (p) {
-            HWND page = p;
-            p = nullptr;
-            DestroyWindow(page);
-          }
       return TRUE;
   }
   return FALSE;

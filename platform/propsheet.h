@@ -7,8 +7,9 @@
 // focus), and PSN_KILLACTIVE when left (a TRUE DWLP_MSGRESULT keeps it).
 // OK (the button, WM_COMMAND IDOK, Enter, PSM_PRESSBUTTON PSBTN_OK) sends
 // PSN_KILLACTIVE to the current page and PSN_APPLY to every created page;
-// Cancel sends PSN_QUERYCANCEL and PSN_RESET. On close every created page
-// gets WM_DESTROY, in page order, before the sheet itself goes.
+// Cancel sends PSN_QUERYCANCEL and PSN_RESET. The sheet is destroyed once
+// the handler that closed it has returned; every created page then gets
+// WM_DESTROY, in page order.
 //
 // dwSize fields are not checked (the program passes the device's sizes).
 #pragma once
