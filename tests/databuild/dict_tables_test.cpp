@@ -331,7 +331,8 @@ TEST(EntryBitmap, BitOfEachCharacterMsbFirstInLittleEndianWords) {
 
 TEST(EntryBitmap, OnlyWholeSingleCharacterHeadwordsCount) {
   const std::vector<char16_t> chars =
-      db::SingleCharHeadwords({u"\u4E2D", u"\u4E2D\u6587", u"", std::u16string{0xD840, 0xDC00}, std::u16string(1, 0xD840), u"a", u"\u6587"});
+      db::SingleCharHeadwords({u"\u4E2D", u"\u4E2D\u6587", u"", std::u16string{0xD840, 0xDC00},
+                               std::u16string(1, 0xD840), u"a", u"\u6587"});
   EXPECT_EQ(chars, (std::vector<char16_t>{u'\u4E2D', u'a', u'\u6587'}));
 }
 

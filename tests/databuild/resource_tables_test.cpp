@@ -459,6 +459,7 @@ TEST(DataFileRules, EachSilentFaultIsCaught) {
       patched(entries, [](db::TableSpec& t) { db::PutU32LE(t.info, 8, db::kDictHasSecondary); });
   db::TableSpec groupMain;
   ASSERT_EQ(db::MakeGroupTable(db::GroupTableSpec{}, &groupMain, &error), 0);
+  static constexpr char16_t longKeyTail[] = u"abcdefghijklmnopqrs";  // 19 more units
   const struct {
     db::DataFileSpec file;
     int result;
@@ -474,8 +475,7 @@ TEST(DataFileRules, EachSilentFaultIsCaught) {
       {with({patched(audio, [](db::TableSpec& t) { t.indexTextSkip = 0; })}), 1, "first-key texts with A and B"},
       {with({patched(audio, [](db::TableSpec& t) { t.columns[0].rows[0].indexText = u"x"; })}), 1,
        "first-key text differs from the key"},
-      {with({patched(audio,
-                     [](db::TableSpec& t) { db::AppendUtf16LE(t.columns[0].rows[0].bytes, std::u16string(19, u'a')); })}),
+      {with({patched(audio, [](db::TableSpec& t) { db::AppendUtf16LE(t.columns[0].rows[0].bytes, longKeyTail); })}),
        1, "key text of 20 units"},
       {with({patched(stroke, [](db::TableSpec& t) { db::PutU32LE(t.info, 8, 0); })}), 1, "design width 0"},
       {with({patched(stroke, [](db::TableSpec& t) { db::PutU32LE(t.info, 12, 0); })}), 1, "design height 0"},

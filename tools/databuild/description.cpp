@@ -259,7 +259,9 @@ ColumnSpec* CurrentColumn(ParseState& st) {
 bool FinishTyped(ParseState& st, std::string* error);
 
 bool OnFile(ParseState& st, const Line& line, std::string* error) {
-  if (st.sawFile || !st.spec->tables.empty() || st.typed.kind != Typed::None) return Err(error, "\"file\" comes once, before the tables");
+  if (st.sawFile || !st.spec->tables.empty() || st.typed.kind != Typed::None) {
+    return Err(error, "\"file\" comes once, before the tables");
+  }
   st.sawFile = true;
   for (const Attr& a : line.attrs) {
     if (a.name == "name") {
@@ -555,7 +557,7 @@ bool OnDictionary(ParseState& st, const Line& line, std::string* error) {
       ok = Number(a, &d.maxBlockRows, error);
     } else if (a.name == "secondary") {
       ok = Number(a, &d.secondaryFirstField, error);
-      if (ok && d.secondaryFirstField == 0) ok = Err(error, "secondary= names the first field of the secondary table (not 0)");
+      if (ok && d.secondaryFirstField == 0) ok = Err(error, "secondary= is the secondary table's first field, not 0");
     } else if (a.name == "idmap" && a.value == "keys") {
       d.idMapFromKeys = true;
     } else if (Bare(a, "nobitmap")) {

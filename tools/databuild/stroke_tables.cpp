@@ -19,7 +19,8 @@ int MakeStrokeIndexTable(const StrokeIndexSpec& spec, TableSpec* out, std::strin
   // The reader scales by these: a zero would divide by zero.
   if (spec.designWidth == 0 || spec.designHeight == 0) return Fail(error, "the design width and height are not 0");
   std::vector<StrokeRecord> recs = spec.records;
-  std::stable_sort(recs.begin(), recs.end(), [](const StrokeRecord& a, const StrokeRecord& b) { return a.code < b.code; });
+  std::stable_sort(recs.begin(), recs.end(),
+                   [](const StrokeRecord& a, const StrokeRecord& b) { return a.code < b.code; });
   TableSpec t;
   t.type = kTypeStrokeIndex;
   t.flags = kTableKeyed | kTableSorted;
