@@ -432,6 +432,10 @@ TEST(DictionaryTables, OnlyAskedForTablesAreWritten) {
   // A word-length table needs a length for every entry.
   spec.wordLengths = true;
   EXPECT_EQ(db::MakeDictionaryTables(spec, &tables, &error), 1);
+  // Flags that announce a secondary table need one.
+  spec.wordLengths = false;
+  spec.info.flags = db::kDictHasSecondary;
+  EXPECT_EQ(db::MakeDictionaryTables(spec, &tables, &error), 1);
 }
 
 }  // namespace

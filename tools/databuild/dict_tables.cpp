@@ -281,6 +281,10 @@ int MakePrefixIndexTable(const PrefixIndexSpec& spec, TableSpec* out, std::strin
 int MakeDictionaryTables(const DictionarySpec& spec, std::vector<TableSpec>* out, std::string* error) {
   std::vector<TableSpec> tables;
   const bool secondary = spec.secondaryFirstField != 0;
+  if (!secondary && (spec.info.flags & kDictHasSecondary)) {
+    Fail(error, "the flags announce a secondary table but none is described (secondaryFirstField)");
+    return 1;
+  }
 
   DictEntryTableSpec primary;
   primary.info = spec.info;

@@ -199,7 +199,9 @@ struct DictEntrySpec {
 };
 
 struct DictionarySpec {
-  DictInfoSpec info;  // kDictHasSecondary is set here when a secondary table is written
+  // kDictHasSecondary is set when a secondary table is written; set by the
+  // caller without one, it is refused.
+  DictInfoSpec info;
   std::vector<DictEntrySpec> entries;
   EntryCoding coding = EntryCoding::Huffman;
   bool key32 = false;
