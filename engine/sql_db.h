@@ -1,0 +1,79 @@
+// The SQLite database handle of the statement builder. Every access to an
+// SQLite database (user dictionaries, the flashcard database) goes through
+// the builder: statements are composed as UTF-8 text with their values
+// written as literals (engine/sql_text.h) and run here.
+//
+// Results are SQLite result codes (0 = SQLITE_OK) passed on unchanged.
+//
+// Threads: the import and the UI thread share one SqlDb. Every builder call
+// holds the engine lock while it composes, runs and reads, so a statement
+// is never composed in the scratch block by two threads at once. A caller
+// that steps a statement over many calls holds the engine lock around the
+// whole read, as workers do around every engine call.
+#pragma once
+
+#include <cstdint>
+
+struct MemHandle;
+struct sqlite3;
+
+inline constexpr uint32_t kSqlPathMax = 512;
+// The scratch block starts with this capacity and is cut back to the
+// larger one between statements.
+inline constexpr uint32_t kSqlScratchStart = 63;
+inline constexpr uint32_t kSqlScratchKeep = 512;
+
+struct SqlDb {
+  sqlite3* conn;
+  uint32_t writeStamp;  // low 32 bits of the file's last-write time when opened
+  char path[kSqlPathMax];  // the device path, UTF-8
+  // The scratch block lent to one statement text at a time.
+  MemHandle* scratch;
+  uint32_t scratchCapacity;
+  uint8_t scratchInUse;
+  // Transaction nesting: 0 outside a transaction, 1 inside BEGIN, deeper
+  // levels are savepoints.
+  uint32_t transactionDepth;
+  // An inner level was rolled back (or SQLite dropped the transaction):
+  // the outermost commit rolls everything back instead.
+  uint8_t transactionFailed;
+};
+
+// Opens (creating when missing) the database at a UTF-8 device path, which
+// is mapped to the host path first. Null when the path cannot be mapped or
+// SQLite cannot open the file.
+SqlDb* SqlOpen(const char* utf8Path);
+// Closes the connection and frees the handle; an open transaction is
+// rolled back. Null is ignored.
+void SqlClose(SqlDb* db);
+
+// Transactions nest: the outermost level is BEGIN/COMMIT/ROLLBACK, inner
+// levels are savepoints. A failure anywhere rolls back the whole change:
+// rolling back an inner level marks the transaction failed, and the
+// outermost SqlCommit then rolls back and returns SQLITE_ABORT. A failed
+// COMMIT (busy, read-only, I/O) is returned; the transaction stays open
+// when SQLite kept it, and the caller rolls back.
+// SqlCommit and SqlRollback outside a transaction return SQLITE_ERROR.
+int SqlBegin(SqlDb* db);
+int SqlCommit(SqlDb* db);
+int SqlRollback(SqlDb* db);
+uint32_t SqlTransactionDepth(const SqlDb* db);
+int SqlVacuum(SqlDb* db);
+
+// Journal in memory with normal syncing for long imports, and back to the
+// safe journal with full syncing. Each returns the result of its second
+// pragma (or of the first when that failed).
+int SqlSetFastJournal(SqlDb* db);
+int SqlSetSafeJournal(SqlDb* db);
+
+// Passes the limit to SQLite (process-wide); returns the previous limit.
+int64_t SqlSetSoftHeapLimit(int64_t limit);
+
+// Runs one statement text as it is (no composition). For statements the
+// builder has no composer for (pragmas).
+int SqlExecRaw(SqlDb* db, const char* utf8Sql);
+
+// Calls callback(argument) every 1024 virtual-machine steps; a non-zero
+// result stops the running statement (SQLITE_INTERRUPT). Null callback
+// removes the handler.
+void SqlSetProgressHandler(SqlDb* db, int (*callback)(void*), void* argument);

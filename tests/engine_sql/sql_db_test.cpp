@@ -1,0 +1,272 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "engine/system_services.h"
+#include "platform/engine_lock.h"
+#include "tests/engine_sql/sql_fixture.h"
+
+namespace {
+
+// A second connection straight to the file, as another program would.
+struct OtherConnection {
+  explicit OtherConnection(const std::string& path) { sqlite3_open(path.c_str(), &conn); }
+  ~OtherConnection() { sqlite3_close(conn); }
+  int Exec(const char* sql) { return sqlite3_exec(conn, sql, nullptr, nullptr, nullptr); }
+  std::string Text(const char* sql) {
+    sqlite3_stmt* stmt = nullptr;
+    std::string out = "<error>";
+    if (sqlite3_prepare_v2(conn, sql, -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW) {
+      const unsigned char* s = sqlite3_column_text(stmt, 0);
+      out = s ? reinterpret_cast<const char*>(s) : "NULL";
+    }
+    sqlite3_finalize(stmt);
+    return out;
+  }
+  sqlite3* conn = nullptr;
+};
+
+// Everything in the test table as one text.
+constexpr char kSnapshot[] =
+    "SELECT count(*) || '|' || ifnull(group_concat(id || ':' || ifnull(name, '-') || ':' || n, ','), '') "
+    "FROM (SELECT * FROM items ORDER BY id)";
+
+int InsertItem(SqlDb* db, int id, const char* name) {
+  SqlTerm terms[3] = {IntTerm(kId, 0, id), TextTerm(kName, 0, name), IntTerm(kN, 0, id)};
+  return SqlInsert(db, "items", kItems, terms, 3, nullptr, 0);
+}
+
+TEST_F(SqlTest, OpenMapsTheDevicePath) {
+  ASSERT_EQ(SqlCreateTable(db, "items", kItems, 5), SQLITE_OK);
+  EXPECT_STREQ(db->path, kTestDbPath);
+  EXPECT_TRUE(std::filesystem::exists(HostPath()));
+  // Names match case-insensitively: the same file.
+  SqlDb* again = SqlOpen("\\my documents\\TEST.KVB");
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(SqlTableExists(again, "items", 0), 1);
+  EXPECT_EQ(again->writeStamp, GetFileWriteStamp(kTestDbPath));
+  EXPECT_NE(again->writeStamp, 0u);
+  EXPECT_EQ(again->scratchCapacity, kSqlScratchStart);
+  SqlClose(again);
+
+  EXPECT_EQ(SqlOpen("\\No Such Folder\\x.kvb"), nullptr);
+  EXPECT_EQ(SqlOpen(nullptr), nullptr);
+  const std::string tooLong = "\\My Documents\\" + std::string(600, 'a');
+  EXPECT_EQ(SqlOpen(tooLong.c_str()), nullptr);
+  SqlClose(nullptr);
+}
+
+TEST_F(SqlTest, NestedTransactionsRollBackAsAWhole) {
+  ASSERT_EQ(SqlCreateTable(db, "items", kItems, 5), SQLITE_OK);
+  OtherConnection other(HostPath());
+
+  // An inner BEGIN/COMMIT (a property save inside an import, say) must not
+  // end the outer transaction: the outer ROLLBACK undoes both.
+  ASSERT_EQ(SqlBegin(db), SQLITE_OK);
+  ASSERT_EQ(InsertItem(db, 1, "outer"), SQLITE_OK);
+  ASSERT_EQ(SqlBegin(db), SQLITE_OK);
+  EXPECT_EQ(SqlTransactionDepth(db), 2u);
+  ASSERT_EQ(InsertItem(db, 2, "inner"), SQLITE_OK);
+  EXPECT_EQ(SqlCommit(db), SQLITE_OK);
+  EXPECT_EQ(SqlTransactionDepth(db), 1u);
+  EXPECT_EQ(other.Text(kSnapshot), "0|");  // nothing written to the file yet
+  EXPECT_EQ(SqlRollback(db), SQLITE_OK);
+  EXPECT_EQ(SqlTransactionDepth(db), 0u);
+  EXPECT_EQ(other.Text(kSnapshot), "0|");
+
+  // Both levels committed: both rows in the file.
+  ASSERT_EQ(SqlBegin(db), SQLITE_OK);
+  ASSERT_EQ(InsertItem(db, 1, "outer"), SQLITE_OK);
+  ASSERT_EQ(SqlBegin(db), SQLITE_OK);
+  ASSERT_EQ(SqlBegin(db), SQLITE_OK);
+  ASSERT_EQ(InsertItem(db, 2, "inner"), SQLITE_OK);
+  EXPECT_EQ(SqlCommit(db), SQLITE_OK);
+  EXPECT_EQ(SqlCommit(db), SQLITE_OK);
+  EXPECT_EQ(SqlCommit(db), SQLITE_OK);
+  EXPECT_EQ(other.Text(kSnapshot), "2|1:outer:1,2:inner:2");
+
+  // An inner level rolled back: the outer commit rolls everything back
+  // and says so.
+  ASSERT_EQ(SqlBegin(db), SQLITE_OK);
+  ASSERT_EQ(InsertItem(db, 3, "before"), SQLITE_OK);
+  ASSERT_EQ(SqlBegin(db), SQLITE_OK);
+  ASSERT_EQ(InsertItem(db, 4, "failed"), SQLITE_OK);
+  EXPECT_EQ(SqlRollback(db), SQLITE_OK);
+  ASSERT_EQ(InsertItem(db, 5, "after"), SQLITE_OK);
+  ASSERT_EQ(SqlBegin(db), SQLITE_OK);
+  EXPECT_EQ(SqlCommit(db), SQLITE_ABORT);  // a later inner level learns it will not last
+  EXPECT_EQ(SqlCommit(db), SQLITE_ABORT);
+  EXPECT_EQ(SqlTransactionDepth(db), 0u);
+  EXPECT_EQ(other.Text(kSnapshot), "2|1:outer:1,2:inner:2");
+
+  // The next transaction starts clean.
+  ASSERT_EQ(SqlBegin(db), SQLITE_OK);
+  ASSERT_EQ(InsertItem(db, 6, "next"), SQLITE_OK);
+  EXPECT_EQ(SqlCommit(db), SQLITE_OK);
+  EXPECT_EQ(other.Text(kSnapshot), "3|1:outer:1,2:inner:2,6:next:6");
+
+  EXPECT_EQ(SqlCommit(db), SQLITE_ERROR);
+  EXPECT_EQ(SqlRollback(db), SQLITE_ERROR);
+  EXPECT_EQ(SqlTransactionDepth(db), 0u);
+}
+
+TEST_F(SqlTest, FailedCommitIsReportedAndLeavesTheFileAsBefore) {
+  ASSERT_EQ(SqlCreateTable(db, "items", kItems, 5), SQLITE_OK);
+  ASSERT_EQ(InsertItem(db, 1, "kept"), SQLITE_OK);
+  OtherConnection reader(HostPath());
+  // The reader holds its shared lock until its transaction ends, so the
+  // writer cannot take the exclusive lock it needs to commit.
+  ASSERT_EQ(reader.Exec("BEGIN; SELECT count(*) FROM items;"), SQLITE_OK);
+  ASSERT_EQ(SqlBegin(db), SQLITE_OK);
+  ASSERT_EQ(InsertItem(db, 2, "lost"), SQLITE_OK);
+  EXPECT_EQ(SqlCommit(db), SQLITE_BUSY);
+  EXPECT_EQ(SqlTransactionDepth(db), 0u);
+  EXPECT_TRUE(sqlite3_get_autocommit(db->conn));  // not left holding the write lock
+  ASSERT_EQ(reader.Exec("COMMIT"), SQLITE_OK);
+  EXPECT_EQ(reader.Text(kSnapshot), "1|1:kept:1");
+  // The caller's rollback after the failure does no harm.
+  EXPECT_EQ(SqlRollback(db), SQLITE_ERROR);
+  EXPECT_EQ(InsertItem(db, 3, "later"), SQLITE_OK);
+  EXPECT_EQ(reader.Text(kSnapshot), "2|1:kept:1,3:later:3");
+}
+
+int StopAtOnce(void* calls) {
+  ++*static_cast<int*>(calls);
+  return 1;
+}
+
+TEST_F(SqlTest, FailureInTheMiddleOfAMultiRowChangeLeavesTheFileAsBefore) {
+  ASSERT_EQ(SqlCreateTable(db, "items", kItems, 5), SQLITE_OK);
+  ASSERT_EQ(SqlBegin(db), SQLITE_OK);
+  for (int id = 1; id <= 3000; ++id) ASSERT_EQ(InsertItem(db, id, "row"), SQLITE_OK);
+  ASSERT_EQ(SqlCommit(db), SQLITE_OK);
+  OtherConnection other(HostPath());
+  const std::string before = other.Text(kSnapshot);
+
+  // New rows, then a statement over every row killed part way.
+  ASSERT_EQ(SqlBegin(db), SQLITE_OK);
+  ASSERT_EQ(InsertItem(db, 5000, "new"), SQLITE_OK);
+  int calls = 0;
+  SqlSetProgressHandler(db, StopAtOnce, &calls);
+  const SqlTerm where = IntTerm(kId, kSqlOpGreater, 0);
+  SqlTerm set = IntTerm(kN, 0, 1);
+  set.increment = 1;
+  EXPECT_EQ(SqlUpdate(db, "items", kItems, &where, 1, &set, 1), SQLITE_INTERRUPT);
+  EXPECT_GT(calls, 0);
+  SqlSetProgressHandler(db, nullptr, nullptr);
+  EXPECT_EQ(SqlRollback(db), SQLITE_OK);
+  EXPECT_EQ(other.Text(kSnapshot), before);
+
+  // Without the handler the same statement runs through.
+  EXPECT_EQ(SqlUpdate(db, "items", kItems, &where, 1, &set, 1), SQLITE_OK);
+  EXPECT_EQ(other.Text("SELECT sum(n) FROM items"), std::to_string(3000 * 3001 / 2 + 3000));
+}
+
+TEST_F(SqlTest, CloseRollsBackAnOpenTransaction) {
+  ASSERT_EQ(SqlCreateTable(db, "items", kItems, 5), SQLITE_OK);
+  ASSERT_EQ(SqlBegin(db), SQLITE_OK);
+  ASSERT_EQ(InsertItem(db, 1, "unsaved"), SQLITE_OK);
+  SqlClose(db);
+  db = SqlOpen(kTestDbPath);
+  ASSERT_NE(db, nullptr);
+  EXPECT_EQ(SqlCount(db, "items", nullptr), 0);
+}
+
+TEST_F(SqlTest, JournalModesVacuumAndHeapLimit) {
+  OtherConnection unused(HostPath());
+  auto pragma = [&](const char* sql) {
+    sqlite3_stmt* stmt = nullptr;
+    std::string out;
+    if (sqlite3_prepare_v2(db->conn, sql, -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
+      out = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+    sqlite3_finalize(stmt);
+    return out;
+  };
+  EXPECT_EQ(pragma("PRAGMA cache_size"), "512");
+  EXPECT_EQ(SqlSetFastJournal(db), SQLITE_OK);
+  EXPECT_EQ(pragma("PRAGMA journal_mode"), "memory");
+  EXPECT_EQ(pragma("PRAGMA synchronous"), "1");
+  EXPECT_EQ(SqlSetSafeJournal(db), SQLITE_OK);
+  EXPECT_EQ(pragma("PRAGMA journal_mode"), "delete");
+  EXPECT_EQ(pragma("PRAGMA synchronous"), "2");
+  ASSERT_EQ(trace.size(), 4u);
+  EXPECT_EQ(trace[2], "PRAGMA journal_mode = DELETE ");
+
+  ASSERT_EQ(SqlCreateTable(db, "items", kItems, 5), SQLITE_OK);
+  EXPECT_EQ(SqlVacuum(db), SQLITE_OK);
+  ASSERT_EQ(SqlBegin(db), SQLITE_OK);
+  EXPECT_NE(SqlVacuum(db), SQLITE_OK);  // not inside a transaction
+  EXPECT_EQ(SqlRollback(db), SQLITE_OK);
+
+  const int64_t previous = SqlSetSoftHeapLimit(8 << 20);
+  EXPECT_EQ(SqlSetSoftHeapLimit(previous), 8 << 20);
+}
+
+TEST_F(SqlTest, ProgressHandlerStopsALongStatement) {
+  int calls = 0;
+  SqlSetProgressHandler(db, StopAtOnce, &calls);
+  const char* longRun =
+      "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 1000000) SELECT count(*) FROM c";
+  EXPECT_EQ(SqlExecRaw(db, longRun), SQLITE_INTERRUPT);
+  EXPECT_EQ(calls, 1);
+  SqlSetProgressHandler(db, nullptr, nullptr);
+  EXPECT_EQ(SqlExecRaw(db, longRun), SQLITE_OK);
+  EXPECT_EQ(calls, 1);
+}
+
+// The import thread and the UI thread use one handle: statements composed
+// on both at once must neither mix their texts nor lose rows.
+TEST_F(SqlTest, TwoThreadsShareOneHandle) {
+  ASSERT_EQ(SqlCreateTable(db, "items", kItems, 5), SQLITE_OK);
+  constexpr int kRows = 300;
+  auto textFor = [](int id) { return std::string(100 + id % 300, 'a' + id % 26) + "'" + std::to_string(id); };
+  std::atomic<bool> writing{true};
+  std::atomic<int> failures{0};
+  std::thread writer([&] {
+    for (int id = 1; id <= kRows; ++id) {
+      const std::string s = textFor(id);
+      if (InsertItem(db, id, s.c_str()) != SQLITE_OK) ++failures;
+    }
+    writing = false;
+  });
+  std::thread reader([&] {
+    while (writing) {
+      const SqlTerm where = TextTerm(kName, kSqlOpContains, "'1");
+      SqlQuery q{};
+      q.table = "items";
+      q.columns = kItems;
+      q.where = &where;
+      q.whereCount = 1;
+      if (SqlCount(db, "items", &q) < 0) ++failures;
+      EngineLockGuard hold;  // a whole read is one step for the writer
+      sqlite3_stmt* stmt = SqlPrepareSelect(db, &q);
+      if (!stmt) ++failures;
+      while (stmt && SqlIsRow(SqlStep(stmt))) {
+        const std::string name = SqlColumnText(stmt, kName);
+        if (name != textFor(SqlColumnInt(stmt, kId))) ++failures;
+      }
+      SqlFinalize(stmt);
+    }
+  });
+  writer.join();
+  reader.join();
+  EXPECT_EQ(failures.load(), 0);
+  ASSERT_EQ(SqlCount(db, "items", nullptr), kRows);
+  SqlQuery all{};
+  all.table = "items";
+  all.columns = kItems;
+  sqlite3_stmt* stmt = SqlPrepareSelect(db, &all);
+  ASSERT_NE(stmt, nullptr);
+  int seen = 0;
+  while (SqlIsRow(SqlStep(stmt))) {
+    ++seen;
+    EXPECT_EQ(std::string(SqlColumnText(stmt, kName)), textFor(SqlColumnInt(stmt, kId)));
+  }
+  SqlFinalize(stmt);
+  EXPECT_EQ(seen, kRows);
+}
+
+}  // namespace
