@@ -427,10 +427,9 @@ WCHAR* PrepareByMode(int mode, WCHAR* text, uint32_t units) {
     case 6:
       TrimCompareText(text);
       return text;
-    case 7: {
-      uint32_t length = WideStrLen(text);
-      return text + (length < 2 ? length : 2);
-    }
+    case 7:
+      // The two leading data units may be 0: skip them by count, not by length.
+      return text + (units < 2 ? units : 2);
     default:
       return text;
   }
@@ -451,7 +450,7 @@ int CompareRowText(TableCursor* cursor, uint32_t column, uint32_t r, const WCHAR
   buffer[got / 2] = 0;
   if (mode >= 1 && mode <= 4) return 0;
   if (mode > 7 || mode < 0) return 0;
-  WCHAR* text = PrepareByMode(mode, buffer, bufferBytes / 2);
+  WCHAR* text = PrepareByMode(mode, buffer, mode == 7 ? got / 2 : bufferBytes / 2);
   uint32_t prefix = 0;
   int c = CompareByMode(mode, text, key, &prefix);
   if (prefixLength) *prefixLength = prefix;
@@ -574,7 +573,8 @@ int64_t FindRowByText(TableCursor* cursor, uint32_t column, const WCHAR* key, in
   auto isRow = [&](int64_t row) { return row >= first && (row < blockEnd || (row == blockEnd && nextBlockExists)); };
 
   const bool exactModes = mode == 3 || mode == 4 || mode == 5;
-  if (endedEqual || !comparedAny) {
+  // Mode 6 must still check a row it never compared (a block of one row).
+  if (endedEqual || (!comparedAny && mode != 6)) {
     if (!exactModes) return finish(isRow(rlo) ? rlo : -1);
     if (rlo == last.row) return finish(rlo);
   }

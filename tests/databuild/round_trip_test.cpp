@@ -799,11 +799,9 @@ TEST_F(RoundTrip, ReaderRefusesFilesThatBreakTheRules) {
 }
 
 // Found with this writer: when the block that the block phase picks holds a
-// single row, the row phase compares nothing and the search returns that row
-// in mode 6 without checking that the key's letters begin it, so a prefix
-// that no row has finds a row. Disabled until the reader compares such a
-// row (the sound result is -1).
-TEST_F(RoundTrip, DISABLED_FindRowByTextMode6RefusesTheRowOfASingleRowBlock) {
+// single row, the row phase compares nothing; mode 6 must still check that
+// the key's letters begin that row, so a prefix no row has finds nothing.
+TEST_F(RoundTrip, FindRowByTextMode6RefusesTheRowOfASingleRowBlock) {
   const db::TableSpec t = TextSearchTable({u"able", u"bad", u"cafe", u"gate"}, 5, 0);  // blocks of 3 and 1
   DataFileDb* d = Build(OneTable(t));
   ASSERT_NE(d, nullptr);
@@ -813,11 +811,9 @@ TEST_F(RoundTrip, DISABLED_FindRowByTextMode6RefusesTheRowOfASingleRowBlock) {
 }
 
 // Found with this writer: in mode 7 the row's text starts after its two
-// data units, but the reader measures the text with its zero terminator
-// first, so a record whose data unit is 0 (clip list 0, table 0 or row 0)
-// compares as empty and its key is not found. Disabled until the reader
-// drops the two units by the units read.
-TEST_F(RoundTrip, DISABLED_FindRowByTextMode7RecordsWithZeroDataUnits) {
+// data units, which may be 0 (clip list 0, table 0 or row 0); the reader
+// must drop them by the units read, not by the text's length.
+TEST_F(RoundTrip, FindRowByTextMode7RecordsWithZeroDataUnits) {
   std::vector<std::u16string> records;
   for (std::uint32_t i = 0; i < 12; ++i) {
     std::u16string rec;
