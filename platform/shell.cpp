@@ -4,14 +4,24 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/controls.h"
 #include "platform/errors.h"
 #include "platform/menu_text.h"
 #include "platform/message.h"
 #include "platform/paint.h"
 #include "platform/resources.h"
 #include "platform/screen.h"
+#include "platform/treeview.h"
 
 namespace {
+
+// Tree views in dialog templates are made by class name: the controls'
+// registration makes their class too. (Every program with dialogs uses the
+// shell, so this file is always linked in.)
+const bool kControlsAdded = [] {
+  AddControlRegistrar(&RegisterTreeViewClass);
+  return true;
+}();
 
 struct BarEntry {
   HWND parent;
