@@ -1,5 +1,6 @@
 #include "engine/engine_seams.h"
 
+#include "engine/code_pages.h"
 #include "engine/dict_engine.h"
 #include "engine/dict_set.h"
 
@@ -25,9 +26,11 @@ int SetUserDictEditLockSeam(DictEngine*, uint16_t, int, UserDictProgress*) { ret
 int BuildUserDictSearchIndexSeam(DictEngine*, uint16_t, UserDictProgress*) { return 1; }
 int CreateUserDictSeam(DictEngine*, uint32_t, uint32_t, const WCHAR*) { return 1; }
 
-void LoadCodePagesSeam(DictEngine*, DataFileDb* const*, uint32_t) {}
-void FreeCodePagesSeam(DictEngine*) {}
-int FindCodePageSeam(DictEngine*, uint32_t) { return 0; }
+void LoadCodePagesSeam(DictEngine* engine, DataFileDb* const* readers, uint32_t count) {
+  LoadCodePages(engine, readers, count);
+}
+void FreeCodePagesSeam(DictEngine* engine) { FreeCodePages(engine); }
+int FindCodePageSeam(DictEngine* engine, uint32_t encoding) { return FindCodePage(encoding, engine) ? 1 : 0; }
 
 void AddFontSlotSeam(DictEngine*, const char* const*, uint32_t) {}
 void FreeFontSlotsSeam(DictEngine*) {}

@@ -56,10 +56,11 @@ int BuildUserDictSearchIndexSeam(DictEngine* engine, uint16_t slot, UserDictProg
 // Creates a new user dictionary file and its slot: 0, or 1 when none was made.
 int CreateUserDictSeam(DictEngine* engine, uint32_t language, uint32_t transLanguage, const WCHAR* name);
 
-// Code pages over the given readers; FindCodePageSeam 1 when found.
+// Code pages over the given readers (engine/code_pages.h); FindCodePageSeam
+// 1 when the encoding has a code page.
 void LoadCodePagesSeam(DictEngine* engine, DataFileDb* const* readers, uint32_t count);
 void FreeCodePagesSeam(DictEngine* engine);
-int FindCodePageSeam(DictEngine* engine, uint32_t codePage);
+int FindCodePageSeam(DictEngine* engine, uint32_t encoding);
 
 // Font slots over the given font files.
 void AddFontSlotSeam(DictEngine* engine, const char* const* paths, uint32_t count);
