@@ -54,7 +54,8 @@ fuzz: deps
 	rm -rf $(FUZZ_BUILD)/corpus && mkdir -p $(FUZZ_BUILD)/corpus
 	$(FUZZ_BUILD)/tests/fuzz/fuzz_data_file_seeds $(FUZZ_BUILD)/corpus
 	$(FUZZ_BUILD)/tests/fuzz/fuzz_data_file \
-	  -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 $(FUZZ_BUILD)/corpus
+	  -max_total_time=$(FUZZ_SECONDS) -max_len=16384 -timeout=10 -artifact_prefix=$(FUZZ_BUILD)/ \
+	  -print_final_stats=1 $(FUZZ_BUILD)/corpus
 
 test: test-fast test-asan fuzz
 
