@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "platform/controls.h"
+#include "platform/datetime.h"
 #include "platform/errors.h"
 #include "platform/menu_text.h"
 #include "platform/message.h"
@@ -15,11 +16,12 @@
 
 namespace {
 
-// Tree views in dialog templates are made by class name: the controls'
+// Tree views and date pickers in dialog templates are made by class name: the controls'
 // registration makes their class too. (Every program with dialogs uses the
 // shell, so this file is always linked in.)
 const bool kControlsAdded = [] {
   AddControlRegistrar(&RegisterTreeViewClass);
+  AddControlRegistrar(&RegisterDateTimeClass);
   return true;
 }();
 
