@@ -99,7 +99,7 @@ void Paint(HWND hwnd, Button* b) {
     fmt |= (style & BS_MULTILINE) ? DT_WORDBREAK : (DT_SINGLELINE | DT_VCENTER);
     ctl::Text(dc, text, tr, fmt, textColor);
   } else if (kind == BS_GROUPBOX) {
-    FillRect(dc, &rc, brush);
+    // Only the frame and the label: the controls inside show through.
     int lh = DialogFontLineHeight();
     RECT box{rc.left, rc.top + lh / 2, rc.right, rc.bottom};
     DrawEdge(dc, &box, EDGE_ETCHED, BF_RECT);

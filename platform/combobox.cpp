@@ -8,6 +8,7 @@
 
 #include "platform/controls_internal.h"
 #include "platform/screen.h"
+#include "platform/scrollbar.h"
 
 namespace {
 
@@ -52,12 +53,21 @@ int VisibleRows(HWND popup, const Combo* c) {
   return std::max(1, static_cast<int>(rc.bottom) / std::max(1, c->rowHeight));
 }
 
+void SyncScroll(HWND popup, Combo* c) {
+  int visible = VisibleRows(popup, c);
+  int n = static_cast<int>(c->list.items.size());
+  c->list.top = std::clamp(c->list.top, 0, std::max(0, n - visible));
+  SCROLLINFO si{sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE | SIF_POS, 0, std::max(0, n - 1), static_cast<UINT>(visible),
+                c->list.top, 0};
+  SetScrollInfo(popup, SB_VERT, &si, TRUE);
+  InvalidateRect(popup, nullptr, TRUE);
+}
+
 void ShowHot(HWND popup, Combo* c) {
   int visible = VisibleRows(popup, c);
   if (c->hot >= 0 && c->hot < c->list.top) c->list.top = c->hot;
   if (c->hot >= c->list.top + visible) c->list.top = c->hot - visible + 1;
-  c->list.top = std::clamp(c->list.top, 0, std::max(0, static_cast<int>(c->list.items.size()) - visible));
-  InvalidateRect(popup, nullptr, TRUE);
+  SyncScroll(popup, c);
 }
 
 void Drop(HWND hwnd, Combo* c) {
@@ -98,7 +108,19 @@ LRESULT DropProc(HWND popup, UINT msg, WPARAM wParam, LPARAM lParam) {
       GetClientRect(popup, &rc);
       bool inside = p.x >= 0 && p.y >= 0 && p.x < rc.right && p.y < rc.bottom;
       if (!inside) {
-        if (msg == WM_LBUTTONDOWN) Close(combo, c, false);
+        // The scroll bar beside the rows pages through them; anywhere else cancels.
+        RECT wr;
+        GetWindowRect(popup, &wr);
+        POINT screen = p;
+        ClientToScreen(popup, &screen);
+        bool onBar = screen.x >= wr.left && screen.x < wr.right && screen.y >= wr.top && screen.y < wr.bottom &&
+                     p.x >= rc.right;
+        if (msg == WM_LBUTTONDOWN && onBar) {
+          c->list.top += (p.y < rc.bottom / 2 ? -1 : 1) * VisibleRows(popup, c);
+          SyncScroll(popup, c);
+        } else if (msg == WM_LBUTTONDOWN) {
+          Close(combo, c, false);
+        }
         return 0;
       }
       int row = c->list.top + p.y / std::max(1, c->rowHeight);

@@ -223,6 +223,7 @@ HWND CreateDialogCore(const DialogTemplate* t, HWND parent, DLGPROC proc, LPARAM
     delete st;
     return nullptr;
   }
+  std::vector<HWND> groupBoxes;
   for (int i = 0; i < t->itemCount; ++i) {
     const DialogItemTemplate& it = t->items[i];
     int x = DluX(it.x), y = DluY(it.y), w = DluX(it.cx), h = DluY(it.cy);
@@ -232,6 +233,14 @@ HWND CreateDialogCore(const DialogTemplate* t, HWND parent, DLGPROC proc, LPARAM
       DestroyWindow(hwnd);  // a control that cannot be made fails the dialog
       return nullptr;
     }
+    groupBoxes.push_back(c);
+  }
+  // Group boxes go under the controls they frame, which then get the taps.
+  for (HWND c : groupBoxes) {
+    WCHAR cls[16];
+    if (GetClassNameW(c, cls, 16) && std::u16string(cls) == WC_BUTTONW &&
+        (GetWindowLongW(c, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX)
+      SetWindowPos(c, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
   st->initDone = true;
   SetWindowLongPtrW(hwnd, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(proc));

@@ -14,6 +14,7 @@ struct ListBox {
   int rowHeight = 0;
   bool focused = false;
   bool tracking = false;
+  bool scrollBar = false;  // WS_VSCROLL asked for (the bar itself comes and goes)
 };
 
 int Visible(HWND hwnd, const ListBox* lb) {
@@ -26,7 +27,7 @@ void UpdateScroll(HWND hwnd, ListBox* lb) {
   int count = static_cast<int>(lb->list.items.size());
   int visible = Visible(hwnd, lb);
   lb->list.top = std::clamp(lb->list.top, 0, std::max(0, count - visible));
-  if (ctl::StyleOf(hwnd) & WS_VSCROLL) {
+  if (lb->scrollBar) {
     SCROLLINFO si{sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE | SIF_POS, 0, std::max(0, count - 1),
                   static_cast<UINT>(visible), lb->list.top, 0};
     SetScrollInfo(hwnd, SB_VERT, &si, TRUE);
@@ -70,6 +71,7 @@ LRESULT ListBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       auto* st = new ListBox;
       auto* cs = reinterpret_cast<CREATESTRUCTW*>(lParam);
       st->list.sorted = cs && (cs->style & LBS_SORT);
+      st->scrollBar = cs && (cs->style & WS_VSCROLL);
       st->rowHeight = ctl::RowHeight();
       ctl::SetState(hwnd, st);
       return DefWindowProcW(hwnd, msg, wParam, lParam);

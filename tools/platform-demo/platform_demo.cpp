@@ -4,8 +4,10 @@
 //   platform-demo [--single-instance]
 //
 // $SORVI_DEMO_SCRIPT runs steps one after another (150 ms apart), each
-// "down X Y", "move X Y", "up X Y", "key NAME", "text UTF8", "shot PATH" or
-// "quit", separated by ';'. Coordinates are device screen pixels. Under SDL
+// "down X Y", "move X Y", "up X Y", "key NAME", "text UTF8", "shot PATH",
+// "dialog" (opens a modeless dialog with each standard control; its
+// notifications are printed as "dialog ID CODE"), "msgbox" or "quit",
+// separated by ';'. "platform-demo --dialog" opens the dialog at start. Coordinates are device screen pixels. Under SDL
 // the steps go in as SDL events (the same road as a real mouse and
 // keyboard); headless they go through the test automation.
 #include <SDL.h>
@@ -17,7 +19,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/controls.h"
 #include "platform/core.h"
+#include "platform/dialog.h"
+#include "platform/msgbox.h"
+#include "platform/tab_control.h"
 #include "platform/ui.h"
 
 namespace {
@@ -98,6 +104,72 @@ void AddKey(COLORREF c, HWND hwnd) {
   if (gDemo.keys.size() >= 60) gDemo.keys.erase(gDemo.keys.begin());
   gDemo.keys.push_back(c);
   InvalidateRect(hwnd, nullptr, FALSE);
+}
+
+// ---- Dialog with each standard control ----
+
+const DialogItemTemplate kControls[] = {
+    {10, WC_STATICW, u"Static text, wrapped over two lines when it is long enough", WS_VISIBLE, 0, 4, 4, 110, 18},
+    {11, WC_STATICW, u"Tap me (SS_NOTIFY)", WS_VISIBLE | SS_NOTIFY | SS_RIGHT, 0, 116, 4, 40, 18},
+    {12, WC_BUTTONW, u"Push", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 4, 26, 48, 14},
+    {13, WC_BUTTONW, u"Coloured", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 56, 26, 48, 14},
+    {IDOK, WC_BUTTONW, u"OK", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 108, 26, 48, 14},
+    {14, WC_BUTTONW, u"Options", WS_VISIBLE | BS_GROUPBOX, 0, 4, 44, 152, 40},
+    {15, WC_BUTTONW, u"Check box", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 0, 10, 54, 64, 12},
+    {16, WC_BUTTONW, u"Radio A", WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_AUTORADIOBUTTON, 0, 84, 54, 64, 12},
+    {17, WC_BUTTONW, u"Radio B", WS_VISIBLE | BS_AUTORADIOBUTTON, 0, 84, 68, 64, 12},
+    {18, WC_EDITW, u"Edit me", WS_VISIBLE | WS_TABSTOP | WS_GROUP | WS_BORDER | ES_AUTOHSCROLL, 0, 4, 88, 152, 12},
+    {19, WC_EDITW, u"Multi-line\r\nedit", WS_VISIBLE | WS_TABSTOP | WS_BORDER | ES_MULTILINE | ES_WANTRETURN, 0, 4, 104, 74, 30},
+    {20, WC_LISTBOXW, u"", WS_VISIBLE | WS_TABSTOP | WS_BORDER | WS_VSCROLL | LBS_NOTIFY, 0, 82, 104, 74, 30},
+    {21, WC_COMBOBOXW, u"", WS_VISIBLE | WS_TABSTOP | CBS_DROPDOWNLIST, 0, 4, 138, 152, 60},
+    {22, WC_TABCONTROLW, u"", WS_VISIBLE | TCS_BOTTOM, 0, 4, 156, 152, 14},
+};
+const DialogTemplate kControlsDialog{9000, u"Controls", WS_POPUP | WS_CAPTION | WS_VISIBLE | DS_CENTER, 0, 0, 0, 160,
+                                     174, kControls, static_cast<int>(sizeof(kControls) / sizeof(kControls[0]))};
+HWND gDialog = nullptr;
+HBRUSH gOrange = nullptr;
+
+INT_PTR ControlsProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_INITDIALOG: {
+      for (const char16_t* t : {u"apple", u"banana", u"cherry", u"damson", u"elder"}) {
+        SendDlgItemMessageW(hwnd, 20, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(t));
+        SendDlgItemMessageW(hwnd, 21, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(t));
+      }
+      SendDlgItemMessageW(hwnd, 21, CB_SETCURSEL, 1, 0);
+      CheckRadioButton(hwnd, 16, 17, 16);
+      for (const char16_t* t : {u"Cards", u"Display", u"Tests"}) {
+        TCITEMW item{TCIF_TEXT, 0, 0, const_cast<LPWSTR>(reinterpret_cast<LPCWSTR>(t)), 0, -1, 0};
+        SendDlgItemMessageW(hwnd, 22, TCM_INSERTITEMW, 99, reinterpret_cast<LPARAM>(&item));
+      }
+      SendDlgItemMessageW(hwnd, 22, TCM_SETCURSEL, 0, 0);
+      return TRUE;
+    }
+    case WM_CTLCOLORBTN:
+      if (GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == 13) {
+        if (!gOrange) gOrange = CreateSolidBrush(RGB(255, 102, 0));
+        return reinterpret_cast<INT_PTR>(gOrange);
+      }
+      return FALSE;
+    case WM_COMMAND:
+      Print("dialog %d %d", LOWORD(wParam), HIWORD(wParam));
+      if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) DestroyWindow(hwnd);
+      return TRUE;
+    case WM_NOTIFY:
+      Print("dialog %d %d", static_cast<int>(reinterpret_cast<NMHDR*>(lParam)->idFrom),
+            static_cast<int>(reinterpret_cast<NMHDR*>(lParam)->code));
+      return TRUE;
+    case WM_DESTROY:
+      gDialog = nullptr;
+      return TRUE;
+  }
+  return FALSE;
+}
+
+void OpenDialog(HWND owner) {
+  if (gDialog) return;
+  gDialog = CreateDialogIndirectParamW(nullptr, &kControlsDialog, owner, &ControlsProc, 0);
+  Print("dialog %s", gDialog ? "open" : "failed");
 }
 
 // ---- Script ----
@@ -193,6 +265,10 @@ void RunStep(HWND hwnd, const std::string& step) {
     in >> path;
     UpdateWindow(hwnd);
     Print("shot %s %s", path.c_str(), SaveScreenPng(path.c_str()) ? "ok" : "failed");
+  } else if (verb == "dialog") {
+    OpenDialog(hwnd);
+  } else if (verb == "msgbox") {
+    Print("msgbox %d", MessageBoxW(hwnd, u"A message box with two buttons.", u"Demo", MB_OKCANCEL | MB_ICONINFORMATION));
   } else if (verb == "quit") {
     PostMessageW(hwnd, WM_CLOSE, 0, 0);
   }
@@ -282,6 +358,7 @@ std::vector<std::string> SplitScript(const char* text) {
 
 int main(int argc, char** argv) {
   bool single = argc > 1 && std::string(argv[1]) == "--single-instance";
+  bool dialog = argc > 1 && std::string(argv[1]) == "--dialog";
   InitUiThread();
   if (single) {
     // The second of two starts finds the first and hands over.
@@ -305,8 +382,10 @@ int main(int argc, char** argv) {
     gDemo.script = SplitScript(script);
     SetTimer(hwnd, kScriptTimer, 150, nullptr);
   }
+  if (dialog) OpenDialog(hwnd);
   MSG m;
   while (GetMessageW(&m, nullptr, 0, 0) > 0) {
+    if (gDialog && IsDialogMessageW(gDialog, &m)) continue;
     TranslateMessage(&m);
     DispatchMessageW(&m);
   }
