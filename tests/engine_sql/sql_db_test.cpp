@@ -222,7 +222,7 @@ TEST_F(SqlTest, ProgressHandlerStopsALongStatement) {
 TEST_F(SqlTest, TwoThreadsShareOneHandle) {
   ASSERT_EQ(SqlCreateTable(db, "items", kItems, 5), SQLITE_OK);
   ASSERT_EQ(SqlSetFastJournal(db), SQLITE_OK);
-  constexpr int kRows = 300;
+  constexpr int kRows = 150;
   auto textFor = [](int id) { return std::string(100 + id % 300, 'a' + id % 26) + "'" + std::to_string(id); };
   std::atomic<bool> writing{true};
   std::atomic<int> failures{0};

@@ -105,14 +105,15 @@ class SqlTest : public ::testing::Test {
     trace.clear();
   }
 
-  int64_t CountItems(const std::vector<SqlTerm>& where) {
+  int64_t CountItems(const std::vector<SqlTerm>& where) { return CountItemsIn("items", where); }
+  // Rows of a table (columns from kItems unless given) matching the terms.
+  int64_t CountItemsIn(const char* table, const std::vector<SqlTerm>& where, const SqlColumnDef* columns = kItems) {
     SqlQuery q{};
-    q.table = "items";
-    q.columns = kItems;
-    q.columnCount = 5;
+    q.table = table;
+    q.columns = columns;
     q.where = where.data();
     q.whereCount = static_cast<uint32_t>(where.size());
-    return SqlCount(db, "items", &q);
+    return SqlCount(db, table, &q);
   }
 
   // Runs a query and gives column 0 of every row as text ("NULL" for NULL).
