@@ -311,6 +311,7 @@ INT_PTR DialogBoxIndirectParamW(HINSTANCE, const DialogTemplate* dialogTemplate,
   if (disable) EnableWindow(owner, FALSE);
   if (!st->ended) {
     ShowWindow(hwnd, SW_SHOW);
+    if (dialogTemplate->style & DS_SETFOREGROUND) SetForegroundWindow(hwnd);
     if (focusFirst) FocusControl(FirstTabItem(hwnd));
     UpdateWindow(hwnd);
   }

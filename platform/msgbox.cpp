@@ -150,7 +150,7 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
   box.scripted = dlg::AutomationMessageBoxAnswer(box.text, box.caption, type, &box.scriptAnswer);
   DialogTemplate t{dlg::kMessageBoxTemplateId,
                    box.caption.c_str(),
-                   WS_POPUP | WS_CAPTION | DS_CENTER | DS_MODALFRAME,
+                   WS_POPUP | WS_CAPTION | DS_CENTER | DS_MODALFRAME | ((type & MB_SETFOREGROUND) ? DS_SETFOREGROUND : 0u),
                    (type & MB_TOPMOST) ? WS_EX_TOPMOST : 0u,
                    0, 0, 100, 40, nullptr, 0};
   if (owner && !IsWindow(owner)) owner = nullptr;

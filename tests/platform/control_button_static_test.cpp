@@ -1,6 +1,7 @@
 // BUTTON and STATIC: clicks by stylus, keys and BM_CLICK with BN_CLICKED,
 // check box and radio states, SS_NOTIFY, and painting with the brush and
 // colours the parent answers to WM_CTLCOLORBTN / WM_CTLCOLORSTATIC.
+#include "platform/tab_control.h"
 #include "tests/platform/dialog_test_util.h"
 
 using namespace dlgtest;
@@ -123,6 +124,54 @@ TEST_F(ButtonStaticTest, ControlsPaintWithTheParentsBrushAndColours) {
   DestroyWindow(d);
   DeleteObject(orange);
   DeleteObject(teal);
+}
+
+}  // namespace
+
+namespace {
+
+using TabControlTest = DialogTest;
+
+TEST_F(TabControlTest, TapsNotifyChangingThenChangeAndCanBeRefused) {
+  bool refuse = false;
+  TheDlgHook() = [&](HWND dlg, UINT msg, WPARAM, LPARAM lParam, INT_PTR* r) {
+    if (msg == WM_NOTIFY && reinterpret_cast<NMHDR*>(lParam)->code == TCN_SELCHANGING && refuse) {
+      SetWindowLongPtrW(dlg, DWLP_MSGRESULT, TRUE);  // a dialog answers WM_NOTIFY through its result slot
+      *r = TRUE;
+      return true;
+    }
+    return false;
+  };
+  HWND d = Modeless({{12320, u"SysTabControl32", u"", TCS_BOTTOM, 0, 0, 100, 160, 14}});
+  HWND tab = GetDlgItem(d, 12320);
+  for (const char16_t* t : {u"Cards", u"Display", u"Tests"}) {
+    TCITEMW item{TCIF_TEXT | TCIF_PARAM, 0, 0, const_cast<LPWSTR>(reinterpret_cast<LPCWSTR>(t)), 0, -1, 7};
+    SendMessageW(tab, TCM_INSERTITEMW, 99, reinterpret_cast<LPARAM>(&item));
+  }
+  EXPECT_EQ(SendMessageW(tab, TCM_GETITEMCOUNT, 0, 0), 3);
+  EXPECT_EQ(SendMessageW(tab, TCM_GETCURSEL, 0, 0), -1);
+  EXPECT_EQ(SendMessageW(tab, TCM_SETCURSEL, 0, 0), -1);  // the previous selection
+  EXPECT_EQ(SendMessageW(tab, TCM_SETCURSEL, 5, 0), -1);
+  EXPECT_EQ(SendMessageW(tab, TCM_GETCURSEL, 0, 0), 0);
+  WCHAR buf[16];
+  TCITEMW get{TCIF_TEXT | TCIF_PARAM, 0, 0, buf, 16, 0, 0};
+  ASSERT_TRUE(SendMessageW(tab, TCM_GETITEMW, 2, reinterpret_cast<LPARAM>(&get)));
+  EXPECT_EQ(std::u16string(buf), u"Tests");
+  EXPECT_EQ(get.lParam, 7);
+  EXPECT_TRUE(Events().empty());
+  RECT r;
+  ASSERT_TRUE(SendMessageW(tab, TCM_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&r)));
+  TCHITTESTINFO hit{{r.left + 1, r.top + 1}, 0};
+  EXPECT_EQ(SendMessageW(tab, TCM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)), 2);
+  AutoTapWindow(tab, r.left + 2, r.top + 2);
+  EXPECT_EQ(SendMessageW(tab, TCM_GETCURSEL, 0, 0), 2);
+  EXPECT_EQ(Codes(12320), (std::vector<int>{static_cast<int>(TCN_SELCHANGING), static_cast<int>(TCN_SELCHANGE)}));
+  refuse = true;
+  Events().clear();
+  ASSERT_TRUE(SendMessageW(tab, TCM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&r)));
+  AutoTapWindow(tab, r.left + 2, r.top + 2);
+  EXPECT_EQ(SendMessageW(tab, TCM_GETCURSEL, 0, 0), 2);
+  EXPECT_EQ(Codes(12320), std::vector<int>{static_cast<int>(TCN_SELCHANGING)});
 }
 
 }  // namespace

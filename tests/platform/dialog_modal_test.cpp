@@ -113,6 +113,33 @@ TEST_F(DialogModalTest, HookAfterInitDialogDrivesControlsAndEnds) {
   AutoUnhookDialog(hook);
 }
 
+TEST_F(DialogModalTest, DestroyedModalDialogEndsItsLoopAndEndDialogKeepsTheFirstValue) {
+  RegisterDialogTemplate(&kInner);
+  int hook = AutoHookDialog(5002, [](HWND d) { DestroyWindow(d); });
+  EXPECT_EQ(DialogBoxParamW(nullptr, MAKEINTRESOURCEW(5002), nullptr, &RecordingDlgProc, 0), 0);
+  AutoUnhookDialog(hook);
+  hook = AutoHookDialog(5002, [](HWND d) {
+    EXPECT_TRUE(EndDialog(d, 3));
+    EXPECT_TRUE(EndDialog(d, 4));
+  });
+  EXPECT_EQ(DialogBoxParamW(nullptr, MAKEINTRESOURCEW(5002), nullptr, &RecordingDlgProc, 0), 3);
+  AutoUnhookDialog(hook);
+  // EndDialog inside WM_INITDIALOG: the dialog never runs its loop.
+  TheDlgHook() = [](HWND d, UINT msg, WPARAM, LPARAM, INT_PTR*) {
+    if (msg == WM_INITDIALOG) EndDialog(d, 0x830A);
+    return false;
+  };
+  EXPECT_EQ(DialogBoxParamW(nullptr, MAKEINTRESOURCEW(5002), nullptr, &RecordingDlgProc, 0), 0x830A);
+  // WM_CLOSE by default asks for IDCANCEL.
+  TheDlgHook() = [](HWND d, UINT msg, WPARAM wParam, LPARAM, INT_PTR*) {
+    if (msg == WM_INITDIALOG) PostMessageW(d, WM_CLOSE, 0, 0);
+    if (msg == WM_COMMAND && LOWORD(wParam) == IDCANCEL) EndDialog(d, -1);
+    return false;
+  };
+  EXPECT_EQ(DialogBoxParamW(nullptr, MAKEINTRESOURCEW(5002), nullptr, &RecordingDlgProc, 0), -1);
+  EXPECT_EQ(Codes(IDCANCEL), std::vector<int>{0});
+}
+
 TEST_F(DialogModalTest, ModalDialogOnWorkerThreadEndedFromTheUiThread) {
   RegisterDialogTemplate(&kInner);
   HWND main = CreateWindowExW(0, u"STATIC", u"main", WS_POPUP | WS_VISIBLE, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
