@@ -131,14 +131,13 @@ db::SyllableIndexSpec SampleIndex() {
   s.flags = db::kAudioSetB;
   s.kind = 3;
   s.clipTables = {2, 1};
-  // Keys given out of order; one whole word, one for 一/不 only. Words A
-  // and B are not 0 here: the reader's mode-7 search does not yet find a
-  // record whose A or B is 0 (see the disabled round-trip case).
+  // Keys given out of order; one whole word, one for 一/不 only, one whose
+  // words A and B are both 0 (searched past them all the same).
   s.keys = {
       {{Syl(300, 3)}, 0, 1, 4, false},
       {{Syl(10, 1)}, 1, 0, 3, true},
       {{Syl(10, 1), Syl(300, 3)}, 0, 1, 2, false},
-      {{Syl(2, 4)}, 1, 0, 1, false},
+      {{Syl(2, 4)}, 0, 0, 0, false},
       {std::u16string(19, Syl(5, 2)), 0, 1, 5, false},
   };
   s.maxBlockRows = 2;
@@ -309,9 +308,9 @@ TEST_F(TypedTableTest, AudioGroupClipsFoundThroughTheIndex) {
     EXPECT_EQ((a >> 8) & 0xF, 0);
     ASSERT_LT(a & 0xFFu, clipTables.size());
     EXPECT_EQ(Record(clipTables[a & 0xFF], b), clip->data);
+    // The first clip's row has A = B = 0.
+    EXPECT_EQ(FindRowByText(index, 0, key.c_str(), 7), r);
   }
-  // (The search by key text is checked on an index whose words are not 0;
-  // this group's first clip has A = B = 0, see above.)
 }
 
 // ---------------------------------------------------------------- strokes
