@@ -90,6 +90,12 @@ bool SetPage(HWND sheet, Sheet* s, int i) {
   SendMessageW(s->tab, TCM_SETCURSEL, static_cast<WPARAM>(i), 0);
   NotifyPage(sheet, page, PSN_SETACTIVE);
   ShowWindow(page, SW_SHOW);
+  // Pages are children and never activated themselves: they hear the
+  // sheet's activation while they are the current page.
+  if (GetActiveWindow() == sheet) {
+    if (old) SendMessageW(old, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0), reinterpret_cast<LPARAM>(page));
+    SendMessageW(page, WM_ACTIVATE, MAKEWPARAM(WA_ACTIVE, 0), reinterpret_cast<LPARAM>(old));
+  }
   NotifyPage(sheet, page, PSN_PAGEFOCUS);
   return true;
 }
@@ -150,6 +156,10 @@ INT_PTR SheetProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
       if (s && s->tab) Layout(hwnd, s);
       return TRUE;
+    case WM_ACTIVATE:
+      if (s && s->current >= 0 && s->windows[static_cast<size_t>(s->current)])
+        SendMessageW(s->windows[static_cast<size_t>(s->current)], WM_ACTIVATE, wParam, lParam);
+      return FALSE;  // the default handling puts the focus back
     case WM_NOTIFY: {
       auto* h = reinterpret_cast<NMHDR*>(lParam);
       if (s && h && h->hwndFrom == s->tab && h->code == TCN_SELCHANGE) {

@@ -5,6 +5,9 @@
 // PROPSHEETPAGEW); each page gets PSN_SETACTIVE when shown, then
 // PSN_PAGEFOCUS (after which pages make themselves active and take the
 // focus), and PSN_KILLACTIVE when left (a TRUE DWLP_MSGRESULT keeps it).
+// The current page also hears the sheet's WM_ACTIVATE, and WM_ACTIVATE
+// (WA_ACTIVE / WA_INACTIVE) when it becomes or stops being the current page
+// of the active sheet.
 // OK (the button, WM_COMMAND IDOK, Enter, PSM_PRESSBUTTON PSBTN_OK) sends
 // PSN_KILLACTIVE to the current page and PSN_APPLY to every created page;
 // Cancel sends PSN_QUERYCANCEL and PSN_RESET. The sheet is destroyed once

@@ -19,6 +19,8 @@ const DialogTemplate kPages[] = {
     {5103, u"Keyboard", WS_CHILD, 0, 0, 0, 160, 100, kPageItems, 1},
 };
 
+constexpr int kActive = 1000, kInactive = 1001;  // WM_ACTIVATE seen by a page
+
 struct PageEvent {
   int page;
   int what;  // a PSN_ code, or WM_INITDIALOG / WM_DESTROY
@@ -29,7 +31,7 @@ int g_vetoKill = -1;     // page index whose PSN_KILLACTIVE refuses
 int g_invalidApply = -1;  // page index whose PSN_APPLY answers PSNRET_INVALID
 LPARAM g_initParam = 0;
 
-INT_PTR PageProc(HWND hwnd, UINT msg, WPARAM, LPARAM lParam) {
+INT_PTR PageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   int page = static_cast<int>(GetWindowLongPtrW(hwnd, DWLP_USER));
   switch (msg) {
     case WM_INITDIALOG: {
@@ -42,6 +44,9 @@ INT_PTR PageProc(HWND hwnd, UINT msg, WPARAM, LPARAM lParam) {
     }
     case WM_DESTROY:
       g_pages.push_back({page, static_cast<int>(WM_DESTROY)});
+      return TRUE;
+    case WM_ACTIVATE:
+      g_pages.push_back({page, LOWORD(wParam) == WA_INACTIVE ? kInactive : kActive});
       return TRUE;
     case WM_NOTIFY: {
       auto* h = reinterpret_cast<NMHDR*>(lParam);
@@ -151,9 +156,12 @@ TEST_F(PropSheetTest, PagesAreCreatedWhenFirstShownAndAllHearTheClose) {
   EXPECT_FALSE(IsWindow(sheet));
   EXPECT_EQ(g_callback, (std::vector<UINT>{PSCB_GETVERSION, PSCB_INITIALIZED}));
   EXPECT_EQ(g_initParam, 1);
-  EXPECT_EQ(Of(1), (std::vector<int>{kInit, kSet, kFocus, kKill, kApply, kDestroy}));
-  EXPECT_EQ(Of(2), (std::vector<int>{kInit, kSet, kFocus, kKill, kApply, kDestroy}));
-  EXPECT_EQ(Of(0), (std::vector<int>{kInit, kSet, kFocus, kKill, kApply, kDestroy}));
+  // The start page hears the sheet's activation when it is shown; later
+  // pages their own switch.
+  EXPECT_EQ(Of(1), (std::vector<int>{kInit, kSet, kFocus, kActive, kKill, kInactive, kApply, kDestroy}));
+  EXPECT_EQ(Of(2), (std::vector<int>{kInit, kSet, kActive, kFocus, kKill, kInactive, kApply, kDestroy}));
+  // The page current at the close hears the sheet's deactivation.
+  EXPECT_EQ(Of(0), (std::vector<int>{kInit, kSet, kActive, kFocus, kKill, kApply, kInactive, kDestroy}));
   // WM_DESTROY goes to the pages in page order.
   std::vector<int> destroyed;
   for (const PageEvent& e : g_pages)
@@ -186,7 +194,7 @@ TEST_F(PropSheetTest, VetoesKeepThePageAndCancelResets) {
   INT_PTR r = PropertySheetW(&header_);
   AutoUnhookDialog(hook);
   EXPECT_EQ(r, 0);
-  EXPECT_EQ(Of(0), (std::vector<int>{static_cast<int>(PSN_QUERYCANCEL), kReset, kDestroy}));
+  EXPECT_EQ(Of(0), (std::vector<int>{static_cast<int>(PSN_QUERYCANCEL), kReset, kInactive, kDestroy}));
   EXPECT_EQ(Of(1), (std::vector<int>{kReset, kDestroy}));
   EXPECT_TRUE(Of(2).empty());
 }
