@@ -1,0 +1,40 @@
+// Entry fetch: the one way every caller gets an entry's display text, from a
+// built-in dictionary (its primary and secondary records, formatted) or a
+// user dictionary; and the look-ups that compare entries across
+// dictionaries through it. Every call holds the engine lock: the engine's
+// two record buffers and the slots' cursors are shared with worker threads.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/types.h"
+
+struct DictEngine;
+struct EntryFetchRequest;
+struct SearchResultList;
+struct TextBuffer;
+
+// Results of FetchDictEntryText besides 0 and 1 (slot out of range).
+inline constexpr int kFetchSecondaryMissing = 65521;  // formatted without the secondary fields
+inline constexpr int kFetchNoEntry = 65532;           // entry past the table's end: empty text
+inline constexpr int kFetchUnreadable = 65534;        // the entry's record cannot be read: empty text
+// Results from here to 65534 mean "no text" to the look-ups.
+inline constexpr int kFetchNoTextFirst = 65528;
+inline constexpr int kFetchNoTextLast = 65534;
+
+// Fills the buffer with the entry's display text. On every result but 0 and
+// 65521 the buffer holds an empty, terminated text.
+int FetchDictEntryText(DictEngine* engine, const EntryFetchRequest* request, TextBuffer* buffer);
+
+// Characters or syllables of the entry's headword: a user dictionary's
+// stored length, table 0x1300 when the dictionary has it, else counted in
+// the formatted headword (parentheses and brackets skipped). 0 when unknown.
+uint16_t GetEntryWordLength(DictEngine* engine, uint16_t slot, uint32_t entry);
+
+// Among the first 32 results, the one whose first reading is that of the
+// first Chinese character of the query in a character dictionary; 0 when
+// the first result is it, none is, or the query cannot tell.
+uint32_t PickResultByCharReading(DictEngine* engine, const SearchResultList* list, const WCHAR* query);
+// Among the first 32 results, the one whose readings equal the syllable codes
+// of `text`; 0 as above.
+uint32_t PickResultBySyllables(DictEngine* engine, const SearchResultList* list, const WCHAR* text);
