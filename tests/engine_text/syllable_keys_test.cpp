@@ -111,6 +111,13 @@ TEST_F(SyllableKeys, InvalidInputGivesNoPair) {
     EXPECT_TRUE(Split(text, 0, &result).empty()) << std::string(text, text + std::char_traits<char16_t>::length(text));
     EXPECT_EQ(result, 0);
   }
+  // A long query whose every reading fails only at its end.
+  std::u16string text;
+  while (text.size() < 37) text += u"an";
+  text.resize(37);
+  int result = -1;
+  EXPECT_TRUE(Split(text + u"vz", 0, &result).empty());
+  EXPECT_EQ(result, 0);
 }
 
 TEST_F(SyllableKeys, KeysStopAtThirtyNinePlaces) {
