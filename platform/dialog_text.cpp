@@ -159,7 +159,7 @@ std::vector<Line> SplitLines(Font& f, const WCHAR* s, int n, bool single, bool w
           w += cw;
           ++fit;
         }
-        int cut = lastSpace > p ? lastSpace : fit;
+        int cut = (fit < end && s[fit] == u' ') ? fit : (lastSpace > p ? lastSpace : fit);
         lines.push_back(Line{p, cut - p});
         p = cut;
         while (p < end && s[p] == u' ') ++p;
