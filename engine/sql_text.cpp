@@ -60,7 +60,7 @@ void AppendWideBody(SqlText* t, const WCHAR* w, bool likeEscape) {
 const char* OperatorText(uint32_t op, bool nullValue) {
   static constexpr const char* kText[] = {" == ",   " != ",   " > ",    " >= ",      " < ",
                                           " <= ",   " LIKE ", " LIKE ", " LIKE ",    " LIKE ",
-                                          " NOT LIKE ", " GLOB ", " IN ", " NOT IN "};
+                                          " NOT LIKE ", " GLOB ", " IN ", " NOT IN ", " LIKE "};
   if (nullValue && op == kSqlOpEqual) return " IS ";
   if (nullValue && op == kSqlOpNotEqual) return " IS NOT ";
   return op < sizeof kText / sizeof kText[0] ? kText[op] : "";
@@ -87,6 +87,21 @@ bool IsInList(const SqlColumnDef* columns, const SqlTerm* terms, uint32_t count)
 }
 
 }  // namespace
+
+WCHAR* SqlLikeEscapeDup(const WCHAR* text) {
+  if (!text) return nullptr;
+  uint32_t n = 0, extra = 0;
+  for (; text[n]; ++n)
+    if (text[n] < 0x80 && IsLikeEscape(static_cast<char>(text[n]))) ++extra;
+  auto* out = static_cast<WCHAR*>(LocalAlloc(LPTR, (n + extra + 1) * sizeof(WCHAR)));
+  if (!out) return nullptr;
+  WCHAR* w = out;
+  for (uint32_t i = 0; i < n; ++i) {
+    if (text[i] < 0x80 && IsLikeEscape(static_cast<char>(text[i]))) *w++ = u'\\';
+    *w++ = text[i];
+  }
+  return out;
+}
 
 void SqlTextBegin(SqlDb* db, SqlText* t) {
   *t = SqlText{};
@@ -222,7 +237,7 @@ void SqlAppendValue(SqlText* t, uint32_t columnType, const SqlTerm* term) {
     if (term->text) AppendBody(t, term->text, static_cast<uint32_t>(std::strlen(term->text)), pattern);
     else AppendWideBody(t, term->wtext, pattern);
     SqlTextAppend(t, after);
-    SqlTextAppend(t, pattern ? "' ESCAPE '\\'" : "'");
+    SqlTextAppend(t, pattern || op == kSqlOpLikeEscaped ? "' ESCAPE '\\'" : "'");
     return;
   }
   if (columnType == kSqlText) {

@@ -43,6 +43,9 @@ enum : uint32_t {
   kSqlOpGlob = 11,      // pattern as given
   kSqlOpIn = 12,        // integer list
   kSqlOpNotIn = 13,     // integer list
+  // " LIKE " with a pattern the caller built from literal parts escaped by
+  // SqlLikeEscapeDup and wildcards of its own; " ESCAPE '\'" follows.
+  kSqlOpLikeEscaped = 14,
 };
 
 // Connectors joining a term to the next one.
@@ -76,8 +79,15 @@ struct SqlTerm {
   uint32_t listCount;
 };
 
-// Starts a statement: borrows the handle's scratch block when it is free
-// (db may be null), else takes a block of its own. Length 0.
+// A new copy (local heap, LocalFree it) of text with "%", "_" and "\"
+// escaped by "\", for the literal parts of a kSqlOpLikeEscaped pattern.
+// Null for null or when memory runs out.
+WCHAR* SqlLikeEscapeDup(const WCHAR* text);
+
+// Starts a statement, length 0: borrows the handle's scratch block when it
+// is free, else takes a block of its own (db may be null). With a db it
+// takes one level of the engine lock, which SqlTextEnd gives back, so every
+// SqlTextBegin must be ended.
 void SqlTextBegin(SqlDb* db, SqlText* text);
 // 0 when n more bytes fit (after growing), 1 when the block cannot grow
 // (the text is then marked failed).

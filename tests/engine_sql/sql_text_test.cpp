@@ -144,6 +144,24 @@ TEST_F(SqlTest, ConditionsAreWrittenAsTheTableSaysAndRunOnSqlite) {
   }
 }
 
+TEST_F(SqlTest, PatternsBuiltFromEscapedLiteralParts) {
+  MakeItems();
+  WCHAR* part = SqlLikeEscapeDup(u"0%_\\ \u4E2D");
+  ASSERT_NE(part, nullptr);
+  EXPECT_EQ(std::u16string(part), u"0\\%\\_\\\\ \u4E2D");
+  LocalFree(part);
+  EXPECT_EQ(SqlLikeEscapeDup(nullptr), nullptr);
+
+  // A word anywhere, then a typed "%" as itself.
+  WCHAR* literal = SqlLikeEscapeDup(u"0% o");
+  const std::u16string pattern = u"_" + std::u16string(literal) + u"%";
+  LocalFree(literal);
+  const std::vector<SqlTerm> terms = {WideTerm(kName, kSqlOpLikeEscaped, pattern.c_str())};
+  EXPECT_EQ(Compose([&](SqlText* t) { SqlAppendWhere(t, kItems, terms.data(), 1, nullptr); }),
+            "\"name\" LIKE '_0\\% o%' ESCAPE '\\'");
+  EXPECT_EQ(CountItems(terms), 1);
+}
+
 TEST_F(SqlTest, QualifiedColumnReferences) {
   const SqlTerm terms[] = {TextTerm(kName, kSqlOpEqual, "abc", kSqlOr), IntTerm(kId, kSqlOpGreater, 3)};
   EXPECT_EQ(Compose([&](SqlText* t) { SqlAppendWhere(t, kItems, terms, 2, "items"); }),
