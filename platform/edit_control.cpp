@@ -93,6 +93,17 @@ int LineOf(const std::vector<VLine>& lines, int index) {
   return static_cast<int>(lines.size()) - 1;
 }
 
+// Single-line ES_CENTER / ES_RIGHT text that fits is shifted inside the field.
+int AlignOffset(HWND hwnd, const Edit* e) {
+  DWORD style = ctl::StyleOf(hwnd);
+  if (Multi(hwnd) || !(style & (ES_CENTER | ES_RIGHT))) return 0;
+  RECT rc;
+  GetClientRect(hwnd, &rc);
+  int room = rc.right - rc.left - 2 * Margin() - TextWidth(hwnd, e, 0, static_cast<int>(e->text.size()));
+  if (room <= 0) return 0;
+  return (style & ES_RIGHT) ? room : room / 2;
+}
+
 int TextTop(HWND hwnd) {
   if (Multi(hwnd)) return Margin();
   RECT rc;
@@ -104,7 +115,7 @@ POINT CaretPoint(HWND hwnd, const Edit* e) {
   std::vector<VLine> lines = Lines(hwnd, e);
   int li = LineOf(lines, e->caret);
   int x = Margin() + TextWidth(hwnd, e, lines[static_cast<size_t>(li)].start, e->caret - lines[static_cast<size_t>(li)].start);
-  if (!Multi(hwnd)) x -= e->xOffset;
+  if (!Multi(hwnd)) x += AlignOffset(hwnd, e) - e->xOffset;
   int y = TextTop(hwnd) + (li - e->topLine) * DialogFontLineHeight();
   return POINT{x, y};
 }
@@ -142,7 +153,7 @@ int HitTest(HWND hwnd, Edit* e, int x, int y) {
   li = std::clamp(li, 0, static_cast<int>(lines.size()) - 1);
   const VLine& l = lines[static_cast<size_t>(li)];
   std::u16string s = Shown(hwnd, e, l.start, l.length);
-  int px = x - Margin() + (Multi(hwnd) ? 0 : e->xOffset);
+  int px = x - Margin() + (Multi(hwnd) ? 0 : e->xOffset - AlignOffset(hwnd, e));
   return l.start + DialogTextHitTest(s.c_str(), static_cast<int>(s.size()), px);
 }
 
@@ -326,7 +337,7 @@ void Paint(HWND hwnd, Edit* e) {
   int s0 = SelMin(e), s1 = SelMax(e);
   for (int li = Multi(hwnd) ? e->topLine : 0; li < static_cast<int>(lines.size()) && y < rc.bottom; ++li, y += lh) {
     const VLine& l = lines[static_cast<size_t>(li)];
-    int x0 = Margin() - (Multi(hwnd) ? 0 : e->xOffset);
+    int x0 = Margin() + (Multi(hwnd) ? 0 : AlignOffset(hwnd, e) - e->xOffset);
     std::u16string s = Shown(hwnd, e, l.start, l.length);
     RECT tr{x0, y, rc.right + 10000, y + lh};
     ctl::Text(dc, s, tr, DT_SINGLELINE, color);

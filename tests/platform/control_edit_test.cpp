@@ -127,4 +127,29 @@ TEST_F(EditTest, MultiLineKeepsLinesAndSingleLineDropsBreaks) {
   EXPECT_EQ(AutoGetWindowText(EditIn(d, 46)), u"one");
 }
 
+TEST_F(EditTest, TapsPlaceTheCaretInAlignedText) {
+  HWND d = Modeless({{47, u"EDIT", u"12", ES_RIGHT | ES_NUMBER, 0, 4, 4, 100, 12}});
+  HWND e = EditIn(d, 47);
+  RECT rc;
+  GetClientRect(e, &rc);
+  DWORD a = 0, b = 0;
+  // The text sits at the right: a tap at the far left lands before it,
+  // one at the far right after it.
+  AutoTapWindow(e, 2, 5);
+  SendMessageW(e, EM_GETSEL, reinterpret_cast<WPARAM>(&a), reinterpret_cast<LPARAM>(&b));
+  EXPECT_EQ(a, 0u);
+  EXPECT_EQ(GetFocus(), e);
+  AutoTapWindow(e, rc.right - 2, 5);
+  SendMessageW(e, EM_GETSEL, reinterpret_cast<WPARAM>(&a), reinterpret_cast<LPARAM>(&b));
+  EXPECT_EQ(b, 2u);
+  AutoTypeText(u"3");
+  EXPECT_EQ(AutoGetWindowText(e), u"123");
+  HWND caretWindow = nullptr;
+  RECT caret{};
+  BOOL shown = FALSE;
+  ASSERT_TRUE(GetCaretStateForTest(&caretWindow, &caret, &shown));
+  EXPECT_EQ(caretWindow, e);
+  EXPECT_GT(caret.left, rc.right / 2);
+}
+
 }  // namespace

@@ -25,6 +25,7 @@ struct Trace {
   INT_PTR innerResult = 0;
   bool outerDisabledInside = false;
   bool outerEnabledAfter = false;
+  bool outerActiveAfter = false;
   bool innerAliveAfterEnd = false;
   bool outerAliveAfterEnd = false;
   LPARAM initParam = 0;
@@ -57,6 +58,7 @@ INT_PTR OuterProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_COMMAND && LOWORD(wParam) == 101) {
     g.innerResult = DialogBoxParamW(nullptr, MAKEINTRESOURCEW(5002), hwnd, &InnerProc, 0);
     g.outerEnabledAfter = IsWindowEnabled(hwnd) != FALSE;
+    g.outerActiveAfter = GetActiveWindow() == hwnd;
     BOOL ok = FALSE;
     UINT n = GetDlgItemInt(hwnd, 102, &ok, TRUE);
     EndDialog(hwnd, ok ? static_cast<INT_PTR>(n) * 1000 + g.innerResult : -5);
@@ -79,6 +81,7 @@ TEST_F(DialogModalTest, NestedModalDialogsEndWithTheirValuesAndDieAfterTheHandle
   EXPECT_EQ(g.initFocusId, 101);
   EXPECT_TRUE(g.outerDisabledInside);
   EXPECT_TRUE(g.outerEnabledAfter);
+  EXPECT_TRUE(g.outerActiveAfter);
   EXPECT_TRUE(g.innerAliveAfterEnd);
   EXPECT_TRUE(g.outerAliveAfterEnd);
   EXPECT_FALSE(IsWindow(g.outer));
