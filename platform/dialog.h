@@ -146,5 +146,6 @@ UINT IsDlgButtonChecked(HWND dialog, int id);
 BOOL CheckRadioButton(HWND dialog, int first, int last, int check);
 
 // ---- For the other dialog-like modules ----
-// The template id a dialog was made from (0 for none / not a dialog).
+// The template id a dialog was made from (0 for none / not a dialog). Call
+// it on the dialog's thread.
 int GetDialogTemplateId(HWND dialog);

@@ -76,6 +76,16 @@ HWND WaitFor(int templateId, DWORD timeoutMs) {
   }
 }
 
+// The template id of an open dialog, from the record kept here (safe from
+// any thread, unlike reading the dialog's own state); 0 when not open.
+int OpenTemplateId(HWND dialog) {
+  Automation& a = A();
+  std::lock_guard<std::mutex> lk(a.mutex);
+  for (auto& [h, id] : a.open)
+    if (h == dialog) return id;
+  return 0;
+}
+
 }  // namespace
 
 namespace dlg {
@@ -149,7 +159,7 @@ std::vector<AutoMessageBoxRecord> AutoMessageBoxLog() {
 HWND AutoWaitForMessageBox(DWORD timeoutMs) { return WaitFor(dlg::kMessageBoxTemplateId, timeoutMs); }
 
 BOOL AutoAnswerMessageBox(HWND box, int result) {
-  if (GetDialogTemplateId(box) != dlg::kMessageBoxTemplateId) return FALSE;
+  if (OpenTemplateId(box) != dlg::kMessageBoxTemplateId) return FALSE;
   return PostMessageW(box, WM_COMMAND, MAKEWPARAM(result, BN_CLICKED), 0);
 }
 
@@ -173,12 +183,12 @@ void AutoUnhookDialog(int hookId) {
 HWND AutoWaitForDialog(int templateId, DWORD timeoutMs) { return WaitFor(templateId, timeoutMs); }
 
 BOOL AutoSetPropertySheetPage(HWND sheet, int index) {
-  if (GetDialogTemplateId(sheet) != dlg::kPropertySheetTemplateId) return FALSE;
+  if (OpenTemplateId(sheet) != dlg::kPropertySheetTemplateId) return FALSE;
   return SendMessageW(sheet, PSM_SETCURSEL, static_cast<WPARAM>(index), 0) ? TRUE : FALSE;
 }
 
 HWND AutoGetPropertySheetPage(HWND sheet, int index) {
-  if (GetDialogTemplateId(sheet) != dlg::kPropertySheetTemplateId) return nullptr;
+  if (OpenTemplateId(sheet) != dlg::kPropertySheetTemplateId) return nullptr;
   return reinterpret_cast<HWND>(SendMessageW(sheet, PSM_INDEXTOHWND, static_cast<WPARAM>(index), 0));
 }
 
