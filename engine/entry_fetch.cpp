@@ -245,13 +245,15 @@ uint32_t PickResultByCharReading(DictEngine* engine, const SearchResultList* lis
   int32_t charEntry = -1;
   FindEntryInFlaggedDicts(engine, ch, &charSlot, &charEntry);
   if (charSlot == kNoDictSlot || charEntry < 0) return 0;
+  return PickResultByEntryReading(engine, list, charSlot, static_cast<uint32_t>(charEntry));
+}
 
+uint32_t PickResultByEntryReading(DictEngine* engine, const SearchResultList* list, uint16_t slot, uint32_t entry) {
+  EngineLockGuard lock;
+  if (!engine || !list || list->count < 2) return 0;
   int rc = 0;
-  WCHAR reading = FirstSyllable(engine, charSlot, static_cast<uint32_t>(charEntry), kPickReadingOptions, 0,
-                                kCharReadingField, &rc);
-  if (!reading)
-    reading = FirstSyllable(engine, charSlot, static_cast<uint32_t>(charEntry), kPickSyllableOptions,
-                            kPickSyllableClasses, 0, &rc);
+  WCHAR reading = FirstSyllable(engine, slot, entry, kPickReadingOptions, 0, kCharReadingField, &rc);
+  if (!reading) reading = FirstSyllable(engine, slot, entry, kPickSyllableOptions, kPickSyllableClasses, 0, &rc);
   if (!reading) return 0;
 
   const uint32_t n = list->count < kPickMaxResults ? list->count : kPickMaxResults;

@@ -35,6 +35,10 @@ uint16_t GetEntryWordLength(DictEngine* engine, uint16_t slot, uint32_t entry);
 // first Chinese character of the query in a character dictionary; 0 when
 // the first result is it, none is, or the query cannot tell.
 uint32_t PickResultByCharReading(DictEngine* engine, const SearchResultList* list, const WCHAR* query);
+// The second half of it: among the first 32 results, the one whose first
+// reading is the first reading of the given entry (field 0x21 of a
+// character dictionary, else its class-1 field); 0 as above.
+uint32_t PickResultByEntryReading(DictEngine* engine, const SearchResultList* list, uint16_t slot, uint32_t entry);
 // Among the first 32 results, the one whose readings equal the syllable codes
 // of `text`; 0 as above.
 uint32_t PickResultBySyllables(DictEngine* engine, const SearchResultList* list, const WCHAR* text);
