@@ -37,6 +37,11 @@ struct FullScreenEntry {
   HWND hwnd;
   DWORD hidden;
 };
+struct TrayEntry {
+  CLSID clsid;
+  DWORD id;
+  HWND icon;
+};
 
 struct ShellState {
   std::mutex mutex;
@@ -44,6 +49,7 @@ struct ShellState {
   std::vector<DoneEntry> doneButtons;
   std::vector<FullScreenEntry> fullScreen;
   std::vector<ShellNotification> notifications;
+  std::vector<TrayEntry> tray;
   HWND appKeys[16] = {};
   std::vector<ShellCall> calls;
 };
@@ -68,6 +74,9 @@ struct Bar {
 
 const WCHAR* kBarClass = u"MenuBarClass";
 const WCHAR* kDoneClass = u"DoneButtonClass";
+const WCHAR* kTrayClass = u"TrayIconClass";
+
+int DoneWidth() { return ScaleToScreenDpi(36); }
 
 Bar* BarOf(HWND hwnd) { return reinterpret_cast<Bar*>(GetWindowLongPtrW(hwnd, GWL_USERDATA)); }
 
@@ -229,6 +238,75 @@ LRESULT DoneProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
+// ---- Tray icons: one small window per notification in the task-bar strip ----
+
+bool FindNotification(HWND icon, ShellNotification* out) {
+  std::lock_guard<std::mutex> lk(St().mutex);
+  for (const TrayEntry& e : St().tray)
+    if (e.icon == icon)
+      for (const ShellNotification& n : St().notifications)
+        if (n.id == e.id && SameClsid(n.clsid, e.clsid)) {
+          *out = n;
+          return true;
+        }
+  return false;
+}
+
+LRESULT TrayProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(hwnd, &ps);
+      RECT rc;
+      GetClientRect(hwnd, &rc);
+      FillRect(dc, &rc, GetSysColorBrush(COLOR_ACTIVECAPTION));
+      int inset = std::max(2, static_cast<int>(rc.bottom) / 6);
+      RECT badge{inset, inset, rc.right - inset, rc.bottom - inset};
+      FillRect(dc, &badge, GetSysColorBrush(COLOR_HIGHLIGHT));
+      ShellNotification n;
+      if (FindNotification(hwnd, &n) && !n.title.empty()) {
+        std::u16string letter(1, n.title[0]);
+        MenuDrawText(dc, (rc.right - MenuTextWidth(letter)) / 2, (rc.bottom - MenuTextHeight()) / 2, letter,
+                     GetSysColor(COLOR_HIGHLIGHTTEXT));
+      }
+      EndPaint(hwnd, &ps);
+      return 0;
+    }
+    case WM_ERASEBKGND: return 1;
+    case WM_LBUTTONUP: {
+      ShellNotification n;
+      if (!FindNotification(hwnd, &n) || !IsWindow(n.sink)) return 0;
+      POINT pt{static_cast<SHORT>(LOWORD(lParam)), static_cast<SHORT>(HIWORD(lParam))};
+      ClientToScreen(hwnd, &pt);
+      NMSHN note{};
+      note.hdr.hwndFrom = n.sink;
+      note.hdr.idFrom = n.id;
+      note.hdr.code = static_cast<UINT>(SHNN_SHOW);
+      note.lParam = n.lParam;
+      note.pt = pt;
+      SendMessageW(n.sink, WM_NOTIFY, n.id, reinterpret_cast<LPARAM>(&note));
+      return 0;
+    }
+    default: break;
+  }
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+// Lines the icons up leftwards from the Done button's place.
+void PlaceTrayIcons() {
+  std::vector<HWND> icons;
+  {
+    std::lock_guard<std::mutex> lk(St().mutex);
+    for (const TrayEntry& e : St().tray) icons.push_back(e.icon);
+  }
+  int size = GetTaskBarHeight();
+  int x = GetSystemMetrics(SM_CXSCREEN) - DoneWidth();
+  for (HWND h : icons) {
+    x -= size;
+    SetWindowPos(h, nullptr, x, 0, size, size, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+}
+
 bool RegisterShellClasses() {
   static std::once_flag once;
   static bool ok = false;
@@ -240,13 +318,16 @@ bool RegisterShellClasses() {
     wc.lpfnWndProc = &DoneProc;
     wc.lpszClassName = kDoneClass;
     bool b = RegisterClassW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-    ok = a && b;
+    wc.lpfnWndProc = &TrayProc;
+    wc.lpszClassName = kTrayClass;
+    bool c = RegisterClassW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    ok = a && b && c;
   });
   return ok;
 }
 
 HWND MakeDoneButton(HWND dialog) {
-  int w = ScaleToScreenDpi(36);
+  int w = DoneWidth();
   int h = GetTaskBarHeight();
   HWND b = CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, kDoneClass, u"ok", WS_POPUP,
                            GetSystemMetrics(SM_CXSCREEN) - w, 0, w, h, dialog, nullptr, nullptr, nullptr);
@@ -407,22 +488,65 @@ LRESULT SHNotificationAdd(const SHNOTIFICATIONDATA* data) {
     n.softKeyCommand[i] = data->rgskn[i].skc.wpCmd;
   }
   Record("SHNotificationAdd", data->hwndSink, static_cast<LONG_PTR>(data->dwID));
-  std::lock_guard<std::mutex> lk(St().mutex);
-  auto& v = St().notifications;
-  auto it = std::find_if(v.begin(), v.end(), [&](const ShellNotification& e) { return e.id == n.id && SameClsid(e.clsid, n.clsid); });
-  if (it != v.end()) *it = n;
-  else v.push_back(n);
+  bool added = false;
+  {
+    std::lock_guard<std::mutex> lk(St().mutex);
+    auto& v = St().notifications;
+    auto it = std::find_if(v.begin(), v.end(), [&](const ShellNotification& e) { return e.id == n.id && SameClsid(e.clsid, n.clsid); });
+    added = it == v.end();
+    if (added) v.push_back(n);
+    else *it = n;
+  }
+  HWND icon = SHFindNotificationIcon(&n.clsid, n.id);
+  if (added && !icon && RegisterShellClasses()) {
+    int size = GetTaskBarHeight();
+    icon = CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, kTrayClass, n.title.c_str(), WS_POPUP, 0, 0,
+                           size, size, nullptr, nullptr, nullptr, nullptr);
+    if (icon) {
+      {
+        std::lock_guard<std::mutex> lk(St().mutex);
+        St().tray.push_back(TrayEntry{n.clsid, n.id, icon});
+      }
+      PlaceTrayIcons();
+      ShowWindow(icon, SW_SHOWNA);
+    }
+  } else if (icon) {
+    InvalidateRect(icon, nullptr, FALSE);
+  }
   return ERROR_SUCCESS;
+}
+
+HWND SHFindNotificationIcon(const CLSID* clsid, DWORD id) {
+  if (!clsid) return nullptr;
+  HWND found = nullptr;
+  {
+    std::lock_guard<std::mutex> lk(St().mutex);
+    for (const TrayEntry& e : St().tray)
+      if (e.id == id && SameClsid(e.clsid, *clsid)) found = e.icon;
+  }
+  return found && IsWindow(found) ? found : nullptr;
 }
 
 LRESULT SHNotificationRemove(const CLSID* clsid, DWORD id) {
   if (!clsid) return ERROR_INVALID_PARAMETER;
   Record("SHNotificationRemove", nullptr, static_cast<LONG_PTR>(id));
-  std::lock_guard<std::mutex> lk(St().mutex);
-  auto& v = St().notifications;
-  auto it = std::find_if(v.begin(), v.end(), [&](const ShellNotification& e) { return e.id == id && SameClsid(e.clsid, *clsid); });
-  if (it == v.end()) return ERROR_INVALID_PARAMETER;
-  v.erase(it);
+  HWND icon = nullptr;
+  {
+    std::lock_guard<std::mutex> lk(St().mutex);
+    auto& v = St().notifications;
+    auto it = std::find_if(v.begin(), v.end(), [&](const ShellNotification& e) { return e.id == id && SameClsid(e.clsid, *clsid); });
+    if (it == v.end()) return ERROR_INVALID_PARAMETER;
+    v.erase(it);
+    auto& t = St().tray;
+    for (auto e = t.begin(); e != t.end(); ++e)
+      if (e->id == id && SameClsid(e->clsid, *clsid)) {
+        icon = e->icon;
+        t.erase(e);
+        break;
+      }
+  }
+  if (icon && IsWindow(icon)) DestroyWindow(icon);
+  PlaceTrayIcons();
   return ERROR_SUCCESS;
 }
 

@@ -160,8 +160,12 @@ struct NMSHN {
 };
 
 // The device's results: ERROR_SUCCESS (0) or an error number.
-// Adding an existing (class, id) pair replaces it.
+// Adding an existing (class, id) pair replaces it. A new notification shows
+// its icon in the task-bar strip (left of the Done button's place); a tap on
+// it sends WM_NOTIFY SHNN_SHOW to the sink, pt = the tap on the screen.
 LRESULT SHNotificationAdd(const SHNOTIFICATIONDATA* data);
+// The icon window of a notification, or null.
+HWND SHFindNotificationIcon(const CLSID* clsid, DWORD id);
 // ERROR_INVALID_PARAMETER when no such notification exists.
 LRESULT SHNotificationRemove(const CLSID* clsid, DWORD id);
 

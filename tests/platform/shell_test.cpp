@@ -271,6 +271,21 @@ TEST_F(ShellTest, NotificationTableAndActivation) {
   EXPECT_EQ(seen.lParam, 77);
   EXPECT_EQ(seen.pt.x, 400);
   EXPECT_EQ(seen.pt.y, 10);
+  // The same through the icon in the task-bar strip, tapped with the stylus.
+  HWND icon = SHFindNotificationIcon(&kClass, 0x8400);
+  ASSERT_NE(icon, nullptr);
+  EXPECT_TRUE(IsWindowVisible(icon));
+  RECT ir;
+  GetWindowRect(icon, &ir);
+  EXPECT_EQ(ir.top, 0);
+  EXPECT_EQ(ir.bottom, GetTaskBarHeight());
+  EXPECT_LE(ir.right, W() - ScaleToScreenDpi(36));  // clear of the Done button's place
+  ASSERT_TRUE(AutoTapWindow(icon, 2, 3));
+  EXPECT_EQ(notifies, 2);
+  EXPECT_EQ(static_cast<int>(seen.hdr.code), SHNN_SHOW);
+  EXPECT_EQ(seen.lParam, 77);
+  EXPECT_EQ(seen.pt.x, ir.left + 2);
+  EXPECT_EQ(seen.pt.y, ir.top + 3);
   TheLog().Clear();
   ASSERT_TRUE(AutoPressNotificationSoftKey(kClass, 0x8400, 0));
   auto cmds = TheLog().Of(WM_COMMAND, sink);
@@ -284,6 +299,7 @@ TEST_F(ShellTest, NotificationTableAndActivation) {
   EXPECT_FALSE(AutoActivateNotification(other, 0x8400));
   EXPECT_EQ(SHNotificationRemove(&kClass, 0x8400), ERROR_SUCCESS);
   EXPECT_TRUE(AutoGetNotifications().empty());
+  EXPECT_FALSE(IsWindow(icon));
   EXPECT_FALSE(AutoActivateNotification(kClass, 0x8400));
   EXPECT_EQ(SHNotificationRemove(&kClass, 0x8400), static_cast<LRESULT>(ERROR_INVALID_PARAMETER));
 
