@@ -75,5 +75,8 @@ int SqlExecRaw(SqlDb* db, const char* utf8Sql);
 
 // Calls callback(argument) every 1024 virtual-machine steps; a non-zero
 // result stops the running statement (SQLITE_INTERRUPT). Null callback
-// removes the handler.
+// removes the handler. The callback runs inside the statement, under the
+// engine lock and SQLite's own connection lock: it must not run a message
+// loop that lets go of the engine lock, or a thread waiting on the same
+// connection would deadlock with it.
 void SqlSetProgressHandler(SqlDb* db, int (*callback)(void*), void* argument);

@@ -322,7 +322,7 @@ int SqlSelectAggregates(SqlDb* db, const char* table, const SqlColumnDef* column
   SqlTextAppend(&t, "SELECT");
   for (uint32_t i = 0; i < conditionCount; ++i) {
     if (i) SqlTextAppend(&t, ",");
-    if (!conditions || !conditions[i]) {
+    if (!conditions || !conditions[i] || !conditionCounts || conditionCounts[i] == 0) {
       SqlTextAppend(&t, " COUNT(*)");
     } else {
       // A condition is 1 or 0 per row; NULLIF makes 0 not counted.

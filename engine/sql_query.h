@@ -69,7 +69,7 @@ sqlite3_stmt* SqlPrepareCompound(SqlDb* db, const SqlQuery* queries, uint32_t co
 
 // Rows of the table matching the query (optional), -1 on failure.
 int64_t SqlCount(SqlDb* db, const char* table, const SqlQuery* query);
-// One row: a count per condition (none: all rows) and a sum per sum term,
+// One row: a count per condition (none or no terms: all rows) and a sum per sum term,
 // over the rows whose set query's IN column is (not) in its SELECT. 0, or
 // -1 when the statement fails.
 int SqlSelectAggregates(SqlDb* db, const char* table, const SqlColumnDef* columns, const SqlTerm* const* conditions,

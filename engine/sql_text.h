@@ -99,7 +99,7 @@ void SqlTextAppendInt(SqlText* text, int64_t value);
 void SqlTextAppendQuoted(SqlText* text, const char* utf8);
 // A whole literal: "'" + the text with "'" doubled + "'".
 void SqlTextAppendLiteral(SqlText* text, const char* utf8);
-// Gives the block back: a borrowed block returns to the handle (cut back
+// Gives the block back (pass the db given to SqlTextBegin): a borrowed block returns to the handle (cut back
 // to 512 bytes when it grew beyond), a block of its own is freed.
 void SqlTextEnd(SqlDb* db, SqlText* text);
 

@@ -403,6 +403,13 @@ TEST_F(SqlQueryTest, Aggregates) {
   EXPECT_EQ(results[2], 10);
   EXPECT_EQ(results[3], 2100 - 60);
 
+  // A condition without terms counts every row.
+  const uint32_t noTerms[1] = {0};
+  const SqlTerm* some[1] = {&abc};
+  ASSERT_EQ(SqlSelectAggregates(db, "items", kItems, some, noTerms, 1, nullptr, 0, nullptr, results), 0);
+  EXPECT_EQ(trace.back(), "SELECT COUNT(*) FROM items");
+  EXPECT_EQ(results[0], 20);
+
   EXPECT_EQ(SqlSelectAggregates(db, "no_such_table", kItems, conditions, counts, 1, nullptr, 0, nullptr, results), -1);
 }
 
