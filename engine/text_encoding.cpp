@@ -312,7 +312,8 @@ int EncodeWideText(DictEngine* engine, uint32_t encoding, const WCHAR* text, cha
       ++k;
     }
     if (out && outBytes >= 2) PutUnit(out + 2 * k, 0, big);
-    if (written) *written = (k == maxChars || ended) ? textBytes : 2 * k;
+    // The text's own 0 is not counted: it is the terminator.
+    if (written) *written = 2 * (ended ? k - 1 : k);
     return 0;
   }
   if (!IsCodePageEncoding(encoding)) return 1;

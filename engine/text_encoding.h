@@ -30,7 +30,8 @@ uint32_t GetEncodedTextSize(DictEngine* engine, uint32_t encoding, const WCHAR* 
 // first) into out, which holds outBytes bytes including the terminator (one
 // 0 byte, two for UTF-16); nothing is written past it, and a character that
 // does not fit ends the text. *written (optional) receives the bytes
-// written, terminator not counted. 0, or 1 (nothing written) when the
+// written, terminator not counted (for UTF-16 the units before the text's
+// 0, never bytes that were not written). 0, or 1 (nothing written) when the
 // encoding has no code page.
 int EncodeWideText(DictEngine* engine, uint32_t encoding, const WCHAR* text, char* out, uint32_t outBytes,
                    uint32_t textBytes, uint32_t* written);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/code_pages.h"
+#include "engine/table_cursor.h"
 #include "engine/text_encoding.h"
 #include "platform/heap.h"
 #include "tests/engine_text/text_fixture.h"
@@ -57,6 +58,32 @@ TEST_F(Encodings, CodePagesOfTheDataFiles) {
   EXPECT_NE(FindCodePage(1, engine_)->decoding, nullptr);
   EXPECT_EQ(QueryEngineCapability(engine_, 2, 2), 1);
   EXPECT_EQ(QueryEngineCapability(engine_, 2, 3), 0);
+}
+
+TEST_F(Encodings, FirstTableOfEachDirectionWins) {
+  // File 1: a short GB-2312 decoding table and tables of unknown ids.
+  databuild::CodePageData small = textfix::CodePage(databuild::kCodePageGb2312);
+  small.toUnicode.resize(94);
+  databuild::CodePageData other = small;
+  other.id = 7;
+  databuild::DataFileSpec first = textfix::CodePageFile({&other});
+  databuild::TableSpec encode, decode;
+  databuild::MakeCodePageTables(small, &encode, &decode);
+  first.tables.push_back(decode);
+  first.tables.push_back(decode);
+  first.tables.back().info[0] = 0;  // (0, 1): no id
+  files_.Add(first);
+  // File 2: both code pages whole.
+  files_.Add(textfix::CodePageFile({&textfix::CodePage(databuild::kCodePageGb2312),
+                                    &textfix::CodePage(databuild::kCodePageBig5)}));
+  Create();
+  ASSERT_EQ(engine_->codePages->count, 2u);
+  EXPECT_EQ(FindCodePageIndex(engine_, 1), 0);
+  EXPECT_EQ(GetTableEntryCount(FindCodePage(1, engine_)->decoding), 94u);  // from the first file
+  EXPECT_NE(FindCodePage(1, engine_)->encoding, nullptr);                  // from the second
+  EXPECT_EQ(Decode(1, "\xD6\xD0x"), u"\u00D6\u00D0x");  // past the short table
+  EXPECT_EQ(Encode(1, u"中"), "\xD6\xD0");
+  EXPECT_EQ(Decode(2, "\xA4\xA4"), u"中");
 }
 
 TEST_F(Encodings, MixedTextBothWays) {
@@ -139,6 +166,11 @@ TEST_F(Encodings, Utf16AndUtf8) {
   EXPECT_EQ(Encode(5, u"a中"), Bytes("\0a\x4E\x2D", 4));
   EXPECT_EQ(Encode(0, u"a中"), "a\xE4\xB8\xAD");
   EXPECT_EQ(Encode(3, u"ǎ"), "\xC7\x8E");
+  // A 0 inside the given length ends the text; only written bytes count.
+  char out[16];
+  uint32_t written = 0;
+  EXPECT_EQ(EncodeWideText(engine_, 4, u"ab\0cd", out, sizeof out, 10, &written), 0);
+  EXPECT_EQ(Bytes(out, written + 2), Bytes("a\0b\0\0\0", 6));
   EXPECT_EQ(GetEncodedTextSize(engine_, 4, u"abc", 0), 6u);
   EXPECT_EQ(GetEncodedTextSize(engine_, 5, u"abc", 2), 4u);
   EXPECT_EQ(Decode(4, Bytes("a\0\x2D\x4E", 4)), u"a中");
