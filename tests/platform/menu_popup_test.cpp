@@ -2,6 +2,7 @@
 // loop: answered by script, by automation from another thread, by stylus
 // and by keys; placement around an excluded rectangle; the engine lock.
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "platform/menu.h"
@@ -233,10 +234,16 @@ TEST_F(MenuTest, AnotherThreadChoosesWhileTheLoopReleasesTheEngineLock) {
   BOOL refused = TRUE;
   BOOL r = TrackAnswered(m, TPM_RETURNCMD | TPM_VERTICAL, 20, 200, owner, nullptr, [&] {
     ASSERT_TRUE(AutoMenuWaitOpen(5000, &seen));
-    // The UI thread waits in the menu's loop: the engine lock is free.
-    if (engine_lock::TryAcquire()) {
-      lockFree = true;
-      engine_lock::Release();
+    // The UI thread waits in the menu's loop: the engine lock becomes free
+    // (it is held only while a message is being dispatched).
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!lockFree && std::chrono::steady_clock::now() < deadline) {
+      if (engine_lock::TryAcquire()) {
+        lockFree = true;
+        engine_lock::Release();
+      } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
     }
     refused = AutoMenuChoose(40103);  // grayed: refused, the menu stays open
     chose = AutoMenuChoose(40102);
