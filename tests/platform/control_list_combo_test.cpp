@@ -53,6 +53,19 @@ TEST_F(ListComboTest, ListBoxItemsDataAndSelection) {
   EXPECT_EQ(SendMessageW(lb, LB_GETCURSEL, 0, 0), LB_ERR);
   EXPECT_EQ(SendMessageW(lb, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(u"DELTA")), 1);
   EXPECT_EQ(SendMessageW(lb, LB_GETITEMDATA, 7, 0), LB_ERR);
+  // Enough rows for the scroll bar: its lower arrow scrolls one row.
+  for (int i = 0; i < 10; ++i) SendMessageW(lb, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(u"row"));
+  SCROLLINFO si{sizeof(SCROLLINFO), SIF_ALL, 0, 0, 0, 0, 0};
+  ASSERT_TRUE(GetScrollInfo(lb, SB_VERT, &si));
+  EXPECT_EQ(si.nMax, 11);
+  EXPECT_EQ(SendMessageW(lb, LB_GETTOPINDEX, 0, 0), 0);
+  RECT wr;
+  GetWindowRect(lb, &wr);
+  AutoTap(wr.right - 3, wr.bottom - 3);
+  EXPECT_EQ(SendMessageW(lb, LB_GETTOPINDEX, 0, 0), 1);
+  EXPECT_EQ(GetScrollPos(lb, SB_VERT), 1);
+  SendMessageW(lb, LB_SETCURSEL, 11, 0);  // made visible
+  EXPECT_GT(SendMessageW(lb, LB_GETTOPINDEX, 0, 0), 1);
   SendMessageW(lb, LB_RESETCONTENT, 0, 0);
   EXPECT_EQ(SendMessageW(lb, LB_GETCOUNT, 0, 0), 0);
   // Sorted lists insert in order, case-insensitively.
