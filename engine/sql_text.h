@@ -7,7 +7,8 @@
 // begins with, ends with) the value's own "%", "_" and "\" are escaped and
 // " ESCAPE '\'" follows, so a typed "%" matches only itself. The other
 // pattern operators (LIKE, NOT LIKE, GLOB) take patterns their callers
-// built and are written raw.
+// built and are written raw; kSqlOpLikeEscaped takes a caller's pattern
+// whose literal parts went through SqlLikeEscapeDup.
 #pragma once
 
 #include <cstdint>
