@@ -826,10 +826,9 @@ int FormatDictEntryText(DictEngine* engine, const EntryFetchRequest* request, co
       st.atStart = atStartBefore;
       continue;
     }
-    if (closed && buffer->length > 0) {
-      st.Put(' ');
-      if (st.pending == kPendingSpace) st.pending = kPendingNone;
-    }
+    // Text after a closed section stands apart from it: a space unless the
+    // field asks for a line or no space.
+    if (closed && buffer->length > 0 && st.pending == kPendingNone) st.pending = kPendingSpace;
     const uint32_t before = buffer->length;
     const uint32_t from = p;
     p = st.Fields(p);
