@@ -3,28 +3,54 @@
 #include "engine/code_pages.h"
 #include "engine/dict_engine.h"
 #include "engine/dict_set.h"
+#include "engine/sql_db.h"
+#include "engine/user_dict.h"
+#include "engine/user_dict_entries.h"
+#include "engine/user_dict_import.h"
 
-SqlDb* OpenUserDatabaseSeam(const char*) { return nullptr; }
-void CloseUserDatabaseSeam(SqlDb*) {}
-int VacuumUserDatabaseSeam(SqlDb*) { return 0; }
+SqlDb* OpenUserDatabaseSeam(const char* utf8Path) { return SqlOpen(utf8Path); }
+void CloseUserDatabaseSeam(SqlDb* db) { SqlClose(db); }
+int VacuumUserDatabaseSeam(SqlDb* db) { return SqlVacuum(db); }
 
-int OpenUserDictSlotSeam(DictEngine*, SqlDb*) { return 1; }
-void FreeUserDictSlotSeam(DictSlot*) {}
-int GetUserDictNumberSeam(const DictSlot*, const char*, uint32_t*) { return 1; }
-int GetUserDictTextSeam(const DictSlot*, const char*, WCHAR* buf, uint32_t n) {
-  if (buf && n) buf[0] = 0;
-  return 1;
+int OpenUserDictSlotSeam(DictEngine* engine, SqlDb* db) { return OpenUserDict(engine, db); }
+void FreeUserDictSlotSeam(DictSlot* slot) { FreeUserDictSlot(slot); }
+int GetUserDictNumberSeam(const DictSlot* slot, const char* name, uint32_t* value) {
+  return GetUserDictNumberByName(slot, name, value);
 }
-int HasUserDictEntrySeam(DictEngine*, uint16_t, int32_t) { return 0; }
-int32_t UserDictEntryAtPositionSeam(DictEngine*, uint16_t, int32_t position) { return position; }
-int32_t UserDictPositionOfEntrySeam(DictEngine*, uint16_t, int32_t entry) { return entry; }
-void SetUserDictIconSeam(DictEngine*, uint16_t, const WCHAR*, uint32_t, uint32_t) {}
-int SetUserDictTextSeam(DictEngine*, uint16_t, int, const WCHAR*) { return 1; }
-int GetUserDictImportRangeSeam(DictEngine*, uint16_t, uint32_t*, uint32_t*, uint32_t*) { return 1; }
-int UndoUserDictImportSeam(DictEngine*, uint16_t) { return 1; }
-int SetUserDictEditLockSeam(DictEngine*, uint16_t, int, UserDictProgress*) { return 1; }
-int BuildUserDictSearchIndexSeam(DictEngine*, uint16_t, UserDictProgress*) { return 1; }
-int CreateUserDictSeam(DictEngine*, uint32_t, uint32_t, const WCHAR*) { return 1; }
+int GetUserDictTextSeam(const DictSlot* slot, const char* name, WCHAR* buf, uint32_t n) {
+  return GetUserDictTextByName(slot, name, buf, n);
+}
+// A query that fails cannot confirm the entry.
+int HasUserDictEntrySeam(DictEngine* engine, uint16_t slot, int32_t uid) {
+  return HasUserDictEntry(engine, slot, uid) == 1 ? 1 : 0;
+}
+int32_t UserDictEntryAtPositionSeam(DictEngine* engine, uint16_t slot, int32_t position) {
+  return GetUserDictEntryAtLine(engine, slot, position);
+}
+int32_t UserDictPositionOfEntrySeam(DictEngine* engine, uint16_t slot, int32_t entry) {
+  return GetUserDictLineOfEntry(engine, slot, entry);
+}
+void SetUserDictIconSeam(DictEngine* engine, uint16_t slot, const WCHAR* text, uint32_t textColor,
+                         uint32_t fillColor) {
+  SetUserDictIcon(engine, slot, text, textColor, fillColor);
+}
+int SetUserDictTextSeam(DictEngine* engine, uint16_t slot, int which, const WCHAR* text) {
+  return SetUserDictText(engine, slot, which, text);
+}
+int GetUserDictImportRangeSeam(DictEngine* engine, uint16_t slot, uint32_t* first, uint32_t* last,
+                               uint32_t* count) {
+  return GetLastUserDictImport(engine, slot, first, last, count);
+}
+int UndoUserDictImportSeam(DictEngine* engine, uint16_t slot) { return UndoLastUserDictImport(engine, slot); }
+int SetUserDictEditLockSeam(DictEngine* engine, uint16_t slot, int on, UserDictProgress* progress) {
+  return SetUserDictEditLock(engine, slot, on, progress);
+}
+int BuildUserDictSearchIndexSeam(DictEngine* engine, uint16_t slot, UserDictProgress* progress) {
+  return BuildUserDictSearchIndex(engine, slot, progress);
+}
+int CreateUserDictSeam(DictEngine* engine, uint32_t language, uint32_t transLanguage, const WCHAR* name) {
+  return CreateUserDictFileNamed(engine, language, transLanguage, name);
+}
 
 void LoadCodePagesSeam(DictEngine* engine, DataFileDb* const* readers, uint32_t count) {
   LoadCodePages(engine, readers, count);
