@@ -22,9 +22,11 @@
 #include "engine/user_dict.h"
 #include "engine/user_dict_entries.h"
 #include "engine/user_dict_import.h"
+#include "engine/utf8.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/heap.h"
+#include "resources/resources.h"
 #include "tests/engine/temp_device_root.h"
 
 namespace udfake {
@@ -33,11 +35,21 @@ extern bool indexCurrent;
 extern std::vector<int32_t> relinked;
 }  // namespace udfake
 
+// For failure messages.
+inline std::string Utf8(const WCHAR* s) {
+  if (!s) return "<null>";
+  std::string out(Utf8Length(s, 0, false) + 1, '\0');
+  WideToUtf8(s, out.data(), static_cast<uint32_t>(out.size()), 0, nullptr, false);
+  out.pop_back();
+  return out;
+}
+
 inline std::u16string U16(const WCHAR* s) { return s ? std::u16string(s) : std::u16string(u"<null>"); }
 
 class UserDictTest : public ::testing::Test {
  public:
   void SetUp() override {
+    RegisterSorviResources();
     udfake::giveStore = false;
     udfake::indexCurrent = true;
     udfake::relinked.clear();
