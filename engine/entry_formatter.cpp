@@ -198,7 +198,7 @@ struct Formatter {
 
   uint32_t Fields(uint32_t p);
   uint32_t Field(uint32_t f, uint32_t p);
-  uint32_t TwoForm(const FieldDesc& d, uint32_t p, bool enlarged, bool* enlargedEnded);
+  uint32_t TwoForm(uint32_t p, bool enlarged, bool* enlargedEnded);
   void TonedUnit(WCHAR w, const uint8_t* tones, uint32_t toneCount, uint32_t* next, bool bracket);
   void RenderSyllable(WCHAR code, uint32_t caseFlag, bool afterSyllable);
 };
@@ -258,7 +258,7 @@ void Formatter::TonedUnit(WCHAR w, const uint8_t* tones, uint32_t toneCount, uin
   }
 }
 
-uint32_t Formatter::TwoForm(const FieldDesc& d, uint32_t p, bool enlarged, bool* enlargedEnded) {
+uint32_t Formatter::TwoForm(uint32_t p, bool enlarged, bool* enlargedEnded) {
   const uint32_t end = NextMarker(p);
   uint32_t sep = p;
   while (sep < end && text[sep] != kMarkFormSeparator) ++sep;
@@ -367,7 +367,6 @@ uint32_t Formatter::TwoForm(const FieldDesc& d, uint32_t p, bool enlarged, bool*
     }
     Put(']');
   }
-  (void)d;
   return end;
 }
 
@@ -441,7 +440,7 @@ uint32_t Formatter::Field(uint32_t f, uint32_t p) {
 
   bool enlargedEnded = false;
   if (kind == kDisplayTwoForm) {
-    p = TwoForm(d, p, enlarged, &enlargedEnded);
+    p = TwoForm(p, enlarged, &enlargedEnded);
   } else {
     const bool grouped = (d.grouping & kFieldGrouped) && GroupSize(d.fieldClass) >= 2;
     bool renderSyllables = !(options & kFetchRawSyllables) && kind != kDisplayHiddenLink;
@@ -619,9 +618,8 @@ int WriteFieldStyle(TextBuffer* buffer, uint32_t style, uint32_t displayKind, ui
   return rc;
 }
 
-int WriteSectionNumber(uint32_t level, const uint8_t* descriptor, uint32_t count, TextBuffer* buffer,
+int WriteSectionNumber(uint32_t /*level*/, const uint8_t* descriptor, uint32_t count, TextBuffer* buffer,
                        uint8_t* pendingBreak, uint32_t options) {
-  (void)level;
   if (!descriptor) return 0;
   const uint32_t flags = LoadLe32(descriptor + kLevelFlags);
   if (count >= LoadLe32(descriptor + kLevelLimit)) return 0;

@@ -33,6 +33,7 @@ struct Case {
   std::vector<uint16_t> low = {};
   std::vector<uint16_t> high = {};
   uint32_t syllableFormat = 0;
+  uint32_t levelLimit = 0;
 };
 
 std::vector<Case> Cases() {
@@ -157,6 +158,16 @@ std::vector<Case> Cases() {
       {"character variants", Field(kSense) + u"发", u"發", kFetchMapCharVariants},
       {"classes 6 and up are off with a mask", Field(kSense) + u"a" + Field(kSynA) + u"b", u"a", kFetchClassMask, 0,
        0xFF},
+      {.name = "level limit",
+       .record = Field(kSense) + u"a" + Field(kNote) + u"b",
+       .expected = u"a",
+       .options = kFetchLevelLimit,
+       .levelLimit = 2},
+      {.name = "within the level limit",
+       .record = Field(kSense) + u"a" + Field(kNote) + u"b",
+       .expected = u"a " + kBoldOn + u"(" + kBoldOff + u"b)",
+       .options = kFetchLevelLimit,
+       .levelLimit = 3},
       {"class 6 is on without a mask", Field(kSense) + u"a" + Field(kSynA) + u"b", u"a b"},
       {"text outside fields", u"junk" + Field(kSense) + u"a" + u"\uEA7Fnot a field", u"a"},
   };
@@ -185,6 +196,7 @@ TEST_F(EntryFormatter, RecordAndRequestGiveTheCodeSequence) {
     request.fieldIndex = c.fieldIndex;
     request.enlargedSize = c.enlargedSize;
     request.syllableFormat = c.syllableFormat;
+    request.levelLimit = c.levelLimit;
     for (size_t k = 0; k < c.low.size() && k < 4; ++k) request.sectionLow[k] = c.low[k];
     for (size_t k = 0; k < c.high.size() && k < 4; ++k) request.sectionHigh[k] = c.high[k];
     int rc = -1;

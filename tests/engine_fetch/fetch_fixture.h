@@ -50,7 +50,7 @@ enum RichField : int {
   kSee = 4,      // hidden-target link (kind 3), class 3
   kRef = 5,      // link with an id (kind 4), class 3
   kUpper = 6,    // letters written as capitals, class 4
-  kNote = 7,     // bold "(" prefix and ")" suffix, class 4
+  kNote = 7,     // bold "(" prefix and ")" suffix, class 4, level 3
   kMeasure = 8,  // on a new line after an empty one, class 5
   kSynA = 9,     // grouped with kSynB, class 6
   kSynB = 10,    // group separator label "or", class 6
@@ -88,6 +88,7 @@ inline db::DictInfoSpec RichInfo() {
   db::DictFieldSpec* note = field(u"Note", 0x0400, 0, kDisplayPlain, kFieldBoldPrefix);
   note->prefix = u"(";
   note->suffix = u")";
+  note->level = 3;
   field(u"Measure", 0x0500, 0, kDisplayPlain, kFieldNewLine | kFieldEmptyLineBefore);
   field(u"SynA", 0x0600, 0, kDisplayPlain, 0)->grouping = kFieldGrouped;
   db::DictFieldSpec* synB = field(u"SynB", 0x0600, 0, kDisplayPlain, kFieldBoldSeparator);
