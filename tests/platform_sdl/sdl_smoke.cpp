@@ -82,6 +82,36 @@ int main(int argc, char** argv) {
     Check(at(300, 500) == 0xFFFFFF, "the background is the class brush");
     DestroySurface(png);
   }
+  // Second run: the dialog with each standard control, drawn in the SDL window.
+  std::string dialogShot = std::string(dir) + "/dialog.png";
+  std::string dialogCmd = "ASAN_OPTIONS='" + asan + ":detect_leaks=0' SORVI_BACKEND=sdl SORVI_SCREEN=480x640@192 SORVI_DEMO_SCRIPT='dialog; shot " +
+                          dialogShot + "; quit' timeout 60 xvfb-run -a -s '-screen 0 1024x768x24' '" + argv[1] + "' > '" + out +
+                          "' 2>&1";
+  status = std::system(dialogCmd.c_str());
+  log = ReadFile(out);
+  std::printf("%s", log.c_str());
+  Check(WIFEXITED(status) && WEXITSTATUS(status) == 0, "the demo with its dialog ran and ended by itself");
+  Check(log.find("dialog open") != std::string::npos, "the dialog was created from its template");
+  Surface* dialogPng = LoadSurfacePng(dialogShot.c_str());
+  Check(dialogPng != nullptr, "the dialog screenshot is a PNG");
+  if (dialogPng) {
+    int scale = dialogPng->width / 480;
+    auto at = [&](int x, int y) {
+      return SurfaceRow(dialogPng, y * scale + scale / 2)[x * scale + scale / 2] & 0xFFFFFFu;
+    };
+    // The "Coloured" button paints with the brush its parent returns for WM_CTLCOLORBTN.
+    int orange = 0, dark = 0;
+    for (int y = 52; y < 640; ++y)
+      for (int x = 0; x < 480; ++x) {
+        unsigned p = at(x, y);
+        if (p == 0xFF6600) ++orange;
+        if ((p & 0xFF) < 0x40 && ((p >> 8) & 0xFF) < 0x40 && ((p >> 16) & 0xFF) < 0x40) ++dark;
+      }
+    Check(orange > 500, "the coloured push button is painted with its parent's brush");
+    Check(dark > 2000, "control frames and label text are drawn");
+    DestroySurface(dialogPng);
+  }
+
   std::string cleanup = std::string("rm -rf '") + dir + "'";
   if (std::system(cleanup.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", dir);
   if (gFailures) return 1;
