@@ -74,10 +74,14 @@ bool IsBracketToneChar(WCHAR u) { return u >= 0x3400 && u <= 0xFAFF; }
 // Superscript homograph digits: 1-3 live in Latin-1, the rest at U+2070.
 WCHAR SuperscriptDigit(WCHAR d) {
   switch (d) {
-    case '1': return 0x00B9;
-    case '2': return 0x00B2;
-    case '3': return 0x00B3;
-    default: return static_cast<WCHAR>(0x2070 + (d - '0'));
+    case '1':
+      return 0x00B9;
+    case '2':
+      return 0x00B2;
+    case '3':
+      return 0x00B3;
+    default:
+      return static_cast<WCHAR>(0x2070 + (d - '0'));
   }
 }
 
@@ -166,7 +170,8 @@ struct Formatter {
   }
   const uint8_t* LevelDesc(uint32_t d) const {
     if (d >= levelCount) return nullptr;
-    size_t at = kDictInfoHeaderSize + size_t{fieldCount} * kDictFieldDescriptorSize + size_t{d} * kDictLevelDescriptorSize;
+    size_t at =
+        kDictInfoHeaderSize + size_t{fieldCount} * kDictFieldDescriptorSize + size_t{d} * kDictLevelDescriptorSize;
     if (at + kDictLevelDescriptorSize > headerSize) return nullptr;
     return header + at;
   }
@@ -226,8 +231,8 @@ uint32_t Formatter::Fields(uint32_t p) {
 }
 
 void Formatter::RenderSyllable(WCHAR code, uint32_t caseFlag, bool afterSyllable) {
-  uint32_t flags = (syllableBase & ~uint32_t{kSyllableCaseMask | kSyllableJoinMask}) | caseFlag |
-                   (afterSyllable ? 0x200u : 0x100u);
+  uint32_t flags =
+      (syllableBase & ~uint32_t{kSyllableCaseMask | kSyllableJoinMask}) | caseFlag | (afterSyllable ? 0x200u : 0x100u);
   FormatSyllableCode(engine, flags, code, tb);
   // A fixed buffer that filled up inside the syllable: stop there.
   if (!tb->handle && tb->length + 1 >= tb->capacity) failed = true;
@@ -275,7 +280,8 @@ uint32_t Formatter::TwoForm(uint32_t p, bool enlarged, bool* enlargedEnded) {
 
   uint8_t tones[kMaxTones];
   uint32_t toneCount = 0;
-  if (options & kFetchToneColors) toneCount = CollectPinyinTones(engine, text + end, length - end, slot, tones, kMaxTones);
+  if (options & kFetchToneColors)
+    toneCount = CollectPinyinTones(engine, text + end, length - end, slot, tones, kMaxTones);
 
   // Main form, with the other form read in step.
   uint32_t nextTone = 0;
@@ -558,7 +564,8 @@ uint32_t Formatter::Field(uint32_t f, uint32_t p) {
 
   if (cur.style & kFieldBreakAfter) {
     pending = kPendingBreak;
-  } else if (GetPref(engine, kPrefChineseOwnLine) != 0 && (cur.type == kFieldTypeChinese || cur.type == kFieldTypePinyin)) {
+  } else if (GetPref(engine, kPrefChineseOwnLine) != 0 &&
+             (cur.type == kFieldTypeChinese || cur.type == kFieldTypePinyin)) {
     pending = kPendingBreak;
   } else if (!(cur.style & kFieldNoSpaceAfter)) {
     pending = kPendingSpace;
@@ -687,7 +694,8 @@ int WriteSectionNumber(uint32_t /*level*/, const uint8_t* descriptor, uint32_t c
 }
 
 uint32_t GetToneColor(DictEngine* engine, uint32_t tone) {
-  if (tone >= 1 && tone <= 4) return static_cast<uint32_t>(GetPref(engine, kPrefToneColor1 + static_cast<int32_t>(tone) - 1));
+  if (tone >= 1 && tone <= 4)
+    return static_cast<uint32_t>(GetPref(engine, kPrefToneColor1 + static_cast<int32_t>(tone) - 1));
   return static_cast<uint32_t>(GetPref(engine, kPrefToneColor0));
 }
 
@@ -768,7 +776,8 @@ int FormatDictEntryText(DictEngine* engine, const EntryFetchRequest* request, co
       // The slot was made only when both fit; check again rather than trust.
       if (kDictInfoHeaderSize + fields * kDictFieldDescriptorSize <= st.headerSize) {
         st.fieldCount = static_cast<uint32_t>(fields);
-        uint64_t room = (st.headerSize - kDictInfoHeaderSize - fields * kDictFieldDescriptorSize) / kDictLevelDescriptorSize;
+        uint64_t room =
+            (st.headerSize - kDictInfoHeaderSize - fields * kDictFieldDescriptorSize) / kDictLevelDescriptorSize;
         st.levelCount = static_cast<uint32_t>(levels < room ? levels : room);
       }
     }

@@ -34,10 +34,10 @@ struct EntryFetchRequest {
   uint32_t suppressStyles;  // style bits taken off every field (0x10 also: bold labels)
   uint32_t syllableFormat;  // FormatSyllableCode flags; 0 = pinyin with tone marks
   uint32_t reserved[3];
-  uint32_t classMask;   // with kFetchClassMask: bits 0-5 enable classes 0-5
-  uint32_t fieldIndex;  // with kFetchOneField
-  uint32_t levelLimit;  // with kFetchLevelLimit: highest level shown
-  uint32_t enlargedSize;  // with kFetchEnlargeChinese: pixel size
+  uint32_t classMask;       // with kFetchClassMask: bits 0-5 enable classes 0-5
+  uint32_t fieldIndex;      // with kFetchOneField
+  uint32_t levelLimit;      // with kFetchLevelLimit: highest level shown
+  uint32_t enlargedSize;    // with kFetchEnlargeChinese: pixel size
   uint16_t sectionLow[4];   // with kFetchSectionRange: bounds of the first
   uint16_t sectionHigh[4];  // four section counts, inclusive
 };
@@ -87,7 +87,7 @@ enum : uint32_t {
 
 // Grouping flags.
 enum : uint32_t {
-  kFieldGrouped = 0x2,         // the fields of this class form a group
+  kFieldGrouped = 0x2,  // the fields of this class form a group
   kFieldRestartsSections = 0x4,
 };
 

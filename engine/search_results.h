@@ -31,7 +31,7 @@ struct SearchResultItem {
 };
 
 struct SearchResultList {
-  MemHandle* storage;  // none until the first item when made with room for 0
+  MemHandle* storage;       // none until the first item when made with room for 0
   SearchResultItem* items;  // the locked data of the storage
   uint32_t count;
   uint32_t capacity;
@@ -43,7 +43,7 @@ struct SearchResultList {
 // A cleared list; with n > 0 its storage for n items is made and locked.
 // Null when the heap is exhausted.
 SearchResultList* NewResultList(uint32_t n);
-int FreeResultList(SearchResultList* list);  // null is ignored; 0
+int FreeResultList(SearchResultList* list);   // null is ignored; 0
 int ClearResultList(SearchResultList* list);  // count = 0, storage kept; 0
 // New storage of the same capacity with the items in use and every word
 // copied; null when the heap is exhausted.

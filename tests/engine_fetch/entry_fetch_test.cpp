@@ -291,13 +291,13 @@ TEST_F(EntryFetch, PicksTheResultWithTheCharactersReading) {
 }
 
 TEST_F(EntryFetch, PicksTheResultWithTheSameSyllables) {
-  AddDict(DictOf(RichInfo(), {
-                                 Field(kHead) + u"好" + Field(kPinyin) + Syl("hao", 3),
-                                 Field(kHead) + u"你好" + Field(kPinyin) + Syl("ni", 3) + Syl("hao", 3),
-                                 Field(kHead) + u"号" + Field(kPinyin) + Syl("hao", 4),
-                                 Field(kHead) + u"學生" + kSep + u"学生" + Field(kPinyin) + Syl("xue", 2) +
-                                     Syl("sheng", 1),
-                             }));
+  AddDict(
+      DictOf(RichInfo(), {
+                             Field(kHead) + u"好" + Field(kPinyin) + Syl("hao", 3),
+                             Field(kHead) + u"你好" + Field(kPinyin) + Syl("ni", 3) + Syl("hao", 3),
+                             Field(kHead) + u"号" + Field(kPinyin) + Syl("hao", 4),
+                             Field(kHead) + u"學生" + kSep + u"学生" + Field(kPinyin) + Syl("xue", 2) + Syl("sheng", 1),
+                         }));
   ASSERT_NE(Create(), nullptr);
   SearchResultList* list = Results({{0, 0}, {0, 1}, {0, 2}, {0, 99}, {0, 3}});
   SearchResultList* one = Results({{0, 2}});
@@ -310,9 +310,9 @@ TEST_F(EntryFetch, PicksTheResultWithTheSameSyllables) {
       {list, Syl("ni", 3) + Syl("hao", 3), 1},
       {list, u"x" + Syl("hao", 4) + u"y", 2},
       {list, Syl("xue", 2) + Syl("sheng", 1), 4},  // past an entry that cannot be read
-      {list, Syl("hao", 3), 0},                     // the first result
-      {list, Syl("hao", 1), 0},                     // none
-      {list, Syl("hao", 3) + Syl("hao", 3), 0},     // more syllables than any
+      {list, Syl("hao", 3), 0},                    // the first result
+      {list, Syl("hao", 1), 0},                    // none
+      {list, Syl("hao", 3) + Syl("hao", 3), 0},    // more syllables than any
       {list, u"abc", 0},
       {list, u"", 0},
       {one, Syl("hao", 4), 0},

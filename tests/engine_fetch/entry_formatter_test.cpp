@@ -43,16 +43,16 @@ std::vector<Case> Cases() {
   const std::u16string xueSheng = Field(kHead) + u"学生" + kSep + u"學-";
   const std::u16string sections = Sec(0) + Field(kSense) + u"a" + Sec(0) + Field(kSense) + u"b" + Sec(1) +
                                   Field(kSense) + u"c" + Sec(1) + Field(kSense) + u"d" + Sec(2) + Field(kSense) + u"e";
-  const std::u16string filtered = Sec(0) + Field(kSense) + u"a" + Sec(0) + Field(kSynA) + u"x" + Sec(0) +
-                                  Field(kSense) + u"c";
+  const std::u16string filtered =
+      Sec(0) + Field(kSense) + u"a" + Sec(0) + Field(kSynA) + u"x" + Sec(0) + Field(kSense) + u"c";
   const uint32_t tone1 = 0xFF0000, tone2 = 0x00FF00;  // preferences 104 and 105
-  const uint32_t classesAndNumbers = 0x4 | 0x8;      // class 2 with section numbers
+  const uint32_t classesAndNumbers = 0x4 | 0x8;       // class 2 with section numbers
 
   return {
       // Styles open in the order bold, italic, underline, colour, link and close in reverse.
       {"style nesting", Field(kStyled) + u"word", styledOpen + u"word" + styledClose},
-      {"suppressed styles", Field(kStyled) + u"word",
-       u"\uEAB2\uEAB6" + Color(kStyledColor) + u"word\uEAC2\uEAB7\uEAB3", 0, kFieldItalic | kFieldLink},
+      {"suppressed styles", Field(kStyled) + u"word", u"\uEAB2\uEAB6" + Color(kStyledColor) + u"word\uEAC2\uEAB7\uEAB3",
+       0, kFieldItalic | kFieldLink},
       // A hidden-target link: the target keeps its raw reading, the shown text is rendered.
       {"hidden link target", Field(kSee) + u"好" + hao3 + kSep + hao3 + u" good",
        u"\uEAD1好" + hao3 + u"\uEAD0hǎo good\uEAD2"},
@@ -81,8 +81,7 @@ std::vector<Case> Cases() {
       {"enlarged within the limit", Field(kHead) + u"你好", u"\uEAC5" + Payload(40) + u"你好\uEAC6",
        kFetchEnlargeChinese, 0, 0, 0, 40, 2},
       {"too long to enlarge", Field(kHead) + u"你好", u"你好", kFetchEnlargeChinese, 0, 0, 0, 40, 1},
-      {"enlarged ends before the bracket", xueSheng,
-       u"\uEAC5" + Payload(40) + u"学生\uEAC6[學生]",
+      {"enlarged ends before the bracket", xueSheng, u"\uEAC5" + Payload(40) + u"学生\uEAC6[學生]",
        kFetchEnlargeChinese | kFetchOtherFormBracket | kFetchEnlargeBeforeBracket, 0, 0, 0, 40},
       {"enlarged bracket", xueSheng, u"\uEAC5" + Payload(40) + u"学生[學生]\uEAC6",
        kFetchEnlargeChinese | kFetchOtherFormBracket, 0, 0, 0, 40},
@@ -91,24 +90,34 @@ std::vector<Case> Cases() {
       {"filtered section leaves no number", filtered, u"1. a 3. c", kFetchClassMask, 0, classesAndNumbers},
       {"no numbers without mask bit 3", filtered, u"a c", kFetchClassMask, 0, 0x4},
       {"no numbers for one field", filtered, u"a c", kFetchOneField, 0, 0, kSense},
-      {"empty section keeps its number", Sec(0) + Field(kSense) + u"a" + Sec(2) + Field(kSynA) + u"x",
-       u"1. a \u2460 ", kFetchClassMask, 0, classesAndNumbers},
+      {"empty section keeps its number", Sec(0) + Field(kSense) + u"a" + Sec(2) + Field(kSynA) + u"x", u"1. a \u2460 ",
+       kFetchClassMask, 0, classesAndNumbers},
       {"stray closers ignored", kClose + kClose + Sec(0) + Field(kSense) + u"a" + Sec(0) + Field(kSense) + u"b",
        u"1. a 2. b"},
       {"text after a closed section", Sec(0) + Sec(1) + Field(kSense) + u"a" + kClose + Field(kSense) + u"b",
        u"1. a) a b"},
-      {"section range", Sec(0) + Field(kSense) + u"a" + Sec(0) + Field(kSense) + u"b" + Sec(1) + Field(kSense) +
-                            u"c" + Sec(0) + Field(kSense) + u"d",
-       u"2. b a) c", kFetchSectionRange, 0, 0, 0, 0, 0, {2, 0, 0, 0}, {2, 0xFFFF, 0xFFFF, 0xFFFF}},
+      {"section range",
+       Sec(0) + Field(kSense) + u"a" + Sec(0) + Field(kSense) + u"b" + Sec(1) + Field(kSense) + u"c" + Sec(0) +
+           Field(kSense) + u"d",
+       u"2. b a) c",
+       kFetchSectionRange,
+       0,
+       0,
+       0,
+       0,
+       0,
+       {2, 0, 0, 0},
+       {2, 0xFFFF, 0xFFFF, 0xFFFF}},
       {"numbering restarts", Sec(0) + Field(kRestart) + u"r" + Sec(0) + Field(kSense) + u"a", u"1. r 1. a"},
       {"space mode", Sec(0) + Field(kSense) + u"a" + Sec(0) + Field(kSense) + u"b", u"a b", kFetchRawFields},
       // Groups, line breaks and one-line text.
-      {"grouped fields", Field(kSynA) + u"quick" + Field(kSynB) + u"fast", u"quick " + kBoldOn + u"or " + kBoldOff + u"fast"},
+      {"grouped fields", Field(kSynA) + u"quick" + Field(kSynB) + u"fast",
+       u"quick " + kBoldOn + u"or " + kBoldOff + u"fast"},
       {"ungrouped fields", Field(kSynB) + u"fast" + Field(kSynA) + u"quick", u"fast quick"},
       {"empty line before", Field(kSense) + u"a" + Field(kMeasure) + u"m", u"a\n\nm"},
       {"one line", Field(kSense) + u"a" + Field(kMeasure) + u"m", u"a m", kFetchOneLine},
-      {"Chinese and pinyin on lines of their own", Field(kHead) + u"好" + Field(kPinyin) + hao3 + Field(kSense) + u"good",
-       u"好\nhǎo\ngood"},
+      {"Chinese and pinyin on lines of their own",
+       Field(kHead) + u"好" + Field(kPinyin) + hao3 + Field(kSense) + u"good", u"好\nhǎo\ngood"},
       {"one line entry", Sec(0) + Field(kHead) + u"好" + Field(kPinyin) + hao3 + Sec(0) + Field(kSense) + u"good",
        u"1. 好 hǎo 2. good", kFetchOneLine},
       // Two-form fields.
@@ -291,10 +300,10 @@ TEST(SectionNumber, LineBreaksAroundTheNumber) {
   const Case cases[] = {
       {0, 0, 0, u"x", u"x 1\n"},
       {1, 0, 0, u"x", u"x\n2\n"},
-      {0, 2, 0, u"x", u"x\n1\n"},                // a pending line break
-      {1, 0, kFetchOneLine, u"x", u"x 2 "},        // one line: spaces
-      {0, 0, 0, u"", u"1\n"},                      // nothing before an empty buffer
-      {1, 0, 0, u"x\n", u"x\n2\n"},                // already on a new line
+      {0, 2, 0, u"x", u"x\n1\n"},            // a pending line break
+      {1, 0, kFetchOneLine, u"x", u"x 2 "},  // one line: spaces
+      {0, 0, 0, u"", u"1\n"},                // nothing before an empty buffer
+      {1, 0, 0, u"x\n", u"x\n2\n"},          // already on a new line
   };
   for (const Case& c : cases) {
     WCHAR text[32];
@@ -318,16 +327,11 @@ TEST(CountKeyChars, SkipsBracketsAndSlashes) {
     uint32_t count;
   };
   const Case cases[] = {
-      {u"你好", 0, 2},
-      {u"你好(ni hao)", 0, 2},
-      {u"你(好)", 1, 2},
-      {u"你（好）[呀]", 0, 1},
-      {u"台/臺", 0, 1},
-      {u"/台", 0, 1},
-      {withCode, 0, 2},
-      {u"abc", 0, 0},
+      {u"你好", 0, 2},  {u"你好(ni hao)", 0, 2}, {u"你(好)", 1, 2}, {u"你（好）[呀]", 0, 1},
+      {u"台/臺", 0, 1}, {u"/台", 0, 1},          {withCode, 0, 2},  {u"abc", 0, 0},
   };
-  for (const Case& c : cases) EXPECT_EQ(CountKeyChars(reinterpret_cast<const WCHAR*>(c.text.c_str()), c.plain), c.count);
+  for (const Case& c : cases)
+    EXPECT_EQ(CountKeyChars(reinterpret_cast<const WCHAR*>(c.text.c_str()), c.plain), c.count);
   EXPECT_EQ(CountKeyChars(nullptr, 0), 0u);
 }
 

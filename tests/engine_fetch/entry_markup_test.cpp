@@ -46,8 +46,8 @@ TEST(EntryMarkup, WritesFieldsSectionsAndLinks) {
   std::string error;
   ASSERT_EQ(db::MakeEntryMarkup(e, &markup, &error), 0) << error;
   const std::u16string xiguan = Syl("xi", 2) + Syl("guan", 4);
-  EXPECT_EQ(markup, Field(db::kMarkupHeadword) + u"学生" + kSep + u"學-" + Field(db::kMarkupPinyin) +
-                        Syl("xue", 2) + Syl("sheng", 0) + Sec(0) + Field(db::kMarkupDefinition) + u"student" + Sec(0) +
+  EXPECT_EQ(markup, Field(db::kMarkupHeadword) + u"学生" + kSep + u"學-" + Field(db::kMarkupPinyin) + Syl("xue", 2) +
+                        Syl("sheng", 0) + Sec(0) + Field(db::kMarkupDefinition) + u"student" + Sec(0) +
                         Field(db::kMarkupDefinition) + u"see" + Field(db::kMarkupLink) + u"习惯" + xiguan + kSep +
                         u"习惯|習慣[" + xiguan + u"]" + kClose + Field(db::kMarkupClassifiers) + u"个|個[" +
                         Syl("ge", 4) + u"]");
@@ -96,7 +96,11 @@ TEST_F(EntryMarkupRead, TheProgramShowsWhatTheWriterMeant) {
   db::SetEntryMarkupFields(&spec.info);
   spec.wordLengths = true;
   std::vector<db::PlainEntry> entries = {
-      {u"学生", u"學生", "xue2 sheng5", {{u"student", {}}, {u"schoolchild", {}}}, {{u"个", u"個", "ge4"}, {u"名", u"", "ming2"}}},
+      {u"学生",
+       u"學生",
+       "xue2 sheng5",
+       {{u"student", {}}, {u"schoolchild", {}}},
+       {{u"个", u"個", "ge4"}, {u"名", u"", "ming2"}}},
       {u"传统", u"傳統", "chuan2 tong3", {{u"tradition", {}}, {u"see also", {{u"习惯", u"習慣", "xi2 guan4"}}}}, {}},
       {u"北京", u"", "Bei3 jing1", {{u"Beijing", {}}}, {}},
   };
@@ -117,11 +121,11 @@ TEST_F(EntryMarkupRead, TheProgramShowsWhatTheWriterMeant) {
   };
   const Case cases[] = {
       {0, 0, u"学生\nxuésheng\n1. student\n2. schoolchild\n\uEAB2CL: \uEAB3个|個[gè], 名[míng]"},
-      {0, kFetchOtherFormBracket, u"学生[學生]\nxuésheng\n1. student\n2. schoolchild\n\uEAB2CL: \uEAB3个|個[gè], 名[míng]"},
+      {0, kFetchOtherFormBracket,
+       u"学生[學生]\nxuésheng\n1. student\n2. schoolchild\n\uEAB2CL: \uEAB3个|個[gè], 名[míng]"},
       {0, kFetchSecondFormFirst | kFetchOtherFormBracket | kFetchBracketDashMain | kFetchOneLine,
        u"學生[学-] xuésheng 1. student 2. schoolchild \uEAB2CL: \uEAB3个|個[gè], 名[míng]"},
-      {1, 0,
-       u"传统\nchuántǒng\n1. tradition\n2. see also \uEAD1习惯" + xiguan + u"\uEAD0习惯|習慣[xíguàn]\uEAD2"},
+      {1, 0, u"传统\nchuántǒng\n1. tradition\n2. see also \uEAD1习惯" + xiguan + u"\uEAD0习惯|習慣[xíguàn]\uEAD2"},
       {2, 0, u"北京\nBěijīng\nBeijing"},
   };
   for (const Case& c : cases) {

@@ -43,18 +43,18 @@ inline std::u16string Payload(uint32_t v) {
 
 // Fields of the rich dictionary.
 enum RichField : int {
-  kHead = 0,     // two-form Chinese headword, class 0
-  kPinyin = 1,   // syllable codes, class 1
-  kSense = 2,    // plain definition, class 2
-  kStyled = 3,   // bold, italic, underline, colour and link, class 2
-  kSee = 4,      // hidden-target link (kind 3), class 3
-  kRef = 5,      // link with an id (kind 4), class 3
-  kUpper = 6,    // letters written as capitals, class 4
-  kNote = 7,     // bold "(" prefix and ")" suffix, class 4, level 3
-  kMeasure = 8,  // on a new line after an empty one, class 5
-  kSynA = 9,     // grouped with kSynB, class 6
-  kSynB = 10,    // group separator label "or", class 6
-  kRestart = 11,  // numbering starts again after it, class 2
+  kHead = 0,        // two-form Chinese headword, class 0
+  kPinyin = 1,      // syllable codes, class 1
+  kSense = 2,       // plain definition, class 2
+  kStyled = 3,      // bold, italic, underline, colour and link, class 2
+  kSee = 4,         // hidden-target link (kind 3), class 3
+  kRef = 5,         // link with an id (kind 4), class 3
+  kUpper = 6,       // letters written as capitals, class 4
+  kNote = 7,        // bold "(" prefix and ")" suffix, class 4, level 3
+  kMeasure = 8,     // on a new line after an empty one, class 5
+  kSynA = 9,        // grouped with kSynB, class 6
+  kSynB = 10,       // group separator label "or", class 6
+  kRestart = 11,    // numbering starts again after it, class 2
   kHeadPlain = 12,  // Chinese, display kind 1, class 0
 };
 inline constexpr uint32_t kStyledColor = 0x123456;

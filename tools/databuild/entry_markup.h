@@ -32,11 +32,11 @@ namespace databuild {
 
 // The fields of a dictionary written by this module, in field order.
 enum EntryMarkupField : std::uint32_t {
-  kMarkupHeadword = 0,    // two-form: simplified, then traditional (class 0)
-  kMarkupPinyin = 1,      // syllable codes (class 1)
-  kMarkupDefinition = 2,  // one sense's text (class 2)
-  kMarkupLink = 3,        // a cross-reference: hidden target, shown text (class 2)
-  kMarkupClassifiers = 4, // on a line of its own after the senses (class 4)
+  kMarkupHeadword = 0,     // two-form: simplified, then traditional (class 0)
+  kMarkupPinyin = 1,       // syllable codes (class 1)
+  kMarkupDefinition = 2,   // one sense's text (class 2)
+  kMarkupLink = 3,         // a cross-reference: hidden target, shown text (class 2)
+  kMarkupClassifiers = 4,  // on a line of its own after the senses (class 4)
   kMarkupFieldCount = 5,
 };
 
@@ -48,8 +48,8 @@ struct MarkupLink {
 };
 
 struct MarkupSense {
-  std::u16string text;             // may be empty when the sense is only links
-  std::vector<MarkupLink> links;   // shown after the text
+  std::u16string text;            // may be empty when the sense is only links
+  std::vector<MarkupLink> links;  // shown after the text
 };
 
 struct PlainEntry {
