@@ -229,6 +229,27 @@ TEST_F(EntryFormatter, FixedBufferCutsTheText) {
   EXPECT_EQ(std::u16string(text), expected.substr(0, 9));
 }
 
+// A record handle: the text ends at a 0 unit, or at the handle's end when
+// it holds none.
+TEST_F(EntryFormatter, FormatsARecordHandle) {
+  AddDict(DictOf(RichInfo(), {Field(kSense) + u"x"}));
+  ASSERT_NE(Create(), nullptr);
+  const std::u16string records[] = {Field(kSense) + u"ab" + std::u16string(1, 0) + u"cd", Field(kSense) + u"abcd"};
+  const std::u16string expected[] = {u"ab", u"abcd"};
+  for (int i = 0; i < 2; ++i) {
+    MemHandle* record = NewMemHandleFromCopy(records[i].data(), static_cast<uint32_t>(records[i].size() * 2));
+    ASSERT_NE(record, nullptr);
+    LockMemHandle(record);
+    WCHAR text[16];
+    TextBuffer tb{text, 16, nullptr, 0};
+    EntryFetchRequest request{};
+    EXPECT_EQ(FormatDictEntry(engine_, &request, record, &tb), 0);
+    EXPECT_EQ(std::u16string(text), expected[i]);
+    UnlockMemHandle(record);
+    FreeMemHandle(record);
+  }
+}
+
 TEST(SectionNumber, EachStyleAndItsLimits) {
   struct Case {
     uint32_t style;
