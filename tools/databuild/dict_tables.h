@@ -20,10 +20,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "tools/databuild/data_file_builder.h"
+#include "tools/databuild/index_tables.h"
 #include "tools/databuild/table_builder.h"
 
 namespace databuild {
@@ -188,7 +190,8 @@ struct PrefixIndexSpec {
 int MakePrefixIndexTable(const PrefixIndexSpec& spec, TableSpec* out, std::string* error);
 
 // A whole dictionary: the tables it needs, appended to the file in the order
-// 0x1000, 0x1010, 0x1030, 0x1040, 0x1100, 0x1300.
+// 0x1000, 0x1010, 0x1030, 0x1040, 0x1100, 0x1120, 0x1130, 0x1131, 0x1140,
+// 0x1300.
 struct DictEntrySpec {
   bool hasKey = false;
   std::uint32_t key = 0;       // default: the row number
@@ -196,6 +199,9 @@ struct DictEntrySpec {
   std::u16string secondary;    // record of the secondary table (when it has one)
   std::u16string headword;     // plain headword, for the entry bitmap
   std::uint32_t wordLength = 0;  // for table 0x1300 (0: the headword's length)
+  // What the search indexes read (index_tables.h); without headwords the
+  // entry's headword is taken.
+  SearchIndexEntry index;
 };
 
 struct DictionarySpec {
@@ -215,9 +221,22 @@ struct DictionarySpec {
   std::vector<CharVariant> charVariants;  // 0x1040 when not empty
   bool entryBitmap = true;                // 0x1100 with the bitmap of the headwords
   bool wordLengths = false;               // 0x1300
+  // The search indexes (index_tables.h) of every entry's `index`, by
+  // indexOptions or else the defaults of the headword language
+  // (SearchIndexOptionsFor(info.language)); 0x1100 then holds the whole
+  // prefix index besides the bitmap. An English-headword dictionary
+  // (language 0) also gets its entry table as the headword index: entries
+  // in the order of search mode 0 (stable; entry numbers and default keys
+  // follow the new order) and first-key texts.
+  bool searchIndexes = false;
+  std::optional<SearchIndexOptions> indexOptions;
 };
 
 int MakeDictionaryTables(const DictionarySpec& spec, std::vector<TableSpec>* out, std::string* error);
+// The entry order the tables get: position i of the result is the index in
+// spec.entries of entry number i (the identity but for English headwords
+// with search indexes).
+std::vector<std::size_t> DictionaryEntryOrder(const DictionarySpec& spec);
 int AddDictionaryTables(const DictionarySpec& spec, DataFileSpec* file, std::string* error);
 
 }  // namespace databuild
