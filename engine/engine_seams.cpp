@@ -3,6 +3,8 @@
 #include "engine/code_pages.h"
 #include "engine/dict_engine.h"
 #include "engine/dict_set.h"
+#include "engine/search.h"
+#include "engine/search_results.h"
 #include "engine/sql_db.h"
 #include "engine/user_dict.h"
 #include "engine/user_dict_entries.h"
@@ -62,7 +64,14 @@ void AddFontSlotSeam(DictEngine*, const char* const*, uint32_t) {}
 void FreeFontSlotsSeam(DictEngine*) {}
 void ApplyFontRenderModeSeam(DictEngine*) {}
 
-int FindCharEntryInSlotSeam(DictEngine*, uint16_t, WCHAR, int32_t* entry) {
+int FindCharEntryInSlotSeam(DictEngine* engine, uint16_t slot, WCHAR ch, int32_t* entry) {
   if (entry) *entry = -1;
-  return 1;
+  const WCHAR headword[2] = {ch, 0};
+  const uint32_t slots[1] = {slot};
+  SearchResultList* list =
+      FindEntriesByHeadword(engine, slots, 1, headword, nullptr, nullptr, kLanguageChinese, 65535, 0, 1, 1, 0);
+  if (!list) return 1;
+  if (entry) *entry = static_cast<int32_t>(list->items[0].entry);
+  FreeResultList(list);
+  return 0;
 }
