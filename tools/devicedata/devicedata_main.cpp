@@ -1,0 +1,153 @@
+// sorvi-devicedata: builds the device data files from their sources and
+// checks each by reading it back through the program's reader.
+//
+//   sorvi-devicedata strokes SOURCE_FOLDER OUTPUT [NOTICE]
+//   sorvi-devicedata clip-names
+//   sorvi-devicedata audio CLIP_FOLDER SAMPLE_RATE OUTPUT [NOTICE]
+//   sorvi-devicedata codepages OUTPUT
+//
+// A file is written beside OUTPUT in a folder of its own, checked there and
+// only then renamed to OUTPUT, so a failed build never leaves a file behind.
+// Prints one line per file: its name, counts, size and time.
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "platform/device_paths.h"
+#include "tools/databuild/code_page_tables.h"
+#include "tools/databuild/data_file_builder.h"
+#include "tools/databuild/table_rules.h"
+#include "tools/devicedata/device_check.h"
+#include "tools/devicedata/device_files.h"
+
+using namespace devicedata;
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kStrokeNotice[] =
+    "Stroke order: hanzi-writer-data (derived from Make Me a Hanzi), under the Arphic Public License.";
+const char kAudioNotice[] = "Pronunciations spoken by eSpeak NG (GPL-3.0-or-later), encoded with Ogg Vorbis.";
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: sorvi-devicedata strokes SOURCE_FOLDER OUTPUT [NOTICE]\n"
+               "       sorvi-devicedata clip-names\n"
+               "       sorvi-devicedata audio CLIP_FOLDER SAMPLE_RATE OUTPUT [NOTICE]\n"
+               "       sorvi-devicedata codepages OUTPUT\n");
+  return 2;
+}
+
+int Fail(const std::string& what, const std::string& error) {
+  std::fprintf(stderr, "sorvi-devicedata: %s: %s\n", what.c_str(), error.c_str());
+  return 1;
+}
+
+struct Staged {
+  fs::path folder;
+  fs::path file;
+};
+
+Staged Stage(const std::string& output) {
+  Staged s;
+  const fs::path out(output);
+  s.folder = out.parent_path() / (".check-" + out.filename().string());
+  s.file = s.folder / out.filename();
+  std::error_code ec;
+  fs::remove_all(s.folder, ec);
+  fs::create_directories(s.folder, ec);
+  return s;
+}
+
+// Writes, checks with `check`, then moves the file into place.
+template <typename Check>
+int WriteChecked(const databuild::DataFileSpec& spec, const std::string& output, Check check, std::uintmax_t* size) {
+  std::string error;
+  if (databuild::CheckDataFileRules(spec, &error) != 0) return Fail(output, error);
+  Staged s = Stage(output);
+  if (databuild::WriteDataFile(spec, s.file.string(), &error) != 0) return Fail(output, error);
+  if (check(s.file.string(), &error) != 0) {
+    fs::remove_all(s.folder);
+    return Fail(output, "check failed: " + error);
+  }
+  std::error_code ec;
+  *size = fs::file_size(s.file, ec);
+  fs::rename(s.file, output, ec);
+  if (ec) return Fail(output, ec.message());
+  fs::remove_all(s.folder, ec);
+  return 0;
+}
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+std::string Name(const std::string& output) { return fs::path(output).filename().string(); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage();
+  const std::string cmd = argv[1];
+  const auto start = std::chrono::steady_clock::now();
+  std::string error;
+  std::uintmax_t size = 0;
+
+  if (cmd == "clip-names" && argc == 2) {
+    for (const ClipName& n : MandarinClipNames()) std::printf("%s\n", n.name.c_str());
+    return 0;
+  }
+  if (cmd == "strokes" && (argc == 4 || argc == 5)) {
+    const std::string output = argv[3];
+    const std::u16string notice = Utf8ToUtf16(argc == 5 ? argv[4] : kStrokeNotice);
+    databuild::DataFileSpec file;
+    databuild::StrokeIndexSpec index;
+    StrokeBuildStats st;
+    if (BuildStrokeFile(argv[2], notice, &file, &index, &st, &error) != 0) return Fail(Name(output), error);
+    auto check = [&](const std::string& path, std::string* e) { return CheckStrokeFile(path, index, e); };
+    if (WriteChecked(file, output, check, &size) != 0) return 1;
+    std::printf("%-14s %zu characters (%zu left out), %zu outline segments (at most %zu a character), %ju bytes, %.1f s\n",
+                Name(output).c_str(), st.characters, st.skipped, st.segments, st.maxSegments, size, Seconds(start));
+    return 0;
+  }
+  if (cmd == "audio" && (argc == 5 || argc == 6)) {
+    const std::string output = argv[4];
+    const std::u16string notice = Utf8ToUtf16(argc == 6 ? argv[5] : kAudioNotice);
+    char* end = nullptr;
+    const unsigned long rate = std::strtoul(argv[3], &end, 10);
+    if (!end || *end != 0) return Usage();
+    databuild::DataFileSpec file;
+    databuild::AudioGroupSpec group;
+    AudioBuildStats st;
+    if (BuildAudioFile(argv[2], MandarinClipNames(), static_cast<std::uint32_t>(rate), notice, &file, &group, &st,
+                       &error) != 0) {
+      return Fail(Name(output), error);
+    }
+    auto check = [&](const std::string& path, std::string* e) { return CheckAudioFile(path, group, e); };
+    if (WriteChecked(file, output, check, &size) != 0) return 1;
+    std::printf("%-14s %zu clips at %lu Hz (%zu bytes of Ogg Vorbis), %ju bytes, %.1f s\n", Name(output).c_str(),
+                st.clips, rate, st.bytes, size, Seconds(start));
+    return 0;
+  }
+  if (cmd == "codepages" && argc == 3) {
+    const std::string output = argv[2];
+    databuild::DataFileSpec file;
+    if (BuildCodePageFile(&file, &error) != 0) return Fail(Name(output), error);
+    std::vector<databuild::CodePageData> pages(2);
+    if (databuild::GenerateCodePage(databuild::kCodePageGb2312, &pages[0], &error) != 0 ||
+        databuild::GenerateCodePage(databuild::kCodePageBig5, &pages[1], &error) != 0) {
+      return Fail(Name(output), error);
+    }
+    auto check = [&](const std::string& path, std::string* e) { return CheckCodePageFile(path, pages, e); };
+    if (WriteChecked(file, output, check, &size) != 0) return 1;
+    std::size_t codes = 0;
+    for (const auto& p : pages) {
+      for (char16_t u : p.toUnicode) codes += u != databuild::kCodePageUnassigned;
+    }
+    std::printf("%-14s GB-2312 and Big5, %zu codes, %ju bytes, %.1f s\n", Name(output).c_str(), codes, size,
+                Seconds(start));
+    return 0;
+  }
+  return Usage();
+}

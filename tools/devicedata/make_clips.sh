@@ -1,0 +1,18 @@
+#!/bin/bash
+# make_clips.sh FOLDER RATE NAME...: one Ogg Vorbis clip per syllable name
+# (pinyin with tone digit, 5 neutral), spoken by espeak-ng's Mandarin voice
+# that reads pinyin, mono 16-bit at RATE Hz. A clip is written under a
+# temporary name and renamed, so an interrupted run leaves no half clip.
+set -euo pipefail
+folder=$1
+rate=$2
+shift 2
+for name in "$@"; do
+  wav="$folder/.$name.$$.wav"
+  ogg="$folder/.$name.$$.ogg"
+  espeak-ng -v cmn-latn-pinyin -w "$wav" "$name"
+  # A fixed stream serial keeps the clips the same from run to run.
+  oggenc -Q -q 0 --resample "$rate" --serial 1 -o "$ogg" "$wav"
+  rm -f "$wav"
+  mv "$ogg" "$folder/$name.ogg"
+done

@@ -1,0 +1,109 @@
+#!/bin/bash
+# Lays out the device folder: builds each data file from its pinned source
+# (downloads cached under CACHE) and installs the fonts. A file is rebuilt
+# only when its inputs changed: a stamp beside the cache holds the hash of
+# the tool and of the inputs it was built from.
+#
+#   make_data.sh TOOL CACHE DEVICE_ROOT
+#
+# One line per file; any bad input stops the run with a message.
+set -euo pipefail
+
+TOOL=$(readlink -f "$1")
+CACHE=$2
+ROOT=$3
+HERE=$(dirname "$(readlink -f "$0")")
+DEST="$ROOT/Program Files/Sorvi"
+
+HWD_VERSION=2.0.1
+HWD_SHA256=72baf3d82b114e60d6e40ea05f24d2262a05cd39d544e2f322ba2fceb7beff15
+AUDIO_RATE=16000
+
+FONT_REGULAR=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
+FONT_BOLD=/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
+FONT_CJK=/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc
+
+die() { echo "make data: $*" >&2; exit 1; }
+hash_of() { sha256sum "$@" | sha256sum | cut -c1-16; }
+now() { date +%s.%N; }
+took() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.1f s", b - a }'; }
+
+mkdir -p "$CACHE/stamps" "$DEST"
+[ -x "$TOOL" ] || die "$TOOL is not built"
+TOOL_HASH=$(hash_of "$TOOL")
+
+# up_to_date NAME SIGNATURE: the file exists and was built from these inputs.
+up_to_date() { [ -f "$DEST/$1" ] && [ "$(cat "$CACHE/stamps/$1" 2>/dev/null)" = "$2" ]; }
+stamp() { echo "$2" > "$CACHE/stamps/$1"; }
+
+# ---- stroke order ----
+tarball="$CACHE/hanzi-writer-data-$HWD_VERSION.tgz"
+if [ ! -f "$tarball" ]; then
+  echo "fetching hanzi-writer-data@$HWD_VERSION (npm)"
+  (cd "$CACHE" && npm pack --silent "hanzi-writer-data@$HWD_VERSION" >/dev/null) || die "npm pack hanzi-writer-data failed"
+fi
+got=$(sha256sum "$tarball" | cut -d' ' -f1)
+[ "$got" = "$HWD_SHA256" ] || die "$tarball: sha256 $got, expected $HWD_SHA256"
+sig="$TOOL_HASH $got"
+if up_to_date s2stroke.pdb "$sig"; then
+  echo "s2stroke.pdb   up to date"
+else
+  src="$CACHE/hanzi-writer-data-$HWD_VERSION"
+  rm -rf "$src" && mkdir -p "$src"
+  tar xzf "$tarball" -C "$src" --strip-components=1 || die "$tarball: cannot unpack"
+  "$TOOL" strokes "$src" "$DEST/s2stroke.pdb" \
+    "Stroke order: hanzi-writer-data $HWD_VERSION (derived from Make Me a Hanzi), under the Arphic Public License." \
+    || die "s2stroke.pdb failed"
+  stamp s2stroke.pdb "$sig"
+fi
+
+# ---- pronunciation audio ----
+command -v espeak-ng >/dev/null || die "espeak-ng is missing"
+command -v oggenc >/dev/null || die "oggenc (vorbis-tools) is missing"
+settings="$(espeak-ng --version | head -1); $(oggenc --version); $(cat "$HERE/make_clips.sh"); rate $AUDIO_RATE"
+clips="$CACHE/clips-$(echo "$settings" | sha256sum | cut -c1-16)"
+mkdir -p "$clips"
+names=$("$TOOL" clip-names) || die "clip-names failed"
+sig="$TOOL_HASH $(echo "$settings $names" | sha256sum | cut -c1-16)"
+if up_to_date s2audio.pdb "$sig"; then
+  echo "s2audio.pdb    up to date"
+else
+  t=$(now)
+  missing=$(for n in $names; do [ -s "$clips/$n.ogg" ] || echo "$n"; done)
+  if [ -n "$missing" ]; then
+    count=$(echo "$missing" | wc -l)
+    echo "speaking $count clips (espeak-ng, oggenc, $(nproc) at a time)"
+    echo "$missing" | xargs -P "$(nproc)" -n 16 "$HERE/make_clips.sh" "$clips" "$AUDIO_RATE" \
+      || die "clip generation failed"
+    echo "               $count clips in $(took "$t")"
+  fi
+  "$TOOL" audio "$clips" "$AUDIO_RATE" "$DEST/s2audio.pdb" || die "s2audio.pdb failed"
+  stamp s2audio.pdb "$sig"
+fi
+
+# ---- code pages ----
+sig="$TOOL_HASH $(ldd --version | head -1)"
+if up_to_date s2codes.pdb "$sig"; then
+  echo "s2codes.pdb    up to date"
+else
+  "$TOOL" codepages "$DEST/s2codes.pdb" || die "s2codes.pdb failed"
+  stamp s2codes.pdb "$sig"
+fi
+
+# ---- fonts: installed under the names the program looks for ----
+install_font() {
+  local from=$1 to=$2 t
+  t=$(now)
+  [ -s "$from" ] || die "$from is missing (font package not installed?)"
+  if cmp -s "$from" "$DEST/$to"; then
+    echo "$(printf '%-14s' "$to") up to date"
+  else
+    cp "$from" "$DEST/.$to.tmp" && mv "$DEST/.$to.tmp" "$DEST/$to" || die "cannot install $to"
+    echo "$(printf '%-14s' "$to") from $(basename "$from"), $(stat -c %s "$DEST/$to") bytes, $(took "$t")"
+  fi
+}
+install_font "$FONT_REGULAR" tahoma.ttf
+install_font "$FONT_BOLD" tahomabd.ttf
+install_font "$FONT_CJK" ZYSong.ttf
+
+echo "device data in $DEST"
