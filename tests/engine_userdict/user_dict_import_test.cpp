@@ -1,4 +1,7 @@
 // The import log and its undo, the word-list positions and the line index.
+#include <atomic>
+#include <thread>
+
 #include "tests/engine_userdict/userdict_fixture.h"
 
 namespace {
@@ -187,6 +190,40 @@ TEST_F(ImportTest, LineIndexOfManyEntriesAndALockThatFails) {
   EXPECT_EQ(Slot(en)->lineIndex, 0);
   EXPECT_EQ(Property(en, "EditLock"), "NULL");
   EXPECT_EQ(One(en, "SELECT COUNT(*) FROM sqlite_master WHERE name = 'sorvi_dict_lineindex'"), "0");
+}
+
+// The import thread and the UI thread share the dictionary's database:
+// every call composes, runs and reads under the engine lock.
+TEST_F(ImportTest, ImportThreadAndReaderShareTheDatabase) {
+  const uint16_t en = NewDict(kLanguageEnglish);
+  const int32_t first = AddUserDictEntry(engine, en, u"first", nullptr, nullptr, nullptr);
+  std::atomic<bool> done{false};
+  int failedSaves = 0;
+  std::thread importer([&] {
+    BeginUserDictImport(engine, en);
+    for (int i = 0; i < 200; ++i) {
+      std::u16string word = u"word";
+      word += static_cast<char16_t>(u'a' + i % 26);
+      word += static_cast<char16_t>(u'a' + i / 26);
+      if (AddUserDictEntry(engine, en, word.c_str(), nullptr, nullptr, u"imported") < 0) ++failedSaves;
+    }
+    EndUserDictImport(engine, en);
+    done = true;
+  });
+  int reads = 0;
+  while (!done) {
+    EXPECT_EQ(HasUserDictEntry(engine, en, first), 1);
+    EXPECT_GE(GetUserDictEntryAtLine(engine, en, 0), 1);
+    ++reads;
+  }
+  importer.join();
+  EXPECT_EQ(failedSaves, 0);
+  EXPECT_GT(reads, 0);
+  EXPECT_EQ(Count(en, "sorvi_dict_entries"), 201);
+  EXPECT_EQ(Count(en, "sorvi_dict_alphadex"), 201);
+  uint32_t start = 0, end = 0, count = 0;
+  ASSERT_EQ(GetLastUserDictImport(engine, en, &start, &end, &count), 0);
+  EXPECT_EQ(count, 200u);
 }
 
 }  // namespace

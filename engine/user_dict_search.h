@@ -1,0 +1,43 @@
+// The parts of the user-dictionary search that stand on their own: the
+// wildcard matcher that confirms candidate rows, the LIKE patterns over the
+// stored key forms, and the English look-up in the alphadex table.
+//
+// Wildcards: the single-character one is preference 120, the any-run one
+// preference 121.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/types.h"
+
+struct DictEngine;
+struct SearchResultList;
+
+inline constexpr int32_t kPrefSingleWildcard = 120;
+inline constexpr int32_t kPrefAnyWildcard = 121;
+// Entry texts are compared over at most this many characters.
+inline constexpr uint32_t kMatchTextMax = 128;
+
+// The number of query characters an entry matches, 0 for no match. query
+// holds characters, syllable codes (with their range ends in bounds, which
+// may be null: one code each) and the two wildcards. word and altword are
+// the stored headwords (key marks allowed), pron the stored pronunciation.
+// With wholeMatch the entry must end where the query ends. Runs of the
+// any-run wildcard are matched in time polynomial in the lengths.
+uint32_t MatchUserDictEntry(DictEngine* engine, WCHAR singleWildcard, WCHAR anyWildcard, const WCHAR* query,
+                            const WCHAR* bounds, const WCHAR* word, const WCHAR* altword, const WCHAR* pron,
+                            int wholeMatch);
+
+// LIKE patterns over the stored word key and pron key (LocalFree them);
+// length 0: the whole text. markers: U+0001 after every piece that more
+// input follows, so that a caller can cut the pattern back piece by piece.
+inline constexpr WCHAR kPatternMarker = 0x0001;
+WCHAR* MakeHeadwordLikePattern(DictEngine* engine, const WCHAR* text, uint32_t length, int trailingAny,
+                               int markers);
+WCHAR* MakePronLikePattern(DictEngine* engine, const WCHAR* text, const WCHAR* bounds, uint32_t length,
+                           int trailingAny, int markers);
+
+// English look-up: the first word (alphabetically) that begins with the
+// longest beginning of the query. 0 exact, 1 partial (bestMatch says how
+// many letters matched), 2 nothing; 1 also without database.
+int SearchUserDictAlphadex(DictEngine* engine, uint16_t slot, const WCHAR* query, SearchResultList* list);

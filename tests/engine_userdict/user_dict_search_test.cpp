@@ -1,0 +1,127 @@
+// The wildcard matcher, the LIKE patterns and the English look-up.
+#include <chrono>
+
+#include "engine/pinyin.h"
+#include "engine/preferences.h"
+#include "engine/search_results.h"
+#include "engine/user_dict_search.h"
+#include "tests/engine_userdict/userdict_fixture.h"
+
+namespace {
+
+using SearchTest = UserDictTest;
+
+constexpr WCHAR kOne = u'?';
+constexpr WCHAR kAny = u'*';
+
+// A query with the codes of the typed pinyin.
+std::u16string Codes(DictEngine* engine, const char16_t* pinyin, std::u16string* bounds = nullptr) {
+  WCHAR low[64], high[64];
+  ParsePinyinQuery(engine, pinyin, low, high, 64, 0);
+  if (bounds) *bounds = high;
+  return low;
+}
+
+TEST_F(SearchTest, MatcherWalksQueryAndEntryInStep) {
+  MakeEngine();
+  struct Case {
+    const char16_t* query;
+    int whole;
+    const char16_t* word;
+    const char16_t* alt;
+    uint32_t expected;
+  } cases[] = {
+      {u"中国", 1, u"中@国", nullptr, 2},
+      {u"中国", 1, u"中@国@人", nullptr, 0},
+      {u"中国", 0, u"中@国@人", nullptr, 2},
+      {u"中国人", 0, u"中@国", nullptr, 2},
+      {u"中?", 1, u"中@国", nullptr, 2},
+      {u"?国", 1, u"中@国", nullptr, 2},
+      {u"中國", 1, u"中@国", u"中@國", 2},
+      {u"中*人", 1, u"中@华@人", nullptr, 3},
+      {u"美", 1, u"中@国", nullptr, 0},
+      {u"", 1, u"中", nullptr, 0},
+      {u"中", 1, nullptr, nullptr, 0},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(MatchUserDictEntry(engine, kOne, kAny, c.query, nullptr, c.word, c.alt, nullptr, c.whole), c.expected)
+        << Utf8(c.query) << " / " << Utf8(c.word);
+
+  // Syllables: a tone-less one covers its five tones.
+  std::u16string bounds;
+  const std::u16string toneless = Codes(engine, u"zhong guo", &bounds);
+  EXPECT_EQ(MatchUserDictEntry(engine, kOne, kAny, toneless.c_str(), bounds.c_str(), nullptr, nullptr,
+                               u"zhong1@guo2", 1),
+            2u);
+  const std::u16string toned = Codes(engine, u"zhong4");
+  EXPECT_EQ(MatchUserDictEntry(engine, kOne, kAny, toned.c_str(), nullptr, nullptr, nullptr, u"zhong1", 1), 0u);
+}
+
+TEST_F(SearchTest, ManyAnyRunsStayFast) {
+  MakeEngine();
+  std::u16string word;
+  for (int i = 0; i < 60; ++i) word += i ? u"@中" : u"中";
+  word += u"@国";
+  const std::u16string query = u"*中*中*中*中*中*中*中*中*中*中*中*人";  // never matches
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(MatchUserDictEntry(engine, kOne, kAny, query.c_str(), nullptr, word.c_str(), nullptr, nullptr, 1), 0u);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+}
+
+TEST_F(SearchTest, LikePatterns) {
+  MakeEngine();
+  SetPref(engine, kPrefSingleWildcard, kOne);
+  SetPref(engine, kPrefAnyWildcard, kAny);
+  auto headword = [&](const std::u16string& text, int trailing, int markers) {
+    WCHAR* p = MakeHeadwordLikePattern(engine, text.c_str(), 0, trailing, markers);
+    std::u16string s = p ? p : u"<null>";
+    if (p) LocalFree(p);
+    return s;
+  };
+  EXPECT_EQ(headword(u"中国", 0, 0), u"中%@国");
+  EXPECT_EQ(headword(u"中?*", 1, 0), u"中%@_%%");
+  EXPECT_EQ(headword(u"中国", 0, 1), u"中\x0001%@国");
+  EXPECT_EQ(headword(Codes(engine, u"ni3") + u"好", 0, 0), u"_%@好");
+
+  std::u16string bounds;
+  const std::u16string q = Codes(engine, u"ni3hao", &bounds);
+  WCHAR* p = MakePronLikePattern(engine, q.c_str(), bounds.c_str(), 0, 0, 0);
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(U16(p), u"ni3%@hao_");
+  LocalFree(p);
+}
+
+TEST_F(SearchTest, EnglishLookUpTakesTheLongestBeginning) {
+  const uint16_t en = NewDict(kLanguageEnglish);
+  SetPref(engine, kPrefSingleWildcard, kOne);
+  SetPref(engine, kPrefAnyWildcard, kAny);
+  const int32_t abc = AddUserDictEntry(engine, en, u"abc", nullptr, nullptr, nullptr);
+  AddUserDictEntry(engine, en, u"abd", nullptr, nullptr, nullptr);
+  const int32_t percent = AddUserDictEntry(engine, en, u"zz top", nullptr, nullptr, nullptr);
+  struct Case {
+    const char16_t* query;
+    int status;
+    uint32_t best;
+    int32_t uid;
+  } cases[] = {
+      {u"abcx", 1, 3, abc}, {u"ABC", 0, 3, abc}, {u"a?c", 0, 3, abc}, {u"*top", 0, 4, percent},
+      {u"q", 2, 0, -1},     {u"%", 2, 0, -1},
+  };
+  for (const Case& c : cases) {
+    SearchResultList* list = NewResultList(0);
+    EXPECT_EQ(SearchUserDictAlphadex(engine, en, c.query, list), c.status) << Utf8(c.query);
+    if (c.uid >= 0) {
+      ASSERT_EQ(GetResultListCount(list), 1u) << Utf8(c.query);
+      SearchResultItem item{};
+      GetResultListItem(engine, list, 0, &item);
+      EXPECT_EQ(item.entry, static_cast<uint32_t>(c.uid));
+      EXPECT_EQ(item.first & kResultSlotMask, en);
+      EXPECT_EQ(list->bestMatch, c.best);
+    } else {
+      EXPECT_EQ(GetResultListCount(list), 0u);
+    }
+    FreeResultList(list);
+  }
+}
+
+}  // namespace
