@@ -98,6 +98,14 @@ void FreeTextBuffer(TextBuffer* tb) {
   *tb = TextBuffer{};
 }
 
+// Finds the pattern in a fetched text (terminated first): FindText, or the
+// accent-blind word find.
+bool TerminatedFind(TextBuffer* tb, const WCHAR* pattern, bool folded) {
+  if (!tb->data || TextBufEnsureRoom(tb, 1) != 0) return false;
+  tb->data[tb->length] = 0;
+  return folded ? FindFolded(tb->data, pattern, nullptr, true) != nullptr : FindText(tb->data, pattern, nullptr) != nullptr;
+}
+
 // Method flags of the first key pair.
 uint32_t KeyFlags(DictEngine* engine, const SyllableKeyList& keys) {
   uint32_t flags = 0;
@@ -395,18 +403,15 @@ int SearchChineseText(DictEngine* engine, SearchMethod* m, uint16_t slot, Search
   if (!cands) return kSearchNothing;
   uint32_t before = list->count;
   auto* values = static_cast<uint32_t*>(LockMemHandle(cands));
-  TextBuffer tb{};
   for (uint32_t i = 0; values && i < count; ++i) {
     if (m->pairCount > 1) {
-      TextBufInit(&tb);
-      tb.length = 0;
-      if (!FetchText(engine, slot, values[i], kFetchRawFields, 0, &tb)) continue;
-      TextBufFinish(&tb);
-      if (!FindText(tb.data, m->query, nullptr)) continue;
+      TextBuffer tb{};
+      bool found = FetchText(engine, slot, values[i], kFetchRawFields, 0, &tb) && TerminatedFind(&tb, m->query, false);
+      FreeTextBuffer(&tb);
+      if (!found) continue;
     }
     if (AddResultListItem(list, slot, values[i]) != 0) break;
   }
-  FreeTextBuffer(&tb);
   if (values) UnlockMemHandle(cands);
   FreeMemHandle(cands);
   return list->count > before ? kSearchExact : kSearchNothing;
@@ -536,18 +541,16 @@ int SearchEnglishWords(DictEngine* engine, SearchMethod* m, uint16_t slot, Searc
   }
   uint32_t before = list->count;
   auto* values = static_cast<uint32_t*>(LockMemHandle(cands));
-  TextBuffer tb{};
   for (uint32_t i = 0; values && i < n; ++i) {
     if (words > 1) {
-      TextBufInit(&tb);
-      tb.length = 0;
-      if (!FetchText(engine, slot, values[i] & mask, kFetchRawFields, 0, &tb)) continue;
-      TextBufFinish(&tb);
-      if (!FindFolded(tb.data, m->spacedKey, nullptr, true)) continue;
+      TextBuffer tb{};
+      bool found = FetchText(engine, slot, values[i] & mask, kFetchRawFields, 0, &tb) &&
+                   TerminatedFind(&tb, m->spacedKey, true);
+      FreeTextBuffer(&tb);
+      if (!found) continue;
     }
     if (AddResultListItem(list, slot, values[i]) != 0) break;
   }
-  FreeTextBuffer(&tb);
   if (values) UnlockMemHandle(cands);
   FreeMemHandle(cands);
   return list->count > before ? kSearchExact : (tooCommon ? kSearchTooCommon : kSearchNothing);

@@ -1,0 +1,132 @@
+// Search end to end over a Chinese dictionary from an excerpt of CC-CEDICT:
+// query -> the method's result code for the dictionary and the first
+// entries that Search returns.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "engine/search_methods.h"
+#include "tests/engine_search/search_fixture.h"
+
+using namespace searchfix;
+
+namespace {
+
+class SearchTest : public fetchfix::EngineFixture {
+ protected:
+  void SetUp() override {
+    rows_ = LoadCedictExcerpt();
+    ASSERT_GT(rows_.size(), 200u);
+    AddDict(ChineseDict(rows_, 1, u"CEDICT"));
+    ASSERT_NE(Create(), nullptr);
+  }
+
+  SearchRequest Request(const char16_t* query, uint16_t language = kLanguageChinese) {
+    SearchRequest r{};
+    r.query = query;
+    r.language = language;
+    r.currentSlot = 65535;
+    r.sortMode = kSortByRank;
+    return r;
+  }
+
+  // The method's code for slot 0.
+  int Code(const char16_t* query, int32_t kind, uint8_t keepPartial = 0) {
+    SearchRequest r = Request(query);
+    r.keepPartial = keepPartial;
+    uint32_t flags = 0;
+    SearchMethod* m = CreateSearchMethod(engine_, &r, kind, &flags);
+    if (!m) return -1;
+    SearchResultList* list = NewResultList(32);
+    int code = m->method(engine_, m, 0, list);
+    FreeResultList(list);
+    FreeSearchMethod(m);
+    return code;
+  }
+
+  // Simplified headwords of the results, in order.
+  std::vector<std::u16string> Heads(SearchRequest r, SearchResultList** keep = nullptr) {
+    std::vector<std::u16string> out;
+    SearchResultList* list = Search(engine_, &r);
+    if (!list) return out;
+    for (uint32_t i = 0; i < list->count; ++i) {
+      uint32_t e = list->items[i].entry;
+      out.push_back(e < rows_.size() ? rows_[e].simplified : u"?");
+    }
+    if (keep) *keep = list;
+    else FreeResultList(list);
+    return out;
+  }
+  bool Has(const std::vector<std::u16string>& heads, const std::u16string& h) {
+    return std::find(heads.begin(), heads.end(), h) != heads.end();
+  }
+
+  std::vector<CedictRow> rows_;
+};
+
+TEST_F(SearchTest, PinyinAndCharacterQueries) {
+  struct Case {
+    const char16_t* query;
+    int code;                  // of the Chinese headword method
+    const char16_t* first;     // first result (ranked by headword length)
+    const char16_t* contains;  // also among the results
+  };
+  const Case cases[] = {
+      {u"zhong1guo2", kSearchExact, u"中国", nullptr},
+      {u"zhongguo", kSearchExact, u"中国", nullptr},
+      {u"zhong guo", kSearchExact, u"中国", nullptr},
+      {u"zhongg", kSearchExact, u"中国", nullptr},
+      {u"nv3er2", kSearchExact, u"女儿", nullptr},
+      {u"nu:3er2", kSearchExact, u"女儿", nullptr},
+      {u"zhong1", kSearchExact, u"中", nullptr},
+      {u"中国", kSearchExact, u"中国", nullptr},
+      {u"中國", kSearchExact, u"中国", nullptr},
+      {u"中", kSearchExact, u"中", u"中国"},
+      {u"明白", kSearchExact, u"明白", nullptr},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    EXPECT_EQ(Code(c.query, kSearchChineseHeadword), c.code) << "case " << i;
+    auto heads = Heads(Request(c.query));
+    ASSERT_FALSE(heads.empty()) << "case " << i;
+    EXPECT_TRUE(heads[0] == c.first) << "case " << i;
+    if (c.contains) {
+      EXPECT_TRUE(Has(heads, c.contains)) << "case " << i;
+    }
+  }
+}
+
+TEST_F(SearchTest, ErhuaAndNothing) {
+  // "nar": na + the erhua syllable r; an entry for "na" with nothing after
+  // it still counts as exact.
+  EXPECT_EQ(Code(u"na4r", kSearchChineseHeadword), kSearchExact);
+  // Nothing matches.
+  EXPECT_TRUE(Heads(Request(u"qqqqxx")).empty());
+  EXPECT_TRUE(Heads(Request(u"%%")).empty());
+}
+
+TEST_F(SearchTest, WildcardsInCharactersAndPinyin) {
+  // '@' one character, '$' zero to three characters.
+  auto heads = Heads(Request(u"中@"));
+  ASSERT_FALSE(heads.empty());
+  for (const auto& h : heads) EXPECT_EQ(h.size(), 2u) << "only two-character entries";
+  EXPECT_TRUE(Has(heads, u"中国"));
+  heads = Heads(Request(u"中$"));
+  EXPECT_TRUE(Has(heads, u"中国"));
+  EXPECT_TRUE(Has(heads, u"中"));
+  for (const auto& h : heads) EXPECT_LE(h.size(), 4u);
+  heads = Heads(Request(u"zhong@"));
+  EXPECT_TRUE(Has(heads, u"中国"));
+  // Other characters as wildcards: '@' is then plain.
+  SetPref(engine_, 120, u'?');
+  SetPref(engine_, 121, u'*');
+  heads = Heads(Request(u"中?"));
+  EXPECT_TRUE(Has(heads, u"中国"));
+  heads = Heads(Request(u"中*"));
+  EXPECT_TRUE(Has(heads, u"中"));
+  EXPECT_TRUE(Heads(Request(u"中@")).empty());
+}
+
+}  // namespace
