@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/latin_fold.h"
+#include "engine/text_compare.h"
 #include "tools/databuild/row_sort.h"
 
 namespace databuild {
@@ -278,7 +280,38 @@ int MakePrefixIndexTable(const PrefixIndexSpec& spec, TableSpec* out, std::strin
   return 0;
 }
 
-int MakeDictionaryTables(const DictionarySpec& spec, std::vector<TableSpec>* out, std::string* error) {
+namespace {
+
+SearchIndexOptions IndexOptionsOf(const DictionarySpec& spec) {
+  return spec.indexOptions ? *spec.indexOptions : SearchIndexOptionsFor(spec.info.language);
+}
+
+bool EnglishHeadwordIndex(const DictionarySpec& spec) {
+  return spec.searchIndexes && IndexOptionsOf(spec).englishHeadwords;
+}
+
+}  // namespace
+
+std::vector<std::size_t> DictionaryEntryOrder(const DictionarySpec& spec) {
+  std::vector<std::size_t> order(spec.entries.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  if (EnglishHeadwordIndex(spec)) {
+    // The entry table is the English headword index: rows in the order its
+    // search compares them (the letter key of the record text).
+    std::stable_sort(order.begin(), order.end(), [&spec](std::size_t a, std::size_t b) {
+      return CompareTableText(0, spec.entries[a].text.c_str(), spec.entries[b].text.c_str()) < 0;
+    });
+  }
+  return order;
+}
+
+int MakeDictionaryTables(const DictionarySpec& given, std::vector<TableSpec>* out, std::string* error) {
+  // Entries in the order the tables get (entry numbers follow it).
+  DictionarySpec spec = given;
+  {
+    const std::vector<std::size_t> order = DictionaryEntryOrder(given);
+    for (std::size_t i = 0; i < order.size(); ++i) spec.entries[i] = given.entries[order[i]];
+  }
   std::vector<TableSpec> tables;
   const bool secondary = spec.secondaryFirstField != 0;
   if (!secondary && (spec.info.flags & kDictHasSecondary)) {
@@ -295,6 +328,17 @@ int MakeDictionaryTables(const DictionarySpec& spec, std::vector<TableSpec>* out
   for (const DictEntrySpec& e : spec.entries) primary.entries.push_back({e.hasKey, e.key, e.text});
   TableSpec t;
   if (MakeDictEntryTable(primary, &t, error) != 0) return 1;
+  if (EnglishHeadwordIndex(spec)) {
+    // Searched by text: first-key texts, each the row's letter key (what
+    // the search folds the record text to anyway).
+    t.flags |= kTableTextIndex;
+    for (RowSpec& row : t.columns[0].rows) {
+      const std::u16string text = RowCompareText(row, (t.flags & kTableHuffmanText) != 0, 0);
+      std::u16string key(kFoldKeyMaxUnits + 1, u'\0');
+      key.resize(FoldToKeyCopy(key.data(), kFoldKeyMaxUnits + 1, text.c_str(), false));
+      row.indexText = key;
+    }
+  }
   tables.push_back(std::move(t));
 
   if (secondary) {
@@ -324,7 +368,17 @@ int MakeDictionaryTables(const DictionarySpec& spec, std::vector<TableSpec>* out
     tables.push_back(std::move(t));
   }
 
-  if (spec.entryBitmap) {
+  std::vector<TableSpec> indexes;
+  if (spec.searchIndexes) {
+    DictionaryEntries entries;
+    for (const DictEntrySpec& e : spec.entries) {
+      entries.push_back(e.index);
+      if (entries.back().headwords.empty() && !e.headword.empty()) entries.back().headwords.push_back(e.headword);
+    }
+    if (MakeSearchIndexTables(entries, IndexOptionsOf(spec), &indexes, error) != 0) return 1;
+  }
+  const bool fullPrefixIndex = !indexes.empty() && indexes[0].type == kTypeDictPrefixIndex;
+  if (spec.entryBitmap && !fullPrefixIndex) {
     std::vector<std::u16string> heads;
     for (const DictEntrySpec& e : spec.entries) heads.push_back(e.headword);
     PrefixIndexSpec p;
@@ -332,6 +386,7 @@ int MakeDictionaryTables(const DictionarySpec& spec, std::vector<TableSpec>* out
     if (MakePrefixIndexTable(p, &t, error) != 0) return 1;
     tables.push_back(std::move(t));
   }
+  for (TableSpec& index : indexes) tables.push_back(std::move(index));
 
   if (spec.wordLengths) {
     std::vector<std::uint32_t> lengths;
