@@ -37,11 +37,14 @@ uint32_t LoadLe32(const uint8_t* p) {
 
 // Keeps, of the items from `from` on, those whose entry's headword is at
 // most maxLength long; the number kept.
-uint32_t KeepShortEntries(DictEngine* engine, SearchResultList* list, uint32_t from, uint32_t maxLength) {
+// A key that ends in a wildcard also needs that many characters.
+uint32_t KeepShortEntries(DictEngine* engine, SearchResultList* list, uint32_t from, uint32_t maxLength,
+                          uint32_t minLength) {
   uint32_t out = from;
   for (uint32_t i = from; i < list->count; ++i) {
     SearchResultItem item = list->items[i];
-    if (GetEntryWordLength(engine, static_cast<uint16_t>(item.first & kResultSlotMask), item.entry) <= maxLength)
+    uint32_t length = GetEntryWordLength(engine, static_cast<uint16_t>(item.first & kResultSlotMask), item.entry);
+    if (length <= maxLength && length >= minLength)
       list->items[out++] = item;
   }
   uint32_t kept = out - from;
@@ -341,7 +344,8 @@ int SearchSyllableKey(DictEngine* engine, SearchMethod* m, uint16_t slot, Search
           break;
         }
         uint32_t limit = got < k ? got : k;
-        if (KeepShortEntries(engine, list, c0, limit) > 0) {
+        uint32_t minLength = (one && work[k - 1] == one) ? k : 0;
+        if (KeepShortEntries(engine, list, c0, limit, minLength) > 0) {
           t = got < n ? got : n;
           break;
         }
