@@ -11,7 +11,9 @@
 #include "platform/types.h"
 
 struct DictEngine;
+struct EntryFetchRequest;
 struct SearchResultList;
+struct TextBuffer;
 
 inline constexpr int32_t kPrefSingleWildcard = 120;
 inline constexpr int32_t kPrefAnyWildcard = 121;
@@ -41,3 +43,13 @@ WCHAR* MakePronLikePattern(DictEngine* engine, const WCHAR* text, const WCHAR* b
 // longest beginning of the query. 0 exact, 1 partial (bestMatch says how
 // many letters matched), 2 nothing; 1 also without database.
 int SearchUserDictAlphadex(DictEngine* engine, uint16_t slot, const WCHAR* query, SearchResultList* list);
+
+// Display text of a user entry for the entry fetch: 0; 65532 when the
+// entry does not exist (0 also for a slot without database). With
+// kFetchDictNameAfter the dictionary's short name follows in brackets.
+int LoadUserDictEntryText(DictEngine* engine, const EntryFetchRequest* request, TextBuffer* buffer);
+// Formats one entry (texts as stored, UTF-8) with the style codes of the
+// text service: the headword forms (tone colours, a link, the other form in
+// brackets), the pronunciation in bold and the definition. 0.
+int FormatUserDictEntry(DictEngine* engine, const EntryFetchRequest* request, TextBuffer* buffer, const char* word,
+                        const char* altword, const char* pron, const char* defn);

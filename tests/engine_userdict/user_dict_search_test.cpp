@@ -1,9 +1,11 @@
 // The wildcard matcher, the LIKE patterns and the English look-up.
 #include <chrono>
 
+#include "engine/entry_formatter.h"
 #include "engine/pinyin.h"
 #include "engine/preferences.h"
 #include "engine/search_results.h"
+#include "engine/text_buffer.h"
 #include "engine/user_dict_search.h"
 #include "tests/engine_userdict/userdict_fixture.h"
 
@@ -122,6 +124,56 @@ TEST_F(SearchTest, EnglishLookUpTakesTheLongestBeginning) {
     }
     FreeResultList(list);
   }
+}
+
+}  // namespace
+
+namespace {
+
+std::u16string Shown(DictEngine* engine, uint16_t slot, int32_t uid, uint32_t options, int* result = nullptr) {
+  EntryFetchRequest request{};
+  request.slot = slot;
+  request.entry = static_cast<uint32_t>(uid);
+  request.options = options;
+  TextBuffer tb{};
+  TextBufInit(&tb);
+  const int r = LoadUserDictEntryText(engine, &request, &tb);
+  if (result) *result = r;
+  std::u16string s(tb.data ? tb.data : u"", tb.length);
+  TextBufFinish(&tb);
+  FreeMemHandle(tb.handle);
+  return s;
+}
+
+TEST_F(SearchTest, EntriesFormattedForDisplay) {
+  const uint16_t zh = NewDict(kLanguageChinese);
+  const uint16_t en = NewDict(kLanguageEnglish);
+  const int32_t hello = AddUserDictEntry(engine, zh, u"你好", u"妳好", u"ni3hao3", u"hello");
+  const int32_t word = AddUserDictEntry(engine, en, u"apple", nullptr, nullptr, u"苹果");
+  const std::u16string bold = u"\xEAB2";
+  const std::u16string unbold = u"\xEAB3";
+  // Plain: no style code at all for an entry with Chinese. Preference 109
+  // puts the parts on lines of their own, unless one line is asked for.
+  const uint32_t plain = kFetchRawFields | kFetchOneLine;
+  EXPECT_EQ(Shown(engine, zh, hello, kFetchRawFields), u"你好\nnǐhǎo\nhello");
+  EXPECT_EQ(Shown(engine, zh, hello, plain), u"你好 nǐhǎo hello");
+  EXPECT_EQ(Shown(engine, zh, hello, plain | kFetchOtherFormBracket), u"你好[妳好] nǐhǎo hello");
+  EXPECT_EQ(Shown(engine, zh, hello, plain | kFetchOtherFormBracket | kFetchBracketDashMain), u"你好[妳-] nǐhǎo hello");
+  EXPECT_EQ(Shown(engine, zh, hello, plain | kFetchSecondFormFirst), u"妳好 nǐhǎo hello");
+  EXPECT_EQ(Shown(engine, zh, hello, kFetchOneLine), u"你好 " + bold + u"nǐhǎo" + unbold + u" hello");
+  SetPref(engine, 109, 0);
+  EXPECT_EQ(Shown(engine, zh, hello, kFetchRawFields), u"你好 nǐhǎo hello");
+  // Without Chinese the word stays bold, plain or not.
+  EXPECT_EQ(Shown(engine, en, word, kFetchRawFields), bold + u"apple" + unbold + u" 苹果");
+  EXPECT_EQ(Shown(engine, en, word, kFetchDictNameAfter), bold + u"apple" + unbold + u" 苹果\n[User Dictionary E-C]");
+  // Tone colours: a colour code before each character, colour off after.
+  const std::u16string colored = Shown(engine, zh, hello, kFetchToneColors);
+  EXPECT_EQ(colored.substr(0, 1), u"\xEAC1");
+  EXPECT_EQ(colored[3], u'你');
+  EXPECT_EQ(colored[4], u'\xEAC2');
+  int result = 0;
+  Shown(engine, zh, hello + 99, 0, &result);
+  EXPECT_EQ(result, kUserDictNoEntry);
 }
 
 }  // namespace
