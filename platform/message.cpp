@@ -39,8 +39,11 @@ struct QueueOwner {
       for (Window* w : S().slots)
         if (w && !w->remote && w->threadId == q->threadId) mine.push_back(w->handle);
     }
-    {
-      EngineLockGuard hold;  // their procedures run as in any dispatch
+    // Only a thread that still owns windows needs the engine lock to end:
+    // their procedures run as in any dispatch. A worker that only sent
+    // messages must not wait for a lock its joiner may hold.
+    if (!mine.empty()) {
+      EngineLockGuard hold;
       for (HWND h : mine) DestroyWindow(h);  // a window already gone with its parent is refused
     }
     SetThreadWaitPump(nullptr, nullptr);
