@@ -11,7 +11,7 @@ PACKAGES := build-essential cmake ninja-build pkg-config ccache \
 	libgtest-dev libgmock-dev libbenchmark-dev \
 	libsqlite3-dev zlib1g-dev libexpat1-dev libfreetype-dev \
 	libvorbisidec-dev libogg-dev libsdl2-dev libpng-dev \
-	clang libclang-rt-14-dev xvfb xauth
+	clang libclang-rt-14-dev xvfb xauth espeak-ng vorbis-tools
 
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
@@ -39,11 +39,11 @@ asan: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
 test-fast: build
-	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	ctest --test-dir $(BUILD) --output-on-failure --timeout 300 -j $(JOBS)
 
 test-asan: asan
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+	  ctest --test-dir $(ASAN_BUILD) --output-on-failure --timeout 600 -j $(JOBS)
 
 # The data-file reader under libFuzzer (clang), built apart from the gcc builds;
 # only the fuzz targets are built there.
@@ -66,3 +66,34 @@ run: build
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+
+# The device data (`make data`): stroke order, pronunciation clips, code
+# pages and fonts in the device folder, built by tools/devicedata from pinned
+# sources (tools/devicedata/README.md); downloads and clips are cached under
+# the build folder, and a file is rebuilt only when its inputs change.
+SORVI_ROOT    ?= $(HOME)/.local/share/sorvi/device
+DATA_CACHE    ?= $(BUILD)/device-data
+DATA_DIR       = $(SORVI_ROOT)/Program Files/Sorvi
+DATA_FILES    := s2stroke.pdb s2audio.pdb s2codes.pdb tahoma.ttf tahomabd.ttf ZYSong.ttf
+DATA_PACKAGES := espeak-ng vorbis-tools fonts-dejavu-core fonts-wqy-zenhei
+DATA_MISSING  := $(shell for f in $(DATA_FILES); do [ -f "$(DATA_DIR)/$$f" ] || echo $$f; done)
+
+.PHONY: data
+
+data: deps
+	@missing=""; \
+	for p in $(DATA_PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'ok installed' || missing="$$missing $$p"; \
+	done; \
+	command -v npm >/dev/null || missing="$$missing npm"; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing missing packages:$$missing"; \
+	  $(SUDO) apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS) --target sorvi-devicedata
+	tools/devicedata/make_data.sh $(BUILD)/tools/devicedata/sorvi-devicedata $(DATA_CACHE) "$(SORVI_ROOT)"
+
+# `make run` builds the device data first when the device folder lacks it.
+run: $(if $(DATA_MISSING),data)
