@@ -73,7 +73,7 @@ bool FetchText(DictEngine* engine, uint16_t slot, uint32_t entry, uint32_t optio
   req.options = options;
   req.classMask = classMask;
   int r = FetchDictEntryText(engine, &req, tb);
-  return (r == 0 || r == kFetchSecondaryMissing) && tb->data;
+  return r == 0 || r == kFetchSecondaryMissing;
 }
 
 // The headword of an entry into a fixed buffer of 30 units.
@@ -95,18 +95,22 @@ void FetchHeadword(DictEngine* engine, uint16_t slot, uint32_t entry, WCHAR* out
 
 void FreeTextBuffer(TextBuffer* tb) {
   if (tb->handle) {
-    UnlockMemHandle(tb->handle);
+    if (GetMemHandleLockCount(tb->handle) > 0) UnlockMemHandle(tb->handle);
     FreeMemHandle(tb->handle);
   }
   *tb = TextBuffer{};
 }
 
-// Finds the pattern in a fetched text (terminated first): FindText, or the
-// accent-blind word find.
+// Finds the pattern in a fetched text (the fetch leaves it terminated and
+// its handle unlocked): FindText, or the accent-blind word find.
 bool TerminatedFind(TextBuffer* tb, const WCHAR* pattern, bool folded) {
-  if (!tb->data || TextBufEnsureRoom(tb, 1) != 0) return false;
-  tb->data[tb->length] = 0;
-  return folded ? FindFolded(tb->data, pattern, nullptr, true) != nullptr : FindText(tb->data, pattern, nullptr) != nullptr;
+  if (!tb->handle) return false;
+  const auto* text = static_cast<const WCHAR*>(LockMemHandle(tb->handle));
+  bool found = false;
+  if (text && GetMemHandleSize(tb->handle) / 2 > tb->length && text[tb->length] == 0)
+    found = folded ? FindFolded(text, pattern, nullptr, true) != nullptr : FindText(text, pattern, nullptr) != nullptr;
+  UnlockMemHandle(tb->handle);
+  return found;
 }
 
 // Method flags of the first key pair.

@@ -95,3 +95,74 @@ inline db::DictionarySpec ChineseDict(const std::vector<CedictRow>& rows, uint32
 }
 
 }  // namespace searchfix
+
+namespace searchfix {
+
+// One row of a small dictionary.
+inline CedictRow Row(std::u16string simplified, std::u16string traditional, std::string pinyin,
+                     std::vector<std::u16string> senses) {
+  return CedictRow{traditional, simplified, pinyin, senses};
+}
+
+// An English-headword dictionary: each row's simplified form is the English
+// headword, its senses the translations. The writer puts the entries in
+// headword order; `order` receives the row of each entry number.
+inline db::DictionarySpec EnglishDict(const std::vector<CedictRow>& rows, uint32_t dictId) {
+  db::DictionarySpec spec;
+  spec.info.creator = 0x454E4744;
+  spec.info.dictId = dictId;
+  spec.info.language = kLanguageEnglish;
+  spec.info.transLanguage = kLanguageChinese;
+  spec.info.shortName = u"EC";
+  spec.info.menuName = u"English-Chinese";
+  db::SetEntryMarkupFields(&spec.info);
+  spec.wordLengths = true;
+  spec.searchIndexes = true;
+  for (const CedictRow& r : rows) {
+    db::PlainEntry e;
+    e.simplified = r.simplified;
+    e.pinyin = r.pinyin;
+    for (const auto& s : r.senses) e.senses.push_back({s, {}});
+    db::DictEntrySpec entry;
+    std::string error;
+    EXPECT_EQ(db::MakeMarkupEntry(e, &entry, &error), 0) << error;
+    entry.index.headwords = {r.simplified};
+    entry.index.senses = r.senses;
+    spec.entries.push_back(entry);
+  }
+  return spec;
+}
+
+// A character dictionary (flag 0x10): one-character entries whose main
+// reading is field 0x21.
+inline db::DictionarySpec CharDict(const std::vector<CedictRow>& rows, uint32_t dictId) {
+  db::DictionarySpec spec;
+  spec.info.creator = 0x43484152;
+  spec.info.dictId = dictId;
+  spec.info.flags = db::kDictCharacters;
+  spec.info.shortName = u"Chars";
+  spec.info.menuName = u"Characters";
+  for (int f = 0; f < 34; ++f) {
+    db::DictFieldSpec field;
+    field.name = u"F" + std::u16string(1, static_cast<char16_t>(u'A' + f % 26));
+    field.classWord = f == 0 ? 0x1000 : f == 1 ? 0x0100 : f == 33 ? 0x0300 : 0x0200;
+    field.type = f == 0 ? db::kFieldChinese : (f == 1 || f == 33) ? db::kFieldPinyin : 0;
+    field.displayKind = f == 0 ? 2 : 1;
+    spec.info.fields.push_back(field);
+  }
+  spec.searchIndexes = true;
+  spec.wordLengths = true;
+  auto fieldMark = [](uint32_t f) { return std::u16string(1, static_cast<char16_t>(0xEA00 + f)); };
+  for (const CedictRow& r : rows) {
+    db::DictEntrySpec entry;
+    std::u16string codes = db::PinyinNumbersToCodes(r.pinyin);
+    entry.text = fieldMark(0) + r.simplified + fieldMark(33) + codes.substr(0, 1) + fieldMark(1) + codes;
+    entry.headword = r.simplified;
+    entry.index.headwords = {r.simplified};
+    entry.index.pinyin = codes;
+    spec.entries.push_back(entry);
+  }
+  return spec;
+}
+
+}  // namespace searchfix

@@ -1,0 +1,419 @@
+// Search over several dictionaries: the CC-CEDICT excerpt, a small second
+// Chinese dictionary, an English-headword dictionary and a character
+// dictionary; English, wildcard, zhuyin and full-text queries, the merge
+// in the user's order, the sorts, and the look-up by headword.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "engine/dict_order.h"
+#include "engine/dict_set.h"
+#include "engine/index_search.h"
+#include "engine/mem_handle.h"
+#include "engine/search_methods.h"
+#include "engine/table_cursor.h"
+#include "tests/engine_search/search_fixture.h"
+
+using namespace searchfix;
+
+namespace {
+
+enum : uint16_t { kCedict = 0, kMini = 1, kEnglish = 2, kChars = 3 };
+
+class SearchDicts : public fetchfix::EngineFixture {
+ protected:
+  void SetUp() override {
+    cedict_ = LoadCedictExcerpt();
+    ASSERT_GT(cedict_.size(), 200u);
+    mini_ = {Row(u"那", u"那", "na4", {u"that"}), Row(u"中国", u"中國", "Zhong1 guo2", {u"the Middle Kingdom"}),
+             Row(u"好", u"好", "hao3", {u"good; well"}), Row(u"天", u"天", "tian1", {u"sky; day"})};
+    english_ = {Row(u"student", u"", "", {u"学生", u"pupil"}), Row(u"study", u"", "", {u"学习"}),
+                Row(u"stupid", u"", "", {u"笨"}),          Row(u"star", u"", "", {u"星星"}),
+                Row(u"daughter", u"", "", {u"女儿"}),      Row(u"dog (animal)", u"", "", {u"狗"}),
+                Row(u"café", u"", "", {u"咖啡馆"}),        Row(u"China", u"", "", {u"中国"})};
+    chars_ = {Row(u"中", u"中", "zhong1 zhong4", {}), Row(u"好", u"好", "hao3 hao4", {}),
+              Row(u"人", u"人", "ren2", {})};
+    AddDict(ChineseDict(cedict_, 1, u"CEDICT"));
+    AddDict(ChineseDict(mini_, 2, u"Mini"));
+    db::DictionarySpec english = EnglishDict(english_, 3);
+    englishOrder_ = db::DictionaryEntryOrder(english);
+    AddDict(english);
+    AddDict(CharDict(chars_, 4));
+    ASSERT_NE(Create(), nullptr);
+    ASSERT_EQ(GetDictCount(engine_), 4);
+  }
+
+  SearchRequest Request(const char16_t* query, uint16_t language = kLanguageChinese) {
+    SearchRequest r{};
+    r.query = query;
+    r.language = language;
+    r.currentSlot = 65535;
+    r.sortMode = kSortByRank;
+    return r;
+  }
+
+  std::u16string Head(uint16_t slot, uint32_t entry) {
+    switch (slot) {
+      case kCedict:
+        return entry < cedict_.size() ? cedict_[entry].simplified : u"?";
+      case kMini:
+        return entry < mini_.size() ? mini_[entry].simplified : u"?";
+      case kEnglish:
+        return entry < englishOrder_.size() ? english_[englishOrder_[entry]].simplified : u"?";
+      case kChars:
+        return entry < chars_.size() ? chars_[entry].simplified : u"?";
+    }
+    return u"?";
+  }
+
+  struct Found {
+    std::vector<std::pair<uint16_t, std::u16string>> items;
+    uint32_t flags = 0, language = 0, best = 0;
+    bool none = true;
+  };
+  Found Run(SearchRequest r) {
+    Found f;
+    SearchResultList* list = Search(engine_, &r);
+    if (!list) return f;
+    f.none = false;
+    f.flags = list->flags;
+    f.language = list->language;
+    f.best = list->bestMatch;
+    for (uint32_t i = 0; i < list->count; ++i) {
+      uint16_t slot = static_cast<uint16_t>(list->items[i].first);
+      f.items.push_back({slot, Head(slot, list->items[i].entry)});
+    }
+    FreeResultList(list);
+    return f;
+  }
+  static bool HasHead(const Found& f, const std::u16string& h) {
+    for (const auto& it : f.items)
+      if (it.second == h) return true;
+    return false;
+  }
+
+  // The method's code in one dictionary and the headwords it added.
+  int Code(const char16_t* query, int32_t kind, uint16_t slot, std::vector<std::u16string>* heads = nullptr,
+           uint32_t* best = nullptr) {
+    SearchRequest r = Request(query);
+    uint32_t flags = 0;
+    SearchMethod* m = CreateSearchMethod(engine_, &r, kind, &flags);
+    if (!m) return -1;
+    SearchResultList* list = NewResultList(32);
+    int code = m->method(engine_, m, slot, list);
+    for (uint32_t i = 0; heads && i < list->count; ++i) heads->push_back(Head(slot, list->items[i].entry & 0x1FF));
+    if (best) *best = list->bestMatch;
+    FreeResultList(list);
+    FreeSearchMethod(m);
+    return code;
+  }
+
+  std::vector<CedictRow> cedict_, mini_, english_, chars_;
+  std::vector<size_t> englishOrder_;
+};
+
+TEST_F(SearchDicts, EnglishHeadwords) {
+  struct Case {
+    const char16_t* query;
+    int code;
+    const char16_t* first;
+    uint32_t best;
+  };
+  const Case cases[] = {
+      {u"stud", kSearchExact, u"student", 4},     // a word prefix
+      {u"student", kSearchExact, u"student", 7},
+      {u"Cafe", kSearchExact, u"café", 4},        // accents and case folded
+      {u"dog", kSearchExact, u"dog (animal)", 3},
+      {u"stuq", kSearchPartial, nullptr, 3},      // the nearest headword is still added
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    std::vector<std::u16string> heads;
+    uint32_t best = 0;
+    EXPECT_EQ(Code(c.query, kSearchEnglishHeadword, kEnglish, &heads, &best), c.code) << "case " << i;
+    ASSERT_EQ(heads.size(), 1u) << "case " << i;
+    if (c.first) {
+      EXPECT_TRUE(heads[0] == c.first) << "case " << i;
+    }
+    EXPECT_EQ(best, c.best) << "case " << i;
+  }
+  Found f = Run(Request(u"stud", kLanguageEnglish));
+  ASSERT_FALSE(f.none);
+  EXPECT_EQ(f.items[0], (std::pair<uint16_t, std::u16string>{kEnglish, u"student"}));
+  EXPECT_EQ(f.language, kLanguageEnglish);
+  EXPECT_EQ(f.flags, 0u);
+}
+
+TEST_F(SearchDicts, EmptyFoldedKeyFindsNothing) {
+  // Nothing of the query is left as a letter key: no "nearest" row.
+  for (int32_t kind : {kSearchEnglishHeadword, kSearchEnglishText}) {
+    std::vector<std::u16string> heads;
+    EXPECT_EQ(Code(u"(note)", kind, kEnglish, &heads), kSearchNothing) << kind;
+    EXPECT_TRUE(heads.empty()) << kind;
+    EXPECT_EQ(Code(u"(note)", kind, kCedict, &heads), kSearchNothing) << kind;
+  }
+}
+
+TEST_F(SearchDicts, EnglishWordsInDefinitions) {
+  struct Case {
+    const char16_t* query;
+    int code;
+    std::vector<std::u16string> heads;  // exactly these (any order)
+  };
+  const Case cases[] = {
+      {u"daughter", kSearchExact, {u"女", u"女儿"}},
+      {u"servant girl", kSearchExact, {u"婢女"}},  // two words: both, together
+      {u"girl servant", kSearchNothing, {}},
+      {u"qwertyuiop", kSearchNothing, {}},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    std::vector<std::u16string> heads;
+    EXPECT_EQ(Code(cases[i].query, kSearchEnglishText, kCedict, &heads), cases[i].code) << "case " << i;
+    std::sort(heads.begin(), heads.end());
+    EXPECT_EQ(heads, cases[i].heads) << "case " << i;
+  }
+  // Through Search: the full-text prefix '#' with English.
+  Found f = Run(Request(u"#servant girl", kLanguageEnglish));
+  ASSERT_FALSE(f.none);
+  ASSERT_EQ(f.items.size(), 1u);
+  EXPECT_EQ(f.items[0].second, u"婢女");
+  EXPECT_EQ(f.flags & kResultFullText, kResultFullText);
+  EXPECT_TRUE(Run(Request(u"#", kLanguageEnglish)).none);
+}
+
+TEST_F(SearchDicts, EnglishWildcards) {
+  struct Case {
+    const char16_t* query;
+    std::vector<std::u16string> heads;
+  };
+  const Case cases[] = {
+      {u"stu@ent", {u"student"}},
+      {u"stu$", {u"student", u"study", u"stupid"}},
+      {u"st$d", {u"stupid"}},
+      {u"$ter", {u"daughter"}},
+      {u"d@g", {u"dog (animal)"}},
+      {u"x@z", {}},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    std::vector<std::u16string> heads;
+    Code(cases[i].query, kSearchEnglishWildcard, kEnglish, &heads);
+    std::sort(heads.begin(), heads.end());
+    auto expected = cases[i].heads;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(heads, expected) << "case " << i;
+  }
+  Found f = Run(Request(u"stu@ent", kLanguageEnglish));
+  ASSERT_FALSE(f.none);
+  EXPECT_EQ(f.items[0].second, u"student");
+}
+
+TEST_F(SearchDicts, MatchWildcardText) {
+  struct Case {
+    const char16_t* a;
+    const char16_t* b;
+    int match;
+  };
+  const Case cases[] = {
+      {u"dog (animal)", u"dog", 1}, {u"Dog", u"d@g", 1},   {u"student", u"s$t", 1}, {u"student", u"s$x", 0},
+      {u"café", u"cafe", 1},        {u"cat", u"c@", 1},    {u"ca", u"ca@t", 0},     {u"c@t", u"cat", 1},
+      {u"", u"", 1},                {u"a", u"", 0},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i)
+    EXPECT_EQ(MatchWildcardText(cases[i].a, cases[i].b, u'@', u'$'), cases[i].match) << "case " << i;
+}
+
+TEST_F(SearchDicts, ZhuyinAndChineseFullText) {
+  std::vector<std::u16string> heads;
+  EXPECT_EQ(Code(u"ㄓㄨㄥ", kSearchChineseHeadword, kCedict, &heads), kSearchExact);
+  ASSERT_FALSE(heads.empty());
+  for (const auto& h : heads) EXPECT_EQ(h, u"中");
+  // Characters inside definitions (and headwords): kind 3.
+  heads.clear();
+  EXPECT_EQ(Code(u"酒吧", kSearchChineseText, kCedict, &heads), kSearchExact);
+  EXPECT_NE(std::find(heads.begin(), heads.end(), u"吧托女"), heads.end());
+  // One character finds nothing in the text index.
+  EXPECT_EQ(Code(u"中", kSearchChineseText, kCedict), kSearchNothing);
+  Found f = Run(Request(u"#酒吧"));
+  ASSERT_FALSE(f.none);
+  EXPECT_TRUE(HasHead(f, u"吧托女"));
+  EXPECT_EQ(f.flags & kResultFullText, kResultFullText);
+}
+
+TEST_F(SearchDicts, MergeStopsAtTheFirstExactDictionaryInOrder) {
+  // Both Chinese dictionaries hold 中国; the first in the order wins.
+  Found f = Run(Request(u"zhongguo"));
+  ASSERT_FALSE(f.none);
+  for (const auto& it : f.items) EXPECT_EQ(it.first, kCedict);
+  // Searching from the second dictionary puts it first.
+  SearchRequest r = Request(u"zhongguo");
+  r.currentSlot = kMini;
+  f = Run(r);
+  ASSERT_FALSE(f.none);
+  for (const auto& it : f.items) EXPECT_EQ(it.first, kMini);
+  // All dictionaries: both, each item once, ranked by headword length.
+  r = Request(u"中国");
+  r.allDictionaries = 1;
+  f = Run(r);
+  int fromCedict = 0, fromMini = 0;
+  for (const auto& it : f.items) {
+    fromCedict += it.first == kCedict && it.second == u"中国";
+    fromMini += it.first == kMini && it.second == u"中国";
+  }
+  EXPECT_EQ(fromCedict, 1);
+  EXPECT_EQ(fromMini, 1);
+  // "tian1" is in the second dictionary only.
+  f = Run(Request(u"tian1"));
+  ASSERT_FALSE(f.none);
+  EXPECT_TRUE(HasHead(f, u"天"));
+}
+
+TEST_F(SearchDicts, ErhuaEndingCountsAsExact) {
+  // The second dictionary has 那 but no 那儿: the erhua character or the
+  // syllable r that finds nothing after a full match is still exact.
+  struct Case {
+    const char16_t* query;
+    int code;
+  };
+  const Case cases[] = {
+      {u"那儿", kSearchExact},      // U+513F
+      {u"那兒", kSearchExact},      // U+5152, the traditional form
+      {u"那儲", kSearchPartial},    // U+5132 is no erhua
+      {u"na4r", kSearchExact},      // the syllable code of r
+      {u"那天", kSearchPartial},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i)
+    EXPECT_EQ(Code(cases[i].query, kSearchChineseHeadword, kMini), cases[i].code) << "case " << i;
+}
+
+TEST_F(SearchDicts, FindEntriesByHeadword) {
+  auto find = [&](const char16_t* head, const char16_t* alt, const char16_t* pron, int unique) {
+    std::vector<std::pair<uint16_t, std::u16string>> out;
+    SearchResultList* list =
+        FindEntriesByHeadword(engine_, nullptr, 0, head, alt, pron, kLanguageChinese, 65535, 0, 0, 0, unique);
+    for (uint32_t i = 0; list && i < list->count; ++i) {
+      uint16_t slot = static_cast<uint16_t>(list->items[i].first);
+      uint32_t e = list->items[i].entry;
+      out.push_back({slot, slot == kCedict ? cedict_[e].pinyin.empty() ? u"" : Utf16(cedict_[e].pinyin)
+                                           : Head(slot, e)});
+    }
+    FreeResultList(list);
+    return out;
+  };
+  // Headword and pronunciation: only the reading asked for.
+  auto r = find(u"中", nullptr, u"zhong4", 1);
+  ASSERT_EQ(r.size(), 1u);
+  EXPECT_EQ(r[0], (std::pair<uint16_t, std::u16string>{kCedict, u"zhong4"}));
+  // Headword, traditional form and pronunciation.
+  r = find(u"中国", u"中國", u"Zhong1 guo2", 1);
+  ASSERT_EQ(r.size(), 1u);
+  EXPECT_EQ(r[0].first, kCedict);
+  // A wrong traditional form rejects the entry.
+  EXPECT_TRUE(find(u"中国", u"中图", nullptr, 1).empty());
+  // Without tones only neutral-tone syllables match exactly; toned ones are
+  // near matches, and with unique set there is then nothing.
+  EXPECT_TRUE(find(u"中", nullptr, u"zhong", 1).empty());
+  EXPECT_FALSE(find(u"中", nullptr, u"zhong", 0).empty());
+  // Nothing to look for.
+  EXPECT_TRUE(find(nullptr, nullptr, nullptr, 0).empty());
+  EXPECT_EQ(FindEntriesByHeadword(engine_, nullptr, 0, u"x", nullptr, nullptr, 65535, 65535, 0, 0, 0, 0), nullptr);
+
+  // English headwords.
+  SearchResultList* list =
+      FindEntriesByHeadword(engine_, nullptr, 0, u"Student", nullptr, nullptr, kLanguageEnglish, 65535, 0, 1, 0, 0);
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(Head(static_cast<uint16_t>(list->items[0].first), list->items[0].entry), u"student");
+  FreeResultList(list);
+
+  // The character dictionary through the dictionary set.
+  uint16_t slot = 0;
+  int32_t entry = -1;
+  EXPECT_EQ(FindEntryInFlaggedDicts(engine_, u'好', &slot, &entry), 0);
+  EXPECT_EQ(slot, kChars);
+  EXPECT_EQ(entry, 1);
+  EXPECT_EQ(FindEntryInFlaggedDicts(engine_, u'天', &slot, &entry), 0);
+  EXPECT_EQ(slot, kChars);  // the first character dictionary, no entry
+  EXPECT_EQ(entry, -1);
+}
+
+// Items of a list made by hand: (slot, entry).
+SearchResultList* ListOf(const std::vector<std::pair<uint32_t, uint32_t>>& items) {
+  SearchResultList* list = NewResultList(32);
+  for (const auto& [s, e] : items) AddResultListItem(list, s, e);
+  return list;
+}
+std::vector<std::pair<uint32_t, uint32_t>> Items(const SearchResultList* list) {
+  std::vector<std::pair<uint32_t, uint32_t>> out;
+  for (uint32_t i = 0; i < list->count; ++i) out.push_back({list->items[i].first, list->items[i].entry});
+  return out;
+}
+
+TEST_F(SearchDicts, PlainSortOrdersByEntryThenSlotAndDropsDuplicates) {
+  SearchRequest r = Request(u"x");
+  r.sortMode = kSortByEntry;
+  SearchResultList* list = ListOf({{1, 5}, {0, 5}, {1, 5}, {0, 3}, {0, 5}, {1, 3}});
+  SortSearchResults(engine_, &r, kSearchEnglishHeadword, list, 0);
+  EXPECT_EQ(Items(list), (std::vector<std::pair<uint32_t, uint32_t>>{{0, 3}, {1, 3}, {0, 5}, {1, 5}}));
+  FreeResultList(list);
+}
+
+TEST_F(SearchDicts, RankedSortKeepsPositionsBeyondSixteenBits) {
+  // 70,000 items of entries past the dictionary's end (rank 0 each), in
+  // descending entry order; the second ranked sort puts them back in their
+  // found order, which a 16-bit position would wrap.
+  SearchRequest r = Request(u"x");
+  std::vector<std::pair<uint32_t, uint32_t>> items;
+  for (uint32_t i = 0; i < 70000; ++i) items.push_back({kCedict, 100000 - i});
+  SearchResultList* list = ListOf(items);
+  ASSERT_EQ(list->count, 70000u);
+  SortSearchResults(engine_, &r, kSearchChineseHeadword, list, kMethodEndsWithSyllable);
+  ASSERT_EQ(list->count, 70000u);
+  EXPECT_EQ(Items(list), items);
+  FreeResultList(list);
+
+  // Ranked by headword length: one character before two, then slot, entry.
+  list = ListOf({{kMini, 1}, {kMini, 0}, {kCedict, 1}, {kMini, 1}});
+  SortSearchResults(engine_, &r, kSearchChineseHeadword, list, 0);
+  EXPECT_EQ(Items(list), (std::vector<std::pair<uint32_t, uint32_t>>{{kMini, 0}, {kCedict, 1}, {kMini, 1}}))
+      << "那 (1), then the two-character entries";
+  FreeResultList(list);
+}
+
+TEST_F(SearchDicts, FullTextMasksEachDictionarysPostings) {
+  // The relevance bits sit above a different number of entry bits in each
+  // dictionary.
+  auto maskOf = [&](uint16_t slot) {
+    TableCursor* c = FindDictTableCursor(engine_, slot, kRankedWordIndexType);
+    EXPECT_NE(c, nullptr);
+    const uint8_t* info = GetTableInfoArea(c);
+    uint32_t w = info[28], x = info[32];
+    return std::pair<uint32_t, uint32_t>{(1u << (w - x)) - 1, w - x};
+  };
+  auto [maskA, bitsA] = maskOf(kCedict);
+  auto [maskB, bitsB] = maskOf(kMini);
+  ASSERT_NE(bitsA, bitsB);
+  SearchRequest r = Request(u"x");
+  r.sortMode = kSortByEntry;
+  SearchResultList* list = ListOf({{kCedict, (2u << bitsA) | 7}, {kMini, (3u << bitsB) | 2}});
+  SortSearchResults(engine_, &r, kSearchEnglishText, list, 0);
+  auto got = Items(list);
+  std::sort(got.begin(), got.end());
+  EXPECT_EQ(got, (std::vector<std::pair<uint32_t, uint32_t>>{{kCedict, 7}, {kMini, 2}}));
+  (void)maskA;
+  (void)maskB;
+  FreeResultList(list);
+}
+
+TEST_F(SearchDicts, DivisionsOfLongAmbiguousInputAreCapped) {
+  SearchRequest r = Request(u"anananananananananananananananan");
+  uint32_t flags = 0;
+  SearchMethod* m = CreateSearchMethod(engine_, &r, kSearchChineseHeadword, &flags);
+  ASSERT_NE(m, nullptr);
+  EXPECT_GT(m->keys.count, 1u);
+  EXPECT_LE(m->keys.count, kMaxSyllableKeyPairs);
+  FreeSearchMethod(m);
+  Run(r);  // returns (and finds what the excerpt has, if anything)
+}
+
+}  // namespace
