@@ -68,6 +68,12 @@ TEST_F(FileTest, DefaultChineseAndEnglishDictionaries) {
   EXPECT_EQ(GetUserDictEntryCount(engine, zh), 0);
   EXPECT_EQ(IsUserDictIndexed(engine, zh), 1);
   EXPECT_EQ(IsDictSlotOpen(engine, en), 1);
+  // Each joined the order list of its headword language.
+  EXPECT_EQ(GetDictListLength(engine, 0), 1);
+  EXPECT_EQ(GetDictListLength(engine, 1), 1);
+  // Compacting keeps them usable.
+  EXPECT_EQ(VacuumUserDatabases(engine), 0);
+  EXPECT_GT(AddUserDictEntry(engine, en, u"after", nullptr, nullptr, nullptr), 0);
 }
 
 TEST_F(FileTest, NamesStayUtf16AndFileNamesStaySafe) {
