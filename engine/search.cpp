@@ -662,7 +662,7 @@ SearchResultList* FindEntriesByHeadword(DictEngine* engine, const uint32_t* slot
       }
       StripHighUnits(text);
       CleanSearchKey(text, nullptr, 1);
-      if (!MatchCharsByPosition(altKey, text)) {
+      if (MatchCharsByPosition(text, altKey) != 0) {
         marks[i] |= kMarkReject;
         continue;
       }
@@ -683,6 +683,12 @@ SearchResultList* FindEntriesByHeadword(DictEngine* engine, const uint32_t* slot
       while ((a < nc || pronLow[b]) && !(marks[i] & kMarkReject)) {
         WCHAR e = a < nc ? codes[a] : 0;
         WCHAR lo = pronLow[b], hi = pronHigh[b];
+        if (e == kSyllableSeparator && lo == kSyllableSeparator) {
+          // A word break on both sides is the same spelling.
+          ++a;
+          ++b;
+          continue;
+        }
         if (e >= kSyllableMarkFirst) {
           marks[i] |= kMarkNear;
           ++a;

@@ -165,7 +165,7 @@ TEST_F(SearchDicts, EnglishWordsInDefinitions) {
   const Case cases[] = {
       {u"daughter", kSearchExact, {u"女", u"女儿"}},
       {u"servant girl", kSearchExact, {u"婢女"}},  // two words: both, together
-      {u"girl servant", kSearchNothing, {}},
+      {u"servant slave", kSearchNothing, {}},  // both words, but not together
       {u"qwertyuiop", kSearchNothing, {}},
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
@@ -193,7 +193,7 @@ TEST_F(SearchDicts, EnglishWildcards) {
       {u"stu$", {u"student", u"study", u"stupid"}},
       {u"st$d", {u"stupid"}},
       {u"$ter", {u"daughter"}},
-      {u"d@g", {u"dog (animal)"}},
+      {u"do@", {u"dog (animal)"}},  // the note in parentheses is not compared
       {u"x@z", {}},
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
@@ -306,9 +306,24 @@ TEST_F(SearchDicts, FindEntriesByHeadword) {
   ASSERT_EQ(r.size(), 1u);
   EXPECT_EQ(r[0], (std::pair<uint16_t, std::u16string>{kCedict, u"zhong4"}));
   // Headword, traditional form and pronunciation.
+  // Headword, traditional form and pronunciation: one entry in each of the
+  // two Chinese dictionaries; stopping at the first dictionary keeps one.
   r = find(u"中国", u"中國", u"Zhong1 guo2", 1);
-  ASSERT_EQ(r.size(), 1u);
+  ASSERT_EQ(r.size(), 2u);
   EXPECT_EQ(r[0].first, kCedict);
+  EXPECT_EQ(r[1].first, kMini);
+  SearchResultList* first = FindEntriesByHeadword(engine_, nullptr, 0, u"中国", u"中國", u"Zhong1 guo2",
+                                                  kLanguageChinese, 65535, 0, 1, 0, 1);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->count, 1u);
+  EXPECT_EQ(first->items[0].first, kCedict);
+  FreeResultList(first);
+  // Only the slots asked for.
+  const uint32_t onlyMini[] = {kMini};
+  first = FindEntriesByHeadword(engine_, onlyMini, 1, u"中国", nullptr, nullptr, kLanguageChinese, 65535, 0, 0, 0, 0);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->items[0].first, kMini);
+  FreeResultList(first);
   // A wrong traditional form rejects the entry.
   EXPECT_TRUE(find(u"中国", u"中图", nullptr, 1).empty());
   // Without tones only neutral-tone syllables match exactly; toned ones are
@@ -375,8 +390,8 @@ TEST_F(SearchDicts, RankedSortKeepsPositionsBeyondSixteenBits) {
   // Ranked by headword length: one character before two, then slot, entry.
   list = ListOf({{kMini, 1}, {kMini, 0}, {kCedict, 1}, {kMini, 1}});
   SortSearchResults(engine_, &r, kSearchChineseHeadword, list, 0);
-  EXPECT_EQ(Items(list), (std::vector<std::pair<uint32_t, uint32_t>>{{kMini, 0}, {kCedict, 1}, {kMini, 1}}))
-      << "那 (1), then the two-character entries";
+  // 那 and the excerpt's entry 1 have one character (then by slot), 中国 two.
+  EXPECT_EQ(Items(list), (std::vector<std::pair<uint32_t, uint32_t>>{{kCedict, 1}, {kMini, 0}, {kMini, 1}}));
   FreeResultList(list);
 }
 
