@@ -10,6 +10,7 @@
 
 #include "engine/latin_fold.h"
 #include "engine/text_compare.h"
+#include "tests/databuild/file_decoder.h"
 #include "tests/databuild/typed_table_fixture.h"
 #include "tools/databuild/dict_tables.h"
 #include "tools/databuild/entry_markup.h"
@@ -226,6 +227,60 @@ TEST_F(IndexTablesTest, PrefixIndexRowsHoldTheirNodesInValueOrder) {
     }
     if (column >= 1) nodesBefore = nodes;
   }
+}
+
+// The table headers, read by the tests' own decoder: flags, value widths,
+// info areas and entry counts of every index.
+TEST(IndexHeadersTest, EachIndexHasItsFlagsWidthsAndInfo) {
+  db::DictionaryEntries entries = ChineseEntries();
+  db::SearchIndexOptions options = db::SearchIndexOptionsFor(db::kLanguageChinese);
+  options.words = db::WordIndexKind::Both;
+  options.triples = true;
+  db::DataFileSpec file;
+  std::string error;
+  ASSERT_EQ(db::AddSearchIndexes(file, entries, options, &error), 0) << error;
+  db::ByteVec bytes;
+  db::DataFileLayout layout;
+  ASSERT_EQ(db::BuildDataFile(file, &bytes, &layout, &error), 0) << error;
+  struct Case {
+    std::uint32_t type, flags, columns, infoSize;
+  } cases[] = {
+      {0x1100, 0x054, 6, 0},   // bit-packed, 16-bit keys, sorted
+      {0x1120, 0x074, 1, 0},   // bit-packed, 32-bit keys, sorted
+      {0x1130, 0x100, 1, 36},  // bytes, first-key texts
+      {0x1131, 0x100, 1, 36},
+      {0x1140, 0x074, 1, 0},
+  };
+  ASSERT_EQ(layout.tables.size(), std::size(cases));
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const dectest::Table t = dectest::DecodeTable(bytes, layout.tables[i].headerRecord);
+    EXPECT_EQ(t.type, cases[i].type);
+    EXPECT_EQ(t.flags, cases[i].flags) << std::hex << t.type;
+    EXPECT_EQ(t.columnCount, cases[i].columns) << std::hex << t.type;
+    EXPECT_EQ(t.infoSize, cases[i].infoSize) << std::hex << t.type;
+    EXPECT_EQ(t.entryCount, entries.size()) << std::hex << t.type;
+  }
+  // Twelve entries: entry numbers take 4 bits, leaving 15 for the mark.
+  const dectest::Table prefix = dectest::DecodeTable(bytes, layout.tables[0].headerRecord);
+  EXPECT_EQ(prefix.unitSize[0], 4u);
+  EXPECT_EQ(prefix.unitSize[1], 4u);
+  EXPECT_EQ(prefix.subtableCount, 1u);
+  EXPECT_EQ(dectest::DecodeTable(bytes, layout.tables[1].headerRecord).unitSize[0], 4u);
+  EXPECT_EQ(dectest::DecodeTable(bytes, layout.tables[4].headerRecord).unitSize[0], 4u);
+  const dectest::Table ranked = dectest::DecodeTable(bytes, layout.tables[3].headerRecord);
+  EXPECT_EQ(ranked.unitSize[0], 1u);
+  EXPECT_EQ(db::GetU32LE(&ranked.info[28]), 8u);
+  EXPECT_EQ(db::GetU32LE(&ranked.info[32]), 2u);
+  const dectest::Table plain = dectest::DecodeTable(bytes, layout.tables[2].headerRecord);
+  EXPECT_EQ(db::GetU32LE(&plain.info[28]), 8u);
+  EXPECT_EQ(db::GetU32LE(&plain.info[32]), 0u);
+  // Column c >= 2 of the prefix index: the bits of column c - 1's largest
+  // position. Column 1 has one node per key.
+  std::size_t keys = 0;
+  for (const db::SearchIndexEntry& e : entries) keys += db::PrefixIndexKeys(e).size();
+  std::uint32_t bits = 0;
+  while ((keys - 1) >> bits) ++bits;
+  EXPECT_EQ(prefix.unitSize[2], bits);
 }
 
 TEST_F(IndexTablesTest, ColumnZeroListsTheEntriesWhoseWholeKeyIsTheCharacter) {
