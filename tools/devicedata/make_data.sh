@@ -24,6 +24,7 @@ FONT_BOLD=/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
 FONT_CJK=/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc
 
 die() { echo "make data: $*" >&2; exit 1; }
+trap 'echo "make data: failed at line $LINENO: $BASH_COMMAND" >&2' ERR
 hash_of() { sha256sum "$@" | sha256sum | cut -c1-16; }
 now() { date +%s.%N; }
 took() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.1f s", b - a }'; }
@@ -60,7 +61,7 @@ fi
 # ---- pronunciation audio ----
 command -v espeak-ng >/dev/null || die "espeak-ng is missing"
 command -v oggenc >/dev/null || die "oggenc (vorbis-tools) is missing"
-settings="$(espeak-ng --version | head -1); $(oggenc --version); $(cat "$HERE/make_clips.sh"); rate $AUDIO_RATE"
+settings="$(espeak-ng --version | sed -n 1p); $(oggenc --version); $(cat "$HERE/make_clips.sh"); rate $AUDIO_RATE"
 clips="$CACHE/clips-$(echo "$settings" | sha256sum | cut -c1-16)"
 mkdir -p "$clips"
 names=$("$TOOL" clip-names) || die "clip-names failed"
@@ -82,7 +83,7 @@ else
 fi
 
 # ---- code pages ----
-sig="$TOOL_HASH $(ldd --version | head -1)"
+sig="$TOOL_HASH $(ldd --version 2>&1 | sed -n 1p)"
 if up_to_date s2codes.pdb "$sig"; then
   echo "s2codes.pdb    up to date"
 else
