@@ -334,7 +334,16 @@ LRESULT PopupProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       if (isHot) FillRect(dc, &row, GetSysColorBrush(COLOR_HIGHLIGHT));
       COLORREF color = grayed ? GetSysColor(COLOR_GRAYTEXT) : isHot ? GetSysColor(COLOR_HIGHLIGHTTEXT) : GetSysColor(COLOR_MENUTEXT);
       int ty = top + (h - MenuTextHeight()) / 2;
-      if (it.flags & MF_CHECKED) MenuDrawText(dc, ScaleToScreenDpi(5), ty, u"v", color);
+      if (it.flags & MF_CHECKED) {
+        // A tick in the margin.
+        int w = CheckMargin(), cy = top + h / 2, u = std::max(1, w / 8);
+        HPEN pen = CreatePen(PS_SOLID, std::max(1, u), color);
+        HGDIOBJ old = SelectObject(dc, pen);
+        POINT tick[3] = {{2 * u, cy}, {4 * u, cy + 2 * u}, {7 * u, cy - 3 * u}};
+        Polyline(dc, tick, 3);
+        SelectObject(dc, old);
+        DeleteObject(pen);
+      }
       MenuDrawText(dc, CheckMargin(), ty, it.text, color);
       if (it.popup) MenuDrawText(dc, rc.right - ArrowMargin() + ScaleToScreenDpi(4), ty, u">", color);
       top += h;
