@@ -12,6 +12,7 @@
 #include "engine/text_compare.h"
 #include "tests/databuild/file_decoder.h"
 #include "tests/databuild/typed_table_fixture.h"
+#include "tools/databuild/description.h"
 #include "tools/databuild/dict_tables.h"
 #include "tools/databuild/entry_markup.h"
 #include "tools/databuild/index_tables.h"
@@ -281,6 +282,71 @@ TEST(IndexHeadersTest, EachIndexHasItsFlagsWidthsAndInfo) {
   std::uint32_t bits = 0;
   while ((keys - 1) >> bits) ++bits;
   EXPECT_EQ(prefix.unitSize[2], bits);
+}
+
+// The description's index attributes give the same file as the calls they
+// stand for.
+TEST(IndexDescriptionTest, DictionaryLineWithSearchIndexesMatchesTheBuilderCalls) {
+  const char text[] = R"desc(file name="Idx" short="Idx"
+dictionary lang=4096 short="CE" searchindexes indexes=prefix,cjkpairs,words,plainwords indexdepth=2 toocommon=5 commonwords="the,To" blockrows=2
+entry headword="中国" headword2="中國" pinyin="Zhong1 guo2" sense="China" sense="Middle Kingdom" text="\uEA00中国"
+entry headword="中" pinyin="\{zhong1}" sense="middle" more="量词: 个" text="\uEA00中"
+)desc";
+  db::DataFileSpec described;
+  std::string error;
+  ASSERT_EQ(db::ParseDataFileDescription(text, &described, &error), 0) << error;
+
+  db::DictionarySpec dict;
+  dict.info.language = db::kLanguageChinese;
+  dict.info.shortName = u"CE";
+  dict.maxBlockRows = 2;
+  dict.searchIndexes = true;
+  db::SearchIndexOptions o;
+  o.cjkPairsOnly = true;
+  o.words = db::WordIndexKind::Both;
+  o.maxKeyDepth = 2;
+  o.tooCommonEntries = 5;
+  o.tooCommonWords = {u"the", u"To"};
+  o.maxBlockRows = 2;
+  dict.indexOptions = o;
+  db::DictEntrySpec a;
+  a.headword = u"中国";
+  a.text = u"\uEA00中国";
+  a.index.headwords = {u"中国", u"中國"};
+  a.index.pinyin = Codes("Zhong1 guo2");
+  a.index.senses = {u"China", u"Middle Kingdom"};
+  db::DictEntrySpec b;
+  b.headword = u"中";
+  b.text = u"\uEA00中";
+  b.index.pinyin = Codes("zhong1");
+  b.index.senses = {u"middle"};
+  b.index.moreTexts = {u"量词: 个"};
+  dict.entries = {a, b};
+  db::DataFileSpec built;
+  built.containerName = "Idx";
+  built.shortName = u"Idx";
+  ASSERT_EQ(db::AddDictionaryTables(dict, &built, &error), 0) << error;
+
+  db::ByteVec x, y;
+  ASSERT_EQ(db::BuildDataFile(described, &x, nullptr, &error), 0) << error;
+  ASSERT_EQ(db::BuildDataFile(built, &y, nullptr, &error), 0) << error;
+  std::vector<std::uint32_t> types;
+  for (const db::TableSpec& t : described.tables) types.push_back(t.type);
+  EXPECT_EQ(types, (std::vector<std::uint32_t>{0x1000, 0x1100, 0x1120, 0x1130, 0x1131}));
+  EXPECT_EQ(x, y);
+
+  // Without a list: the defaults of the language (English: pairs, ranked
+  // words, triples, and the bitmap-only prefix index).
+  ASSERT_EQ(db::ParseDataFileDescription("dictionary lang=0 searchindexes\nentry headword=\"pear\" text=\"pear\"\n",
+                                         &described, &error),
+            0)
+      << error;
+  types.clear();
+  for (const db::TableSpec& t : described.tables) types.push_back(t.type);
+  EXPECT_EQ(types, (std::vector<std::uint32_t>{0x1000, 0x1100, 0x1120, 0x1131, 0x1140}));
+
+  EXPECT_NE(db::ParseDataFileDescription("dictionary indexes=prefix,bogus\n", &described, &error), 0);
+  EXPECT_NE(error.find("indexes="), std::string::npos) << error;
 }
 
 TEST_F(IndexTablesTest, ColumnZeroListsTheEntriesWhoseWholeKeyIsTheCharacter) {

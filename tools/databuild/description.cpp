@@ -1,11 +1,13 @@
 #include "tools/databuild/description.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
 #include "resources/syllables.h"
 #include "tools/databuild/audio_tables.h"
 #include "tools/databuild/dict_tables.h"
+#include "tools/databuild/entry_markup.h"
 #include "tools/databuild/radical_tables.h"
 #include "tools/databuild/row_sort.h"
 #include "tools/databuild/stroke_tables.h"
@@ -514,12 +516,89 @@ bool OpenTyped(ParseState& st, Typed kind, std::string* error) {
   return true;
 }
 
+// The search-index attributes of a dictionary line, applied once the whole
+// line (and so its language) is read.
+struct IndexAttrs {
+  bool any = false;
+  bool hasList = false;
+  std::string list;
+  bool hasDepth = false;
+  std::uint32_t depth = 0;
+  std::uint32_t tooCommon = 0;
+  std::u16string commonWords;
+};
+
+bool ApplyIndexAttrs(const IndexAttrs& x, DictionarySpec& d, std::string* error) {
+  if (!x.any) return true;
+  d.searchIndexes = true;
+  SearchIndexOptions o = SearchIndexOptionsFor(d.info.language);
+  if (x.hasList) {
+    o.prefixIndex = o.charPairs = o.triples = false;
+    bool plain = false, ranked = false;
+    std::size_t at = 0;
+    while (at <= x.list.size()) {
+      std::size_t end = x.list.find(',', at);
+      if (end == std::string::npos) end = x.list.size();
+      const std::string item = x.list.substr(at, end - at);
+      if (item == "prefix") {
+        o.prefixIndex = true;
+      } else if (item == "pairs") {
+        o.charPairs = true;
+      } else if (item == "cjkpairs") {
+        o.charPairs = o.cjkPairsOnly = true;
+      } else if (item == "words") {
+        ranked = true;
+      } else if (item == "plainwords") {
+        plain = true;
+      } else if (item == "triples") {
+        o.triples = true;
+      } else {
+        return Err(error, "indexes= takes prefix, pairs, cjkpairs, words, plainwords, triples");
+      }
+      at = end + 1;
+    }
+    o.words = plain && ranked ? WordIndexKind::Both
+              : ranked        ? WordIndexKind::Ranked
+              : plain         ? WordIndexKind::Plain
+                              : WordIndexKind::None;
+  }
+  if (x.hasDepth) o.maxKeyDepth = x.depth;
+  o.tooCommonEntries = x.tooCommon;
+  std::u16string word;
+  for (std::size_t i = 0; i <= x.commonWords.size(); ++i) {
+    if (i == x.commonWords.size() || x.commonWords[i] == u',') {
+      if (!word.empty()) o.tooCommonWords.push_back(word);
+      word.clear();
+    } else {
+      word.push_back(x.commonWords[i]);
+    }
+  }
+  o.maxBlockRows = d.maxBlockRows;
+  d.indexOptions = o;
+  return true;
+}
+
 bool OnDictionary(ParseState& st, const Line& line, std::string* error) {
   if (!OpenTyped(st, Typed::Dictionary, error)) return false;
   DictionarySpec& d = st.typed.dict;
+  IndexAttrs x;
   for (const Attr& a : line.attrs) {
     bool ok = true;
-    if (a.name == "creator") {
+    if (Bare(a, "searchindexes")) {
+      x.any = true;
+    } else if (a.name == "indexes") {
+      x.any = x.hasList = true;
+      x.list = a.value.empty() ? Utf16ToUtf8(a.text) : a.value;
+    } else if (a.name == "indexdepth") {
+      x.any = x.hasDepth = true;
+      ok = Number(a, &x.depth, error);
+    } else if (a.name == "toocommon") {
+      x.any = true;
+      ok = Number(a, &x.tooCommon, error);
+    } else if (a.name == "commonwords") {
+      x.any = true;
+      x.commonWords = a.text;
+    } else if (a.name == "creator") {
       ok = Number(a, &d.info.creator, error);
     } else if (a.name == "id") {
       ok = Number(a, &d.info.dictId, error);
@@ -569,7 +648,7 @@ bool OnDictionary(ParseState& st, const Line& line, std::string* error) {
     }
     if (!ok) return false;
   }
-  return true;
+  return ApplyIndexAttrs(x, d, error);
 }
 
 bool OnField(ParseState& st, const Line& line, std::string* error) {
@@ -645,6 +724,7 @@ bool OnSection(ParseState& st, const Line& line, std::string* error) {
 bool OnEntry(ParseState& st, const Line& line, std::string* error) {
   if (!InTyped(st, Typed::Dictionary, "entry", "a dictionary", error)) return false;
   DictEntrySpec e;
+  std::u16string headword2;
   for (const Attr& a : line.attrs) {
     bool ok = true;
     if (a.name == "key") {
@@ -658,11 +738,22 @@ bool OnEntry(ParseState& st, const Line& line, std::string* error) {
       e.headword = a.text;
     } else if (a.name == "length") {
       ok = Number(a, &e.wordLength, error);
+    } else if (a.name == "headword2") {
+      headword2 = a.text;
+    } else if (a.name == "pinyin") {
+      // Tone numbers ("zhong1 guo2"), or syllable codes (\{zhong1}).
+      const bool letters = std::any_of(a.text.begin(), a.text.end(), [](char16_t u) { return u < 0x80; });
+      e.index.pinyin = letters ? PinyinNumbersToCodes(Utf16ToUtf8(a.text)) : a.text;
+    } else if (a.name == "sense") {
+      e.index.senses.push_back(a.text);
+    } else if (a.name == "more") {
+      e.index.moreTexts.push_back(a.text);
     } else {
       ok = BadAttr(a, "entry", error);
     }
     if (!ok) return false;
   }
+  if (!headword2.empty()) e.index.headwords = {e.headword, headword2};
   st.typed.dict.entries.push_back(std::move(e));
   return true;
 }

@@ -283,7 +283,9 @@ int MakePrefixIndexTable(const PrefixIndexSpec& spec, TableSpec* out, std::strin
 namespace {
 
 SearchIndexOptions IndexOptionsOf(const DictionarySpec& spec) {
-  return spec.indexOptions ? *spec.indexOptions : SearchIndexOptionsFor(spec.info.language);
+  SearchIndexOptions o = spec.indexOptions ? *spec.indexOptions : SearchIndexOptionsFor(spec.info.language);
+  if (o.maxBlockRows == 0) o.maxBlockRows = spec.maxBlockRows;
+  return o;
 }
 
 bool EnglishHeadwordIndex(const DictionarySpec& spec) {
