@@ -11,6 +11,7 @@
 #include "engine/mem_handle.h"
 #include "engine/pinyin.h"
 #include "engine/preferences.h"
+#include "engine/search_methods.h"
 #include "engine/search_results.h"
 #include "engine/sql_db.h"
 #include "engine/sql_query.h"
@@ -118,9 +119,10 @@ uint32_t Walk(MatchState& m, uint32_t q, uint32_t e) {
     } else if (TextAt(m, 0, e) != c && TextAt(m, 1, e) != c && TextAt(m, 2, e) != c) {
       return m.whole ? 0 : walked;
     }
+    // A surrogate pair is one character of the match.
+    if (!(c >= 0xDC00 && c <= 0xDFFF)) ++walked;
     ++q;
     ++e;
-    ++walked;
   }
 }
 
@@ -218,7 +220,9 @@ WCHAR* MakeHeadwordLikePattern(DictEngine* engine, const WCHAR* text, uint32_t l
       if (i > 0) AppendAscii(&tb, "%@");
       TextBufAppendChar(&tb, c);
       if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length && text[i + 1]) TextBufAppendChar(&tb, text[++i]);
-    } else {
+    } else if (c != u'%' && c != u'_' && c != u'\\') {
+      // A typed LIKE metacharacter would act as a wildcard; key forms never
+      // hold one, so it is left out.
       TextBufAppendChar(&tb, c);
     }
     if (markers && i + 1 < length && text[i + 1]) TextBufAppendChar(&tb, kPatternMarker);
@@ -258,7 +262,9 @@ WCHAR* MakePronLikePattern(DictEngine* engine, const WCHAR* text, const WCHAR* b
       AppendAscii(&tb, "_%@");
     } else if (c == any && any) {
       AppendAscii(&tb, "%");
-    } else {
+    } else if (c != u'%' && c != u'_' && c != u'\\') {
+      // A typed LIKE metacharacter would act as a wildcard; key forms never
+      // hold one, so it is left out.
       TextBufAppendChar(&tb, c);
     }
     if (markers && i + 1 < length && text[i + 1]) TextBufAppendChar(&tb, kPatternMarker);
@@ -495,4 +501,197 @@ int LoadUserDictEntryText(DictEngine* engine, const EntryFetchRequest* request, 
     TextBufAppendChar(buffer, u']');
   }
   return 0;
+}
+
+namespace {
+
+constexpr uint32_t kScanRounds = 16;
+
+// Cuts a pattern back by one piece: at its last marker, or by its last
+// character while more than `keep` remain. false when nothing was cut.
+bool ShortenPattern(WCHAR* pattern, uint32_t keep) {
+  if (!pattern) return false;
+  uint32_t n = WideStrLen(pattern);
+  for (uint32_t i = n; i > 0; --i)
+    if (pattern[i - 1] == kPatternMarker) {
+      pattern[i - 1] = 0;
+      return true;
+    }
+  if (n <= keep) return false;
+  pattern[n - 1] = 0;
+  return true;
+}
+
+// The pattern as sent: markers removed.
+void PatternText(const WCHAR* pattern, WCHAR* out, uint32_t size) {
+  uint32_t n = 0;
+  for (const WCHAR* p = pattern; p && *p && n + 1 < size; ++p)
+    if (*p != kPatternMarker) out[n++] = *p;
+  out[n] = 0;
+}
+
+SqlTerm LikeTerm(uint32_t column, const WCHAR* pattern) {
+  SqlTerm t{};
+  t.column = static_cast<int16_t>(column);
+  t.op = kSqlOpLike;
+  t.wtext = pattern;
+  return t;
+}
+
+}  // namespace
+
+int SearchUserDictTable(DictEngine* engine, const SearchMethod* method, uint16_t slot, SearchResultList* list) {
+  DictSlot* s = GetUserDictSlot(engine, slot);
+  if (!s) return 1;
+  if (!method || !method->query || !list) return kSearchNothing;
+  const auto single = static_cast<WCHAR>(GetPref(engine, kPrefSingleWildcard));
+  const auto any = static_cast<WCHAR>(GetPref(engine, kPrefAnyWildcard));
+  const bool prefix = method->wholeKey != 0;
+  const bool shorten = method->keepPartial != 0;
+  const bool chinese = method->kind == kSearchChineseHeadword || method->kind == kSearchChineseWildcard;
+  if (!chinese && method->kind != kSearchEnglishHeadword && method->kind != kSearchEnglishWildcard)
+    return kSearchNothing;
+
+  WCHAR low[kMatchTextMax + 1], high[kMatchTextMax + 1];
+  low[0] = high[0] = 0;
+  uint32_t queryLength = 0;
+  bool hasCjk = false, hasSyllable = false;
+  WCHAR* word = nullptr;
+  WCHAR* pron = nullptr;
+  if (chinese) {
+    ParsePinyinQuery(engine, method->query, low, high, kMatchTextMax + 1, 0);
+    // In characters: a surrogate pair counts once, as in the stored length.
+    for (uint32_t i = 0; low[i]; ++i) {
+      if (IsSyllableCode(low[i])) hasSyllable = true;
+      else if (IsCjk(low[i])) hasCjk = true;
+      if (!(low[i] >= 0xDC00 && low[i] <= 0xDFFF)) ++queryLength;
+    }
+    const bool cut = shorten && !prefix && !hasSyllable;
+    if (hasCjk || !hasSyllable) word = MakeHeadwordLikePattern(engine, low, 0, prefix && !cut, 1);
+    if (hasSyllable) pron = MakePronLikePattern(engine, low, high, 0, prefix, 1);
+    if (cut && word) {
+      // Only the first unit, then anything.
+      for (WCHAR* p = word; *p; ++p)
+        if (*p == kPatternMarker) {
+          p[0] = u'%';
+          p[1] = 0;
+          break;
+        }
+    }
+  } else {
+    // English: letters of the query, wildcards as LIKE wildcards.
+    queryLength = WideStrLen(method->query);
+    word = static_cast<WCHAR*>(LocalAlloc(LPTR, (queryLength + 2) * sizeof(WCHAR)));
+    if (!word) return kSearchNothing;
+    uint32_t n = 0;
+    for (const WCHAR* p = method->query; *p; ++p) {
+      WCHAR c = *p;
+      if (method->kind == kSearchEnglishWildcard && c == single) c = u'_';
+      else if (method->kind == kSearchEnglishWildcard && c == any) c = u'%';
+      else if (c == u'%' || c == u'_' || c == u'\\') continue;
+      word[n++] = c;
+    }
+    if (prefix) word[n++] = u'%';
+    word[n] = 0;
+  }
+
+  EngineLockGuard lock;
+  const uint32_t before = list->count;
+  uint32_t best = 0;
+  uint32_t shortest = 0xFFFFFFFF;
+  bool any_hit = false;
+  for (uint32_t round = 0; round < kScanRounds && !any_hit; ++round) {
+    WCHAR wordText[512], pronText[512];
+    PatternText(word, wordText, 512);
+    PatternText(pron, pronText, 512);
+    SqlTerm where[3];
+    uint32_t whereCount = 0;
+    if (word) where[whereCount++] = LikeTerm(kUdWord, wordText);
+    if (pron) where[whereCount++] = LikeTerm(kUdPron, pronText);
+    if (chinese && ((!prefix && !shorten) || (queryLength == 1 && GetPref(engine, 135)))) {
+      SqlTerm t{};
+      t.column = kUdLength;
+      t.value = static_cast<int32_t>(queryLength);
+      where[whereCount++] = t;
+    }
+    const bool patterns = chinese;
+    SqlTerm select[5];
+    const uint32_t columns[5] = {kUdUid, kUdLength, kUdWord, kUdAltWord, kUdPron};
+    for (int i = 0; i < 5; ++i) {
+      select[i] = SqlTerm{};
+      select[i].column = static_cast<int16_t>(columns[i]);
+    }
+    SqlQuery q[2] = {};
+    for (SqlQuery& one : q) {
+      one.table = kUserDictEntriesTable;
+      one.columns = kUserDictEntryColumns;
+      one.columnCount = kUdEntryColumnCount;
+      one.select = select;
+      one.selectCount = patterns ? 5 : 2;
+      one.distinct = 1;
+    }
+    q[0].where = where;
+    q[0].whereCount = whereCount;
+    SqlTerm altWhere[3];
+    for (uint32_t i = 0; i < whereCount; ++i) altWhere[i] = where[i];
+    altWhere[0].column = kUdAltWord;
+    q[1].where = altWhere;
+    q[1].whereCount = whereCount;
+    sqlite3_stmt* stmt = nullptr;
+    if (chinese && word) {
+      const uint32_t unionAt[1] = {1};
+      stmt = SqlPrepareCompound(s->db, q, 2, unionAt, 1, kSqlNoJoin);
+    } else {
+      stmt = SqlPrepareSelect(s->db, &q[0]);
+    }
+    if (!stmt) break;
+    while (SqlIsRow(SqlStep(stmt))) {
+      const int32_t uid = SqlColumnInt(stmt, 0);
+      const auto rowLength = static_cast<uint32_t>(SqlColumnInt(stmt, 1));
+      uint32_t matched = 0;
+      if (patterns) {
+        WCHAR* w = WideStrDup(SqlColumnText16(stmt, 2));
+        WCHAR* a = WideStrDup(SqlColumnText16(stmt, 3));
+        WCHAR* p = WideStrDup(SqlColumnText16(stmt, 4));
+        matched = MatchUserDictEntry(engine, single, any, low, high, w, a, p, !prefix);
+        if (w) LocalFree(w);
+        if (a) LocalFree(a);
+        if (p) LocalFree(p);
+        if (matched == 0) continue;
+        if (matched > best && list->count > before) DropResultListTail(list, list->count - before);
+        if (matched < best) continue;
+        best = matched;
+      }
+      if (!prefix && rowLength > matched && patterns) continue;
+      const uint32_t kept = patterns ? (matched < rowLength ? matched : rowLength) : rowLength;
+      if (!patterns && kept > best) best = kept;
+      if (kept < shortest) shortest = kept;
+      AddResultListItem(list, slot, static_cast<uint32_t>(uid));
+      any_hit = true;
+    }
+    SqlFinalize(stmt);
+    if (any_hit || !shorten) break;
+    const bool cutWord = word && ShortenPattern(word, 2);
+    const bool cutPron = pron && ShortenPattern(pron, 1);
+    if (!cutWord && !cutPron) break;
+  }
+  if (word) LocalFree(word);
+  if (pron) LocalFree(pron);
+  if (list->count == before) return kSearchNothing;
+  if (!chinese) best = queryLength;
+  if (best < queryLength) {
+    list->bestMatch = best;
+    return kSearchPartial;
+  }
+  list->bestMatch = queryLength;
+  return method->strictExact && shortest > queryLength ? kSearchPartial : kSearchExact;
+}
+
+int SearchUserDict(DictEngine* engine, SearchMethod* method, uint16_t slot, SearchResultList* list) {
+  DictSlot* s = GetUserDictSlot(engine, slot);
+  if (!s) return 1;
+  if (!method) return kSearchNothing;
+  if (s->indexed && (method->kind == kSearchEnglishHeadword || method->kind == kSearchEnglishWildcard))
+    return SearchUserDictAlphadex(engine, slot, method->query, list);
+  return SearchUserDictTable(engine, method, slot, list);
 }

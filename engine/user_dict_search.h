@@ -12,6 +12,7 @@
 
 struct DictEngine;
 struct EntryFetchRequest;
+struct SearchMethod;
 struct SearchResultList;
 struct TextBuffer;
 
@@ -53,3 +54,12 @@ int LoadUserDictEntryText(DictEngine* engine, const EntryFetchRequest* request, 
 // brackets), the pronunciation in bold and the definition. 0.
 int FormatUserDictEntry(DictEngine* engine, const EntryFetchRequest* request, TextBuffer* buffer, const char* word,
                         const char* altword, const char* pron, const char* defn);
+
+// Searches one user dictionary for a search method: English kinds (4, 5)
+// in the alphadex table when the dictionary has it, else (and for the
+// Chinese kinds 1 and 2) by LIKE patterns over the entries table with each
+// candidate confirmed by the matcher. 0 exact, 1 partial, 2 nothing; 1
+// without database. The method's wholeKey is the prefix flag, keepPartial
+// the shorten flag, strictExact the exactness flag.
+int SearchUserDict(DictEngine* engine, SearchMethod* method, uint16_t slot, SearchResultList* list);
+int SearchUserDictTable(DictEngine* engine, const SearchMethod* method, uint16_t slot, SearchResultList* list);

@@ -4,6 +4,7 @@
 #include "engine/entry_formatter.h"
 #include "engine/pinyin.h"
 #include "engine/preferences.h"
+#include "engine/search_methods.h"
 #include "engine/search_results.h"
 #include "engine/text_buffer.h"
 #include "engine/user_dict_search.h"
@@ -174,6 +175,97 @@ TEST_F(SearchTest, EntriesFormattedForDisplay) {
   int result = 0;
   Shown(engine, zh, hello + 99, 0, &result);
   EXPECT_EQ(result, kUserDictNoEntry);
+}
+
+}  // namespace
+
+namespace {
+
+struct Found {
+  int status;
+  std::vector<uint32_t> uids;
+  uint32_t best;
+};
+
+Found RunSearch(DictEngine* engine, uint16_t slot, int32_t kind, const char16_t* query, bool prefix, bool shorten) {
+  SearchMethod m{};
+  m.query = query;
+  m.kind = kind;
+  m.wholeKey = prefix ? 1 : 0;
+  m.keepPartial = shorten ? 1 : 0;
+  SearchResultList* list = NewResultList(0);
+  Found f{};
+  f.status = SearchUserDict(engine, &m, slot, list);
+  for (uint32_t i = 0; i < GetResultListCount(list); ++i) {
+    SearchResultItem item{};
+    GetResultListItem(engine, list, i, &item);
+    EXPECT_EQ(item.first & kResultSlotMask, slot);
+    f.uids.push_back(item.entry);
+  }
+  std::sort(f.uids.begin(), f.uids.end());
+  f.best = list->bestMatch;
+  FreeResultList(list);
+  return f;
+}
+
+TEST_F(SearchTest, ChineseHeadwordsByCharactersAndPinyin) {
+  const uint16_t zh = NewDict(kLanguageChinese);
+  SetPref(engine, kPrefSingleWildcard, kOne);
+  SetPref(engine, kPrefAnyWildcard, kAny);
+  const auto china = static_cast<uint32_t>(AddUserDictEntry(engine, zh, u"中国", u"中國", u"zhong1guo2", u"China"));
+  const auto chinese = static_cast<uint32_t>(AddUserDictEntry(engine, zh, u"中文", nullptr, u"zhong1wen2", nullptr));
+  const auto middle = static_cast<uint32_t>(AddUserDictEntry(engine, zh, u"中", nullptr, u"zhong1", nullptr));
+  AddUserDictEntry(engine, zh, u"人", nullptr, u"ren2", nullptr);
+  const auto rare = static_cast<uint32_t>(AddUserDictEntry(engine, zh, u"𠀀", nullptr, nullptr, nullptr));
+  struct Case {
+    const char16_t* query;
+    bool prefix;
+    bool shorten;
+    int status;
+    std::vector<uint32_t> uids;
+    uint32_t best;
+  } cases[] = {
+      {u"中国", false, false, 0, {china}, 2},
+      {u"中國", false, false, 0, {china}, 2},
+      {u"中", true, false, 0, {china, chinese, middle}, 1},
+      {u"中", false, false, 0, {middle}, 1},
+      {u"zhong1 guo2", false, false, 0, {china}, 2},
+      {u"zhongguo", false, false, 0, {china}, 2},
+      {u"zhong4guo2", false, false, 2, {}, 0},
+      {u"中?", false, false, 0, {china, chinese}, 2},
+      {u"中国人", false, true, 1, {china}, 2},
+      {u"中国人", false, false, 2, {}, 0},
+      {u"𠀀", false, false, 0, {rare}, 1},
+      {u"%", true, false, 2, {}, 0},
+  };
+  // Preference 135: a single character finds only single characters.
+  SetPref(engine, 135, 1);
+  EXPECT_EQ(RunSearch(engine, zh, kSearchChineseHeadword, u"中", true, false).uids, std::vector<uint32_t>{middle});
+  SetPref(engine, 135, 0);
+  for (const Case& c : cases) {
+    const Found f = RunSearch(engine, zh, kSearchChineseHeadword, c.query, c.prefix, c.shorten);
+    EXPECT_EQ(f.status, c.status) << Utf8(c.query);
+    EXPECT_EQ(f.uids, c.uids) << Utf8(c.query);
+    if (c.status != 2) {
+      EXPECT_EQ(f.best, c.best) << Utf8(c.query);
+    }
+  }
+}
+
+TEST_F(SearchTest, EnglishHeadwordsWithAndWithoutTheAlphadex) {
+  const uint16_t en = NewDict(kLanguageEnglish);
+  SetPref(engine, kPrefSingleWildcard, kOne);
+  SetPref(engine, kPrefAnyWildcard, kAny);
+  const auto apple = static_cast<uint32_t>(AddUserDictEntry(engine, en, u"apple", nullptr, nullptr, nullptr));
+  const auto sale = static_cast<uint32_t>(AddUserDictEntry(engine, en, u"50% off", nullptr, nullptr, nullptr));
+  EXPECT_EQ(RunSearch(engine, en, kSearchEnglishHeadword, u"app", false, false).uids, std::vector<uint32_t>{apple});
+  Slot(en)->indexed = 0;  // an older file: the entries table is searched
+  EXPECT_EQ(RunSearch(engine, en, kSearchEnglishHeadword, u"app", true, false).uids, std::vector<uint32_t>{apple});
+  EXPECT_EQ(RunSearch(engine, en, kSearchEnglishHeadword, u"app", false, false).status, 2);
+  EXPECT_EQ(RunSearch(engine, en, kSearchEnglishWildcard, u"a*e", false, false).uids, std::vector<uint32_t>{apple});
+  // A typed '%' is no wildcard.
+  EXPECT_EQ(RunSearch(engine, en, kSearchEnglishHeadword, u"%", true, false).uids, (std::vector<uint32_t>{apple, sale}));
+  EXPECT_EQ(RunSearch(engine, en, kSearchEnglishHeadword, u"5%", true, false).uids, std::vector<uint32_t>{sale});
 }
 
 }  // namespace
