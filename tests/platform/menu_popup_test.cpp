@@ -262,6 +262,40 @@ TEST_F(MenuTest, AnotherThreadChoosesWhileTheLoopReleasesTheEngineLock) {
   DestroyMenu(m);
 }
 
+TEST_F(MenuTest, AWorkersMenuLetsGoOfTheLockTheWorkerHeld) {
+  HMENU m = EditMenu();
+  std::atomic<BOOL> result{-1};
+  std::atomic<DWORD> depthAfter{0};
+  std::thread worker([&] {
+    // The worker's own window owns the menu; the worker holds the engine lock around it.
+    HWND owner = CreateWindowExW(0, kClass, u"worker", WS_POPUP | WS_VISIBLE, 0, 52, 200, 200, nullptr, nullptr, nullptr,
+                                 nullptr);
+    engine_lock::Acquire();
+    result = TrackPopupMenuEx(m, TPM_RETURNCMD, 10, 100, owner, nullptr);
+    depthAfter = engine_lock::Depth();
+    engine_lock::Release();
+    DestroyWindow(owner);
+  });
+  AutoMenuInfo info{};
+  ASSERT_TRUE(AutoMenuWaitOpen(5000, &info));
+  bool lockFree = false;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!lockFree && std::chrono::steady_clock::now() < deadline) {
+    if (engine_lock::TryAcquire()) {
+      lockFree = true;
+      engine_lock::Release();
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+  EXPECT_TRUE(lockFree);
+  EXPECT_TRUE(AutoMenuChooseText(u"Paste"));
+  worker.join();
+  EXPECT_EQ(result.load(), 40102);
+  EXPECT_EQ(depthAfter.load(), 1u);  // taken back when the menu ended
+  DestroyMenu(m);
+}
+
 TEST_F(MenuTest, ChoosingInsideAPopupOpensItOnTheWay) {
   HWND owner = Top();
   RegisterResource(RT_MENU, 9106, kBar, sizeof(kBar));
