@@ -16,6 +16,7 @@
 #include "tools/databuild/dict_tables.h"
 #include "tools/databuild/entry_markup.h"
 #include "tools/databuild/index_tables.h"
+#include "tools/databuild/markup_index.h"
 
 namespace {
 
@@ -846,6 +847,51 @@ TEST_F(IndexTablesTest, AnEmptyDictionaryStillGivesReadableIndexes) {
   TableCursor* words = OfType(d, db::kTypeRankedWordIndex);
   ASSERT_NE(words, nullptr);
   EXPECT_EQ(FindRowByText(words, 0, u"eat", 5), -1);
+}
+
+TEST_F(IndexTablesTest, PlainEntriesBecomeASearchableDictionary) {
+  db::PlainEntry guo;
+  guo.simplified = u"中国";
+  guo.traditional = u"中國";
+  guo.pinyin = "Zhong1 guo2";
+  guo.senses = {{u"China", {}}, {u"", {{u"华夏", u"華夏", "Hua2 xia4"}}}};
+  guo.classifiers = {{u"个", u"個", "ge4"}};
+  db::PlainEntry ren;
+  ren.simplified = u"人";
+  ren.traditional = u"人";
+  ren.pinyin = "ren2";
+  ren.senses = {{u"person", {}}};
+
+  const db::SearchIndexEntry ie = db::IndexEntryFromPlain(guo);
+  EXPECT_EQ(ie.headwords, (std::vector<std::u16string>{u"中国", u"中國"}));
+  EXPECT_EQ(ie.pinyin, Codes("Zhong1 guo2"));
+  EXPECT_EQ(ie.senses, (std::vector<std::u16string>{u"China", u""}));
+  EXPECT_EQ(ie.moreTexts, (std::vector<std::u16string>{u"华夏", u"華夏", u"个", u"個"}));
+  EXPECT_EQ(db::IndexEntryFromPlain(ren).headwords, std::vector<std::u16string>{u"人"});
+
+  db::DictionarySpec dict;
+  dict.info.shortName = u"CE";
+  db::SetEntryMarkupFields(&dict.info);
+  dict.searchIndexes = true;
+  std::string error;
+  for (const db::PlainEntry* p : {&guo, &ren}) {
+    db::DictEntrySpec e;
+    ASSERT_EQ(db::MakeIndexedMarkupEntry(*p, &e, &error), 0) << error;
+    EXPECT_FALSE(e.text.empty());
+    dict.entries.push_back(e);
+  }
+  db::DataFileSpec file;
+  ASSERT_EQ(db::AddDictionaryTables(dict, &file, &error), 0) << error;
+  DataFileDb* d = Open(file);
+  ASSERT_NE(d, nullptr);
+  TableCursor* prefix = OfType(d, db::kTypeDictPrefixIndex);
+  TableCursor* pairs = OfType(d, db::kTypeCharPairIndex);
+  ASSERT_NE(prefix, nullptr);
+  ASSERT_NE(pairs, nullptr);
+  EXPECT_EQ(WalkPrefix(prefix, Codes("zhong1")), std::set<std::uint32_t>{0});
+  EXPECT_EQ(WalkPrefix(prefix, u"中國"), std::set<std::uint32_t>{0});
+  EXPECT_EQ(WalkPrefix(prefix, u"人"), std::set<std::uint32_t>{1});
+  EXPECT_EQ(PostingsOf(pairs, static_cast<std::uint32_t>(u'華') << 16 | u'夏'), std::vector<std::uint32_t>{0});
 }
 
 }  // namespace
