@@ -83,8 +83,8 @@ int GetMenuStringW(HMENU menu, UINT item, LPWSTR text, int size, UINT flags);
 // item or dismissed the menu. WM_INITMENUPOPUP (wParam = menu, lParam =
 // MAKELPARAM(position, FALSE)) goes to `owner` before the menu and each of
 // its pop-ups open. With TPM_RETURNCMD the chosen id is returned (0 when
-// dismissed); otherwise WM_COMMAND(id) is posted to the owner and the result
-// is TRUE when something was chosen. `params` (may be null) gives a screen
+// dismissed); otherwise WM_COMMAND(id) is posted to the owner when something
+// was chosen and the result is TRUE. `params` (may be null) gives a screen
 // rectangle the menu avoids: below or above it with TPM_VERTICAL, beside it
 // otherwise. A tap outside the menu or Escape dismisses it; Up/Down and Enter
 // choose by key. The loop lets go of every level of the engine lock while it

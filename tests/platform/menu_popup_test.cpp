@@ -148,6 +148,7 @@ TEST_F(MenuTest, ScriptedAnswersChooseByIdTextOrDismiss) {
       {"grayed item", [] { AutoMenuScriptChoose(40103); }, TPM_RETURNCMD, 0, true},
       {"missing item", [] { AutoMenuScriptChoose(7); }, TPM_RETURNCMD, 0, true},
       {"posted command", [] { AutoMenuScriptChoose(40101); }, 0, TRUE, false},
+      {"dismissed without returning the command", [] { AutoMenuScriptDismiss(); }, 0, TRUE, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -166,7 +167,7 @@ TEST_F(MenuTest, ScriptedAnswersChooseByIdTextOrDismiss) {
     EXPECT_EQ(h[0].owner, owner);
     PumpPendingMessages();
     auto commands = TheLog().Of(WM_COMMAND, owner);
-    if (!(c.flags & TPM_RETURNCMD)) {
+    if (!(c.flags & TPM_RETURNCMD) && h[0].chosen) {
       ASSERT_EQ(commands.size(), 1u);
       EXPECT_EQ(LOWORD(commands[0].wParam), 40101);
     } else {
