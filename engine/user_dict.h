@@ -124,8 +124,10 @@ int StoreUserDictNumber(DictSlot* slot, uint32_t property, int32_t value);
 // 1 = refused (no database, locked or already indexed), else 0 or the code
 // of the failed build.
 int BuildUserDictSearchIndex(DictEngine* engine, uint16_t slot, UserDictProgress* progress);
-// word, altword, pron, defn, created, modified, headword language; stepped
-// to its first row. Null when the slot has no entry or no database.
+// word, altword, pron, defn, created, modified, headword language, in
+// word-list order; stepped to its first row. Null when the slot has no
+// entry or no database. The caller steps it on and finalises it holding
+// the engine lock, as the database is shared with the other threads.
 sqlite3_stmt* SelectUserDictEntriesForExport(DictEngine* engine, uint16_t slot);
 
 // Accessors (neutral values on a slot without database).
