@@ -61,7 +61,9 @@ ShellState& St() {
 
 void Record(const char* name, HWND hwnd, LONG_PTR value) {
   std::lock_guard<std::mutex> lk(St().mutex);
-  St().calls.push_back(ShellCall{name, hwnd, value});
+  auto& calls = St().calls;
+  if (calls.size() >= 4096) calls.erase(calls.begin(), calls.begin() + 1024);  // a long run keeps the recent ones
+  calls.push_back(ShellCall{name, hwnd, value});
 }
 
 // ---- Menu bar window ----

@@ -70,10 +70,13 @@ NullWaveRecord& Rec() {
   return *r;
 }
 
+constexpr size_t kMaxRecordedSamples = size_t{1} << 24;
+constexpr size_t kMaxRecordedCalls = 1 << 16;
+
 void Note(const Device& d, const char* call) {
   if (!d.isNull) return;
   std::lock_guard<std::mutex> lk(RecordMutex());
-  Rec().calls.push_back(call);
+  if (Rec().calls.size() < kMaxRecordedCalls) Rec().calls.push_back(call);
 }
 
 HWAVEOUT Encode(size_t index, WORD generation) {
@@ -173,8 +176,10 @@ DWORD Consume(Device& d, DWORD samples, std::int16_t* out, std::vector<Report>* 
   }
   if (d.isNull && (!recorded.empty() || !reports->empty())) {
     std::lock_guard<std::mutex> lk(RecordMutex());
-    Rec().pcm.insert(Rec().pcm.end(), recorded.begin(), recorded.end());
-    for (size_t i = 0; i < reports->size(); ++i) Rec().calls.push_back("done");
+    // A headless program may play for hours: the record keeps its first 16M samples.
+    size_t room = kMaxRecordedSamples - std::min(kMaxRecordedSamples, Rec().pcm.size());
+    Rec().pcm.insert(Rec().pcm.end(), recorded.begin(), recorded.begin() + static_cast<std::ptrdiff_t>(std::min(room, recorded.size())));
+    for (size_t i = 0; i < reports->size() && Rec().calls.size() < kMaxRecordedCalls; ++i) Rec().calls.push_back("done");
   }
   return played;
 }

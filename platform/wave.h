@@ -127,7 +127,8 @@ void SetNullWaveConsumption(int mode);
 // the samples played.
 DWORD StepNullWaveDevice(DWORD samples);
 
-// What the null devices played (since the last clear).
+// What the null devices played (since the last clear; at most 16M samples
+// and 64K calls are kept).
 struct NullWaveRecord {
   std::vector<std::int16_t> pcm;  // samples as played, with the volume applied
   std::vector<DWORD> rates;       // the rate of each opened device
