@@ -1,6 +1,4 @@
-// Where the entry fetch hands over to the user dictionaries, which are not
-// written yet. Each answers "nothing there" until the user-dictionary module
-// lands and fills the body (the callers stay as they are).
+// Where the entry fetch hands over to the user dictionaries.
 #pragma once
 
 #include <cstdint>
