@@ -300,6 +300,13 @@ int SearchSyllableKey(DictEngine* engine, SearchMethod* m, uint16_t slot, Search
       for (int round = 0; round < 4; ++round) {
         uint32_t c0 = list->count;
         uint32_t got = SearchPrefixIndex(cursor, slot, lo, hi, list, m->keepPartial ? 0 : mlen, one, 0);
+        // The index walk does not look past the key's last character: an
+        // entry that goes on is no match, one that ends at a trailing
+        // wildcard neither.
+        if (got >= mlen && list->count > c0) {
+          uint32_t minLength = (one && lo[mlen - 1] == one) ? mlen : 0;
+          if (KeepShortEntries(engine, list, c0, mlen, minLength) == 0) got = mlen - 1;
+        }
         if (got >= mlen) {
           if (!fullSeen) RemoveResultListRange(list, before, c0);
           fullSeen = true;

@@ -116,7 +116,16 @@ TEST_F(SearchTest, WildcardsInCharactersAndPinyin) {
   heads = Heads(Request(u"中$"));
   EXPECT_TRUE(Has(heads, u"中国"));
   EXPECT_TRUE(Has(heads, u"中"));
+  EXPECT_TRUE(Has(heads, u"中国人"));
   for (const auto& h : heads) EXPECT_LE(h.size(), 4u);
+  EXPECT_FALSE(Has(heads, u"中华人民共和国"));
+  // '$' between characters: zero to three characters there, nothing after.
+  heads = Heads(Request(u"中$国"));
+  EXPECT_TRUE(Has(heads, u"中国"));
+  EXPECT_FALSE(Has(heads, u"中国人"));
+  EXPECT_FALSE(Has(heads, u"中华人民共和国")) << "five characters between";
+  heads = Heads(Request(u"中$人"));
+  EXPECT_TRUE(Has(heads, u"中国人"));
   heads = Heads(Request(u"zhong@"));
   EXPECT_TRUE(Has(heads, u"中国"));
   // Other characters as wildcards: '@' is then plain.
