@@ -5,10 +5,13 @@
 //   sorvi-devicedata clip-names
 //   sorvi-devicedata audio CLIP_FOLDER SAMPLE_RATE OUTPUT [NOTICE]
 //   sorvi-devicedata codepages OUTPUT
+//   sorvi-devicedata font FILE CHARACTERS
 //
 // A file is written beside OUTPUT in a folder of its own, checked there and
 // only then renamed to OUTPUT, so a failed build never leaves a file behind.
-// Prints one line per file: its name, counts, size and time.
+// Prints one line per file: its name, counts, size and time. `font` checks
+// a font as the program opens it (face 0, Unicode map, the characters given
+// as UTF-8) and prints its family, style and glyph count.
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -20,6 +23,7 @@
 #include "tools/databuild/table_rules.h"
 #include "tools/devicedata/device_check.h"
 #include "tools/devicedata/device_files.h"
+#include "tools/devicedata/font_check.h"
 
 using namespace devicedata;
 namespace fs = std::filesystem;
@@ -35,7 +39,8 @@ int Usage() {
                "usage: sorvi-devicedata strokes SOURCE_FOLDER OUTPUT [NOTICE]\n"
                "       sorvi-devicedata clip-names\n"
                "       sorvi-devicedata audio CLIP_FOLDER SAMPLE_RATE OUTPUT [NOTICE]\n"
-               "       sorvi-devicedata codepages OUTPUT\n");
+               "       sorvi-devicedata codepages OUTPUT\n"
+               "       sorvi-devicedata font FILE CHARACTERS\n");
   return 2;
 }
 
@@ -147,6 +152,13 @@ int main(int argc, char** argv) {
     }
     std::printf("%-14s GB-2312 and Big5, %zu codes, %ju bytes, %.1f s\n", Name(output).c_str(), codes, size,
                 Seconds(start));
+    return 0;
+  }
+  if (cmd == "font" && argc == 4) {
+    FontInfo info;
+    if (CheckFontFile(argv[2], Utf8ToUtf16(argv[3]), &info, &error) != 0) return Fail(argv[2], error);
+    std::printf("%s %s, %ld glyphs%s\n", info.family.c_str(), info.style.c_str(), info.glyphs,
+                info.faces > 1 ? (", face 0 of " + std::to_string(info.faces)).c_str() : "");
     return 0;
   }
   return Usage();

@@ -92,19 +92,23 @@ else
 fi
 
 # ---- fonts: installed under the names the program looks for ----
+# install_font FROM TO CHARACTERS: copied, opened as the program opens it
+# (FreeType face 0) with a glyph for each of CHARACTERS, then put in place.
 install_font() {
-  local from=$1 to=$2 t
+  local from=$1 to=$2 chars=$3 t info
   t=$(now)
   [ -s "$from" ] || die "$from is missing (font package not installed?)"
   if cmp -s "$from" "$DEST/$to"; then
     echo "$(printf '%-14s' "$to") up to date"
   else
-    cp "$from" "$DEST/.$to.tmp" && mv "$DEST/.$to.tmp" "$DEST/$to" || die "cannot install $to"
-    echo "$(printf '%-14s' "$to") from $(basename "$from"), $(stat -c %s "$DEST/$to") bytes, $(took "$t")"
+    cp "$from" "$DEST/.$to.tmp" || die "cannot copy $from"
+    info=$("$TOOL" font "$DEST/.$to.tmp" "$chars") || { rm -f "$DEST/.$to.tmp"; die "$to: font check failed"; }
+    mv "$DEST/.$to.tmp" "$DEST/$to" || die "cannot install $to"
+    echo "$(printf '%-14s' "$to") $info, from $(basename "$from"), $(stat -c %s "$DEST/$to") bytes, $(took "$t")"
   fi
 }
-install_font "$FONT_REGULAR" tahoma.ttf
-install_font "$FONT_BOLD" tahomabd.ttf
-install_font "$FONT_CJK" ZYSong.ttf
+install_font "$FONT_REGULAR" tahoma.ttf "Aaz09āǚ"
+install_font "$FONT_BOLD" tahomabd.ttf "Aaz09āǚ"
+install_font "$FONT_CJK" ZYSong.ttf "中國国ㄅ"
 
 echo "device data in $DEST"
