@@ -894,4 +894,43 @@ TEST_F(IndexTablesTest, PlainEntriesBecomeASearchableDictionary) {
   EXPECT_EQ(PostingsOf(pairs, static_cast<std::uint32_t>(u'華') << 16 | u'夏'), std::vector<std::uint32_t>{0});
 }
 
+// Lists as long as a block allows: a word in more entries than its record
+// can hold is marked too common by itself; long prefix rows and pair rows
+// still read back whole.
+TEST_F(IndexTablesTest, ListsTooLongForABlockAreMarkedTooCommon) {
+  const std::uint32_t n = 25000;  // 15-bit entry numbers: 17-bit ranked postings
+  db::DictionaryEntries entries(n);
+  for (std::uint32_t i = 0; i < n; ++i) {
+    entries[i].headwords = {std::u16string(u"物") + static_cast<char16_t>(0x4E00 + i % 500) +
+                            static_cast<char16_t>(0x4E00 + i / 500)};
+    entries[i].pinyin = Codes("wu4");
+    entries[i].senses = {u"thing"};
+  }
+  entries[7].senses = {u"rare thing"};
+  DataFileDb* d = OpenIndexes(entries, db::SearchIndexOptionsFor(db::kLanguageChinese));
+  ASSERT_NE(d, nullptr);
+  TableCursor* words = OfType(d, db::kTypeRankedWordIndex);
+  ASSERT_NE(words, nullptr);
+  const std::uint32_t w = db::GetU32LE(&InfoArea(words)[28]);
+  EXPECT_EQ(w, 17u);
+  const std::int64_t thing = FindRowByText(words, 0, u"thing", 5);
+  ASSERT_GE(thing, 0);
+  EXPECT_EQ(DecodeWordRecord(Record(words, static_cast<std::uint32_t>(thing)), w).values,
+            std::vector<std::uint32_t>{(1u << w) - 1});
+  const std::int64_t rare = FindRowByText(words, 0, u"rare", 5);
+  ASSERT_GE(rare, 0);
+  EXPECT_EQ(DecodeWordRecord(Record(words, static_cast<std::uint32_t>(rare)), w).values,
+            std::vector<std::uint32_t>{db::kRelevanceInFirst << (w - 2) | 7});
+
+  TableCursor* prefix = OfType(d, db::kTypeDictPrefixIndex);
+  ASSERT_NE(prefix, nullptr);
+  EXPECT_EQ(WalkPrefix(prefix, u"物").size(), n);
+  EXPECT_EQ(WalkPrefix(prefix, Codes("wu4")).size(), n);
+  EXPECT_EQ(WalkPrefix(prefix, u"物丁").size(), n / 500);  // i % 500 = 1
+  EXPECT_EQ(WalkPrefix(prefix, u"物丁丁"), std::set<std::uint32_t>{501});
+  TableCursor* pairs = OfType(d, db::kTypeCharPairIndex);
+  ASSERT_NE(pairs, nullptr);
+  EXPECT_EQ(PostingsOf(pairs, static_cast<std::uint32_t>(u'物') << 16 | u'一').size(), n / 500);
+}
+
 }  // namespace
