@@ -432,3 +432,105 @@ TEST_F(SearchDicts, DivisionsOfLongAmbiguousInputAreCapped) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SearchDicts, ClassifiesQueries) {
+  struct Case {
+    const char16_t* query;
+    uint16_t mode;
+    uint16_t language;
+    uint8_t fullText, addFullText, addHeadword;
+    std::vector<int32_t> kinds;
+  };
+  const Case cases[] = {
+      {u"zhong1", kKindModeBoth, kLanguageEnglish, 0, 0, 0, {1}},     // a tone digit
+      {u"student", kKindModeBoth, kLanguageEnglish, 0, 0, 0, {4}},    // not pinyin
+      {u"hao", kKindModeBoth, kLanguageEnglish, 0, 0, 0, {4, 1}},     // reads as pinyin
+      {u"hao", kKindModeBoth, kLanguageEnglish, 0, 1, 0, {4, 6, 1}},  // and full text asked for
+      {u"hao", kKindModeBothNoPinyinTest, kLanguageEnglish, 0, 0, 0, {4}},
+      {u"hao", kKindModeBoth, kLanguageChinese, 0, 0, 0, {1, 4}},
+      {u"hao", kKindModeEnglishFirst, kLanguageChinese, 0, 0, 0, {4}},
+      {u"中@", kKindModeByLanguage, kLanguageChinese, 0, 0, 0, {2}},
+      {u"st@r", kKindModeByLanguage, kLanguageEnglish, 0, 0, 0, {5}},
+      {u"st@r", kKindModeBoth, kLanguageChinese, 0, 0, 0, {2, 5}},
+      {u"st@r", kKindModeBoth, kLanguageEnglish, 0, 0, 0, {5, 2}},
+      {u"中", kKindModeByLanguage, kLanguageChinese, 0, 0, 0, {1}},
+      {u"中", kKindModeByLanguage, kLanguageChinese, 0, 1, 0, {1, 3}},
+      {u"ㄓㄨㄥ", kKindModeBoth, kLanguageEnglish, 0, 0, 0, {1}},
+      {u"girl", kKindModeByLanguage, kLanguageEnglish, 1, 0, 0, {6, 4}},
+      {u"中", kKindModeByLanguage, kLanguageChinese, 1, 0, 0, {3, 1}},
+      {u"girl", kKindModeBoth, kLanguageEnglish, 1, 0, 1, {6, 4}},
+      {u"1234 !?", kKindModeBoth, kLanguageEnglish, 0, 0, 0, {}},  // digits and punctuation
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    SearchRequest r = Request(c.query, c.language);
+    r.kindMode = c.mode;
+    r.fullText = c.fullText;
+    r.addFullText = c.addFullText;
+    r.addHeadword = c.addHeadword;
+    int32_t kinds[3] = {};
+    int noDictionary = -1;
+    uint32_t n = ClassifyQuery(engine_, &r, kinds, &noDictionary);
+    EXPECT_EQ(std::vector<int32_t>(kinds, kinds + n), c.kinds) << "case " << i;
+  }
+  // The full-text prefix with only itself, or followed by nothing useful.
+  EXPECT_TRUE(Run(Request(u"#", kLanguageEnglish)).none);
+  EXPECT_TRUE(Run(Request(u"1234", kLanguageEnglish)).none);
+}
+
+TEST_F(SearchDicts, ResultFlagsAndTheRequestAfterwards) {
+  // Syllables without tones: flag 4.
+  Found f = Run(Request(u"zhongguo"));
+  ASSERT_FALSE(f.none);
+  EXPECT_EQ(f.flags, kResultNoTones);
+  EXPECT_EQ(f.language, kLanguageChinese);
+  f = Run(Request(u"zhong1guo2"));
+  ASSERT_FALSE(f.none);
+  EXPECT_EQ(f.flags, 0u);
+  // The request comes back as it was given, prefix included.
+  SearchRequest r = Request(u"#daughter", kLanguageEnglish);
+  const char16_t* query = r.query;
+  SearchResultList* list = Search(engine_, &r);
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(r.query, query);
+  EXPECT_EQ(r.fullText, 0);
+  EXPECT_EQ(list->flags & kResultFullText, kResultFullText);
+  FreeResultList(list);
+  // With preference 122 at 0, '#' is part of the query: an English
+  // headword search (whose letter key drops it).
+  SetPref(engine_, 122, 0);
+  f = Run(Request(u"#daughter", kLanguageEnglish));
+  ASSERT_FALSE(f.none);
+  EXPECT_EQ(f.flags & kResultFullText, 0u);
+  EXPECT_EQ(f.items[0], (std::pair<uint16_t, std::u16string>{kEnglish, u"daughter"}));
+}
+
+TEST_F(SearchDicts, PartialMatchesAreKeptOnlyWhenAsked) {
+  // "zhongguox": 中国 matches two syllables of three.
+  SearchRequest r = Request(u"中国天");
+  EXPECT_TRUE(Run(r).none);
+  r.keepPartial = 1;
+  Found f = Run(r);
+  ASSERT_FALSE(f.none);
+  EXPECT_TRUE(HasHead(f, u"中国"));
+  EXPECT_EQ(f.best, 2u);
+  for (const auto& it : f.items) EXPECT_EQ(it.first, kCedict) << "the first dictionary with the longest match";
+  // Partial counted as exact.
+  r = Request(u"中国天");
+  r.partialIsExact = 1;
+  EXPECT_FALSE(Run(r).none);
+  // Only the current dictionary.
+  r = Request(u"tian1");
+  r.currentSlot = kCedict;
+  r.currentOnly = 1;
+  f = Run(r);
+  for (const auto& it : f.items) EXPECT_EQ(it.first, kCedict);
+  r.currentSlot = kMini;
+  f = Run(r);
+  ASSERT_FALSE(f.none);
+  for (const auto& it : f.items) EXPECT_EQ(it.first, kMini);
+}
+
+}  // namespace
