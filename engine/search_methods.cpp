@@ -568,7 +568,8 @@ int SearchEnglishWords(DictEngine* engine, SearchMethod* m, uint16_t slot, Searc
   }
   if (values) UnlockMemHandle(cands);
   FreeMemHandle(cands);
-  return list->count > before ? kSearchExact : (tooCommon ? kSearchTooCommon : kSearchNothing);
+  // Candidates whose text lacks the words together: plain nothing.
+  return list->count > before ? kSearchExact : kSearchNothing;
 }
 
 namespace {

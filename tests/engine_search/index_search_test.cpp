@@ -32,10 +32,11 @@ std::vector<CedictRow> Words() {
 class IndexSearch : public fetchfix::EngineFixture {
  protected:
   void Build(std::vector<db::TableSpec>* patch(std::vector<db::TableSpec>*) = nullptr,
-             uint32_t tooCommonEntries = 0) {
+             uint32_t tooCommonEntries = 0, std::vector<std::u16string> tooCommonWords = {}) {
     db::DictionarySpec spec = ChineseDict(Words(), 1, u"Words");
     db::SearchIndexOptions options = db::SearchIndexOptionsFor(kLanguageChinese);
     options.tooCommonEntries = tooCommonEntries;
+    options.tooCommonWords = tooCommonWords;
     spec.indexOptions = options;
     std::vector<db::TableSpec> tables;
     std::string error;
@@ -207,6 +208,36 @@ TEST_F(IndexSearch, MalformedWordRecordsAreBounded) {
   EXPECT_EQ(ReadPostingRange(c, 0, 5, 100000, storage), 0);
   FreeMemHandle(storage);
   ResetCursor(c);
+}
+
+TEST_F(IndexSearch, TooCommonWords) {
+  Build(nullptr, 0, {u"chinese"});
+  struct Case {
+    const char16_t* query;
+    int code;
+    std::vector<uint32_t> entries;
+  };
+  const Case cases[] = {
+      {u"chinese", kSearchTooCommon, {}},
+      {u"chinese person", kSearchExact, {4}},  // the common word is passed over
+      {u"person chinese", kSearchNothing, {}},  // but the text must hold both in order
+      {u"china", kSearchExact, {1, 6}},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    SearchRequest r{};
+    r.query = cases[i].query;
+    uint32_t flags = 0;
+    SearchMethod* m = CreateSearchMethod(engine_, &r, kSearchEnglishText, &flags);
+    ASSERT_NE(m, nullptr);
+    SearchResultList* list = NewResultList(32);
+    EXPECT_EQ(m->method(engine_, m, 0, list), cases[i].code) << "case " << i;
+    std::vector<uint32_t> entries;
+    for (uint32_t k = 0; k < list->count; ++k) entries.push_back(list->items[k].entry & 0x3F);
+    std::sort(entries.begin(), entries.end());
+    EXPECT_EQ(entries, cases[i].entries) << "case " << i;
+    FreeResultList(list);
+    FreeSearchMethod(m);
+  }
 }
 
 }  // namespace
