@@ -713,14 +713,15 @@ db::DictionarySpec EnglishDictionary() {
 }
 
 TEST_F(IndexTablesTest, EnglishHeadwordDictionaryIsSortedAndIndexedByItsNewRows) {
-  const db::DictionarySpec dict = EnglishDictionary();
+  db::DictionarySpec dict = EnglishDictionary();
+  dict.idMap = {{500, 1}, {600, 5}};  // "Apple" and "zoo" by their given positions
   db::DataFileSpec file;
   std::string error;
   ASSERT_EQ(db::AddDictionaryTables(dict, &file, &error), 0) << error;
   std::vector<std::uint32_t> types;
   for (const db::TableSpec& t : file.tables) types.push_back(t.type);
   // English: the bitmap-only prefix index, pairs, ranked words, triples.
-  EXPECT_EQ(types, (std::vector<std::uint32_t>{0x1000, 0x1100, 0x1120, 0x1131, 0x1140}));
+  EXPECT_EQ(types, (std::vector<std::uint32_t>{0x1000, 0x1030, 0x1100, 0x1120, 0x1131, 0x1140}));
   DataFileDb* d = Open(file);
   ASSERT_NE(d, nullptr);
   TableCursor* entriesTable = OfType(d, db::kTypeDictEntries);
@@ -756,6 +757,14 @@ TEST_F(IndexTablesTest, EnglishHeadwordDictionaryIsSortedAndIndexedByItsNewRows)
   // Apple sorts before apple pie before banana split ... and zoo last.
   EXPECT_EQ(RecordText(entriesTable, 0).substr(1, 5), u"Apple");
   EXPECT_EQ(RecordText(entriesTable, static_cast<std::uint32_t>(order.size() - 1)).substr(1, 3), u"zoo");
+  // The id map follows its entries to their new rows.
+  TableCursor* idMap = OfType(d, db::kTypeDictIdMap);
+  ASSERT_NE(idMap, nullptr);
+  for (const auto& [id, row] : {std::pair<std::uint32_t, std::uint32_t>{500, 0}, {600, 7}}) {
+    const std::int64_t r = FindRowByKey(idMap, 0, id, 1, 0);
+    ASSERT_GE(r, 0);
+    EXPECT_EQ(ReadSingleValue(idMap, 0, static_cast<std::uint32_t>(r)), row) << id;
+  }
 
   // The word index reads the headword as the first text.
   TableCursor* words = OfType(d, db::kTypeRankedWordIndex);

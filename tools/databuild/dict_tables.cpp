@@ -312,7 +312,15 @@ int MakeDictionaryTables(const DictionarySpec& given, std::vector<TableSpec>* ou
   DictionarySpec spec = given;
   {
     const std::vector<std::size_t> order = DictionaryEntryOrder(given);
-    for (std::size_t i = 0; i < order.size(); ++i) spec.entries[i] = given.entries[order[i]];
+    std::vector<std::uint32_t> newRow(order.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+      spec.entries[i] = given.entries[order[i]];
+      newRow[order[i]] = static_cast<std::uint32_t>(i);
+    }
+    // Explicit id pairs name entries by their given position.
+    for (DictIdMapping& m : spec.idMap) {
+      if (m.row < newRow.size()) m.row = newRow[m.row];
+    }
   }
   std::vector<TableSpec> tables;
   const bool secondary = spec.secondaryFirstField != 0;

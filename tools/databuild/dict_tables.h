@@ -227,7 +227,8 @@ struct DictionarySpec {
   // prefix index besides the bitmap. An English-headword dictionary
   // (language 0) also gets its entry table as the headword index: entries
   // in the order of search mode 0 (stable; entry numbers and default keys
-  // follow the new order) and first-key texts.
+  // follow the new order; explicit idMap rows, given as positions in
+  // `entries`, are moved with them) and first-key texts.
   bool searchIndexes = false;
   std::optional<SearchIndexOptions> indexOptions;
 };
