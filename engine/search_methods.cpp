@@ -155,8 +155,9 @@ bool MakeCharPairs(SearchMethod* m) {
   return true;
 }
 
+// The triple index is lower-cased, Latin-1 capitals included.
 uint8_t LowerByte(WCHAR c) {
-  if (c >= 'A' && c <= 'Z') c = static_cast<WCHAR>(c + 32);
+  if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) c = static_cast<WCHAR>(c + 32);
   return static_cast<uint8_t>(c & 0xFF);
 }
 
@@ -596,6 +597,7 @@ WCHAR NextSignificant(const WCHAR** s, WCHAR one, WCHAR many) {
       return c;
     }
     uint32_t lowByte = c & 0xFF;
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) lowByte += 0x20;  // case does not count
     if (lowByte == 0xE8 || lowByte == 0xE9 || lowByte == 0xEA) c = 'e';
     else if (lowByte == 0xE0 || lowByte == 0xE1 || lowByte == 0xE2) c = 'a';
     if (c >= 'A' && c <= 'Z') c = static_cast<WCHAR>(c + 32);

@@ -195,6 +195,8 @@ TEST_F(SearchDicts, EnglishWildcards) {
       {u"$ter", {u"daughter"}},
       {u"do@", {u"dog (animal)"}},  // the note in parentheses is not compared
       {u"x@z", {}},
+      {u"@AFÉ", {u"café"}},  // capitals, accented ones too
+      {u"ca@e", {u"café"}},
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
     std::vector<std::u16string> heads;
@@ -217,7 +219,7 @@ TEST_F(SearchDicts, MatchWildcardText) {
   };
   const Case cases[] = {
       {u"dog (animal)", u"dog", 1}, {u"Dog", u"d@g", 1},   {u"student", u"s$t", 1}, {u"student", u"s$x", 0},
-      {u"café", u"cafe", 1},        {u"cat", u"c@", 1},    {u"ca", u"ca@t", 0},     {u"c@t", u"cat", 1},
+      {u"café", u"cafe", 1},        {u"CAFÉ", u"cafe", 1},        {u"cat", u"c@", 1},    {u"ca", u"ca@t", 0},     {u"c@t", u"cat", 1},
       {u"", u"", 1},                {u"a", u"", 0},
   };
   for (size_t i = 0; i < std::size(cases); ++i)
