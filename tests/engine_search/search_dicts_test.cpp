@@ -536,3 +536,36 @@ TEST_F(SearchDicts, PartialMatchesAreKeptOnlyWhenAsked) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SearchDicts, LaterKindsReplaceOnlyPartialResults) {
+  // "hao" in English mode: the English headword search finds only a nearest
+  // headword (partial); the pinyin search that follows is exact and wins.
+  SearchRequest r = Request(u"hao", kLanguageEnglish);
+  r.kindMode = kKindModeBoth;
+  r.keepPartial = 1;
+  Found f = Run(r);
+  ASSERT_FALSE(f.none);
+  EXPECT_EQ(f.language, kLanguageChinese);
+  EXPECT_TRUE(HasHead(f, u"好"));
+  for (const auto& it : f.items) EXPECT_NE(it.first, kEnglish);
+  // When the pinyin search is partial too, the English results stay:
+  // "chinan" shares "china" with an English headword.
+  r.query = u"chinan";
+  f = Run(r);
+  ASSERT_FALSE(f.none);
+  EXPECT_EQ(f.language, kLanguageEnglish);
+  ASSERT_EQ(f.items.size(), 1u);
+  EXPECT_EQ(f.items[0], (std::pair<uint16_t, std::u16string>{kEnglish, u"China"}));
+  EXPECT_EQ(f.best, 5u);
+  // Partial everywhere: the one dictionary that matched the longest part
+  // (the character dictionary's two-syllable reading of 好).
+  r.query = u"haohaohaohao";
+  f = Run(r);
+  ASSERT_FALSE(f.none);
+  EXPECT_EQ(f.best, 2u);
+  for (const auto& it : f.items) EXPECT_EQ(it.first, kChars);
+}
+
+}  // namespace
