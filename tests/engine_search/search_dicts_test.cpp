@@ -569,3 +569,50 @@ TEST_F(SearchDicts, LaterKindsReplaceOnlyPartialResults) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SearchDicts, DictionaryOrderPerKind) {
+  auto order = [&](int32_t kind, uint16_t current, int first = 1) {
+    SearchRequest r = Request(u"x");
+    r.currentSlot = current;
+    uint16_t slots[8] = {};
+    uint32_t n = BuildSearchDictList(engine_, &r, kind, first, slots);
+    return std::vector<uint16_t>(slots, slots + n);
+  };
+  using V = std::vector<uint16_t>;
+  EXPECT_EQ(order(kSearchChineseHeadword, 65535), (V{kCedict, kMini, kChars}));
+  // The third of the list is searched first, the first two last.
+  EXPECT_EQ(order(kSearchChineseHeadword, kChars), (V{kChars, kCedict, kMini}));
+  // Wildcards leave the character dictionary out.
+  EXPECT_EQ(order(kSearchChineseWildcard, 65535), (V{kCedict, kMini}));
+  EXPECT_EQ(order(kSearchEnglishHeadword, 65535), (V{kEnglish}));
+  // An English current dictionary does not rotate the Chinese list.
+  EXPECT_EQ(order(kSearchChineseHeadword, kEnglish), (V{kCedict, kMini, kChars}));
+  // Full text: dictionaries with the index, the other language's list too.
+  V english = order(kSearchEnglishText, 65535);
+  EXPECT_EQ(english.front(), kCedict);
+  EXPECT_NE(std::find(english.begin(), english.end(), kEnglish), english.end());
+  // A slot list of the caller, rotated to the current slot.
+  SearchRequest r = Request(u"x");
+  const uint16_t list[] = {kMini, kCedict, kChars};
+  r.slots = list;
+  r.slotCount = 3;
+  r.currentSlot = kCedict;
+  uint16_t slots[8] = {};
+  uint32_t n = BuildSearchDictList(engine_, &r, kSearchChineseHeadword, 1, slots);
+  EXPECT_EQ(V(slots, slots + n), (V{kCedict, kChars, kMini}));
+}
+
+TEST_F(SearchDicts, FindEntriesByPronunciationAlone) {
+  SearchResultList* list =
+      FindEntriesByHeadword(engine_, nullptr, 0, nullptr, nullptr, u"tian1", kLanguageChinese, 65535, 0, 0, 0, 0);
+  ASSERT_NE(list, nullptr);
+  bool found = false;
+  for (uint32_t i = 0; i < list->count; ++i)
+    found |= Head(static_cast<uint16_t>(list->items[i].first), list->items[i].entry) == u"天";
+  EXPECT_TRUE(found);
+  FreeResultList(list);
+}
+
+}  // namespace
