@@ -16,10 +16,10 @@ namespace db = databuild;
 namespace {
 
 db::DataFileSpec Parse(const std::string& text) {
-  db::DataFileSpec spec;
+  db::DataFileSpec draft;
   std::string error;
-  EXPECT_EQ(db::ParseDataFileDescription(text, &spec, &error), 0) << error;
-  return spec;
+  EXPECT_EQ(db::ParseDataFileDescription(text, &draft, &error), 0) << error;
+  return draft;
 }
 
 const char kSample[] = R"(# a small dictionary
@@ -133,9 +133,9 @@ TEST(DatabuildDescription, ErrorsNameTheirLine) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    db::DataFileSpec spec;
+    db::DataFileSpec draft;
     std::string error;
-    EXPECT_EQ(db::ParseDataFileDescription(c.text, &spec, &error), 1);
+    EXPECT_EQ(db::ParseDataFileDescription(c.text, &draft, &error), 1);
     EXPECT_NE(error.find(c.message), std::string::npos) << error;
   }
 }

@@ -161,14 +161,14 @@ std::vector<db::DictEntryRow> SampleEntries(std::size_t n) {
 class EntryTableCoding : public TypedTableTest, public ::testing::WithParamInterface<db::EntryCoding> {};
 
 TEST_P(EntryTableCoding, RowsKeysTextsAndHeaderReadBack) {
-  db::DictEntryTableSpec spec;
-  spec.info = SampleInfo();
-  spec.entries = SampleEntries(40);
-  spec.coding = GetParam();
-  spec.maxBlockRows = 7;  // several blocks
+  db::DictEntryTableSpec desc;
+  desc.info = SampleInfo();
+  desc.entries = SampleEntries(40);
+  desc.coding = GetParam();
+  desc.maxBlockRows = 7;  // several blocks
   db::TableSpec t;
   std::string error;
-  ASSERT_EQ(db::MakeDictEntryTable(spec, &t, &error), 0) << error;
+  ASSERT_EQ(db::MakeDictEntryTable(desc, &t, &error), 0) << error;
   db::DataFileSpec file;
   file.tables.push_back(t);
   ASSERT_EQ(db::CheckDataFileRules(file, &error), 0) << error;
@@ -177,31 +177,31 @@ TEST_P(EntryTableCoding, RowsKeysTextsAndHeaderReadBack) {
   EXPECT_EQ(GetTablePropertyByIndex(d, 0, 1), db::kTypeDictEntries);
   TableCursor* c = Cursor(d, 0);
   db::ByteVec header;
-  ASSERT_EQ(db::BuildDictInfoHeader(spec.info, &header, &error), 0);
+  ASSERT_EQ(db::BuildDictInfoHeader(desc.info, &header, &error), 0);
   EXPECT_EQ(InfoArea(c), header);
   EXPECT_EQ(GetTableEntryCount(c), 40u);
   EXPECT_EQ(GetColumnRowCount(c, 0), 40u);
   for (std::uint32_t r = 0; r < 40; ++r) {
     EXPECT_EQ(GetRowKeyByRow(c, 0, r), r) << r;  // the default key is the row
-    EXPECT_EQ(RecordText(c, r), spec.entries[r].text) << r;
+    EXPECT_EQ(RecordText(c, r), desc.entries[r].text) << r;
   }
   // Keys ascend, so the table is searchable by key.
   EXPECT_EQ(FindRowByKey(c, 0, 33, 1, 0), 33);
 }
 
 TEST_P(EntryTableCoding, LongEntriesGetBlocksOfTheirOwn) {
-  db::DictEntryTableSpec spec;
-  spec.coding = GetParam();
+  db::DictEntryTableSpec desc;
+  desc.coding = GetParam();
   std::u16string longText;
   for (std::uint32_t i = 0; i < 12000; ++i) longText.push_back(static_cast<char16_t>(0x4E00 + (i * 37) % 3000));
-  spec.entries = {{false, 0, u"short"}, {false, 0, longText}, {false, 0, longText.substr(0, 9000)}, {false, 0, u"end"}};
+  desc.entries = {{false, 0, u"short"}, {false, 0, longText}, {false, 0, longText.substr(0, 9000)}, {false, 0, u"end"}};
   db::TableSpec t;
   std::string error;
-  ASSERT_EQ(db::MakeDictEntryTable(spec, &t, &error), 0) << error;
+  ASSERT_EQ(db::MakeDictEntryTable(desc, &t, &error), 0) << error;
   DataFileDb* d = Open(OneTable(t));
   ASSERT_NE(d, nullptr);
   TableCursor* c = Cursor(d, 0);
-  for (std::uint32_t r = 0; r < 4; ++r) EXPECT_EQ(RecordText(c, r), spec.entries[r].text) << r;
+  for (std::uint32_t r = 0; r < 4; ++r) EXPECT_EQ(RecordText(c, r), desc.entries[r].text) << r;
 }
 
 INSTANTIATE_TEST_SUITE_P(Codings, EntryTableCoding,
@@ -218,12 +218,12 @@ TEST_F(TypedTableTest, EntryKeysPickTheirWidthAndOrderFlag) {
       {{1, 2, 3}, true, db::kTableKeyed | db::kTableKey32 | db::kTableSorted},
   };
   for (const auto& k : cases) {
-    db::DictEntryTableSpec spec;
-    spec.key32 = k.key32;
-    for (std::uint32_t key : k.keys) spec.entries.push_back({true, key, u"e"});
+    db::DictEntryTableSpec desc;
+    desc.key32 = k.key32;
+    for (std::uint32_t key : k.keys) desc.entries.push_back({true, key, u"e"});
     db::TableSpec t;
     std::string error;
-    ASSERT_EQ(db::MakeDictEntryTable(spec, &t, &error), 0) << error;
+    ASSERT_EQ(db::MakeDictEntryTable(desc, &t, &error), 0) << error;
     EXPECT_EQ(t.flags & ~db::kTableHuffmanText, k.flags);
     DataFileDb* d = Open(OneTable(t));
     ASSERT_NE(d, nullptr);
@@ -363,13 +363,13 @@ TEST_F(TypedTableTest, PrefixIndexCarriesTheBitmapAsSubtableZero) {
 }
 
 TEST_F(TypedTableTest, WholeDictionaryTablesInOrderWithParallelSecondary) {
-  db::DictionarySpec spec;
-  spec.info = SampleInfo();
-  spec.info.flags = 0;
-  spec.secondaryFirstField = 1;
-  spec.idMapFromKeys = true;
-  spec.charVariants = {{u'\u4E7E', u"\u5E72"}};
-  spec.wordLengths = true;
+  db::DictionarySpec desc;
+  desc.info = SampleInfo();
+  desc.info.flags = 0;
+  desc.secondaryFirstField = 1;
+  desc.idMapFromKeys = true;
+  desc.charVariants = {{u'\u4E7E', u"\u5E72"}};
+  desc.wordLengths = true;
   const std::u16string heads[] = {u"\u4E2D", u"\u4E2D\u6587", u"\u6587", u"abc"};
   for (std::uint32_t i = 0; i < 4; ++i) {
     db::DictEntrySpec e;
@@ -378,11 +378,11 @@ TEST_F(TypedTableTest, WholeDictionaryTablesInOrderWithParallelSecondary) {
     e.headword = heads[i];
     e.text = u"\uEA00" + heads[i];
     e.secondary = u"\uEA01sense " + std::u16string(1, static_cast<char16_t>(u'0' + i));
-    spec.entries.push_back(e);
+    desc.entries.push_back(e);
   }
   db::DataFileSpec file;
   std::string error;
-  ASSERT_EQ(db::AddDictionaryTables(spec, &file, &error), 0) << error;
+  ASSERT_EQ(db::AddDictionaryTables(desc, &file, &error), 0) << error;
   ASSERT_EQ(db::CheckDataFileRules(file, &error), 0) << error;
   DataFileDb* d = Open(file);
   ASSERT_NE(d, nullptr);
@@ -407,8 +407,8 @@ TEST_F(TypedTableTest, WholeDictionaryTablesInOrderWithParallelSecondary) {
   for (std::uint32_t r = 0; r < 4; ++r) {
     EXPECT_EQ(GetRowKeyByRow(primary, 0, r), 500 + 10 * r);
     EXPECT_EQ(GetRowKeyByRow(secondary, 0, r), 500 + 10 * r);
-    EXPECT_EQ(RecordText(primary, r), spec.entries[r].text);
-    EXPECT_EQ(RecordText(secondary, r), spec.entries[r].secondary);
+    EXPECT_EQ(RecordText(primary, r), desc.entries[r].text);
+    EXPECT_EQ(RecordText(secondary, r), desc.entries[r].secondary);
     const int64_t m = FindRowByKey(idMap, 0, 500 + 10 * r, 1, 0);
     ASSERT_GE(m, 0);
     EXPECT_EQ(ReadSingleValue(idMap, 0, static_cast<std::uint32_t>(m)), r);
@@ -420,22 +420,22 @@ TEST_F(TypedTableTest, WholeDictionaryTablesInOrderWithParallelSecondary) {
 }
 
 TEST(DictionaryTables, OnlyAskedForTablesAreWritten) {
-  db::DictionarySpec spec;
-  spec.entryBitmap = false;
-  spec.entries.push_back({});
+  db::DictionarySpec desc;
+  desc.entryBitmap = false;
+  desc.entries.push_back({});
   std::vector<db::TableSpec> tables;
   std::string error;
-  ASSERT_EQ(db::MakeDictionaryTables(spec, &tables, &error), 0) << error;
+  ASSERT_EQ(db::MakeDictionaryTables(desc, &tables, &error), 0) << error;
   ASSERT_EQ(tables.size(), 1u);
   EXPECT_EQ(tables[0].type, db::kTypeDictEntries);
   EXPECT_EQ(db::GetU32LE(&tables[0].info[8]) & db::kDictHasSecondary, 0u);
   // A word-length table needs a length for every entry.
-  spec.wordLengths = true;
-  EXPECT_EQ(db::MakeDictionaryTables(spec, &tables, &error), 1);
+  desc.wordLengths = true;
+  EXPECT_EQ(db::MakeDictionaryTables(desc, &tables, &error), 1);
   // Flags that announce a secondary table need one.
-  spec.wordLengths = false;
-  spec.info.flags = db::kDictHasSecondary;
-  EXPECT_EQ(db::MakeDictionaryTables(spec, &tables, &error), 1);
+  desc.wordLengths = false;
+  desc.info.flags = db::kDictHasSecondary;
+  EXPECT_EQ(db::MakeDictionaryTables(desc, &tables, &error), 1);
 }
 
 }  // namespace

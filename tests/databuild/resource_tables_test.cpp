@@ -58,25 +58,25 @@ TEST(RadicalTables, RecordIsCountStartsThenCharacters) {
 }
 
 TEST_F(TypedTableTest, RadicalTablesReadBackAndKeepTheirOrder) {
-  db::RadicalTablesSpec spec;
-  spec.id = 42;
-  spec.infoWord1 = 5;
-  spec.listA = {0, 2};
-  spec.listB = {{0x4E00, 1, 1}, {0x4E28, 1, 2}};
+  db::RadicalTablesSpec desc;
+  desc.id = 42;
+  desc.infoWord1 = 5;
+  desc.listA = {0, 2};
+  desc.listB = {{0x4E00, 1, 1}, {0x4E28, 1, 2}};
   for (std::uint16_t rad : {30, 9, 120}) {  // sorted by the writer
     db::RadicalChars rc;
     rc.radical = rad;
     rc.sections = {std::u16string(1, static_cast<char16_t>(0x4E00 + rad)), u"", u"\u4E8C\u4E09"};
-    spec.radicals.push_back(rc);
+    desc.radicals.push_back(rc);
   }
-  spec.lowestCode = 0x4E00;
-  spec.codes = {1, 2, 3, 120, 65535};
-  spec.maxBlockRows = 1;
+  desc.lowestCode = 0x4E00;
+  desc.codes = {1, 2, 3, 120, 65535};
+  desc.maxBlockRows = 1;
 
   db::DataFileSpec file;
   file.tables.push_back(Plain(0x4000));
   std::string error;
-  ASSERT_EQ(db::AddRadicalTables(spec, &file, &error), 0) << error;
+  ASSERT_EQ(db::AddRadicalTables(desc, &file, &error), 0) << error;
   ASSERT_EQ(db::CheckDataFileRules(file, &error), 0) << error;
   DataFileDb* d = Open(file);
   ASSERT_NE(d, nullptr);
@@ -94,8 +94,8 @@ TEST_F(TypedTableTest, RadicalTablesReadBackAndKeepTheirOrder) {
   std::uint32_t size = 0;
   const std::uint8_t* list = GetSubtableRecord(main, 0, &size);
   ASSERT_NE(list, nullptr);
-  EXPECT_EQ(db::ByteVec(list, list + size), db::RadicalListBytes(spec.listA, spec.listB));
-  for (const db::RadicalChars& rc : spec.radicals) {
+  EXPECT_EQ(db::ByteVec(list, list + size), db::RadicalListBytes(desc.listA, desc.listB));
+  for (const db::RadicalChars& rc : desc.radicals) {
     const int64_t row = FindRowByKey(main, 0, rc.radical, 1, 0);
     ASSERT_GE(row, 0) << rc.radical;
     EXPECT_EQ(Record(main, static_cast<std::uint32_t>(row)), db::RadicalRecordBytes(rc));
@@ -105,21 +105,21 @@ TEST_F(TypedTableTest, RadicalTablesReadBackAndKeepTheirOrder) {
   const db::ByteVec codeInfo = InfoArea(codes);
   ASSERT_GE(codeInfo.size(), 4u);
   EXPECT_EQ(Word(codeInfo, 0), 42u);
-  for (std::uint32_t i = 0; i < spec.codes.size(); ++i) EXPECT_EQ(ReadSingleValue(codes, 0, i), spec.codes[i]);
+  for (std::uint32_t i = 0; i < desc.codes.size(); ++i) EXPECT_EQ(ReadSingleValue(codes, 0, i), desc.codes[i]);
 }
 
 TEST(RadicalTables, WithoutCodesOnlyTheRadicalTableAndDuplicatesRefused) {
-  db::RadicalTablesSpec spec;
-  spec.radicals = {{1, {u"a"}}};
+  db::RadicalTablesSpec desc;
+  desc.radicals = {{1, {u"a"}}};
   db::DataFileSpec file;
   std::string error;
-  ASSERT_EQ(db::AddRadicalTables(spec, &file, &error), 0) << error;
+  ASSERT_EQ(db::AddRadicalTables(desc, &file, &error), 0) << error;
   ASSERT_EQ(file.tables.size(), 1u);
   EXPECT_EQ(Word(file.tables[0].info, 2), 0u);
   EXPECT_EQ(Word(file.tables[0].info, 3), 0u);
 
-  spec.radicals.push_back({1, {u"b"}});
-  EXPECT_EQ(db::AddRadicalTables(spec, &file, &error), 1);
+  desc.radicals.push_back({1, {u"b"}});
+  EXPECT_EQ(db::AddRadicalTables(desc, &file, &error), 1);
   EXPECT_EQ(file.tables.size(), 1u);  // nothing added on failure
 }
 
@@ -147,8 +147,8 @@ db::SyllableIndexSpec SampleIndex() {
 TEST(SyllableIndex, InfoAreaRecordsAndFirstKeyTexts) {
   db::TableSpec t;
   std::string error;
-  const db::SyllableIndexSpec spec = SampleIndex();
-  ASSERT_EQ(db::MakeSyllableIndexTable(spec, &t, &error), 0) << error;
+  const db::SyllableIndexSpec desc = SampleIndex();
+  ASSERT_EQ(db::MakeSyllableIndexTable(desc, &t, &error), 0) << error;
   ASSERT_EQ(t.info.size(), 84u + 2 * 72);
   EXPECT_EQ(Word(t.info, 0), 7u);
   EXPECT_EQ(db::GetU16LE(&t.info[4]), 2u);
@@ -183,7 +183,7 @@ TEST(SyllableIndex, InfoAreaRecordsAndFirstKeyTexts) {
       const std::uint16_t a = db::GetU16LE(&b.data[begin]);
       const std::uint16_t bWord = db::GetU16LE(&b.data[begin + 2]);
       bool found = false;
-      for (const db::SyllableClipRef& k : spec.keys) {
+      for (const db::SyllableClipRef& k : desc.keys) {
         if (k.key != text) continue;
         found = true;
         EXPECT_EQ(a, (k.yiBuOnly ? 0x1000 : 0) | k.list << 8 | k.table);
@@ -192,7 +192,7 @@ TEST(SyllableIndex, InfoAreaRecordsAndFirstKeyTexts) {
       EXPECT_TRUE(found);
     }
   }
-  ASSERT_EQ(keys.size(), spec.keys.size());
+  ASSERT_EQ(keys.size(), desc.keys.size());
   EXPECT_GT(dt.BlockCount(0), 1u);
   for (std::size_t i = 1; i < keys.size(); ++i) EXPECT_LT(WideStrCmp(keys[i - 1].c_str(), keys[i].c_str()), 0);
 }
@@ -201,14 +201,14 @@ TEST_F(TypedTableTest, SyllableIndexIsTableZeroAndSearchableByKeyText) {
   db::DataFileSpec file;
   file.tables.push_back(Plain(0x4000));
   std::string error;
-  const db::SyllableIndexSpec spec = SampleIndex();
-  ASSERT_EQ(db::AddSyllableIndexTable(spec, &file, &error), 0) << error;
+  const db::SyllableIndexSpec desc = SampleIndex();
+  ASSERT_EQ(db::AddSyllableIndexTable(desc, &file, &error), 0) << error;
   ASSERT_EQ(db::CheckDataFileRules(file, &error), 0) << error;
   DataFileDb* d = Open(file);
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(GetTablePropertyByIndex(d, 0, 1), db::kTypeSyllableIndex);
   TableCursor* c = Cursor(d, 0);
-  for (const db::SyllableClipRef& k : spec.keys) {
+  for (const db::SyllableClipRef& k : desc.keys) {
     const int64_t row = FindRowByText(c, 0, k.key.c_str(), 7);
     ASSERT_GE(row, 0);
     // The whole record fits the 42-byte read of a clip lookup.
@@ -221,7 +221,7 @@ TEST_F(TypedTableTest, SyllableIndexIsTableZeroAndSearchableByKeyText) {
   }
 
   // Another index cannot take table 0 too.
-  EXPECT_EQ(db::AddSyllableIndexTable(spec, &file, &error), 1);
+  EXPECT_EQ(db::AddSyllableIndexTable(desc, &file, &error), 1);
   db::StrokeIndexSpec strokes;
   strokes.designWidth = strokes.designHeight = 100;
   EXPECT_EQ(db::AddStrokeIndexTable(strokes, &file, &error), 1);

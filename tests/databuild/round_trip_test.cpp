@@ -78,10 +78,10 @@ class RoundTrip : public ::testing::Test {
     return d;
   }
 
-  DataFileDb* Build(const db::DataFileSpec& spec, db::DataFileLayout* layout = nullptr) {
+  DataFileDb* Build(const db::DataFileSpec& desc, db::DataFileLayout* layout = nullptr) {
     db::ByteVec bytes;
     std::string error;
-    EXPECT_EQ(db::BuildDataFile(spec, &bytes, layout, &error), 0) << error;
+    EXPECT_EQ(db::BuildDataFile(desc, &bytes, layout, &error), 0) << error;
     return OpenDb(OpenFile(bytes, "f" + std::to_string(files_.size()) + ".pdb"));
   }
 
@@ -99,10 +99,10 @@ class RoundTrip : public ::testing::Test {
 };
 
 db::DataFileSpec OneTable(db::TableSpec t) {
-  db::DataFileSpec spec;
-  spec.shortName = u"RT";
-  spec.tables.push_back(std::move(t));
-  return spec;
+  db::DataFileSpec desc;
+  desc.shortName = u"RT";
+  desc.tables.push_back(std::move(t));
+  return desc;
 }
 
 std::u16string Num(std::uint32_t n) {

@@ -209,9 +209,9 @@ TEST(TypedDescription, MisplacedDirectivesAndBadValuesNameTheirLine) {
       {"dictionary\nfile name=\"x\"\n", "line 2: \"file\" comes once"},
   };
   for (const auto& c : cases) {
-    db::DataFileSpec spec;
+    db::DataFileSpec draft;
     std::string error;
-    EXPECT_EQ(db::ParseDataFileDescription(c.text, &spec, &error), 1) << c.text;
+    EXPECT_EQ(db::ParseDataFileDescription(c.text, &draft, &error), 1) << c.text;
     EXPECT_EQ(error.rfind(c.message, 0), 0u) << c.text << "\n  gave: " << error;
   }
 }
@@ -226,10 +226,10 @@ cliptable group=4 list=1 place=2
 clip hex=0a0b
 clip
 )desc";
-  db::DataFileSpec spec;
+  db::DataFileSpec draft;
   std::string error;
-  ASSERT_EQ(db::ParseDataFileDescription(text, &spec, &error), 0) << error;
-  ASSERT_EQ(spec.tables.size(), 3u);
+  ASSERT_EQ(db::ParseDataFileDescription(text, &draft, &error), 0) << error;
+  ASSERT_EQ(draft.tables.size(), 3u);
   db::StrokeIndexSpec s;
   s.version = 2;
   s.designWidth = 192;
@@ -237,14 +237,14 @@ clip
   s.records = {{0x4E2D, {1, 2, 65535, 3, 4}}, {0x4E00, {5, 6}}};
   db::TableSpec want;
   ASSERT_EQ(db::MakeStrokeIndexTable(s, &want, &error), 0);
-  EXPECT_EQ(spec.tables[0].info, want.info);
-  ASSERT_EQ(spec.tables[0].columns[0].rows.size(), 2u);
-  EXPECT_EQ(spec.tables[0].columns[0].rows[0].key, 0x4E00u);
-  EXPECT_EQ(spec.tables[0].columns[0].rows[1].bytes, want.columns[0].rows[1].bytes);
+  EXPECT_EQ(draft.tables[0].info, want.info);
+  ASSERT_EQ(draft.tables[0].columns[0].rows.size(), 2u);
+  EXPECT_EQ(draft.tables[0].columns[0].rows[0].key, 0x4E00u);
+  EXPECT_EQ(draft.tables[0].columns[0].rows[1].bytes, want.columns[0].rows[1].bytes);
 
-  EXPECT_EQ(spec.tables[1].columns[0].rows[0].bytes, db::RadicalRecordBytes({3, {u"", u"", u"子"}}));
+  EXPECT_EQ(draft.tables[1].columns[0].rows[0].bytes, db::RadicalRecordBytes({3, {u"", u"", u"子"}}));
 
-  const db::TableSpec& clips = spec.tables[2];
+  const db::TableSpec& clips = draft.tables[2];
   EXPECT_EQ(clips.type, db::kTypeClips);
   EXPECT_EQ(db::GetU32LE(&clips.info[0]), 4u);
   EXPECT_EQ(db::GetU16LE(&clips.info[4]), 1u);

@@ -49,10 +49,10 @@ class TypedTableTest : public ::testing::Test {
   }
 
   // Builds the file (failing the test when the writer refuses it) and opens it.
-  DataFileDb* Open(const db::DataFileSpec& spec) {
+  DataFileDb* Open(const db::DataFileSpec& desc) {
     db::ByteVec bytes;
     std::string error;
-    EXPECT_EQ(db::BuildDataFile(spec, &bytes, nullptr, &error), 0) << error;
+    EXPECT_EQ(db::BuildDataFile(desc, &bytes, nullptr, &error), 0) << error;
     lastBytes_ = bytes;
     const std::string name = "t" + std::to_string(files_.size()) + ".pdb";
     std::ofstream(root_ / name, std::ios::binary)

@@ -17,25 +17,25 @@ namespace db = databuild;
 
 namespace {
 
-ByteVec Build(const db::DataFileSpec& spec, db::DataFileLayout* layout = nullptr) {
+ByteVec Build(const db::DataFileSpec& desc, db::DataFileLayout* layout = nullptr) {
   ByteVec out;
   std::string error;
-  EXPECT_EQ(db::BuildDataFile(spec, &out, layout, &error), 0) << error;
+  EXPECT_EQ(db::BuildDataFile(desc, &out, layout, &error), 0) << error;
   return out;
 }
 
-std::string BuildError(const db::DataFileSpec& spec) {
+std::string BuildError(const db::DataFileSpec& desc) {
   ByteVec out;
   std::string error;
-  EXPECT_EQ(db::BuildDataFile(spec, &out, nullptr, &error), 1);
+  EXPECT_EQ(db::BuildDataFile(desc, &out, nullptr, &error), 1);
   return error;
 }
 
 db::DataFileSpec OneTable(db::TableSpec t) {
-  db::DataFileSpec spec;
-  spec.shortName = u"Test";
-  spec.tables.push_back(std::move(t));
-  return spec;
+  db::DataFileSpec desc;
+  desc.shortName = u"Test";
+  desc.tables.push_back(std::move(t));
+  return desc;
 }
 
 ByteVec Concat(const std::vector<db::RowSpec>& rows, std::size_t from, std::size_t n) {
@@ -64,18 +64,18 @@ db::TableSpec KeyedTextTable(std::uint32_t n, std::uint32_t flags) {
 }  // namespace
 
 TEST(DatabuildContainer, HeaderRecordListAndDatabaseHeaderAreExact) {
-  db::DataFileSpec spec;
-  spec.containerName = "Tiny";
-  spec.containerType = db::kDbTypeDataAlt;
-  spec.shortName = u"Tiny dict";
-  spec.longName = u"A tiny dictionary";
-  spec.notice = u"Notice text";
-  spec.tables.push_back(KeyedTextTable(5, 0));
+  db::DataFileSpec desc;
+  desc.containerName = "Tiny";
+  desc.containerType = db::kDbTypeDataAlt;
+  desc.shortName = u"Tiny dict";
+  desc.longName = u"A tiny dictionary";
+  desc.notice = u"Notice text";
+  desc.tables.push_back(KeyedTextTable(5, 0));
   db::TableSpec second = KeyedTextTable(3, 0);
   second.type = 0x2020;
-  spec.tables.push_back(second);
+  desc.tables.push_back(second);
   db::DataFileLayout layout;
-  const ByteVec f = Build(spec, &layout);
+  const ByteVec f = Build(desc, &layout);
 
   // Container: big-endian, records back to back up to the end of the file.
   EXPECT_EQ(std::string(f.begin(), f.begin() + 4), "Tiny");
@@ -100,20 +100,20 @@ TEST(DatabuildContainer, HeaderRecordListAndDatabaseHeaderAreExact) {
   EXPECT_EQ(db::GetU32LE(&h[40]), 2u);
   EXPECT_EQ(db::GetU16LE(&h[44]), u'T');
   EXPECT_EQ(db::GetU16LE(&h[44 + 2 * 9]), 0);
-  EXPECT_EQ(db::GetU32LE(&h[108]), spec.longName.size());
-  EXPECT_EQ(db::GetU32LE(&h[112]), spec.notice.size());
+  EXPECT_EQ(db::GetU32LE(&h[108]), desc.longName.size());
+  EXPECT_EQ(db::GetU32LE(&h[112]), desc.notice.size());
   // Directory, then the two texts without terminators.
   for (std::uint32_t t = 0; t < 2; ++t) {
     const std::uint32_t hr = db::GetU32LE(&h[132 + 8 * t]);
     EXPECT_EQ(hr, layout.tables[t].headerRecord);
-    EXPECT_EQ(db::GetU32LE(&h[136 + 8 * t]), spec.tables[t].type);
-    EXPECT_EQ(DecodeTable(f, hr).type, spec.tables[t].type);
+    EXPECT_EQ(db::GetU32LE(&h[136 + 8 * t]), desc.tables[t].type);
+    EXPECT_EQ(DecodeTable(f, hr).type, desc.tables[t].type);
   }
   std::u16string texts;
-  for (std::size_t i = 0; i < spec.longName.size() + spec.notice.size(); ++i) {
+  for (std::size_t i = 0; i < desc.longName.size() + desc.notice.size(); ++i) {
     texts.push_back(db::GetU16LE(&h[148 + 2 * i]));
   }
-  EXPECT_EQ(texts, spec.longName + spec.notice);
+  EXPECT_EQ(texts, desc.longName + desc.notice);
   // Table records follow each other: the second table starts behind the first.
   EXPECT_EQ(layout.tables[1].headerRecord, layout.tables[0].headerRecord + layout.tables[0].blockEnd);
   EXPECT_EQ(layout.tables[1].headerRecord + layout.tables[1].blockEnd, n);

@@ -35,11 +35,11 @@ class DeviceFilesTest : public ::testing::Test {
   void TearDown() override { fs::remove_all(dir_); }
 
   // Writes the file alone in a folder of its own (the check makes that folder the device root).
-  std::string Write(const db::DataFileSpec& spec, const std::string& name) {
+  std::string Write(const db::DataFileSpec& desc, const std::string& name) {
     fs::create_directories(dir_ / name);
     const std::string path = (dir_ / name / name).string();
     std::string error;
-    EXPECT_EQ(db::WriteDataFile(spec, path, &error), 0) << error;
+    EXPECT_EQ(db::WriteDataFile(desc, path, &error), 0) << error;
     return path;
   }
 

@@ -41,19 +41,19 @@ class EntryFetch : public EngineFixture {
   // The rich dictionary with a secondary table holding fields from kMeasure
   // on; the last entry's secondary record is missing.
   void AddWithSecondary(const std::vector<std::pair<std::u16string, std::u16string>>& entries) {
-    db::DictionarySpec spec;
-    spec.info = RichInfo();
+    db::DictionarySpec desc;
+    desc.info = RichInfo();
     for (const auto& [primary, secondary] : entries) {
       db::DictEntrySpec e;
       e.text = primary;
       e.secondary = secondary;
-      spec.entries.push_back(e);
+      desc.entries.push_back(e);
     }
-    spec.entryBitmap = false;
-    spec.secondaryFirstField = kMeasure;
+    desc.entryBitmap = false;
+    desc.secondaryFirstField = kMeasure;
     std::vector<db::TableSpec> tables;
     std::string error;
-    ASSERT_EQ(db::MakeDictionaryTables(spec, &tables, &error), 0) << error;
+    ASSERT_EQ(db::MakeDictionaryTables(desc, &tables, &error), 0) << error;
     bool patched = false;
     for (db::TableSpec& t : tables) {
       if (t.type != db::kTypeDictSecondary) continue;
@@ -141,12 +141,12 @@ TEST_F(EntryFetch, AnEntryPastTheEndLeavesAnEmptyText) {
 }
 
 TEST_F(EntryFetch, AnUnreadableRecordGives65534) {
-  db::DictionarySpec spec = DictOf(RichInfo(), {Field(kSense) + u"one", Field(kSense) + u"two"});
-  spec.coding = db::EntryCoding::Zlib;
+  db::DictionarySpec desc = DictOf(RichInfo(), {Field(kSense) + u"one", Field(kSense) + u"two"});
+  desc.coding = db::EntryCoding::Zlib;
   db::DataFileSpec file;
   file.shortName = u"Broken";
   std::string error;
-  ASSERT_EQ(db::AddDictionaryTables(spec, &file, &error), 0) << error;
+  ASSERT_EQ(db::AddDictionaryTables(desc, &file, &error), 0) << error;
   db::ByteVec bytes;
   db::DataFileLayout layout;
   ASSERT_EQ(db::BuildDataFile(file, &bytes, &layout, &error), 0) << error;

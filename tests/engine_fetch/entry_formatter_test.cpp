@@ -188,9 +188,9 @@ TEST_F(EntryFormatter, RecordAndRequestGiveTheCodeSequence) {
   std::vector<Case> cases = Cases();
   std::vector<std::u16string> records;
   for (const Case& c : cases) records.push_back(c.record);
-  db::DictionarySpec spec = DictOf(RichInfo(), records);
-  spec.charVariants = {{u'发', u"發髮"}};
-  AddDict(spec);
+  db::DictionarySpec draft = DictOf(RichInfo(), records);
+  draft.charVariants = {{u'发', u"發髮"}};
+  AddDict(draft);
   ASSERT_NE(Create(), nullptr);
 
   for (uint32_t i = 0; i < cases.size(); ++i) {

@@ -58,10 +58,10 @@ TEST(EntryMarkup, WritesFieldsSectionsAndLinks) {
   EXPECT_EQ(markup, Field(db::kMarkupHeadword) + u"好" + Field(db::kMarkupPinyin) + Syl("hao", 3) +
                         Field(db::kMarkupDefinition) + u"good");
 
-  db::DictEntrySpec spec;
-  ASSERT_EQ(db::MakeMarkupEntry(e, &spec, &error), 0) << error;
-  EXPECT_EQ(spec.headword, u"学生");
-  EXPECT_EQ(spec.wordLength, 2u);
+  db::DictEntrySpec desc;
+  ASSERT_EQ(db::MakeMarkupEntry(e, &desc, &error), 0) << error;
+  EXPECT_EQ(desc.headword, u"学生");
+  EXPECT_EQ(desc.wordLength, 2u);
 }
 
 TEST(EntryMarkup, RefusesWhatTheMarkupCannotHold) {
@@ -89,12 +89,12 @@ TEST(EntryMarkup, RefusesWhatTheMarkupCannotHold) {
 class EntryMarkupRead : public EngineFixture {};
 
 TEST_F(EntryMarkupRead, TheProgramShowsWhatTheWriterMeant) {
-  db::DictionarySpec spec;
-  spec.info.creator = 0x434544;
-  spec.info.dictId = 3;
-  spec.info.shortName = u"Plain";
-  db::SetEntryMarkupFields(&spec.info);
-  spec.wordLengths = true;
+  db::DictionarySpec desc;
+  desc.info.creator = 0x434544;
+  desc.info.dictId = 3;
+  desc.info.shortName = u"Plain";
+  db::SetEntryMarkupFields(&desc.info);
+  desc.wordLengths = true;
   std::vector<db::PlainEntry> entries = {
       {u"学生",
        u"學生",
@@ -108,9 +108,9 @@ TEST_F(EntryMarkupRead, TheProgramShowsWhatTheWriterMeant) {
     db::DictEntrySpec entry;
     std::string error;
     ASSERT_EQ(db::MakeMarkupEntry(e, &entry, &error), 0) << error;
-    spec.entries.push_back(entry);
+    desc.entries.push_back(entry);
   }
-  AddDict(spec);
+  AddDict(desc);
   ASSERT_NE(Create(), nullptr);
 
   const std::u16string xiguan = Syl("xi", 2) + Syl("guan", 4);

@@ -119,11 +119,11 @@ class EngineFixture : public ::testing::Test {
   void TearDown() override {
     if (engine_) dictfix::DestroyAndFree(engine_);
   }
-  void AddDict(const db::DictionarySpec& spec) {
+  void AddDict(const db::DictionarySpec& desc) {
     db::DataFileSpec file;
-    file.shortName = spec.info.shortName;
+    file.shortName = desc.info.shortName;
     std::string error;
-    ASSERT_EQ(db::AddDictionaryTables(spec, &file, &error), 0) << error;
+    ASSERT_EQ(db::AddDictionaryTables(desc, &file, &error), 0) << error;
     files_.Add(file);
   }
   void AddTables(const std::vector<db::TableSpec>& tables, std::u16string shortName = u"D") {
@@ -159,15 +159,15 @@ class EngineFixture : public ::testing::Test {
 };
 
 inline db::DictionarySpec DictOf(const db::DictInfoSpec& info, const std::vector<std::u16string>& records) {
-  db::DictionarySpec spec;
-  spec.info = info;
+  db::DictionarySpec desc;
+  desc.info = info;
   for (const auto& r : records) {
     db::DictEntrySpec e;
     e.text = r;
-    spec.entries.push_back(e);
+    desc.entries.push_back(e);
   }
-  spec.entryBitmap = false;
-  return spec;
+  desc.entryBitmap = false;
+  return desc;
 }
 
 }  // namespace fetchfix

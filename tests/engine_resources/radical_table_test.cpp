@@ -38,26 +38,26 @@ db::RadicalChars Radical1With25Sections() {
 }
 
 db::RadicalTablesSpec RadicalSpec(std::vector<uint16_t> listA) {
-  db::RadicalTablesSpec spec;
-  spec.id = kId;
-  spec.infoWord1 = 1;
-  spec.listA = std::move(listA);
-  spec.listB = {{0x7CF8, 6, 120}, {0x4E00, 1, 1}};
-  spec.radicals = {Radical120(), Radical1With25Sections()};
-  spec.lowestCode = 0x7CF8;
-  spec.codes = {120, 120, 120};  // U+7CF8 .. U+7CFA
-  spec.maxBlockRows = 1;
-  return spec;
+  db::RadicalTablesSpec desc;
+  desc.id = kId;
+  desc.infoWord1 = 1;
+  desc.listA = std::move(listA);
+  desc.listB = {{0x7CF8, 6, 120}, {0x4E00, 1, 1}};
+  desc.radicals = {Radical120(), Radical1With25Sections()};
+  desc.lowestCode = 0x7CF8;
+  desc.codes = {120, 120, 120};  // U+7CF8 .. U+7CFA
+  desc.maxBlockRows = 1;
+  return desc;
 }
 
 // A code table of the given id with the given value for every character.
 db::TableSpec CodeTable(uint32_t id, uint16_t value) {
-  db::RadicalTablesSpec spec = RadicalSpec({});
-  spec.id = id;
-  spec.codes.assign(3, value);
+  db::RadicalTablesSpec desc = RadicalSpec({});
+  desc.id = id;
+  desc.codes.assign(3, value);
   db::TableSpec radicals, codes;
   std::string error;
-  EXPECT_EQ(db::MakeRadicalTables(spec, &radicals, &codes, &error), 0) << error;
+  EXPECT_EQ(db::MakeRadicalTables(desc, &radicals, &codes, &error), 0) << error;
   return codes;
 }
 
@@ -77,10 +77,10 @@ db::DataFileSpec RadicalFile(std::vector<uint16_t> listA = {0, 5, 9, 65535, 12})
 
 // Only a code table in front of the radical table.
 db::DataFileSpec CodeTableFirstFile() {
-  db::RadicalTablesSpec spec = RadicalSpec({0});
+  db::RadicalTablesSpec desc = RadicalSpec({0});
   db::TableSpec radicals, codes;
   std::string error;
-  EXPECT_EQ(db::MakeRadicalTables(spec, &radicals, &codes, &error), 0) << error;
+  EXPECT_EQ(db::MakeRadicalTables(desc, &radicals, &codes, &error), 0) << error;
   db::DataFileSpec f;
   f.tables = {codes, radicals};
   EXPECT_NE(db::CheckDataFileRules(f, &error), 0);  // the writer's rule the reader relies on

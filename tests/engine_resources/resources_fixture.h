@@ -136,10 +136,10 @@ class ResourcesTest : public ::testing::Test {
 
   // Builds the file and opens it (null when the writer or the container
   // reader refused it); the test closes it at its end.
-  DbFile* WriteFile(const db::DataFileSpec& spec) {
+  DbFile* WriteFile(const db::DataFileSpec& desc) {
     db::ByteVec bytes;
     std::string error;
-    EXPECT_EQ(db::BuildDataFile(spec, &bytes, nullptr, &error), 0) << error;
+    EXPECT_EQ(db::BuildDataFile(desc, &bytes, nullptr, &error), 0) << error;
     std::string name = "f" + std::to_string(files_.size()) + ".pdb";
     std::ofstream(root_ / name, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
@@ -156,8 +156,8 @@ class ResourcesTest : public ::testing::Test {
 
   // Builds the file and adds its reader to the engine (false when either
   // the writer or the reader refused it).
-  bool Add(const db::DataFileSpec& spec) {
-    DbFile* f = WriteFile(spec);
+  bool Add(const db::DataFileSpec& desc) {
+    DbFile* f = WriteFile(desc);
     if (!f) return false;
     DataFileDb* d = OpenDataFileDb(f, engine_->cache);
     EXPECT_NE(d, nullptr);

@@ -21,19 +21,19 @@ db::ByteVec Items(const std::vector<uint16_t>& items) {
 // A usable index is written by the writer; the faulty ones are patched
 // afterwards.
 db::DataFileSpec StrokeFile(uint32_t version, uint32_t width = 192, uint32_t height = 384, uint32_t format = 1) {
-  db::StrokeIndexSpec spec;
-  spec.version = version;
-  spec.designWidth = 192;
-  spec.designHeight = 384;
-  spec.records = {{0x4E00, {96, 384, 65535, 65535, 191, 383, 100, 7}},
+  db::StrokeIndexSpec desc;
+  desc.version = version;
+  desc.designWidth = 192;
+  desc.designHeight = 384;
+  desc.records = {{0x4E00, {96, 384, 65535, 65535, 191, 383, 100, 7}},
                   {0x4E01, {static_cast<uint16_t>(version), 0}},
                   {0x4E8C, {65534, 1}}};
-  spec.maxBlockRows = 2;
+  desc.maxBlockRows = 2;
   db::DataFileSpec f;
   f.shortName = u"Strokes";
   f.tables.push_back(KeyedTable(0x9011, {Row(1, Items({1}))}));
   std::string error;
-  EXPECT_EQ(db::AddStrokeIndexTable(spec, &f, &error), 0) << error;
+  EXPECT_EQ(db::AddStrokeIndexTable(desc, &f, &error), 0) << error;
   EXPECT_EQ(db::CheckDataFileRules(f, &error), 0) << error;
   SetLe32(f.tables[0].info, 4, format);
   SetLe32(f.tables[0].info, 8, width);

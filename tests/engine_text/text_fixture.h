@@ -29,15 +29,15 @@ inline const databuild::CodePageData& CodePage(uint32_t id) {
 
 // A data file holding the given code pages in both directions.
 inline databuild::DataFileSpec CodePageFile(const std::vector<const databuild::CodePageData*>& pages) {
-  databuild::DataFileSpec spec;
-  spec.shortName = u"Code pages";
+  databuild::DataFileSpec desc;
+  desc.shortName = u"Code pages";
   for (const databuild::CodePageData* page : pages) {
     databuild::TableSpec encode, decode;
     databuild::MakeCodePageTables(*page, &encode, &decode);
-    spec.tables.push_back(encode);
-    spec.tables.push_back(decode);
+    desc.tables.push_back(encode);
+    desc.tables.push_back(decode);
   }
-  return spec;
+  return desc;
 }
 
 class TextEngine : public ::testing::Test {

@@ -17,29 +17,29 @@ bool MustBeFirst(std::uint32_t type) { return type == kTypeSyllableIndex || type
 
 }  // namespace
 
-int MakeSyllableIndexTable(const SyllableIndexSpec& spec, TableSpec* out, std::string* error) {
-  if (spec.clipTables.size() > 16) return Fail(error, "a group has at most 16 clip lists (4 bits)");
+int MakeSyllableIndexTable(const SyllableIndexSpec& desc, TableSpec* out, std::string* error) {
+  if (desc.clipTables.size() > 16) return Fail(error, "a group has at most 16 clip lists (4 bits)");
   TableSpec t;
   t.type = kTypeSyllableIndex;
   t.flags = kTableTextIndex | kTableSorted;
-  t.maxBlockRows = spec.maxBlockRows;
+  t.maxBlockRows = desc.maxBlockRows;
   // The block index holds the bare key texts: the search compares them with
   // the key as they are, while rows are compared past their two words.
   t.indexTextSkip = 2;
 
-  t.info.assign(kClipListDescriptorOffset + kClipListDescriptorSize * spec.clipTables.size(), 0);
-  PutU32LE(t.info, 0, spec.id);
-  PutU16LE(t.info, 4, static_cast<std::uint16_t>(spec.clipTables.size()));
-  PutU16LE(t.info, 8, spec.kind);
-  PutU32LE(t.info, 12, spec.flags);
+  t.info.assign(kClipListDescriptorOffset + kClipListDescriptorSize * desc.clipTables.size(), 0);
+  PutU32LE(t.info, 0, desc.id);
+  PutU16LE(t.info, 4, static_cast<std::uint16_t>(desc.clipTables.size()));
+  PutU16LE(t.info, 8, desc.kind);
+  PutU32LE(t.info, 12, desc.flags);
   PutU32LE(t.info, 16, kSyllableIndexMarker);
-  for (std::size_t i = 0; i < spec.clipTables.size(); ++i) {
-    PutU16LE(t.info, kClipListDescriptorOffset + kClipListDescriptorSize * i, spec.clipTables[i]);
+  for (std::size_t i = 0; i < desc.clipTables.size(); ++i) {
+    PutU16LE(t.info, kClipListDescriptorOffset + kClipListDescriptorSize * i, desc.clipTables[i]);
   }
 
   ColumnSpec col;
   col.unitSize = 2;
-  for (const SyllableClipRef& k : spec.keys) {
+  for (const SyllableClipRef& k : desc.keys) {
     if (k.key.empty() || k.key.size() > kSyllableKeyMaxUnits) {
       return Fail(error, "a clip key text has 1 to 19 units (has " + std::to_string(k.key.size()) + ")");
     }
@@ -63,18 +63,18 @@ int MakeSyllableIndexTable(const SyllableIndexSpec& spec, TableSpec* out, std::s
   return 0;
 }
 
-int MakeClipTable(const ClipTableSpec& spec, TableSpec* out, std::string* error) {
+int MakeClipTable(const ClipTableSpec& desc, TableSpec* out, std::string* error) {
   TableSpec t;
   t.type = kTypeClips;
-  t.maxBlockRows = spec.maxBlockRows;
+  t.maxBlockRows = desc.maxBlockRows;
   t.maxBlockBytes = kMaxBlockBytes;  // a clip fills a block of its own when it must
   t.info.assign(12, 0);
-  PutU32LE(t.info, 0, spec.groupId);
-  PutU16LE(t.info, 4, spec.list);
-  PutU16LE(t.info, 8, spec.place);
+  PutU32LE(t.info, 0, desc.groupId);
+  PutU16LE(t.info, 4, desc.list);
+  PutU16LE(t.info, 8, desc.place);
   ColumnSpec col;
   col.unitSize = 1;
-  for (const ByteVec& clip : spec.clips) {
+  for (const ByteVec& clip : desc.clips) {
     if (clip.size() > kMaxBlockBytes) return Fail(error, "a clip has at most 49152 bytes");
     RowSpec row;
     row.bytes = clip;
@@ -85,42 +85,42 @@ int MakeClipTable(const ClipTableSpec& spec, TableSpec* out, std::string* error)
   return 0;
 }
 
-int AddSyllableIndexTable(const SyllableIndexSpec& spec, DataFileSpec* file, std::string* error) {
+int AddSyllableIndexTable(const SyllableIndexSpec& desc, DataFileSpec* file, std::string* error) {
   if (!file->tables.empty() && MustBeFirst(file->tables[0].type)) {
     return Fail(error, "table 0 of the file is already a syllable or stroke index");
   }
   TableSpec t;
-  if (MakeSyllableIndexTable(spec, &t, error) != 0) return 1;
+  if (MakeSyllableIndexTable(desc, &t, error) != 0) return 1;
   // The reader looks for the index only as table 0.
   file->tables.insert(file->tables.begin(), std::move(t));
   return 0;
 }
 
-int AddClipTable(const ClipTableSpec& spec, DataFileSpec* file, std::string* error) {
+int AddClipTable(const ClipTableSpec& desc, DataFileSpec* file, std::string* error) {
   TableSpec t;
-  if (MakeClipTable(spec, &t, error) != 0) return 1;
+  if (MakeClipTable(desc, &t, error) != 0) return 1;
   file->tables.push_back(std::move(t));
   return 0;
 }
 
-int AddAudioGroup(const AudioGroupSpec& spec, DataFileSpec* file, std::string* error) {
-  const std::size_t perTable = spec.clipsPerTable == 0 ? std::max<std::size_t>(spec.clips.size(), 1)
-                                                       : spec.clipsPerTable;
-  const std::size_t tables = std::max<std::size_t>((spec.clips.size() + perTable - 1) / perTable, 1);
+int AddAudioGroup(const AudioGroupSpec& desc, DataFileSpec* file, std::string* error) {
+  const std::size_t perTable = desc.clipsPerTable == 0 ? std::max<std::size_t>(desc.clips.size(), 1)
+                                                       : desc.clipsPerTable;
+  const std::size_t tables = std::max<std::size_t>((desc.clips.size() + perTable - 1) / perTable, 1);
   if (tables > 256) return Fail(error, "a clip list has at most 256 tables");
   if (perTable > 65536) return Fail(error, "a clip table has at most 65536 clips");
   SyllableIndexSpec index;
-  index.id = spec.id;
-  index.flags = spec.flags;
-  index.kind = spec.kind;
+  index.id = desc.id;
+  index.flags = desc.flags;
+  index.kind = desc.kind;
   index.clipTables.push_back(static_cast<std::uint16_t>(tables));
   std::vector<ClipTableSpec> clipTables(tables);
   for (std::size_t i = 0; i < tables; ++i) {
-    clipTables[i].groupId = spec.id;
+    clipTables[i].groupId = desc.id;
     clipTables[i].place = static_cast<std::uint16_t>(i);
   }
-  for (std::size_t i = 0; i < spec.clips.size(); ++i) {
-    const SyllableClip& c = spec.clips[i];
+  for (std::size_t i = 0; i < desc.clips.size(); ++i) {
+    const SyllableClip& c = desc.clips[i];
     SyllableClipRef ref;
     ref.key = c.key;
     ref.table = static_cast<std::uint8_t>(i / perTable);

@@ -68,13 +68,13 @@ struct ClipTableSpec {
   std::uint32_t maxBlockRows = 0;
 };
 
-int MakeSyllableIndexTable(const SyllableIndexSpec& spec, TableSpec* out, std::string* error);
-int MakeClipTable(const ClipTableSpec& spec, TableSpec* out, std::string* error);
+int MakeSyllableIndexTable(const SyllableIndexSpec& desc, TableSpec* out, std::string* error);
+int MakeClipTable(const ClipTableSpec& desc, TableSpec* out, std::string* error);
 
 // Inserts the index as table 0 of the file; fails when table 0 is already
 // one that must be first (another 0x7010, or a 0x9010).
-int AddSyllableIndexTable(const SyllableIndexSpec& spec, DataFileSpec* file, std::string* error);
-int AddClipTable(const ClipTableSpec& spec, DataFileSpec* file, std::string* error);
+int AddSyllableIndexTable(const SyllableIndexSpec& desc, DataFileSpec* file, std::string* error);
+int AddClipTable(const ClipTableSpec& desc, DataFileSpec* file, std::string* error);
 
 // A whole group from key -> clip: the index (table 0) and its clip tables in
 // clip list 0, at most clipsPerTable clips each (0: all in one table).
@@ -90,6 +90,6 @@ struct AudioGroupSpec {
   std::vector<SyllableClip> clips;
   std::uint32_t clipsPerTable = 0;
 };
-int AddAudioGroup(const AudioGroupSpec& spec, DataFileSpec* file, std::string* error);
+int AddAudioGroup(const AudioGroupSpec& desc, DataFileSpec* file, std::string* error);
 
 }  // namespace databuild

@@ -5,17 +5,17 @@
 
 namespace databuild {
 
-int BuildDataFile(const DataFileSpec& spec, ByteVec* out, DataFileLayout* layout, std::string* error) {
-  if (spec.shortName.size() > 31) {
+int BuildDataFile(const DataFileSpec& desc, ByteVec* out, DataFileLayout* layout, std::string* error) {
+  if (desc.shortName.size() > 31) {
     if (error) *error = "the short name has at most 31 characters";
     return 1;
   }
   DataFileLayout lay;
   std::vector<ByteVec> records(1);  // record 0, the header, is filled in below
-  for (std::size_t t = 0; t < spec.tables.size(); ++t) {
+  for (std::size_t t = 0; t < desc.tables.size(); ++t) {
     std::vector<ByteVec> tableRecords;
     TableLayout tl;
-    if (BuildTableRecords(spec.tables[t], &tableRecords, &tl, error) != 0) {
+    if (BuildTableRecords(desc.tables[t], &tableRecords, &tl, error) != 0) {
       if (error) error->insert(0, "table " + std::to_string(t) + ": ");
       return 1;
     }
@@ -33,16 +33,16 @@ int BuildDataFile(const DataFileSpec& spec, ByteVec* out, DataFileLayout* layout
   std::memcpy(h.data(), kDataFileMagic, 12);
   PutU32LE(h, 12, kDataFileMagicNumber);
   PutU32LE(h, 16, kDataFileVersion);
-  PutU32LE(h, 40, static_cast<std::uint32_t>(spec.tables.size()));
-  PutUtf16LE(h, 44, spec.shortName, 31);
-  PutU32LE(h, 108, static_cast<std::uint32_t>(spec.longName.size()));
-  PutU32LE(h, 112, static_cast<std::uint32_t>(spec.notice.size()));
-  for (std::size_t t = 0; t < spec.tables.size(); ++t) {
+  PutU32LE(h, 40, static_cast<std::uint32_t>(desc.tables.size()));
+  PutUtf16LE(h, 44, desc.shortName, 31);
+  PutU32LE(h, 108, static_cast<std::uint32_t>(desc.longName.size()));
+  PutU32LE(h, 112, static_cast<std::uint32_t>(desc.notice.size()));
+  for (std::size_t t = 0; t < desc.tables.size(); ++t) {
     AppendU32LE(h, lay.tables[t].headerRecord);
-    AppendU32LE(h, spec.tables[t].type);
+    AppendU32LE(h, desc.tables[t].type);
   }
-  AppendUtf16LE(h, spec.longName);
-  AppendUtf16LE(h, spec.notice);
+  AppendUtf16LE(h, desc.longName);
+  AppendUtf16LE(h, desc.notice);
   PadTo(h, 4);
 
   // The header states the container's record count and sizes exactly.
@@ -57,8 +57,8 @@ int BuildDataFile(const DataFileSpec& spec, ByteVec* out, DataFileLayout* layout
   PutU32LE(h, 36, static_cast<std::uint32_t>(fileSize - RecordDbFirstOffset(records.size())));
 
   RecordDbSpec container;
-  container.name = spec.containerName;
-  container.type = spec.containerType;
+  container.name = desc.containerName;
+  container.type = desc.containerType;
   if (BuildRecordDb(container, records, out, &lay.recordOffsets, error) != 0) return 1;
   lay.fileSize = static_cast<std::uint32_t>(out->size());
   if (layout) *layout = std::move(lay);
@@ -79,9 +79,9 @@ int WriteFileBytes(const ByteVec& bytes, const std::string& path, std::string* e
   return 0;
 }
 
-int WriteDataFile(const DataFileSpec& spec, const std::string& path, std::string* error) {
+int WriteDataFile(const DataFileSpec& desc, const std::string& path, std::string* error) {
   ByteVec bytes;
-  if (BuildDataFile(spec, &bytes, nullptr, error) != 0) return 1;
+  if (BuildDataFile(desc, &bytes, nullptr, error) != 0) return 1;
   return WriteFileBytes(bytes, path, error);
 }
 

@@ -2,10 +2,10 @@
 // its table directory and texts, then each table's records, all inside the
 // record-database container. This is the writer's entry point:
 //
-//   DataFileSpec spec;            // names, texts
-//   spec.tables.push_back(table); // TableSpec, see table_builder.h
+//   DataFileSpec desc;            // names, texts
+//   desc.tables.push_back(table); // TableSpec, see table_builder.h
 //   ByteVec bytes;
-//   BuildDataFile(spec, &bytes, &layout, &error);   // or WriteDataFile(spec, path, &error)
+//   BuildDataFile(desc, &bytes, &layout, &error);   // or WriteDataFile(desc, path, &error)
 #pragma once
 
 #include <cstdint>
@@ -39,10 +39,10 @@ struct DataFileLayout {
 };
 
 // Returns 0 and the file's bytes, or 1 with a message in `error`.
-int BuildDataFile(const DataFileSpec& spec, ByteVec* out, DataFileLayout* layout, std::string* error);
+int BuildDataFile(const DataFileSpec& desc, ByteVec* out, DataFileLayout* layout, std::string* error);
 
 // Builds the file and writes it to a host path. Returns 0 or 1.
-int WriteDataFile(const DataFileSpec& spec, const std::string& path, std::string* error);
+int WriteDataFile(const DataFileSpec& desc, const std::string& path, std::string* error);
 int WriteFileBytes(const ByteVec& bytes, const std::string& path, std::string* error);
 
 }  // namespace databuild

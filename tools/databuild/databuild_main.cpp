@@ -40,17 +40,17 @@ int main(int argc, char** argv) {
     ss << f.rdbuf();
     text = ss.str();
   }
-  DataFileSpec spec;
+  DataFileSpec desc;
   std::string error;
-  if (ParseDataFileDescription(text, &spec, &error) != 0) {
+  if (ParseDataFileDescription(text, &desc, &error) != 0) {
     std::fprintf(stderr, "sorvi-databuild: %s: %s\n", in.c_str(), error.c_str());
     return 1;
   }
-  if (check && CheckDataFileRules(spec, &error) != 0) {
+  if (check && CheckDataFileRules(desc, &error) != 0) {
     std::fprintf(stderr, "sorvi-databuild: %s: %s\n", in.c_str(), error.c_str());
     return 1;
   }
-  if (WriteDataFile(spec, argv[2], &error) != 0) {
+  if (WriteDataFile(desc, argv[2], &error) != 0) {
     std::fprintf(stderr, "sorvi-databuild: %s\n", error.c_str());
     return 1;
   }

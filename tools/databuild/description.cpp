@@ -47,7 +47,7 @@ struct TypedState {
 };
 
 struct ParseState {
-  DataFileSpec* spec = nullptr;
+  DataFileSpec* desc = nullptr;
   bool sawFile = false;
   std::vector<std::vector<SortRequest>> sorts;  // per table, per column
   TypedState typed;
@@ -250,7 +250,7 @@ bool ParseFlags(const std::string& s, std::uint32_t* flags, std::string* error) 
 // add to: only one opened by "table".
 TableSpec* CurrentTable(ParseState& st) {
   if (st.typed.kind != Typed::None || st.afterTyped) return nullptr;
-  return st.spec->tables.empty() ? nullptr : &st.spec->tables.back();
+  return st.desc->tables.empty() ? nullptr : &st.desc->tables.back();
 }
 
 ColumnSpec* CurrentColumn(ParseState& st) {
@@ -261,21 +261,21 @@ ColumnSpec* CurrentColumn(ParseState& st) {
 bool FinishTyped(ParseState& st, std::string* error);
 
 bool OnFile(ParseState& st, const Line& line, std::string* error) {
-  if (st.sawFile || !st.spec->tables.empty() || st.typed.kind != Typed::None) {
+  if (st.sawFile || !st.desc->tables.empty() || st.typed.kind != Typed::None) {
     return Err(error, "\"file\" comes once, before the tables");
   }
   st.sawFile = true;
   for (const Attr& a : line.attrs) {
     if (a.name == "name") {
-      st.spec->containerName = a.value;
+      st.desc->containerName = a.value;
     } else if (a.name == "type") {
-      if (!ParseFourCC(a.value, &st.spec->containerType)) return Err(error, "type is four characters");
+      if (!ParseFourCC(a.value, &st.desc->containerType)) return Err(error, "type is four characters");
     } else if (a.name == "short") {
-      st.spec->shortName = a.text;
+      st.desc->shortName = a.text;
     } else if (a.name == "long") {
-      st.spec->longName = a.text;
+      st.desc->longName = a.text;
     } else if (a.name == "notice") {
-      st.spec->notice = a.text;
+      st.desc->notice = a.text;
     } else {
       return Err(error, "unknown attribute \"" + a.name + "\" of file");
     }
@@ -338,7 +338,7 @@ bool OnTable(ParseState& st, const Line& line, std::string* error) {
     }
   }
   if (!hasType) return Err(error, "a table needs type=");
-  st.spec->tables.push_back(std::move(t));
+  st.desc->tables.push_back(std::move(t));
   st.sorts.emplace_back();
   return true;
 }
@@ -470,7 +470,7 @@ bool InTyped(ParseState& st, Typed kind, const char* directive, const char* pare
 bool FinishTyped(ParseState& st, std::string* error) {
   TypedState& t = st.typed;
   if (t.kind == Typed::None) return true;
-  DataFileSpec& file = *st.spec;
+  DataFileSpec& file = *st.desc;
   const std::size_t before = file.tables.size();
   int r = 0;
   std::size_t inFront = 0;  // tables inserted as table 0
@@ -1078,10 +1078,10 @@ const struct {
 
 }  // namespace
 
-int ParseDataFileDescription(std::string_view text, DataFileSpec* spec, std::string* error) {
-  *spec = DataFileSpec{};
+int ParseDataFileDescription(std::string_view text, DataFileSpec* desc, std::string* error) {
+  *desc = DataFileSpec{};
   ParseState st;
-  st.spec = spec;
+  st.desc = desc;
   std::string err;
   std::size_t lineNo = 0;
   std::size_t pos = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;  // a UTF-8 byte-order mark
@@ -1110,8 +1110,8 @@ int ParseDataFileDescription(std::string_view text, DataFileSpec* spec, std::str
     if (error) *error = "line " + std::to_string(lineNo) + ": " + err;
     return 1;
   }
-  for (std::size_t t = 0; t < spec->tables.size(); ++t) {
-    TableSpec& table = spec->tables[t];
+  for (std::size_t t = 0; t < desc->tables.size(); ++t) {
+    TableSpec& table = desc->tables[t];
     // Typed tables are sorted by their builders and have no requests.
     for (std::size_t c = 0; c < table.columns.size() && c < st.sorts[t].size(); ++c) {
       const SortRequest& s = st.sorts[t][c];

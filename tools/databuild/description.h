@@ -11,6 +11,6 @@
 namespace databuild {
 
 // Returns 0 and the described file, or 1 with "line N: ..." in `error`.
-int ParseDataFileDescription(std::string_view text, DataFileSpec* spec, std::string* error);
+int ParseDataFileDescription(std::string_view text, DataFileSpec* desc, std::string* error);
 
 }  // namespace databuild

@@ -107,27 +107,27 @@ int BuildDictInfoHeader(const DictInfoSpec& info, ByteVec* out, std::string* err
   return 0;
 }
 
-int MakeDictEntryTable(const DictEntryTableSpec& spec, TableSpec* out, std::string* error) {
-  if (spec.type != kTypeDictEntries && spec.type != kTypeDictSecondary) {
+int MakeDictEntryTable(const DictEntryTableSpec& desc, TableSpec* out, std::string* error) {
+  if (desc.type != kTypeDictEntries && desc.type != kTypeDictSecondary) {
     Fail(error, "an entry table is of type 0x1000 or 0x1010");
     return 1;
   }
   TableSpec t;
-  t.type = spec.type;
-  t.version = spec.version;
-  if (BuildDictInfoHeader(spec.info, &t.info, error) != 0) return 1;
+  t.type = desc.type;
+  t.version = desc.version;
+  if (BuildDictInfoHeader(desc.info, &t.info, error) != 0) return 1;
 
   ColumnSpec col;
-  bool need32 = spec.key32;
+  bool need32 = desc.key32;
   bool ascending = true;
   std::vector<std::uint32_t> keys;
-  for (std::size_t r = 0; r < spec.entries.size(); ++r) {
-    const DictEntryRow& e = spec.entries[r];
+  for (std::size_t r = 0; r < desc.entries.size(); ++r) {
+    const DictEntryRow& e = desc.entries[r];
     const std::uint32_t key = e.hasKey ? e.key : static_cast<std::uint32_t>(r);
     if (key > 0xFFFF) need32 = true;
     if (r > 0 && key <= keys.back()) ascending = false;
     keys.push_back(key);
-    RowSpec row = spec.coding == EntryCoding::Huffman ? MakeHuffmanRow(key, e.text) : MakeTextRow(key, e.text);
+    RowSpec row = desc.coding == EntryCoding::Huffman ? MakeHuffmanRow(key, e.text) : MakeTextRow(key, e.text);
     col.rows.push_back(std::move(row));
   }
   std::vector<std::uint32_t> sorted = keys;
@@ -137,7 +137,7 @@ int MakeDictEntryTable(const DictEntryTableSpec& spec, TableSpec* out, std::stri
     return 1;
   }
   t.flags = kTableKeyed | (need32 ? kTableKey32 : 0) | (ascending ? kTableSorted : 0);
-  switch (spec.coding) {
+  switch (desc.coding) {
     case EntryCoding::Huffman:
       t.flags |= kTableHuffmanText;
       col.unitSize = 1;
@@ -147,15 +147,15 @@ int MakeDictEntryTable(const DictEntryTableSpec& spec, TableSpec* out, std::stri
       break;
     case EntryCoding::Zlib:
       t.flags |= kTableZlib;
-      t.zlibEnd = spec.zlibEnd;
+      t.zlibEnd = desc.zlibEnd;
       col.unitSize = 2;
       break;
   }
-  t.maxBlockRows = spec.maxBlockRows;
+  t.maxBlockRows = desc.maxBlockRows;
   // Blocks stay small for quick reads, but a long entry gets a block of its
   // own (a coded unit takes at most 3 bytes).
   std::size_t longest = 0;
-  for (const DictEntryRow& e : spec.entries) longest = std::max(longest, 3 * e.text.size());
+  for (const DictEntryRow& e : desc.entries) longest = std::max(longest, 3 * e.text.size());
   t.maxBlockBytes = static_cast<std::uint32_t>(
       std::clamp<std::size_t>(longest, t.maxBlockBytes, kMaxBlockBytes));
   t.columns.push_back(std::move(col));
@@ -264,44 +264,44 @@ std::vector<char16_t> SingleCharHeadwords(const std::vector<std::u16string>& hea
   return out;
 }
 
-int MakePrefixIndexTable(const PrefixIndexSpec& spec, TableSpec* out, std::string* error) {
-  if (spec.flags & kTableHuffmanText) {
+int MakePrefixIndexTable(const PrefixIndexSpec& desc, TableSpec* out, std::string* error) {
+  if (desc.flags & kTableHuffmanText) {
     Fail(error, "a prefix index holds no Huffman text: subtable record 0 is the entry bitmap");
     return 1;
   }
   TableSpec t;
   t.type = kTypeDictPrefixIndex;
-  t.flags = spec.flags;
-  t.columns = spec.columns;
+  t.flags = desc.flags;
+  t.columns = desc.columns;
   if (t.columns.empty()) t.columns.emplace_back();
-  t.subtables.push_back(MakeEntryBitmap(spec.singleCharHeadwords));
-  for (const ByteVec& s : spec.moreSubtables) t.subtables.push_back(s);
+  t.subtables.push_back(MakeEntryBitmap(desc.singleCharHeadwords));
+  for (const ByteVec& s : desc.moreSubtables) t.subtables.push_back(s);
   *out = std::move(t);
   return 0;
 }
 
 namespace {
 
-SearchIndexOptions IndexOptionsOf(const DictionarySpec& spec) {
-  SearchIndexOptions o = spec.indexOptions ? *spec.indexOptions : SearchIndexOptionsFor(spec.info.language);
-  if (o.maxBlockRows == 0) o.maxBlockRows = spec.maxBlockRows;
+SearchIndexOptions IndexOptionsOf(const DictionarySpec& desc) {
+  SearchIndexOptions o = desc.indexOptions ? *desc.indexOptions : SearchIndexOptionsFor(desc.info.language);
+  if (o.maxBlockRows == 0) o.maxBlockRows = desc.maxBlockRows;
   return o;
 }
 
-bool EnglishHeadwordIndex(const DictionarySpec& spec) {
-  return spec.searchIndexes && IndexOptionsOf(spec).englishHeadwords;
+bool EnglishHeadwordIndex(const DictionarySpec& desc) {
+  return desc.searchIndexes && IndexOptionsOf(desc).englishHeadwords;
 }
 
 }  // namespace
 
-std::vector<std::size_t> DictionaryEntryOrder(const DictionarySpec& spec) {
-  std::vector<std::size_t> order(spec.entries.size());
+std::vector<std::size_t> DictionaryEntryOrder(const DictionarySpec& desc) {
+  std::vector<std::size_t> order(desc.entries.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-  if (EnglishHeadwordIndex(spec)) {
+  if (EnglishHeadwordIndex(desc)) {
     // The entry table is the English headword index: rows in the order its
     // search compares them (the letter key of the record text).
-    std::stable_sort(order.begin(), order.end(), [&spec](std::size_t a, std::size_t b) {
-      return CompareTableText(0, spec.entries[a].text.c_str(), spec.entries[b].text.c_str()) < 0;
+    std::stable_sort(order.begin(), order.end(), [&desc](std::size_t a, std::size_t b) {
+      return CompareTableText(0, desc.entries[a].text.c_str(), desc.entries[b].text.c_str()) < 0;
     });
   }
   return order;
@@ -309,36 +309,36 @@ std::vector<std::size_t> DictionaryEntryOrder(const DictionarySpec& spec) {
 
 int MakeDictionaryTables(const DictionarySpec& given, std::vector<TableSpec>* out, std::string* error) {
   // Entries in the order the tables get (entry numbers follow it).
-  DictionarySpec spec = given;
+  DictionarySpec desc = given;
   {
     const std::vector<std::size_t> order = DictionaryEntryOrder(given);
     std::vector<std::uint32_t> newRow(order.size());
     for (std::size_t i = 0; i < order.size(); ++i) {
-      spec.entries[i] = given.entries[order[i]];
+      desc.entries[i] = given.entries[order[i]];
       newRow[order[i]] = static_cast<std::uint32_t>(i);
     }
     // Explicit id pairs name entries by their given position.
-    for (DictIdMapping& m : spec.idMap) {
+    for (DictIdMapping& m : desc.idMap) {
       if (m.row < newRow.size()) m.row = newRow[m.row];
     }
   }
   std::vector<TableSpec> tables;
-  const bool secondary = spec.secondaryFirstField != 0;
-  if (!secondary && (spec.info.flags & kDictHasSecondary)) {
+  const bool secondary = desc.secondaryFirstField != 0;
+  if (!secondary && (desc.info.flags & kDictHasSecondary)) {
     Fail(error, "the flags announce a secondary table but none is described (secondaryFirstField)");
     return 1;
   }
 
   DictEntryTableSpec primary;
-  primary.info = spec.info;
+  primary.info = desc.info;
   if (secondary) primary.info.flags |= kDictHasSecondary;
-  primary.coding = spec.coding;
-  primary.key32 = spec.key32;
-  primary.maxBlockRows = spec.maxBlockRows;
-  for (const DictEntrySpec& e : spec.entries) primary.entries.push_back({e.hasKey, e.key, e.text});
+  primary.coding = desc.coding;
+  primary.key32 = desc.key32;
+  primary.maxBlockRows = desc.maxBlockRows;
+  for (const DictEntrySpec& e : desc.entries) primary.entries.push_back({e.hasKey, e.key, e.text});
   TableSpec t;
   if (MakeDictEntryTable(primary, &t, error) != 0) return 1;
-  if (EnglishHeadwordIndex(spec)) {
+  if (EnglishHeadwordIndex(desc)) {
     // Searched by text: first-key texts, each the row's letter key (what
     // the search folds the record text to anyway).
     t.flags |= kTableTextIndex;
@@ -355,42 +355,42 @@ int MakeDictionaryTables(const DictionarySpec& given, std::vector<TableSpec>* ou
     // Same rows (same entry numbers and keys), its own texts.
     DictEntryTableSpec sec = primary;
     sec.type = kTypeDictSecondary;
-    sec.info.firstField = spec.secondaryFirstField;
-    for (std::size_t i = 0; i < spec.entries.size(); ++i) sec.entries[i].text = spec.entries[i].secondary;
+    sec.info.firstField = desc.secondaryFirstField;
+    for (std::size_t i = 0; i < desc.entries.size(); ++i) sec.entries[i].text = desc.entries[i].secondary;
     if (MakeDictEntryTable(sec, &t, error) != 0) return 1;
     tables.push_back(std::move(t));
   }
 
-  if (!spec.idMap.empty() || spec.idMapFromKeys) {
-    std::vector<DictIdMapping> map = spec.idMap;
-    if (spec.idMapFromKeys) {
-      for (std::size_t r = 0; r < spec.entries.size(); ++r) {
-        const DictEntrySpec& e = spec.entries[r];
+  if (!desc.idMap.empty() || desc.idMapFromKeys) {
+    std::vector<DictIdMapping> map = desc.idMap;
+    if (desc.idMapFromKeys) {
+      for (std::size_t r = 0; r < desc.entries.size(); ++r) {
+        const DictEntrySpec& e = desc.entries[r];
         map.push_back({e.hasKey ? e.key : static_cast<std::uint32_t>(r), static_cast<std::uint32_t>(r)});
       }
     }
-    if (MakeDictIdMapTable(map, &t, error, spec.maxBlockRows) != 0) return 1;
+    if (MakeDictIdMapTable(map, &t, error, desc.maxBlockRows) != 0) return 1;
     tables.push_back(std::move(t));
   }
 
-  if (!spec.charVariants.empty()) {
-    if (MakeCharVariantTable(spec.info.creator, spec.info.dictId, spec.charVariants, &t, error) != 0) return 1;
+  if (!desc.charVariants.empty()) {
+    if (MakeCharVariantTable(desc.info.creator, desc.info.dictId, desc.charVariants, &t, error) != 0) return 1;
     tables.push_back(std::move(t));
   }
 
   std::vector<TableSpec> indexes;
-  if (spec.searchIndexes) {
+  if (desc.searchIndexes) {
     DictionaryEntries entries;
-    for (const DictEntrySpec& e : spec.entries) {
+    for (const DictEntrySpec& e : desc.entries) {
       entries.push_back(e.index);
       if (entries.back().headwords.empty() && !e.headword.empty()) entries.back().headwords.push_back(e.headword);
     }
-    if (MakeSearchIndexTables(entries, IndexOptionsOf(spec), &indexes, error) != 0) return 1;
+    if (MakeSearchIndexTables(entries, IndexOptionsOf(desc), &indexes, error) != 0) return 1;
   }
   const bool fullPrefixIndex = !indexes.empty() && indexes[0].type == kTypeDictPrefixIndex;
-  if (spec.entryBitmap && !fullPrefixIndex) {
+  if (desc.entryBitmap && !fullPrefixIndex) {
     std::vector<std::u16string> heads;
-    for (const DictEntrySpec& e : spec.entries) heads.push_back(e.headword);
+    for (const DictEntrySpec& e : desc.entries) heads.push_back(e.headword);
     PrefixIndexSpec p;
     p.singleCharHeadwords = SingleCharHeadwords(heads);
     if (MakePrefixIndexTable(p, &t, error) != 0) return 1;
@@ -398,21 +398,21 @@ int MakeDictionaryTables(const DictionarySpec& given, std::vector<TableSpec>* ou
   }
   for (TableSpec& index : indexes) tables.push_back(std::move(index));
 
-  if (spec.wordLengths) {
+  if (desc.wordLengths) {
     std::vector<std::uint32_t> lengths;
-    for (const DictEntrySpec& e : spec.entries) {
+    for (const DictEntrySpec& e : desc.entries) {
       lengths.push_back(e.wordLength != 0 ? e.wordLength : static_cast<std::uint32_t>(e.headword.size()));
     }
-    if (MakeWordLengthTable(spec.info.creator, spec.info.dictId, lengths, &t, error) != 0) return 1;
+    if (MakeWordLengthTable(desc.info.creator, desc.info.dictId, lengths, &t, error) != 0) return 1;
     tables.push_back(std::move(t));
   }
   *out = std::move(tables);
   return 0;
 }
 
-int AddDictionaryTables(const DictionarySpec& spec, DataFileSpec* file, std::string* error) {
+int AddDictionaryTables(const DictionarySpec& desc, DataFileSpec* file, std::string* error) {
   std::vector<TableSpec> tables;
-  if (MakeDictionaryTables(spec, &tables, error) != 0) return 1;
+  if (MakeDictionaryTables(desc, &tables, error) != 0) return 1;
   for (TableSpec& t : tables) file->tables.push_back(std::move(t));
   return 0;
 }

@@ -142,7 +142,7 @@ struct DictEntryTableSpec {
   std::uint32_t maxBlockRows = 0;  // 0: no limit (tests use small values)
 };
 
-int MakeDictEntryTable(const DictEntryTableSpec& spec, TableSpec* out, std::string* error);
+int MakeDictEntryTable(const DictEntryTableSpec& desc, TableSpec* out, std::string* error);
 
 // Table 0x1030: entry id -> row number (keyed, sorted; each row one 4-byte
 // value, read by value index = row). Ids must differ; they are sorted here.
@@ -187,7 +187,7 @@ struct PrefixIndexSpec {
   std::vector<ColumnSpec> columns;
   std::vector<ByteVec> moreSubtables;  // subtable records 1, 2, ...
 };
-int MakePrefixIndexTable(const PrefixIndexSpec& spec, TableSpec* out, std::string* error);
+int MakePrefixIndexTable(const PrefixIndexSpec& desc, TableSpec* out, std::string* error);
 
 // A whole dictionary: the tables it needs, appended to the file in the order
 // 0x1000, 0x1010, 0x1030, 0x1040, 0x1100, 0x1120, 0x1130, 0x1131, 0x1140,
@@ -233,11 +233,11 @@ struct DictionarySpec {
   std::optional<SearchIndexOptions> indexOptions;
 };
 
-int MakeDictionaryTables(const DictionarySpec& spec, std::vector<TableSpec>* out, std::string* error);
+int MakeDictionaryTables(const DictionarySpec& desc, std::vector<TableSpec>* out, std::string* error);
 // The entry order the tables get: position i of the result is the index in
-// spec.entries of entry number i (the identity but for English headwords
+// desc.entries of entry number i (the identity but for English headwords
 // with search indexes).
-std::vector<std::size_t> DictionaryEntryOrder(const DictionarySpec& spec);
-int AddDictionaryTables(const DictionarySpec& spec, DataFileSpec* file, std::string* error);
+std::vector<std::size_t> DictionaryEntryOrder(const DictionarySpec& desc);
+int AddDictionaryTables(const DictionarySpec& desc, DataFileSpec* file, std::string* error);
 
 }  // namespace databuild

@@ -28,26 +28,26 @@ ByteVec RadicalListBytes(const std::vector<std::uint16_t>& listA, const std::vec
   return r;
 }
 
-int MakeRadicalTables(const RadicalTablesSpec& spec, TableSpec* radicals, TableSpec* codes, std::string* error) {
+int MakeRadicalTables(const RadicalTablesSpec& desc, TableSpec* radicals, TableSpec* codes, std::string* error) {
   auto fail = [error](const std::string& msg) {
     if (error) *error = msg;
     return 1;
   };
-  if (spec.listA.size() > 0xFFFF) return fail("list A has at most 65535 values");
-  std::vector<RadicalChars> rads = spec.radicals;
+  if (desc.listA.size() > 0xFFFF) return fail("list A has at most 65535 values");
+  std::vector<RadicalChars> rads = desc.radicals;
   std::stable_sort(rads.begin(), rads.end(),
                    [](const RadicalChars& a, const RadicalChars& b) { return a.radical < b.radical; });
 
   TableSpec t;
   t.type = kTypeRadicals;
   t.flags = kTableKeyed | kTableSorted;
-  t.maxBlockRows = spec.maxBlockRows;
+  t.maxBlockRows = desc.maxBlockRows;
   t.maxBlockBytes = kMaxBlockBytes;  // the largest radicals have thousands of characters
   const std::uint32_t highest =
-      spec.codes.empty() ? 0 : spec.lowestCode + static_cast<std::uint32_t>(spec.codes.size()) - 1;
-  const std::uint32_t lowest = spec.codes.empty() ? 0 : spec.lowestCode;
-  AppendU32LE(t.info, spec.id);
-  AppendU32LE(t.info, spec.infoWord1);
+      desc.codes.empty() ? 0 : desc.lowestCode + static_cast<std::uint32_t>(desc.codes.size()) - 1;
+  const std::uint32_t lowest = desc.codes.empty() ? 0 : desc.lowestCode;
+  AppendU32LE(t.info, desc.id);
+  AppendU32LE(t.info, desc.infoWord1);
   AppendU32LE(t.info, lowest);
   AppendU32LE(t.info, highest);
   ColumnSpec col;
@@ -66,15 +66,15 @@ int MakeRadicalTables(const RadicalTablesSpec& spec, TableSpec* radicals, TableS
     col.rows.push_back(std::move(row));
   }
   t.columns.push_back(std::move(col));
-  t.subtables.push_back(RadicalListBytes(spec.listA, spec.listB));
+  t.subtables.push_back(RadicalListBytes(desc.listA, desc.listB));
 
   TableSpec c;
-  if (!spec.codes.empty()) {
+  if (!desc.codes.empty()) {
     c.type = kTypeRadicalCodes;
-    AppendU32LE(c.info, spec.id);  // pairs it with its 0x5000 table
+    AppendU32LE(c.info, desc.id);  // pairs it with its 0x5000 table
     ColumnSpec values;
     values.unitSize = 2;
-    values.values.assign(spec.codes.begin(), spec.codes.end());
+    values.values.assign(desc.codes.begin(), desc.codes.end());
     c.columns.push_back(std::move(values));
   } else {
     c.type = 0;
@@ -84,9 +84,9 @@ int MakeRadicalTables(const RadicalTablesSpec& spec, TableSpec* radicals, TableS
   return 0;
 }
 
-int AddRadicalTables(const RadicalTablesSpec& spec, DataFileSpec* file, std::string* error) {
+int AddRadicalTables(const RadicalTablesSpec& desc, DataFileSpec* file, std::string* error) {
   TableSpec radicals, codes;
-  if (MakeRadicalTables(spec, &radicals, &codes, error) != 0) return 1;
+  if (MakeRadicalTables(desc, &radicals, &codes, error) != 0) return 1;
   // The code table is found only behind its radical table.
   file->tables.push_back(std::move(radicals));
   if (codes.type == kTypeRadicalCodes) file->tables.push_back(std::move(codes));

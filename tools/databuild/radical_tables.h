@@ -57,9 +57,9 @@ struct RadicalTablesSpec {
 ByteVec RadicalRecordBytes(const RadicalChars& radical);
 ByteVec RadicalListBytes(const std::vector<std::uint16_t>& listA, const std::vector<RadicalListItem>& listB);
 
-// `codes` is cleared (type 0) when the spec has no codes.
-int MakeRadicalTables(const RadicalTablesSpec& spec, TableSpec* radicals, TableSpec* codes, std::string* error);
+// `codes` is cleared (type 0) when the desc has no codes.
+int MakeRadicalTables(const RadicalTablesSpec& desc, TableSpec* radicals, TableSpec* codes, std::string* error);
 // Appends 0x5000 and then (with codes) 0x5110.
-int AddRadicalTables(const RadicalTablesSpec& spec, DataFileSpec* file, std::string* error);
+int AddRadicalTables(const RadicalTablesSpec& desc, DataFileSpec* file, std::string* error);
 
 }  // namespace databuild

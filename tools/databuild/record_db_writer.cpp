@@ -8,7 +8,7 @@ std::size_t RecordDbFirstOffset(std::size_t recordCount) {
   return kDbContainerHeaderSize + kDbRecordEntrySize * recordCount;
 }
 
-int BuildRecordDb(const RecordDbSpec& spec, const std::vector<ByteVec>& records, ByteVec* out,
+int BuildRecordDb(const RecordDbSpec& desc, const std::vector<ByteVec>& records, ByteVec* out,
                   std::vector<std::uint32_t>* offsets, std::string* error) {
   if (records.empty() || records.size() > kDbMaxRecords) {
     if (error) *error = "a record database holds 1 to 65535 records, not " + std::to_string(records.size());
@@ -22,10 +22,10 @@ int BuildRecordDb(const RecordDbSpec& spec, const std::vector<ByteVec>& records,
   }
 
   ByteVec file(kDbContainerHeaderSize, 0);
-  const std::size_t nameLen = std::min<std::size_t>(spec.name.size(), 31);
-  std::copy_n(spec.name.begin(), nameLen, file.begin());
-  PutU32BE(file, 60, spec.type);
-  PutU32BE(file, 64, spec.creator);
+  const std::size_t nameLen = std::min<std::size_t>(desc.name.size(), 31);
+  std::copy_n(desc.name.begin(), nameLen, file.begin());
+  PutU32BE(file, 60, desc.type);
+  PutU32BE(file, 64, desc.creator);
   file[76] = static_cast<std::uint8_t>(records.size() >> 8);
   file[77] = static_cast<std::uint8_t>(records.size());
 

@@ -30,7 +30,7 @@ std::size_t RecordDbFirstOffset(std::size_t recordCount);
 // Builds the whole container. Returns 0, or 1 when there are no records or
 // more than 65,535 (with a message in `error`). `offsets`, when given,
 // receives every record's offset from the start of the file.
-int BuildRecordDb(const RecordDbSpec& spec, const std::vector<ByteVec>& records, ByteVec* out,
+int BuildRecordDb(const RecordDbSpec& desc, const std::vector<ByteVec>& records, ByteVec* out,
                   std::vector<std::uint32_t>* offsets, std::string* error);
 
 }  // namespace databuild

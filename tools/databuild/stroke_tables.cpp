@@ -15,21 +15,21 @@ int Fail(std::string* error, const std::string& msg) {
 
 }  // namespace
 
-int MakeStrokeIndexTable(const StrokeIndexSpec& spec, TableSpec* out, std::string* error) {
+int MakeStrokeIndexTable(const StrokeIndexSpec& desc, TableSpec* out, std::string* error) {
   // The reader scales by these: a zero would divide by zero.
-  if (spec.designWidth == 0 || spec.designHeight == 0) return Fail(error, "the design width and height are not 0");
-  std::vector<StrokeRecord> recs = spec.records;
+  if (desc.designWidth == 0 || desc.designHeight == 0) return Fail(error, "the design width and height are not 0");
+  std::vector<StrokeRecord> recs = desc.records;
   std::stable_sort(recs.begin(), recs.end(),
                    [](const StrokeRecord& a, const StrokeRecord& b) { return a.code < b.code; });
   TableSpec t;
   t.type = kTypeStrokeIndex;
   t.flags = kTableKeyed | kTableSorted;
-  t.maxBlockRows = spec.maxBlockRows;
+  t.maxBlockRows = desc.maxBlockRows;
   t.maxBlockBytes = kMaxBlockBytes;  // a record runs to 20,000 bytes
-  AppendU32LE(t.info, spec.version);
+  AppendU32LE(t.info, desc.version);
   AppendU32LE(t.info, 1);  // the reader accepts only 1 here
-  AppendU32LE(t.info, spec.designWidth);
-  AppendU32LE(t.info, spec.designHeight);
+  AppendU32LE(t.info, desc.designWidth);
+  AppendU32LE(t.info, desc.designHeight);
   ColumnSpec col;
   col.unitSize = 2;
   for (std::size_t i = 0; i < recs.size(); ++i) {
@@ -48,13 +48,13 @@ int MakeStrokeIndexTable(const StrokeIndexSpec& spec, TableSpec* out, std::strin
   return 0;
 }
 
-int AddStrokeIndexTable(const StrokeIndexSpec& spec, DataFileSpec* file, std::string* error) {
+int AddStrokeIndexTable(const StrokeIndexSpec& desc, DataFileSpec* file, std::string* error) {
   if (!file->tables.empty() &&
       (file->tables[0].type == kTypeStrokeIndex || file->tables[0].type == kTypeSyllableIndex)) {
     return Fail(error, "table 0 of the file is already a syllable or stroke index");
   }
   TableSpec t;
-  if (MakeStrokeIndexTable(spec, &t, error) != 0) return 1;
+  if (MakeStrokeIndexTable(desc, &t, error) != 0) return 1;
   // The reader looks for the index only as table 0.
   file->tables.insert(file->tables.begin(), std::move(t));
   return 0;

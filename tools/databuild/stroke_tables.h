@@ -37,9 +37,9 @@ struct StrokeIndexSpec {
   std::uint32_t maxBlockRows = 0;
 };
 
-int MakeStrokeIndexTable(const StrokeIndexSpec& spec, TableSpec* out, std::string* error);
+int MakeStrokeIndexTable(const StrokeIndexSpec& desc, TableSpec* out, std::string* error);
 // Inserts the index as table 0 of the file; fails when table 0 is already
 // one that must be first (a 0x7010 or another 0x9010).
-int AddStrokeIndexTable(const StrokeIndexSpec& spec, DataFileSpec* file, std::string* error);
+int AddStrokeIndexTable(const StrokeIndexSpec& desc, DataFileSpec* file, std::string* error);
 
 }  // namespace databuild

@@ -41,7 +41,7 @@ struct EncodedRow {
 };
 
 struct Ctx {
-  const TableSpec& spec;
+  const TableSpec& desc;
   std::string* error;
   bool bits;
 };
@@ -57,7 +57,7 @@ std::uint32_t DataBytesFor(const Ctx& c, const ColumnSpec& col, std::uint64_t un
 }
 
 bool CheckSpec(Ctx& c) {
-  const TableSpec& s = c.spec;
+  const TableSpec& s = c.desc;
   if (s.columns.empty()) return Fail(c, "a table needs at least one column");
   if ((s.flags & kTableKey32) && !(s.flags & kTableKeyed)) return Fail(c, "32-bit keys need the key flag");
   if ((s.flags & kTableFixedLength) && s.fixedLength == 0) return Fail(c, "fixed-length records need a length");
@@ -100,7 +100,7 @@ bool CheckSpec(Ctx& c) {
 }
 
 bool EncodeRows(Ctx& c, const ColumnSpec& col, const HuffmanCode* huffman, std::vector<EncodedRow>* out) {
-  const TableSpec& s = c.spec;
+  const TableSpec& s = c.desc;
   out->clear();
   if (col.rows.empty()) {
     // Bare values: each value is one row-less unit.
@@ -170,7 +170,7 @@ struct BlockPlan {
 // Splits a column's rows into blocks: a row never crosses a block, and rows
 // of one key stay together when the block can hold them.
 bool PlanBlocks(Ctx& c, const ColumnSpec& col, const std::vector<EncodedRow>& rows, std::vector<BlockPlan>* plan) {
-  const TableSpec& s = c.spec;
+  const TableSpec& s = c.desc;
   const bool rowless = col.rows.empty();
   const std::uint32_t byteLimit = std::min(s.maxBlockBytes == 0 ? kMaxBlockBytes : s.maxBlockBytes, kMaxBlockBytes);
   plan->clear();
@@ -217,7 +217,7 @@ bool PlanBlocks(Ctx& c, const ColumnSpec& col, const std::vector<EncodedRow>& ro
 
 bool BuildBlock(Ctx& c, const ColumnSpec& col, const std::vector<EncodedRow>& rows, const BlockPlan& b,
                 ByteVec* record, BlockLayout* lay) {
-  const TableSpec& s = c.spec;
+  const TableSpec& s = c.desc;
   const bool rowless = col.rows.empty();
   ByteVec data;
   if (c.bits) {
@@ -284,7 +284,7 @@ bool BuildBlock(Ctx& c, const ColumnSpec& col, const std::vector<EncodedRow>& ro
 // n 16-bit byte offsets and the text area (each text ends with a 0 inside
 // its span; zero padding after the last).
 bool BuildIndexRecords(Ctx& c, const std::vector<const BlockLayout*>& blocks, std::vector<ByteVec>* out) {
-  const TableSpec& s = c.spec;
+  const TableSpec& s = c.desc;
   const bool texts = s.flags & kTableTextIndex;
   out->clear();
   std::size_t i = 0;
@@ -329,30 +329,30 @@ bool BuildIndexRecords(Ctx& c, const std::vector<const BlockLayout*>& blocks, st
 
 }  // namespace
 
-int BuildTableRecords(const TableSpec& spec, std::vector<ByteVec>* records, TableLayout* layout,
+int BuildTableRecords(const TableSpec& desc, std::vector<ByteVec>* records, TableLayout* layout,
                       std::string* error) {
-  Ctx c{spec, error, (spec.flags & kTableBitPacked) != 0};
+  Ctx c{desc, error, (desc.flags & kTableBitPacked) != 0};
   if (!CheckSpec(c)) return 1;
 
   std::vector<ByteVec> subtables;
   HuffmanCode huffman;
-  if (spec.flags & kTableHuffmanText) {
+  if (desc.flags & kTableHuffmanText) {
     HuffmanCounts counts;
-    for (const ColumnSpec& col : spec.columns) {
+    for (const ColumnSpec& col : desc.columns) {
       for (const RowSpec& row : col.rows) CountHuffmanSymbols(counts, row.text);
     }
     BuildHuffmanCode(counts, kHuffmanMaxLength, &huffman);
     subtables.push_back(HuffmanTableBytes(huffman));
   }
-  for (const ByteVec& st : spec.subtables) subtables.push_back(st);
+  for (const ByteVec& st : desc.subtables) subtables.push_back(st);
 
   TableLayout lay;
   lay.subtableRecords = static_cast<std::uint32_t>(subtables.size());
-  std::vector<std::vector<ByteVec>> blockRecords(spec.columns.size());
-  lay.blocks.resize(spec.columns.size());
+  std::vector<std::vector<ByteVec>> blockRecords(desc.columns.size());
+  lay.blocks.resize(desc.columns.size());
   std::uint32_t firstColumnCount = 0;
-  for (std::size_t ci = 0; ci < spec.columns.size(); ++ci) {
-    const ColumnSpec& col = spec.columns[ci];
+  for (std::size_t ci = 0; ci < desc.columns.size(); ++ci) {
+    const ColumnSpec& col = desc.columns[ci];
     std::vector<EncodedRow> rows;
     std::vector<BlockPlan> plan;
     if (!EncodeRows(c, col, &huffman, &rows) || !PlanBlocks(c, col, rows, &plan)) {
@@ -384,7 +384,7 @@ int BuildTableRecords(const TableSpec& spec, std::vector<ByteVec>* records, Tabl
   lay.indexRecords = static_cast<std::uint32_t>(indexRecords.size());
 
   std::uint32_t next = 1 + lay.indexRecords + lay.subtableRecords;
-  for (std::size_t ci = 0; ci < spec.columns.size(); ++ci) {
+  for (std::size_t ci = 0; ci < desc.columns.size(); ++ci) {
     lay.firstBlock.push_back(next);
     for (BlockLayout& b : lay.blocks[ci]) b.blockNumber = next++;
   }
@@ -395,25 +395,25 @@ int BuildTableRecords(const TableSpec& spec, std::vector<ByteVec>* records, Tabl
   }
 
   ByteVec header(kTableHeaderFixedSize, 0);
-  PutU32LE(header, 0, spec.type);
-  PutU32LE(header, 4, spec.version);
-  PutU32LE(header, 8, spec.flags);
+  PutU32LE(header, 0, desc.type);
+  PutU32LE(header, 4, desc.version);
+  PutU32LE(header, 8, desc.flags);
   PutU32LE(header, 16, lay.blockEnd);
   PutU32LE(header, 20, lay.indexRecords);
   PutU32LE(header, 24, lay.subtableRecords);
-  PutU32LE(header, 28, static_cast<std::uint32_t>(spec.info.size()));
-  PutU32LE(header, 32, static_cast<std::uint32_t>(spec.columns.size()));
-  PutU32LE(header, 36, spec.hasEntryCount ? spec.entryCount : firstColumnCount);
-  PutU32LE(header, 40, spec.fixedLength);
-  std::uint32_t textKind = spec.textKind;
-  if (textKind == 0 && (spec.flags & kTableHuffmanText)) textKind = kTextKindHuffman;
+  PutU32LE(header, 28, static_cast<std::uint32_t>(desc.info.size()));
+  PutU32LE(header, 32, static_cast<std::uint32_t>(desc.columns.size()));
+  PutU32LE(header, 36, desc.hasEntryCount ? desc.entryCount : firstColumnCount);
+  PutU32LE(header, 40, desc.fixedLength);
+  std::uint32_t textKind = desc.textKind;
+  if (textKind == 0 && (desc.flags & kTableHuffmanText)) textKind = kTextKindHuffman;
   PutU32LE(header, 56, textKind);
-  PutUtf16LE(header, 112, spec.name1, 31);
-  PutUtf16LE(header, 176, spec.name2, 39);
-  AppendBytes(header, spec.info);
-  for (std::size_t ci = 0; ci < spec.columns.size(); ++ci) {
+  PutUtf16LE(header, 112, desc.name1, 31);
+  PutUtf16LE(header, 176, desc.name2, 39);
+  AppendBytes(header, desc.info);
+  for (std::size_t ci = 0; ci < desc.columns.size(); ++ci) {
     AppendU32LE(header, lay.firstBlock[ci]);
-    AppendU32LE(header, spec.columns[ci].unitSize);
+    AppendU32LE(header, desc.columns[ci].unitSize);
   }
 
   records->clear();

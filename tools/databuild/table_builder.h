@@ -99,7 +99,7 @@ struct TableLayout {
 
 // Returns 0 and the table's records in order (records[k] is block number k),
 // or 1 with a message in `error`.
-int BuildTableRecords(const TableSpec& spec, std::vector<ByteVec>* records, TableLayout* layout,
+int BuildTableRecords(const TableSpec& desc, std::vector<ByteVec>* records, TableLayout* layout,
                       std::string* error);
 
 // Helpers for filling rows.

@@ -13,19 +13,19 @@ bool IsGroupType(std::uint32_t type) { return type >= kTypeGroupMain && type <= 
 
 }  // namespace
 
-int MakeGroupTable(const GroupTableSpec& spec, TableSpec* out, std::string* error) {
-  if (!IsGroupType(spec.type)) return Fail(error, "a group table's type is 0x2000 to 0x2020");
+int MakeGroupTable(const GroupTableSpec& desc, TableSpec* out, std::string* error) {
+  if (!IsGroupType(desc.type)) return Fail(error, "a group table's type is 0x2000 to 0x2020");
   TableSpec t;
-  t.type = spec.type;
-  t.version = spec.version;
-  t.flags = spec.flags;
-  t.name1 = spec.name1;
-  t.name2 = spec.name2;
-  std::vector<std::uint32_t> words = spec.infoWords;
+  t.type = desc.type;
+  t.version = desc.version;
+  t.flags = desc.flags;
+  t.name1 = desc.name1;
+  t.name2 = desc.name2;
+  std::vector<std::uint32_t> words = desc.infoWords;
   // The group keeps word 4 of the 0x2000 table's info area.
-  if (spec.type == kTypeGroupMain && words.size() < kGroupMainInfoWords) words.resize(kGroupMainInfoWords, 0);
+  if (desc.type == kTypeGroupMain && words.size() < kGroupMainInfoWords) words.resize(kGroupMainInfoWords, 0);
   for (std::uint32_t w : words) AppendU32LE(t.info, w);
-  t.columns = spec.columns;
+  t.columns = desc.columns;
   if (t.columns.empty()) t.columns.emplace_back();
   *out = std::move(t);
   return 0;

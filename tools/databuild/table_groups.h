@@ -36,7 +36,7 @@ struct GroupTableSpec {
   std::u16string name2;
 };
 
-int MakeGroupTable(const GroupTableSpec& spec, TableSpec* out, std::string* error);
+int MakeGroupTable(const GroupTableSpec& desc, TableSpec* out, std::string* error);
 // Appends the group's tables in the given order. Fails when none is a
 // 0x2000 table of version below 2, or the file would hold more than 31
 // tables of types 0x2000-0x2020.

@@ -51,30 +51,30 @@ int CheckInfoHeader(const TableSpec& t, std::size_t i, std::string* error) {
   return 0;
 }
 
-std::size_t FirstOfType(const DataFileSpec& spec, std::uint32_t type) {
-  for (std::size_t i = 0; i < spec.tables.size(); ++i) {
-    if (spec.tables[i].type == type) return i;
+std::size_t FirstOfType(const DataFileSpec& desc, std::uint32_t type) {
+  for (std::size_t i = 0; i < desc.tables.size(); ++i) {
+    if (desc.tables[i].type == type) return i;
   }
-  return spec.tables.size();
+  return desc.tables.size();
 }
 
 // Group tables are gathered only around a 0x2000 table the reader accepts.
-int CheckTableGroup(const DataFileSpec& spec, std::string* error) {
+int CheckTableGroup(const DataFileSpec& desc, std::string* error) {
   std::size_t count = 0;
-  std::size_t main = spec.tables.size();
-  for (std::size_t i = 0; i < spec.tables.size(); ++i) {
-    const TableSpec& t = spec.tables[i];
+  std::size_t main = desc.tables.size();
+  for (std::size_t i = 0; i < desc.tables.size(); ++i) {
+    const TableSpec& t = desc.tables[i];
     if (t.type < kTypeGroupMain || t.type > kTypeGroupLast) continue;
     ++count;
-    if (t.type == kTypeGroupMain && t.version < 2 && main == spec.tables.size()) main = i;
+    if (t.type == kTypeGroupMain && t.version < 2 && main == desc.tables.size()) main = i;
   }
   if (count == 0) return 0;
-  if (count > kMaxGroupTables) return Fail(error, spec.tables.size() - 1, "a file holds at most 31 group tables");
-  if (main == spec.tables.size()) {
+  if (count > kMaxGroupTables) return Fail(error, desc.tables.size() - 1, "a file holds at most 31 group tables");
+  if (main == desc.tables.size()) {
     if (error) *error = "group tables without a 0x2000 table of version below 2";
     return 1;
   }
-  if (spec.tables[main].info.size() < 4 * kGroupMainInfoWords) {
+  if (desc.tables[main].info.size() < 4 * kGroupMainInfoWords) {
     return Fail(error, main, "the 0x2000 table's info area has fewer than 5 words");
   }
   return 0;
@@ -82,9 +82,9 @@ int CheckTableGroup(const DataFileSpec& spec, std::string* error) {
 
 }  // namespace
 
-int CheckDataFileRules(const DataFileSpec& spec, std::string* error) {
-  for (std::size_t i = 0; i < spec.tables.size(); ++i) {
-    const TableSpec& t = spec.tables[i];
+int CheckDataFileRules(const DataFileSpec& desc, std::string* error) {
+  for (std::size_t i = 0; i < desc.tables.size(); ++i) {
+    const TableSpec& t = desc.tables[i];
     switch (t.type) {
       case kTypeSyllableIndex:
       case kTypeStrokeIndex:
@@ -99,8 +99,8 @@ int CheckDataFileRules(const DataFileSpec& spec, std::string* error) {
         break;
       case kTypeRadicalCodes: {
         // A 0x5000 table of the same id later in the file hides this one.
-        for (std::size_t j = i + 1; j < spec.tables.size(); ++j) {
-          if (spec.tables[j].type == kTypeRadicals && InfoWord(spec.tables[j], 0) == InfoWord(t, 0)) {
+        for (std::size_t j = i + 1; j < desc.tables.size(); ++j) {
+          if (desc.tables[j].type == kTypeRadicals && InfoWord(desc.tables[j], 0) == InfoWord(t, 0)) {
             return Fail(error, i, "a radical code table comes before its radical table");
           }
         }
@@ -115,17 +115,17 @@ int CheckDataFileRules(const DataFileSpec& spec, std::string* error) {
       case kTypeDictEntries:
         if (CheckInfoHeader(t, i, error) != 0) return 1;
         // The first entry table's flags say whether a secondary table is read.
-        if (i == FirstOfType(spec, kTypeDictEntries) && (InfoWord(t, 2) & kDictHasSecondary)) {
-          const std::size_t s = FirstOfType(spec, kTypeDictSecondary);
-          if (s == spec.tables.size()) return Fail(error, i, "the dictionary flags a secondary table it lacks");
-          if (CheckInfoHeader(spec.tables[s], s, error) != 0) return 1;
+        if (i == FirstOfType(desc, kTypeDictEntries) && (InfoWord(t, 2) & kDictHasSecondary)) {
+          const std::size_t s = FirstOfType(desc, kTypeDictSecondary);
+          if (s == desc.tables.size()) return Fail(error, i, "the dictionary flags a secondary table it lacks");
+          if (CheckInfoHeader(desc.tables[s], s, error) != 0) return 1;
         }
         break;
       default:
         break;
     }
   }
-  return CheckTableGroup(spec, error);
+  return CheckTableGroup(desc, error);
 }
 
 }  // namespace databuild

@@ -25,6 +25,6 @@
 namespace databuild {
 
 // Returns 0, or 1 with the broken rule in `error`.
-int CheckDataFileRules(const DataFileSpec& spec, std::string* error);
+int CheckDataFileRules(const DataFileSpec& desc, std::string* error);
 
 }  // namespace databuild

@@ -89,10 +89,10 @@ int BuildStrokeFile(const std::string& folder, const std::u16string& notice, dat
   }
   if (ec) return Fail(error, folder + ": " + ec.message());
   std::sort(paths.begin(), paths.end());
-  databuild::StrokeIndexSpec spec;
-  spec.version = 1;
-  spec.designWidth = kStrokeDesignSize;
-  spec.designHeight = kStrokeDesignSize;
+  databuild::StrokeIndexSpec desc;
+  desc.version = 1;
+  desc.designWidth = kStrokeDesignSize;
+  desc.designHeight = kStrokeDesignSize;
   StrokeBuildStats st;
   for (const fs::path& p : paths) {
     const std::u16string name = Utf8ToUtf16(p.stem().string());
@@ -115,13 +115,13 @@ int BuildStrokeFile(const std::string& folder, const std::u16string& notice, dat
     const std::size_t segs = CountRecordSegments(rec.items);
     st.segments += segs;
     st.maxSegments = std::max(st.maxSegments, segs);
-    spec.records.push_back(std::move(rec));
+    desc.records.push_back(std::move(rec));
   }
-  st.characters = spec.records.size();
-  if (spec.records.empty()) return Fail(error, folder + ": no stroke records (*.json)");
+  st.characters = desc.records.size();
+  if (desc.records.empty()) return Fail(error, folder + ": no stroke records (*.json)");
 
   databuild::TableSpec table;
-  if (databuild::MakeStrokeIndexTable(spec, &table, error) != 0) return 1;
+  if (databuild::MakeStrokeIndexTable(desc, &table, error) != 0) return 1;
   // Outlines compress well; the reader inflates a block per lookup.
   table.flags |= databuild::kTableZlib;
   table.zlibEnd = databuild::ZlibEnd::Finished;
@@ -131,7 +131,7 @@ int BuildStrokeFile(const std::string& folder, const std::u16string& notice, dat
   f.notice = notice;
   f.tables.push_back(std::move(table));
   *file = std::move(f);
-  if (index) *index = std::move(spec);
+  if (index) *index = std::move(desc);
   if (stats) *stats = st;
   return 0;
 }

@@ -67,11 +67,11 @@ Staged Stage(const std::string& output) {
 
 // Writes, checks with `check`, then moves the file into place.
 template <typename Check>
-int WriteChecked(const databuild::DataFileSpec& spec, const std::string& output, Check check, std::uintmax_t* size) {
+int WriteChecked(const databuild::DataFileSpec& desc, const std::string& output, Check check, std::uintmax_t* size) {
   std::string error;
-  if (databuild::CheckDataFileRules(spec, &error) != 0) return Fail(output, error);
+  if (databuild::CheckDataFileRules(desc, &error) != 0) return Fail(output, error);
   Staged s = Stage(output);
-  if (databuild::WriteDataFile(spec, s.file.string(), &error) != 0) return Fail(output, error);
+  if (databuild::WriteDataFile(desc, s.file.string(), &error) != 0) return Fail(output, error);
   if (check(s.file.string(), &error) != 0) {
     fs::remove_all(s.folder);
     return Fail(output, "check failed: " + error);
