@@ -616,3 +616,34 @@ TEST_F(SearchDicts, FindEntriesByPronunciationAlone) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CleanSearchKey, DropsNotesBlanksMarkupAndSlashes) {
+  struct Case {
+    const char16_t* key;
+    int keepSlashes;
+    const char16_t* expected;
+    const char16_t* parallel;  // the parallel key after cleaning ("abc..." positions)
+  };
+  const Case cases[] = {
+      {u"中国 (China)", 0, u"中国", u"ab"},
+      {u"中（国）人", 0, u"中人", u"ae"},
+      {u"a(b(c)d)e", 0, u"ae", u"ai"},
+      {u"头/頭发", 0, u"头发", u"ad"},   // a slash and the alternative after it
+      {u"头/頭发", 1, u"头/頭发", u"abcd"},
+      {u"x\uEA01y", 0, u"xy", u"ac"},
+      {u"", 0, u"", u""},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    WCHAR key[48] = {}, parallel[48] = {};
+    std::u16string k = cases[i].key;
+    std::copy(k.begin(), k.end(), key);
+    for (size_t p = 0; p < k.size(); ++p) parallel[p] = static_cast<WCHAR>(u'a' + p);
+    CleanSearchKey(key, parallel, cases[i].keepSlashes);
+    EXPECT_EQ(std::u16string(key), cases[i].expected) << "case " << i;
+    EXPECT_EQ(std::u16string(parallel), cases[i].parallel) << "case " << i;
+  }
+}
+
+}  // namespace
