@@ -64,13 +64,13 @@ db::DictEntrySpec Entry(const std::u16string& simplified, const std::u16string& 
 }
 
 db::DictionarySpec ChineseDict() {
-  db::DictionarySpec spec;
-  spec.info.creator = 0x43454443;
-  spec.info.dictId = 1;
-  spec.info.shortName = u"CEDICT";
-  db::SetEntryMarkupFields(&spec.info);
-  spec.wordLengths = true;
-  spec.searchIndexes = true;
+  db::DictionarySpec dict;
+  dict.info.creator = 0x43454443;
+  dict.info.dictId = 1;
+  dict.info.shortName = u"CEDICT";
+  db::SetEntryMarkupFields(&dict.info);
+  dict.wordLengths = true;
+  dict.searchIndexes = true;
   const char* path = std::getenv("SORVI_SEARCH_TSV");
   std::ifstream in(path ? path : SEARCH_FIXTURE_TSV);
   std::string line, part;
@@ -84,28 +84,28 @@ db::DictionarySpec ChineseDict() {
     std::stringstream ds(f[3]);
     while (std::getline(ds, part, '/'))
       if (!part.empty()) senses.push_back(Utf16(part));
-    spec.entries.push_back(Entry(Utf16(f[1]), Utf16(f[0]), f[2], senses));
+    dict.entries.push_back(Entry(Utf16(f[1]), Utf16(f[0]), f[2], senses));
   }
-  return spec;
+  return dict;
 }
 
 db::DictionarySpec EnglishDict() {
-  db::DictionarySpec spec;
-  spec.info.creator = 0x454E4744;
-  spec.info.dictId = 2;
-  spec.info.language = kLanguageEnglish;
-  spec.info.transLanguage = kLanguageChinese;
-  spec.info.shortName = u"EC";
-  db::SetEntryMarkupFields(&spec.info);
-  spec.searchIndexes = true;
+  db::DictionarySpec dict;
+  dict.info.creator = 0x454E4744;
+  dict.info.dictId = 2;
+  dict.info.language = kLanguageEnglish;
+  dict.info.transLanguage = kLanguageChinese;
+  dict.info.shortName = u"EC";
+  db::SetEntryMarkupFields(&dict.info);
+  dict.searchIndexes = true;
   const char16_t* words[] = {u"student", u"study", u"stupid", u"star", u"daughter", u"dog (animal)", u"café",
                              u"China", u"middle", u"country", u"language", u"person"};
   for (const char16_t* w : words) {
     db::DictEntrySpec e = Entry(w, u"", "", {u"中文"});
     e.index.pinyin.clear();
-    spec.entries.push_back(e);
+    dict.entries.push_back(e);
   }
-  return spec;
+  return dict;
 }
 
 struct Fixture {
@@ -127,12 +127,12 @@ struct Fixture {
     p.scaleDenominator = 3;
     engine = CreateEngine(files.data(), static_cast<uint32_t>(files.size()), &p);
   }
-  void Add(const db::DictionarySpec& spec, const std::string& name) {
+  void Add(const db::DictionarySpec& dict, const std::string& name) {
     db::DataFileSpec file;
-    file.shortName = spec.info.shortName;
+    file.shortName = dict.info.shortName;
     std::string error;
     db::ByteVec bytes;
-    if (db::AddDictionaryTables(spec, &file, &error) != 0 || db::BuildDataFile(file, &bytes, nullptr, &error) != 0)
+    if (db::AddDictionaryTables(dict, &file, &error) != 0 || db::BuildDataFile(file, &bytes, nullptr, &error) != 0)
       return;
     std::ofstream(root / name, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

@@ -33,14 +33,14 @@ class IndexSearch : public fetchfix::EngineFixture {
  protected:
   void Build(std::vector<db::TableSpec>* patch(std::vector<db::TableSpec>*) = nullptr,
              uint32_t tooCommonEntries = 0, std::vector<std::u16string> tooCommonWords = {}) {
-    db::DictionarySpec spec = ChineseDict(Words(), 1, u"Words");
+    db::DictionarySpec dict = ChineseDict(Words(), 1, u"Words");
     db::SearchIndexOptions options = db::SearchIndexOptionsFor(kLanguageChinese);
     options.tooCommonEntries = tooCommonEntries;
     options.tooCommonWords = tooCommonWords;
-    spec.indexOptions = options;
+    dict.indexOptions = options;
     std::vector<db::TableSpec> tables;
     std::string error;
-    ASSERT_EQ(db::MakeDictionaryTables(spec, &tables, &error), 0) << error;
+    ASSERT_EQ(db::MakeDictionaryTables(dict, &tables, &error), 0) << error;
     if (patch) patch(&tables);
     AddTables(tables, u"Words");
     ASSERT_NE(Create(), nullptr);

@@ -69,14 +69,14 @@ inline std::vector<CedictRow> LoadCedictExcerpt() {
 
 // Writes a dictionary with its search indexes; entry i is rows[i].
 inline db::DictionarySpec ChineseDict(const std::vector<CedictRow>& rows, uint32_t dictId, std::u16string name) {
-  db::DictionarySpec spec;
-  spec.info.creator = 0x43454443;
-  spec.info.dictId = dictId;
-  spec.info.shortName = name;
-  spec.info.menuName = name;
-  db::SetEntryMarkupFields(&spec.info);
-  spec.wordLengths = true;
-  spec.searchIndexes = true;
+  db::DictionarySpec dict;
+  dict.info.creator = 0x43454443;
+  dict.info.dictId = dictId;
+  dict.info.shortName = name;
+  dict.info.menuName = name;
+  db::SetEntryMarkupFields(&dict.info);
+  dict.wordLengths = true;
+  dict.searchIndexes = true;
   for (const CedictRow& r : rows) {
     db::PlainEntry e;
     e.simplified = r.simplified;
@@ -89,9 +89,9 @@ inline db::DictionarySpec ChineseDict(const std::vector<CedictRow>& rows, uint32
     entry.index.headwords = {r.simplified, r.traditional};
     entry.index.pinyin = db::PinyinNumbersToCodes(r.pinyin);
     entry.index.senses = r.senses;
-    spec.entries.push_back(entry);
+    dict.entries.push_back(entry);
   }
-  return spec;
+  return dict;
 }
 
 }  // namespace searchfix
@@ -108,16 +108,16 @@ inline CedictRow Row(std::u16string simplified, std::u16string traditional, std:
 // headword, its senses the translations. The writer puts the entries in
 // headword order; `order` receives the row of each entry number.
 inline db::DictionarySpec EnglishDict(const std::vector<CedictRow>& rows, uint32_t dictId) {
-  db::DictionarySpec spec;
-  spec.info.creator = 0x454E4744;
-  spec.info.dictId = dictId;
-  spec.info.language = kLanguageEnglish;
-  spec.info.transLanguage = kLanguageChinese;
-  spec.info.shortName = u"EC";
-  spec.info.menuName = u"English-Chinese";
-  db::SetEntryMarkupFields(&spec.info);
-  spec.wordLengths = true;
-  spec.searchIndexes = true;
+  db::DictionarySpec dict;
+  dict.info.creator = 0x454E4744;
+  dict.info.dictId = dictId;
+  dict.info.language = kLanguageEnglish;
+  dict.info.transLanguage = kLanguageChinese;
+  dict.info.shortName = u"EC";
+  dict.info.menuName = u"English-Chinese";
+  db::SetEntryMarkupFields(&dict.info);
+  dict.wordLengths = true;
+  dict.searchIndexes = true;
   for (const CedictRow& r : rows) {
     db::PlainEntry e;
     e.simplified = r.simplified;
@@ -128,30 +128,30 @@ inline db::DictionarySpec EnglishDict(const std::vector<CedictRow>& rows, uint32
     EXPECT_EQ(db::MakeMarkupEntry(e, &entry, &error), 0) << error;
     entry.index.headwords = {r.simplified};
     entry.index.senses = r.senses;
-    spec.entries.push_back(entry);
+    dict.entries.push_back(entry);
   }
-  return spec;
+  return dict;
 }
 
 // A character dictionary (flag 0x10): one-character entries whose main
 // reading is field 0x21.
 inline db::DictionarySpec CharDict(const std::vector<CedictRow>& rows, uint32_t dictId) {
-  db::DictionarySpec spec;
-  spec.info.creator = 0x43484152;
-  spec.info.dictId = dictId;
-  spec.info.flags = db::kDictCharacters;
-  spec.info.shortName = u"Chars";
-  spec.info.menuName = u"Characters";
+  db::DictionarySpec dict;
+  dict.info.creator = 0x43484152;
+  dict.info.dictId = dictId;
+  dict.info.flags = db::kDictCharacters;
+  dict.info.shortName = u"Chars";
+  dict.info.menuName = u"Characters";
   for (int f = 0; f < 34; ++f) {
     db::DictFieldSpec field;
     field.name = u"F" + std::u16string(1, static_cast<char16_t>(u'A' + f % 26));
     field.classWord = f == 0 ? 0x1000 : f == 1 ? 0x0100 : f == 33 ? 0x0300 : 0x0200;
     field.type = f == 0 ? db::kFieldChinese : (f == 1 || f == 33) ? db::kFieldPinyin : 0;
     field.displayKind = f == 0 ? 2 : 1;
-    spec.info.fields.push_back(field);
+    dict.info.fields.push_back(field);
   }
-  spec.searchIndexes = true;
-  spec.wordLengths = true;
+  dict.searchIndexes = true;
+  dict.wordLengths = true;
   auto fieldMark = [](uint32_t f) { return std::u16string(1, static_cast<char16_t>(0xEA00 + f)); };
   for (const CedictRow& r : rows) {
     db::DictEntrySpec entry;
@@ -160,9 +160,9 @@ inline db::DictionarySpec CharDict(const std::vector<CedictRow>& rows, uint32_t 
     entry.headword = r.simplified;
     entry.index.headwords = {r.simplified};
     entry.index.pinyin = codes;
-    spec.entries.push_back(entry);
+    dict.entries.push_back(entry);
   }
-  return spec;
+  return dict;
 }
 
 }  // namespace searchfix
