@@ -1,5 +1,7 @@
 #include "engine/search.h"
 
+#include "engine/user_dict_search.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <vector>
@@ -18,6 +20,7 @@
 #include "engine/table_cursor.h"
 #include "engine/text_buffer.h"
 #include "engine/text_compare.h"
+#include "engine/user_dict_search.h"
 
 namespace {
 
@@ -445,7 +448,7 @@ SearchResultList* Search(DictEngine* engine, SearchRequest* request) {
       uint16_t slot = slots[d];
       uint32_t before = list->count;
       list->bestMatch = 0;
-      int code = GetDictKind(engine, slot) == kDictKindUser ? kSearchNothing
+      int code = GetDictKind(engine, slot) == kDictKindUser ? SearchUserDict(engine, method, slot, list)
                                                             : (method->method(engine, method, slot, list) & 0xFFFF);
       bool accepted = code == kSearchExact || (code == kSearchPartial && request->partialIsExact);
       if (code == kSearchTooCommon && noDictionary && kind == 6) stop = true;
@@ -603,7 +606,8 @@ SearchResultList* FindEntriesByHeadword(DictEngine* engine, const uint32_t* slot
     if ((flags & 0x100) || ((flags & kDictFlagNeverSearched) && !(flags & kDictFlagCharDict))) continue;
     uint32_t before = list->count;
     list->bestMatch = 0;
-    int code = GetDictKind(engine, slot) == kDictKindUser ? kSearchNothing : m->method(engine, m, slot, list);
+    int code = GetDictKind(engine, slot) == kDictKindUser ? SearchUserDict(engine, m, slot, list)
+                                                          : m->method(engine, m, slot, list);
     if (code == kSearchExact && list->count > before) {
       if (!exactFound) RemoveResultListRange(list, 0, before);
       exactFound = true;
