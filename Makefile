@@ -13,6 +13,10 @@ PACKAGES := build-essential cmake ninja-build pkg-config ccache \
 	libvorbisidec-dev libogg-dev libsdl2-dev libpng-dev \
 	clang libclang-rt-14-dev xvfb xauth espeak-ng vorbis-tools fonts-dejavu-core
 
+# ccache hits across checkouts in other folders (CI clones afresh).
+export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := 1
+
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
 .PHONY: deps build asan fuzz test test-fast test-asan run clean
