@@ -78,6 +78,34 @@ int32_t FirstInt(sqlite3_stmt* stmt, int32_t missing) {
   return v;
 }
 
+// The uids of the entries in word-list order; `order` and `select` are the
+// caller's storage, which the query points into.
+SqlQuery WordListUids(const DictSlot* s, SqlTerm order[2], SqlTerm* select, bool descending) {
+  *select = IntTerm(kUdUid, 0);
+  SqlQuery q = EntriesQuery();
+  q.select = select;
+  q.selectCount = 1;
+  q.order = order;
+  q.orderCount = WordListOrder(s, order, descending);
+  return q;
+}
+
+// One column of the line index where the other equals `value`, or -1.
+int32_t LookUpLineIndex(SqlDb* db, int whereColumn, int32_t value, int selectColumn) {
+  const SqlTerm where = IntTerm(whereColumn, value);
+  const SqlTerm select = IntTerm(selectColumn, 0);
+  SqlQuery q{};
+  q.table = kUserDictLineIndexTable;
+  q.columns = kLineColumns;
+  q.columnCount = 2;
+  q.where = &where;
+  q.whereCount = 1;
+  q.select = &select;
+  q.selectCount = 1;
+  q.limit = 1;
+  return FirstInt(SqlPrepareSelect(db, &q), -1);
+}
+
 struct ImportRecord {
   int32_t id;
   int32_t startTime;
@@ -284,20 +312,7 @@ int32_t GetUserDictEntryAtLine(DictEngine* engine, uint16_t slot, int32_t line) 
   if (line == s->cachedLine) return s->cachedUid;
   SqlDb* db = s->db;
   int32_t uid = -1;
-  if (s->lineIndex) {
-    const SqlTerm where = IntTerm(0, line);
-    const SqlTerm select = IntTerm(1, 0);
-    SqlQuery q{};
-    q.table = kUserDictLineIndexTable;
-    q.columns = kLineColumns;
-    q.columnCount = 2;
-    q.where = &where;
-    q.whereCount = 1;
-    q.select = &select;
-    q.selectCount = 1;
-    q.limit = 1;
-    uid = FirstInt(SqlPrepareSelect(db, &q), -1);
-  }
+  if (s->lineIndex) uid = LookUpLineIndex(db, 0, line, 1);
   const uint32_t column = GetUserDictSortColumn(s);
   if (uid < 0 && s->cachedUid > 0 && line - s->cachedLine < kNearLines && s->cachedLine - line < kNearLines) {
     // Step from the cached entry by (sort value, uid).
@@ -341,14 +356,10 @@ int32_t GetUserDictEntryAtLine(DictEngine* engine, uint16_t slot, int32_t line) 
         where[whereCount++].op = after ? kSqlOpGreaterEqual : kSqlOpLessEqual;
       }
       SqlTerm order[2];
-      const SqlTerm select = IntTerm(kUdUid, 0);
-      SqlQuery q = EntriesQuery();
+      SqlTerm select;
+      SqlQuery q = WordListUids(s, order, &select, !after);
       q.where = where;
       q.whereCount = whereCount;
-      q.select = &select;
-      q.selectCount = 1;
-      q.order = order;
-      q.orderCount = WordListOrder(s, order, !after);
       q.limit = 1;
       q.offset = distance;
       uid = FirstInt(SqlPrepareSelect(db, &q), -1);
@@ -358,12 +369,8 @@ int32_t GetUserDictEntryAtLine(DictEngine* engine, uint16_t slot, int32_t line) 
   }
   if (uid < 0) {
     SqlTerm order[2];
-    const SqlTerm select = IntTerm(kUdUid, 0);
-    SqlQuery q = EntriesQuery();
-    q.select = &select;
-    q.selectCount = 1;
-    q.order = order;
-    q.orderCount = WordListOrder(s, order, false);
+    SqlTerm select;
+    SqlQuery q = WordListUids(s, order, &select, false);
     q.limit = 1;
     q.offset = line;
     uid = FirstInt(SqlPrepareSelect(db, &q), -1);
@@ -378,27 +385,10 @@ int32_t GetUserDictLineOfEntry(DictEngine* engine, uint16_t slot, int32_t uid) {
   DictSlot* s = GetUserDictSlot(engine, slot);
   if (!s) return 0;
   EngineLockGuard lock;
-  if (s->lineIndex) {
-    const SqlTerm where = IntTerm(1, uid);
-    const SqlTerm select = IntTerm(0, 0);
-    SqlQuery q{};
-    q.table = kUserDictLineIndexTable;
-    q.columns = kLineColumns;
-    q.columnCount = 2;
-    q.where = &where;
-    q.whereCount = 1;
-    q.select = &select;
-    q.selectCount = 1;
-    q.limit = 1;
-    return FirstInt(SqlPrepareSelect(s->db, &q), -1);
-  }
+  if (s->lineIndex) return LookUpLineIndex(s->db, 1, uid, 0);
   SqlTerm order[2];
-  const SqlTerm select = IntTerm(kUdUid, 0);
-  SqlQuery q = EntriesQuery();
-  q.select = &select;
-  q.selectCount = 1;
-  q.order = order;
-  q.orderCount = WordListOrder(s, order, false);
+  SqlTerm select;
+  SqlQuery q = WordListUids(s, order, &select, false);
   sqlite3_stmt* stmt = SqlPrepareSelect(s->db, &q);
   if (!stmt) return -1;
   int32_t line = 0;
@@ -427,12 +417,8 @@ int BuildUserDictLineIndex(DictSlot* slot, UserDictProgress* progress) {
   sqlite3_stmt* stmt = nullptr;
   if (rc == SQLITE_OK) {
     SqlTerm order[2];
-    const SqlTerm select = IntTerm(kUdUid, 0);
-    SqlQuery q = EntriesQuery();
-    q.select = &select;
-    q.selectCount = 1;
-    q.order = order;
-    q.orderCount = WordListOrder(slot, order, false);
+    SqlTerm select;
+    SqlQuery q = WordListUids(slot, order, &select, false);
     stmt = SqlPrepareSelect(db, &q);
     if (!stmt) rc = SQLITE_ERROR;
   }
