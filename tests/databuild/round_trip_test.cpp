@@ -23,79 +23,20 @@
 #include "tools/databuild/data_file_builder.h"
 #include "tools/databuild/row_sort.h"
 
+#include "tests/databuild/typed_table_fixture.h"
+
 namespace db = databuild;
 
 namespace {
 
-class RoundTrip : public ::testing::Test {
+class RoundTrip : public typedtest::TypedTableTest {
  protected:
-  void SetUp() override {
-    root_ = std::filesystem::temp_directory_path() /
-            ("databuild-rt-" + std::to_string(getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(root_);
-    std::filesystem::create_directories(root_);
-    SetDeviceRoot(root_.c_str());
-    ClearOpenFileCache();
-    cache_ = NewRecordCache(0);
-  }
-
-  void TearDown() override {
-    for (TableCursor* c : cursors_) FreeTableCursor(c);
-    for (DataFileDb* d : dbs_) CloseDataFileDb(d);
-    for (DbFile* f : files_) CloseDbFile(f);
-    FreeRecordCache(cache_);
-    SetDeviceRoot(nullptr);
-    std::filesystem::remove_all(root_);
-  }
-
-  // Writes the bytes under the device root and opens them as a DbFile.
-  DbFile* OpenFile(const db::ByteVec& bytes, const std::string& name) {
-    std::ofstream(root_ / name, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return OpenDevicePath(name);
-  }
-
-  DbFile* OpenDevicePath(const std::string& name) {
-    std::u16string path = u"\\";
-    for (char c : name) path.push_back(static_cast<char16_t>(c));
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_RANDOM_ACCESS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return nullptr;
-    int kind = 0;
-    DbFile* f = OpenDbFile(h, path.c_str(), &kind);
-    if (f) {
-      EXPECT_EQ(kind, kDbKindDataFile);
-      files_.push_back(f);
-    }
-    return f;
-  }
-
-  DataFileDb* OpenDb(DbFile* f) {
-    if (!f) return nullptr;
-    DataFileDb* d = OpenDataFileDb(f, cache_);
-    if (d) dbs_.push_back(d);
-    return d;
-  }
-
   DataFileDb* Build(const db::DataFileSpec& desc, db::DataFileLayout* layout = nullptr) {
     db::ByteVec bytes;
     std::string error;
     EXPECT_EQ(db::BuildDataFile(desc, &bytes, layout, &error), 0) << error;
     return OpenDb(OpenFile(bytes, "f" + std::to_string(files_.size()) + ".pdb"));
   }
-
-  TableCursor* Cursor(DataFileDb* d, std::uint32_t table) {
-    TableCursor* c = NewTableCursor(GetTableByIndex(d, table));
-    cursors_.push_back(c);
-    return c;
-  }
-
-  std::filesystem::path root_;
-  RecordCache* cache_ = nullptr;
-  std::vector<DbFile*> files_;
-  std::vector<DataFileDb*> dbs_;
-  std::vector<TableCursor*> cursors_;
 };
 
 db::DataFileSpec OneTable(db::TableSpec t) {

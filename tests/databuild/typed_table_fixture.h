@@ -48,15 +48,14 @@ class TypedTableTest : public ::testing::Test {
     std::filesystem::remove_all(root_);
   }
 
-  // Builds the file (failing the test when the writer refuses it) and opens it.
-  DataFileDb* Open(const db::DataFileSpec& desc) {
-    db::ByteVec bytes;
-    std::string error;
-    EXPECT_EQ(db::BuildDataFile(desc, &bytes, nullptr, &error), 0) << error;
-    lastBytes_ = bytes;
-    const std::string name = "t" + std::to_string(files_.size()) + ".pdb";
+  // Writes the bytes under the device root and opens them as a DbFile.
+  DbFile* OpenFile(const db::ByteVec& bytes, const std::string& name) {
     std::ofstream(root_ / name, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return OpenDevicePath(name);
+  }
+
+  DbFile* OpenDevicePath(const std::string& name) {
     std::u16string path = u"\\";
     for (char c : name) path.push_back(static_cast<char16_t>(c));
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -64,11 +63,30 @@ class TypedTableTest : public ::testing::Test {
     if (h == INVALID_HANDLE_VALUE) return nullptr;
     int kind = 0;
     DbFile* f = OpenDbFile(h, path.c_str(), &kind);
+    if (f) {
+      EXPECT_EQ(kind, kDbKindDataFile);
+      files_.push_back(f);
+    }
+    return f;
+  }
+
+  DataFileDb* OpenDb(DbFile* f) {
     if (!f) return nullptr;
-    files_.push_back(f);
     DataFileDb* d = OpenDataFileDb(f, cache_);
-    EXPECT_NE(d, nullptr) << "the reader refused the file";
     if (d) dbs_.push_back(d);
+    return d;
+  }
+
+  // Builds the file (failing the test when the writer refuses it) and opens it.
+  DataFileDb* Open(const db::DataFileSpec& desc) {
+    db::ByteVec bytes;
+    std::string error;
+    EXPECT_EQ(db::BuildDataFile(desc, &bytes, nullptr, &error), 0) << error;
+    lastBytes_ = bytes;
+    DbFile* f = OpenFile(bytes, "t" + std::to_string(files_.size()) + ".pdb");
+    if (!f) return nullptr;
+    DataFileDb* d = OpenDb(f);
+    EXPECT_NE(d, nullptr) << "the reader refused the file";
     return d;
   }
 
