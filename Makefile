@@ -101,3 +101,16 @@ data: deps
 
 # `make run` builds the device data first when the device folder lacks it.
 run: $(if $(DATA_MISSING),data)
+
+# The lookup benchmark (`make bench`, not part of `make test`): a Release
+# build of its own, run over the device data (built first when missing).
+BENCH_BUILD ?= build-bench
+BENCH_DICT  ?= s2cedict.pdb
+
+.PHONY: bench
+
+bench: deps $(if $(DATA_MISSING),data)
+	@[ -f "$(DATA_DIR)/$(BENCH_DICT)" ] || $(MAKE) data
+	cmake -S . -B $(BENCH_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target bench_lookup
+	SORVI_ROOT="$(SORVI_ROOT)" $(BENCH_BUILD)/bench/lookup/bench_lookup
