@@ -17,6 +17,7 @@
 struct DictEngine;
 struct DictOrderSaved;
 struct MemHandle;
+struct SearchRequest;
 struct SearchResultList;
 
 // Option bits of RunLookupSearch.
@@ -58,6 +59,9 @@ struct LookupButtonInfo {
 
 // ---- search ----
 
+// The request RunLookupSearch hands to Search (cleared first).
+void BuildLookupSearchRequest(DictEngine* engine, const WCHAR* text, uint32_t language, uint16_t slot,
+                              uint32_t options, SearchRequest* request);
 // The result list of Search for the text, or null.
 SearchResultList* RunLookupSearch(DictEngine* engine, const WCHAR* text, uint32_t language, uint16_t slot,
                                   uint32_t options);
@@ -112,6 +116,10 @@ inline constexpr int kAudioNoGroup = 28688;
 inline constexpr int kAudioNotFound = 28678;
 int UseAltAudioFileSet(DictEngine* engine, int flag);
 int ApplyAudioFileSetPref(DictEngine* engine, int defaultValue);
+// The playback of both sessions: the set chosen from *audioSet (which
+// becomes that set) is tried first, the other one when it finds nothing.
+int CollectEntryAudioAlternating(DictEngine* engine, uint8_t* audioSet, uint16_t slot, uint32_t entry,
+                                 MemHandle* const* clips, uint32_t* sizes, uint16_t* kind);
 
 // ---- buttons ----
 
