@@ -38,6 +38,7 @@ bool AllHan(const std::u16string& s) {
   return true;
 }
 
+bool IsDigit(char16_t u) { return u >= u'0' && u <= u'9'; }
 bool IsLetter(char16_t u) { return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z'); }
 
 std::string Spelling(const Syllable& s) { return std::string(SyllableSpelling(s.number)); }
@@ -56,7 +57,7 @@ std::u16string Ascii(const std::string& s) { return std::u16string(s.begin(), s.
 
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
-// Words of a sense, parenthesised asides left out, each with whether a
+// Words of a sense, asides in parentheses and brackets left out, each with whether a
 // single blank joins it to the word before.
 struct Word {
   std::string text;
@@ -69,8 +70,8 @@ std::vector<Word> SenseWords(const std::u16string& sense) {
   size_t lastEnd = kNone;  // just after the last word; none after an aside
   for (size_t i = 0; i < sense.size();) {
     const char16_t u = sense[i];
-    if (u == u'(' || u == u')') {
-      if (u == u'(') ++depth;
+    if (u == u'(' || u == u')' || u == u'[' || u == u']') {
+      if (u == u'(' || u == u'[') ++depth;
       else if (depth > 0) --depth;
       lastEnd = kNone;
       ++i;
@@ -84,6 +85,11 @@ std::vector<Word> SenseWords(const std::u16string& sense) {
     std::string w;
     for (; i < sense.size() && IsLetter(sense[i]); ++i)
       w.push_back(static_cast<char>(sense[i] <= u'Z' ? sense[i] - u'A' + u'a' : sense[i]));
+    // Letters run together with digits ("MP3", "bai2") are no English word.
+    if ((start > 0 && IsDigit(sense[start - 1])) || (i < sense.size() && IsDigit(sense[i]))) {
+      lastEnd = kNone;
+      continue;
+    }
     const bool joined = lastEnd != kNone && start == lastEnd + 1 && sense[lastEnd] == u' ';
     words.push_back({w, joined});
     lastEnd = i;
@@ -280,7 +286,8 @@ QuerySample SampleQueries(const std::vector<EntryText>& entries, uint32_t perCla
     std::vector<Query>& out = sample.byClass[c];
     for (uint64_t tries = 0; out.size() < perClass && tries < uint64_t{perClass} * kTriesPerQuery; ++tries) {
       Query q;
-      if (MakeQuery(c, entries[rnd.Below(entries.size())], &rnd, &q)) out.push_back(std::move(q));
+      q.source = rnd.Below(entries.size());
+      if (MakeQuery(c, entries[q.source], &rnd, &q)) out.push_back(std::move(q));
     }
   }
   return sample;

@@ -39,6 +39,7 @@ const PeerQueryRule& PeerRuleOf(int queryClass);
 struct Query {
   std::u16string text;  // as typed into the input field
   std::string peer;     // the FTS5 MATCH expression, UTF-8
+  size_t source = 0;    // the entry (index into the sampled list) it was drawn from
 };
 
 struct QuerySample {

@@ -1,0 +1,113 @@
+// An engine over dictionaries written for the benchmark tests: the
+// CC-CEDICT excerpt of the search tests, or entries given by the test.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bench/lookup/entry_lines.h"
+#include "bench/lookup/excerpt_dict.h"
+#include "engine/db_file.h"
+#include "engine/dict_engine.h"
+#include "engine/mem_handle.h"
+#include "platform/device_paths.h"
+#include "platform/files.h"
+#include "platform/heap.h"
+#include "resources/resources.h"
+#include "tools/databuild/data_file_builder.h"
+#include "tools/databuild/dict_tables.h"
+#include "tools/databuild/entry_markup.h"
+
+namespace benchfix {
+
+namespace db = databuild;
+
+class EngineOver : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = std::filesystem::temp_directory_path() /
+            ("sorvi-bench-lookup-" + std::to_string(getpid()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(root_);
+    std::filesystem::create_directories(root_);
+    SetDeviceRoot(root_.c_str());
+    ClearOpenFileCache();
+    RegisterSorviResources();
+  }
+  void TearDown() override {
+    if (engine_) {
+      EngineSaveBlock* block = DestroyEngine(engine_);
+      if (block) {
+        if (block->engineRecord) FreeMemHandle(block->engineRecord);
+        if (block->dictsRecord) FreeMemHandle(block->dictsRecord);
+        LocalFree(block);
+      }
+    }
+    for (DbFile* f : files_) CloseDbFile(f);
+    SetDeviceRoot(nullptr);
+    std::filesystem::remove_all(root_);
+  }
+
+  // The excerpt's dictionary as file `name`.
+  void WriteExcerpt(const std::string& name = "c.pdb") {
+    std::string error;
+    ASSERT_EQ(lookupbench::WriteExcerptDict(CEDICT_EXCERPT_TSV, (root_ / name).string(), &error), 0) << error;
+    Open(name);
+  }
+  // A dictionary of these entries as file `name`, with its search indexes.
+  void WriteEntries(const std::vector<db::PlainEntry>& entries, const std::string& name = "d.pdb") {
+    db::DictionarySpec dict;
+    dict.info.creator = 0x54455354;
+    dict.info.dictId = 9;
+    dict.info.shortName = u"Test";
+    db::SetEntryMarkupFields(&dict.info);
+    dict.wordLengths = true;
+    dict.searchIndexes = true;
+    std::string error;
+    for (const db::PlainEntry& p : entries) {
+      db::DictEntrySpec e;
+      ASSERT_EQ(db::MakeMarkupEntry(p, &e, &error), 0) << error;
+      e.index.headwords = {p.simplified, p.traditional};
+      e.index.pinyin = db::PinyinNumbersToCodes(p.pinyin);
+      dict.entries.push_back(e);
+    }
+    db::DataFileSpec file;
+    file.shortName = dict.info.shortName;
+    ASSERT_EQ(db::AddDictionaryTables(dict, &file, &error), 0) << error;
+    ASSERT_EQ(db::WriteDataFile(file, (root_ / name).string(), &error), 0) << error;
+    Open(name);
+  }
+  DictEngine* Create() {
+    EngineParams p{};
+    p.noFonts = 1;
+    p.noFlashcards = 1;
+    p.scaleNumerator = 3;
+    p.scaleDenominator = 3;
+    engine_ = CreateEngine(files_.data(), static_cast<uint32_t>(files_.size()), &p);
+    EXPECT_NE(engine_, nullptr);
+    return engine_;
+  }
+
+  std::vector<DbFile*> files_;
+  DictEngine* engine_ = nullptr;
+
+ private:
+  void Open(const std::string& name) {
+    std::u16string path = u"\\" + Utf8ToUtf16(name);
+    HANDLE h = CreateFileW(reinterpret_cast<LPCWSTR>(path.c_str()), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_RANDOM_ACCESS, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    int kind = 0;
+    DbFile* f = OpenDbFile(h, reinterpret_cast<LPCWSTR>(path.c_str()), &kind);
+    ASSERT_NE(f, nullptr);
+    files_.push_back(f);
+  }
+
+  std::filesystem::path root_;
+};
+
+}  // namespace benchfix
