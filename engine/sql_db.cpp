@@ -24,6 +24,18 @@ void SavepointSql(char* out, size_t n, const char* verb, uint32_t level) {
   std::snprintf(out, n, "%s sorvi_level_%u", verb, level);
 }
 
+// The outermost level has ended: rolled back runs the waiting work (taken
+// off the handle first, so that the work may open transactions of its
+// own), committed drops it.
+void EndOutermost(SqlDb* db, bool rolledBack) {
+  SqlRollbackAction actions[kSqlRollbackActionMax];
+  const uint32_t count = db->rollbackActionCount;
+  for (uint32_t i = 0; i < count; ++i) actions[i] = db->rollbackActions[i];
+  db->rollbackActionCount = 0;
+  if (!rolledBack) return;
+  for (uint32_t i = 0; i < count; ++i) actions[i].undo(db, actions[i].context, actions[i].value);
+}
+
 }  // namespace
 
 SqlDb* SqlOpen(const char* utf8Path) {
@@ -100,12 +112,14 @@ int SqlCommit(SqlDb* db) {
   if (db->transactionFailed) {
     db->transactionFailed = 0;
     if (!lost) Exec(db, "ROLLBACK");
+    EndOutermost(db, true);
     return SQLITE_ABORT;
   }
   int rc = Exec(db, "COMMIT");
   // A commit that fails (busy, read-only, I/O) may leave the transaction
   // open; nobody retries, so end it here and leave the file as it was.
   if (rc != SQLITE_OK && !sqlite3_get_autocommit(db->conn)) Exec(db, "ROLLBACK");
+  EndOutermost(db, rc != SQLITE_OK);
   return rc;
 }
 
@@ -127,10 +141,23 @@ int SqlRollback(SqlDb* db) {
   }
   db->transactionDepth = 0;
   db->transactionFailed = 0;
-  return lost ? SQLITE_OK : Exec(db, "ROLLBACK");
+  const int rc = lost ? SQLITE_OK : Exec(db, "ROLLBACK");
+  EndOutermost(db, true);
+  return rc;
 }
 
 uint32_t SqlTransactionDepth(const SqlDb* db) { return db ? db->transactionDepth : 0; }
+
+int SqlOnRollback(SqlDb* db, SqlRollbackFn undo, void* context, int64_t value) {
+  if (!db || !undo) return SQLITE_MISUSE;
+  EngineLockGuard lock;
+  if (db->transactionDepth == 0) return SQLITE_MISUSE;
+  for (uint32_t i = 0; i < db->rollbackActionCount; ++i)
+    if (db->rollbackActions[i].undo == undo && db->rollbackActions[i].context == context) return SQLITE_OK;
+  if (db->rollbackActionCount == kSqlRollbackActionMax) return SQLITE_FULL;
+  db->rollbackActions[db->rollbackActionCount++] = SqlRollbackAction{undo, context, value};
+  return SQLITE_OK;
+}
 
 int SqlVacuum(SqlDb* db) { return SqlExecRaw(db, "VACUUM"); }
 

@@ -15,6 +15,7 @@
 #include <cstdint>
 
 struct MemHandle;
+struct SqlDb;
 struct sqlite3;
 
 inline constexpr uint32_t kSqlPathMax = 512;
@@ -22,6 +23,17 @@ inline constexpr uint32_t kSqlPathMax = 512;
 // larger one between statements.
 inline constexpr uint32_t kSqlScratchStart = 63;
 inline constexpr uint32_t kSqlScratchKeep = 512;
+
+// Work that puts state kept in memory back in step with the file when the
+// transaction that changed both ends without its changes (see
+// SqlOnRollback).
+using SqlRollbackFn = void (*)(SqlDb* db, void* context, int64_t value);
+struct SqlRollbackAction {
+  SqlRollbackFn undo;
+  void* context;
+  int64_t value;
+};
+inline constexpr uint32_t kSqlRollbackActionMax = 8;
 
 struct SqlDb {
   sqlite3* conn;
@@ -37,6 +49,9 @@ struct SqlDb {
   // An inner level was rolled back (or SQLite dropped the transaction):
   // the outermost commit rolls everything back instead.
   uint8_t transactionFailed;
+  // Run when the outermost level ends rolled back; dropped when it commits.
+  SqlRollbackAction rollbackActions[kSqlRollbackActionMax];
+  uint32_t rollbackActionCount;
 };
 
 // Opens (creating when missing) the database at a UTF-8 device path, which
@@ -58,6 +73,19 @@ int SqlBegin(SqlDb* db);
 int SqlCommit(SqlDb* db);
 int SqlRollback(SqlDb* db);
 uint32_t SqlTransactionDepth(const SqlDb* db);
+// Registers work to run once the open transaction has ended rolled back at
+// its outermost level: an explicit rollback, a commit turned into a
+// rollback by a failed inner level, a failed COMMIT, or a transaction that
+// SQLite dropped. A change made in a savepoint inside a caller's
+// transaction is undone in the file when the caller rolls back later; this
+// lets the code that changed memory along with it follow. The work runs
+// after the rollback, outside any transaction, in the order registered.
+// A second registration of the same function and context in one
+// transaction keeps the first (its value describes the state before the
+// transaction). Nothing runs when the outermost level commits or when the
+// database is closed. 0; SQLITE_MISUSE outside a transaction; SQLITE_FULL
+// when kSqlRollbackActionMax different actions are waiting.
+int SqlOnRollback(SqlDb* db, SqlRollbackFn undo, void* context, int64_t value);
 int SqlVacuum(SqlDb* db);
 
 // Journal in memory with normal syncing for long imports, and back to the

@@ -157,6 +157,46 @@ int StoreEntryCount(DictSlot* s, int32_t count) {
   return StoreUserDictNumber(s, kUdpEntryCount, count);
 }
 
+// A change that runs inside a caller's transaction is committed only as a
+// savepoint: when the caller rolls back later, the file loses it but the
+// slot would keep its count. After such a rollback the count is read back
+// from the file, the import id of a log row that went with it is dropped
+// and the cached word-list position is forgotten.
+void ReloadSlotAfterRollback(SqlDb* db, void* context, int64_t importIdBefore) {
+  auto* engine = static_cast<DictEngine*>(context);
+  DictSlot* s = nullptr;
+  for (uint16_t i = 0; i < engine->slotCount && !s; ++i)
+    if (engine->slots[i] && engine->slots[i]->kind == kDictKindUser && engine->slots[i]->db == db)
+      s = engine->slots[i];
+  if (!s || !s->properties) return;
+  ClearUserDictLineCache(s);
+  if (s->importing) s->importId = static_cast<int32_t>(importIdBefore);
+  SqlPropertyList* stored = SqlNewPropertyList(kUdPropertyCount, kUserDictPropertyNames, kUdPropertyCount);
+  if (!stored) return;
+  int64_t count = -1;
+  if (SqlLoadPropertySet(db, kUserDictPropertiesTable, 0, stored) == SQLITE_OK &&
+      stored->entries[kUdpEntryCount].hasValue)
+    count = stored->entries[kUdpEntryCount].value;
+  SqlFreePropertyList(stored);
+  if (count < 0) count = SqlCount(db, kUserDictEntriesTable, nullptr);
+  if (count < 0) return;
+  s->entryCount = static_cast<int32_t>(count);
+  SqlPropertyEntry& e = s->properties->entries[kUdpEntryCount];
+  e.value = s->entryCount;
+  e.hasValue = 1;
+  e.changed = 0;
+}
+
+// Opens the transaction of one change and has the slot follow a later
+// rollback of a caller's transaction around it.
+int BeginSlotChange(DictEngine* engine, DictSlot* s) {
+  int rc = SqlBegin(s->db);
+  if (rc != SQLITE_OK) return rc;
+  rc = SqlOnRollback(s->db, ReloadSlotAfterRollback, engine, s->importId);
+  if (rc != SQLITE_OK) SqlRollback(s->db);
+  return rc;
+}
+
 // Ends a transaction: commit when rc is 0, else roll back (rc stays).
 int FinishTransaction(SqlDb* db, int rc) {
   if (rc == SQLITE_OK) return SqlCommit(db);
@@ -561,7 +601,7 @@ int32_t SaveUserDictEntry(DictEngine* engine, uint16_t slot, int32_t uid, const 
     if (!s->noSortKey && (sortKey || update)) terms[count++] = WideTerm(kUdSortKey, sortKey);
 
     const SlotSnapshot snap = TakeSnapshot(s);
-    int rc = keyFailed ? SQLITE_ERROR : SqlBegin(db);
+    int rc = keyFailed ? SQLITE_ERROR : BeginSlotChange(engine, s);
     int32_t saved = uid;
     if (rc == SQLITE_OK) {
       if (update) {
@@ -620,7 +660,7 @@ int DeleteUserDictEntry(DictEngine* engine, uint16_t slot, int32_t uid) {
   EngineLockGuard lock;
   SqlDb* db = s->db;
   const SlotSnapshot snap = TakeSnapshot(s);
-  int rc = SqlBegin(db);
+  int rc = BeginSlotChange(engine, s);
   if (rc != SQLITE_OK) return rc;
   const SqlTerm where = IntTerm(kUdUid, uid);
   rc = SqlDelete(db, kUserDictEntriesTable, kUserDictEntryColumns, &where, 1);

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "engine/system_services.h"
 #include "platform/engine_lock.h"
@@ -163,6 +164,86 @@ TEST_F(SqlTest, FailureInTheMiddleOfAMultiRowChangeLeavesTheFileAsBefore) {
   // Without the handler the same statement runs through.
   EXPECT_EQ(SqlUpdate(db, "items", kItems, &where, 1, &set, 1), SQLITE_OK);
   EXPECT_EQ(other.Text("SELECT sum(n) FROM items"), std::to_string(3000 * 3001 / 2 + 3000));
+}
+
+// Records each run of a rollback action: its value, and the depth it ran at.
+struct UndoLog {
+  std::vector<int64_t> values;
+  std::vector<uint32_t> depths;
+};
+
+void LogUndo(SqlDb* db, void* context, int64_t value) {
+  auto* log = static_cast<UndoLog*>(context);
+  log->values.push_back(value);
+  log->depths.push_back(SqlTransactionDepth(db));
+}
+
+void OtherUndo(SqlDb* db, void* context, int64_t value) { LogUndo(db, context, value + 1000); }
+
+TEST_F(SqlTest, RollbackActionsRunOnlyWhenTheOutermostLevelEndsWithoutItsChanges) {
+  ASSERT_EQ(SqlCreateTable(db, "items", kItems, 5), SQLITE_OK);
+  UndoLog log;
+  EXPECT_EQ(SqlOnRollback(db, LogUndo, &log, 1), SQLITE_MISUSE);  // no transaction
+
+  // Registered in a savepoint that committed; the caller rolls back: the
+  // action runs once, after the rollback, with the first value.
+  ASSERT_EQ(SqlBegin(db), SQLITE_OK);
+  ASSERT_EQ(SqlBegin(db), SQLITE_OK);
+  EXPECT_EQ(SqlOnRollback(db, LogUndo, &log, 1), SQLITE_OK);
+  EXPECT_EQ(SqlOnRollback(db, LogUndo, &log, 2), SQLITE_OK);  // kept as first registered
+  EXPECT_EQ(SqlOnRollback(db, OtherUndo, &log, 3), SQLITE_OK);
+  ASSERT_EQ(SqlCommit(db), SQLITE_OK);
+  EXPECT_TRUE(log.values.empty());
+  ASSERT_EQ(SqlRollback(db), SQLITE_OK);
+  EXPECT_EQ(log.values, (std::vector<int64_t>{1, 1003}));
+  EXPECT_EQ(log.depths, (std::vector<uint32_t>{0, 0}));
+
+  // A commit drops the actions: a later rollback does not run them.
+  log = {};
+  ASSERT_EQ(SqlBegin(db), SQLITE_OK);
+  EXPECT_EQ(SqlOnRollback(db, LogUndo, &log, 4), SQLITE_OK);
+  ASSERT_EQ(SqlCommit(db), SQLITE_OK);
+  ASSERT_EQ(SqlBegin(db), SQLITE_OK);
+  ASSERT_EQ(SqlRollback(db), SQLITE_OK);
+  EXPECT_TRUE(log.values.empty());
+
+  // An inner level rolled back turns the outer commit into a rollback.
+  ASSERT_EQ(SqlBegin(db), SQLITE_OK);
+  EXPECT_EQ(SqlOnRollback(db, LogUndo, &log, 5), SQLITE_OK);
+  ASSERT_EQ(SqlBegin(db), SQLITE_OK);
+  ASSERT_EQ(SqlRollback(db), SQLITE_OK);
+  EXPECT_TRUE(log.values.empty());  // not yet: the outer level is still open
+  EXPECT_EQ(SqlCommit(db), SQLITE_ABORT);
+  EXPECT_EQ(log.values, std::vector<int64_t>{5});
+
+  // A failed COMMIT leaves the file as it was: the actions run.
+  log = {};
+  OtherConnection reader(HostPath());
+  ASSERT_EQ(reader.Exec("BEGIN; SELECT count(*) FROM items;"), SQLITE_OK);
+  ASSERT_EQ(SqlBegin(db), SQLITE_OK);
+  ASSERT_EQ(InsertItem(db, 1, "lost"), SQLITE_OK);
+  EXPECT_EQ(SqlOnRollback(db, LogUndo, &log, 6), SQLITE_OK);
+  EXPECT_EQ(SqlCommit(db), SQLITE_BUSY);
+  EXPECT_EQ(log.values, std::vector<int64_t>{6});
+  ASSERT_EQ(reader.Exec("COMMIT"), SQLITE_OK);
+
+  // The table of waiting actions is bounded.
+  ASSERT_EQ(SqlBegin(db), SQLITE_OK);
+  UndoLog logs[kSqlRollbackActionMax + 1];
+  for (uint32_t i = 0; i < kSqlRollbackActionMax; ++i) EXPECT_EQ(SqlOnRollback(db, LogUndo, &logs[i], i), SQLITE_OK);
+  EXPECT_EQ(SqlOnRollback(db, LogUndo, &logs[kSqlRollbackActionMax], 0), SQLITE_FULL);
+  ASSERT_EQ(SqlRollback(db), SQLITE_OK);
+  for (uint32_t i = 0; i < kSqlRollbackActionMax; ++i) EXPECT_EQ(logs[i].values.size(), 1u);
+  EXPECT_TRUE(logs[kSqlRollbackActionMax].values.empty());
+
+  // Closing with a transaction open runs nothing.
+  log = {};
+  ASSERT_EQ(SqlBegin(db), SQLITE_OK);
+  EXPECT_EQ(SqlOnRollback(db, LogUndo, &log, 7), SQLITE_OK);
+  SqlClose(db);
+  db = SqlOpen(kTestDbPath);
+  ASSERT_NE(db, nullptr);
+  EXPECT_TRUE(log.values.empty());
 }
 
 TEST_F(SqlTest, CloseRollsBackAnOpenTransaction) {

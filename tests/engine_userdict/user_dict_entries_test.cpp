@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "engine/pinyin.h"
+#include "engine/sql_properties.h"
 #include "tests/engine_userdict/userdict_fixture.h"
 
 namespace {
@@ -273,6 +274,90 @@ TEST_F(EntryTest, FailureHalfWayLeavesTheFileAsItWas) {
   EXPECT_EQ(Property(zh, "EntryCount"), "1");
   EXPECT_EQ(One(zh, "SELECT COUNT(*) FROM sqlite_master WHERE name = 'sorvi_dict_imports'"), "0");
   EXPECT_EQ(SqlTransactionDepth(Slot(zh)->db), 0u);
+}
+
+// Saves and deletes inside a caller's transaction are savepoints: when the
+// caller rolls back, the count in memory follows the file.
+TEST_F(EntryTest, CountFollowsTheFileWhenTheCallersTransactionRollsBack) {
+  const uint16_t zh = NewDict(kLanguageChinese);
+  const int32_t kept = AddUserDictEntry(engine, zh, u"你好", nullptr, u"ni3hao3", u"hello");
+  const int32_t other = AddUserDictEntry(engine, zh, u"再见", nullptr, u"zai4jian4", u"bye");
+  ASSERT_GT(kept, 0);
+  ASSERT_GT(other, 0);
+  SqlDb* db = Slot(zh)->db;
+  auto expectInStep = [&](int64_t rows, const char* when) {
+    EXPECT_EQ(Count(zh, "sorvi_dict_entries"), rows) << when;
+    EXPECT_EQ(GetUserDictEntryCount(engine, zh), rows) << when;
+    EXPECT_EQ(Slot(zh)->entryCount, rows) << when;
+    EXPECT_EQ(Property(zh, "EntryCount"), std::to_string(rows)) << when;
+    EXPECT_EQ(Slot(zh)->properties->entries[kUdpEntryCount].value, rows) << when;
+    EXPECT_EQ(SqlTransactionDepth(db), 0u) << when;
+  };
+
+  // Two adds, then the caller rolls back.
+  ASSERT_EQ(SqlBegin(db), SQLITE_OK);
+  const int32_t a = AddUserDictEntry(engine, zh, u"中国", nullptr, u"zhong1guo2", nullptr);
+  const int32_t b = AddUserDictEntry(engine, zh, u"人", nullptr, u"ren2", nullptr);
+  ASSERT_GT(a, 0);
+  ASSERT_GT(b, 0);
+  EXPECT_EQ(GetUserDictEntryCount(engine, zh), 4);
+  ASSERT_EQ(SqlRollback(db), SQLITE_OK);
+  expectInStep(2, "adds rolled back");
+  EXPECT_EQ(IndexRows(zh, a), 0);
+
+  // Two deletes, then the caller rolls back.
+  ASSERT_EQ(SqlBegin(db), SQLITE_OK);
+  EXPECT_EQ(DeleteUserDictEntry(engine, zh, kept), 0);
+  EXPECT_EQ(DeleteUserDictEntry(engine, zh, other), 0);
+  EXPECT_EQ(GetUserDictEntryCount(engine, zh), 0);
+  ASSERT_EQ(SqlRollback(db), SQLITE_OK);
+  expectInStep(2, "deletes rolled back");
+  EXPECT_EQ(IndexRows(zh, kept), 4);
+
+  // An add and a delete, and a failing step of the caller's own that turns
+  // its commit into a rollback.
+  ASSERT_EQ(SqlBegin(db), SQLITE_OK);
+  ASSERT_GT(AddUserDictEntry(engine, zh, u"中国", nullptr, u"zhong1guo2", nullptr), 0);
+  EXPECT_EQ(DeleteUserDictEntry(engine, zh, kept), 0);
+  ASSERT_EQ(SqlBegin(db), SQLITE_OK);
+  ASSERT_EQ(SqlRollback(db), SQLITE_OK);
+  EXPECT_EQ(SqlCommit(db), SQLITE_ABORT);
+  expectInStep(2, "commit turned rollback");
+
+  // A caller's commit keeps what was done inside it.
+  ASSERT_EQ(SqlBegin(db), SQLITE_OK);
+  ASSERT_GT(AddUserDictEntry(engine, zh, u"中国", nullptr, u"zhong1guo2", nullptr), 0);
+  ASSERT_GT(AddUserDictEntry(engine, zh, u"人", nullptr, u"ren2", nullptr), 0);
+  EXPECT_EQ(DeleteUserDictEntry(engine, zh, other), 0);
+  ASSERT_EQ(SqlCommit(db), SQLITE_OK);
+  expectInStep(3, "committed");
+  // And a later transaction that is rolled back goes back to that.
+  ASSERT_EQ(SqlBegin(db), SQLITE_OK);
+  EXPECT_EQ(DeleteUserDictEntry(engine, zh, kept), 0);
+  ASSERT_EQ(SqlRollback(db), SQLITE_OK);
+  expectInStep(3, "after a commit");
+}
+
+// An import that logs its entries inside the caller's transaction: after
+// the rollback its log row is gone, and so is the id of it in memory.
+TEST_F(EntryTest, ImportLogFollowsTheFileWhenTheCallersTransactionRollsBack) {
+  const uint16_t zh = NewDict(kLanguageChinese);
+  SqlDb* db = Slot(zh)->db;
+  ASSERT_EQ(BeginUserDictImport(engine, zh), 0);
+  ASSERT_EQ(SqlBegin(db), SQLITE_OK);
+  ASSERT_GT(AddUserDictEntry(engine, zh, u"中国", nullptr, u"zhong1guo2", nullptr), 0);
+  EXPECT_GE(Slot(zh)->importId, 0);
+  ASSERT_EQ(SqlRollback(db), SQLITE_OK);
+  EXPECT_EQ(Slot(zh)->importId, -1);
+  // The next chunk starts a log row of its own and keeps it.
+  ASSERT_EQ(SqlBegin(db), SQLITE_OK);
+  const int32_t uid = AddUserDictEntry(engine, zh, u"人", nullptr, u"ren2", nullptr);
+  ASSERT_GT(uid, 0);
+  ASSERT_EQ(SqlCommit(db), SQLITE_OK);
+  EndUserDictImport(engine, zh);
+  EXPECT_EQ(Rows(zh, "SELECT startentry || '-' || endentry FROM sorvi_dict_imports"),
+            std::vector<std::string>{std::to_string(uid) + "-" + std::to_string(uid)});
+  EXPECT_EQ(GetUserDictEntryCount(engine, zh), 1);
 }
 
 TEST_F(EntryTest, AFailedQueryIsNotAnAnswer) {
