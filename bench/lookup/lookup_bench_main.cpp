@@ -37,14 +37,11 @@
 #include "engine/db_file.h"
 #include "engine/dict_engine.h"
 #include "engine/dict_set.h"
-#include "engine/entry_fetch.h"
-#include "engine/entry_formatter.h"
+#include "engine/lookup_services.h"
 #include "engine/mem_handle.h"
-#include "engine/preferences.h"
 #include "engine/search.h"
 #include "engine/search_results.h"
 #include "engine/table_cursor.h"
-#include "engine/text_buffer.h"
 #include "platform/device_paths.h"
 #include "platform/files.h"
 #include "platform/heap.h"
@@ -175,8 +172,9 @@ DbFile* SlotFile(DictEngine* engine, uint16_t slot) {
 
 // ---- the lookup path ----
 
-// What the lookup session does on a typed query (language of the current
-// dictionary, no options) and on showing an entry (the definition text).
+// What the lookup session does on a typed query (in the current
+// dictionary's language, no options) and on showing an entry (its
+// definition text).
 struct Lookup {
   DictEngine* engine;
   uint16_t slot;
@@ -184,37 +182,11 @@ struct Lookup {
 };
 
 SearchResultList* LookupSearch(Lookup* l, const std::u16string& query) {
-  DictEngine* e = l->engine;
-  SearchRequest r{};
-  r.query = reinterpret_cast<const WCHAR*>(query.c_str());
-  r.language = kLanguageChinese;
-  r.currentSlot = l->slot;
-  const int32_t sort = GetPref(e, 131);
-  r.sortMode = sort == 1 || sort == 2 ? static_cast<uint32_t>(sort) : 0;
-  r.wholeSyllables = static_cast<uint8_t>(GetPref(e, 117) != 0);
-  r.keepPartial = 1;
-  r.wholeKey = 1;
-  r.exactLength = GetPref(e, 137) != 0;
-  r.strictExact = GetPref(e, 137) != 0 && GetPref(e, 137) != 1;
-  r.partialIsExact = static_cast<uint8_t>(GetPref(e, 124) != 0);
-  r.currentOnly = GetPref(e, 132) == 2;
-  r.searchListOnly = 1;
-  const int32_t mode = GetPref(e, 115) & 0xFF;
-  r.kindMode = mode == 1 ? kKindModeBoth : mode == 2 ? kKindModeBothNoPinyinTest : kKindModeByLanguage;
-  return Search(e, &r);
+  return RunLookupSearch(l->engine, reinterpret_cast<const WCHAR*>(query.c_str()), GetDictLanguage(l->engine, l->slot),
+                         l->slot, 0);
 }
 
-uint32_t FormatEntry(Lookup* l, uint16_t slot, uint32_t entry) {
-  EntryFetchRequest r{};
-  r.slot = slot;
-  r.entry = entry;
-  r.syllableFormat = GetCharsetModeCode(l->engine);
-  TextBuffer tb{};
-  tb.handle = l->text;
-  FetchDictEntryText(l->engine, &r, &tb);
-  if (tb.handle && GetMemHandleLockCount(tb.handle) > 0) UnlockMemHandle(tb.handle);
-  return tb.length;
-}
+void FormatEntry(Lookup* l, uint16_t slot, uint32_t entry) { FormatEntryText(l->engine, l->text, slot, entry, 0, 0); }
 
 struct Timed {
   std::vector<double> search, searchFormat;
