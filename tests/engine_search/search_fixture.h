@@ -13,6 +13,7 @@
 #include "engine/search_results.h"
 #include "engine/utf8.h"
 #include "tests/engine_fetch/fetch_fixture.h"
+#include "tools/databuild/cedict_entry.h"
 #include "tools/databuild/entry_markup.h"
 #include "tools/databuild/index_tables.h"
 
@@ -67,28 +68,19 @@ inline std::vector<CedictRow> LoadCedictExcerpt() {
   return rows;
 }
 
-// Writes a dictionary with its search indexes; entry i is rows[i].
+// Writes a dictionary with its search indexes, each row converted as the
+// device data's dictionary converts CC-CEDICT (cedict_entry.h); entry i is
+// rows[i].
 inline db::DictionarySpec ChineseDict(const std::vector<CedictRow>& rows, uint32_t dictId, std::u16string name) {
-  db::DictionarySpec dict;
-  dict.info.creator = 0x43454443;
+  db::DictionarySpec dict = db::CedictDictionary();
   dict.info.dictId = dictId;
   dict.info.shortName = name;
   dict.info.menuName = name;
-  db::SetEntryMarkupFields(&dict.info);
-  dict.wordLengths = true;
-  dict.searchIndexes = true;
   for (const CedictRow& r : rows) {
-    db::PlainEntry e;
-    e.simplified = r.simplified;
-    e.traditional = r.traditional;
-    e.pinyin = r.pinyin;
-    for (const auto& s : r.senses) e.senses.push_back({s, {}});
+    db::CedictRow row{r.traditional, r.simplified, r.pinyin, r.senses, {}};
     db::DictEntrySpec entry;
     std::string error;
-    EXPECT_EQ(db::MakeMarkupEntry(e, &entry, &error), 0) << error;
-    entry.index.headwords = {r.simplified, r.traditional};
-    entry.index.pinyin = db::PinyinNumbersToCodes(r.pinyin);
-    entry.index.senses = r.senses;
+    EXPECT_EQ(db::MakeCedictEntry(row, &entry, &error), 0) << error;
     dict.entries.push_back(entry);
   }
   return dict;

