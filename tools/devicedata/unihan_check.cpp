@@ -162,9 +162,12 @@ int CheckSearch(DictEngine* engine, const UnihanContents& c, std::string* error)
     if (slot != 0 || entry != static_cast<int32_t>(i)) {
       return Fail(error, Hex(ch) + ": the character look-up does not find its entry");
     }
-    const std::u16string typed = c.mainReadings[i] ? TypedPinyin(c.mainReadings[i]) : std::u16string();
-    if (!typed.empty() && !SearchFinds(engine, typed, i)) {
-      return Fail(error, "a search for " + Utf16ToUtf8(typed) + " misses " + Hex(ch));
+    // Each common reading finds it, the main one first.
+    for (char16_t code : c.readings[i]) {
+      const std::u16string typed = TypedPinyin(code);
+      if (!typed.empty() && !SearchFinds(engine, typed, i)) {
+        return Fail(error, "a search for " + Utf16ToUtf8(typed) + " misses " + Hex(ch));
+      }
     }
   }
   return 0;

@@ -2,7 +2,8 @@
 // program's own engine: the file opens as one character dictionary, every
 // entry reads back with its character and main reading, a sample of the
 // characters is found by search (by the character and by its reading,
-// 好 and hao3 among them when the file has 好), and the radical table loads
+// 好 with hao3 and hao4 among them when the file has 好; every common
+// reading of each sampled character finds it), and the radical table loads
 // with every radical's characters, the radical list and the code table as
 // written. The file must be the only one in its folder.
 #pragma once

@@ -114,7 +114,40 @@ std::vector<std::u16string> Senses(const std::u16string& definition) {
   return out;
 }
 
+// Adds `code` -> entry to a prefix-index column of one-unit keys (rows by
+// key, values ascending and once each).
+void AddPrefixNode(databuild::ColumnSpec* column, char16_t code, std::uint32_t entry) {
+  auto row = std::lower_bound(column->rows.begin(), column->rows.end(), code,
+                              [](const databuild::RowSpec& r, char16_t k) { return r.key < k; });
+  if (row == column->rows.end() || row->key != code) row = column->rows.insert(row, databuild::MakeValuesRow(code, {}));
+  auto at = std::lower_bound(row->values.begin(), row->values.end(), entry);
+  if (at == row->values.end() || *at != entry) row->values.insert(at, entry);
+}
+
 }  // namespace
+
+int AddReadingKeys(databuild::DataFileSpec* file, const std::vector<std::u16string>& readings, std::string* error) {
+  auto table = std::find_if(file->tables.begin(), file->tables.end(),
+                            [](const databuild::TableSpec& t) { return t.type == databuild::kTypeDictPrefixIndex; });
+  if (table == file->tables.end()) return Fail(error, "the dictionary has no prefix index");
+  // Every key of a character entry is one unit long: the index has
+  // column 0 (whole keys) and column 1 (first units) only.
+  if (table->columns.size() != 2) return Fail(error, "the prefix index has keys longer than one unit");
+  for (std::uint32_t e = 0; e < readings.size(); ++e) {
+    for (char16_t code : readings[e]) {
+      if (code < 0xE000 || code > 0xE9EF) continue;
+      AddPrefixNode(&table->columns[0], code, e);
+      AddPrefixNode(&table->columns[1], code, e);
+    }
+  }
+  std::size_t longest = 0;
+  for (const databuild::ColumnSpec& c : table->columns) {
+    for (const databuild::RowSpec& r : c.rows) longest = std::max(longest, (r.values.size() * c.unitSize + 31) / 32 * 4);
+  }
+  if (longest > databuild::kMaxBlockBytes) return Fail(error, "a reading is shared by too many characters");
+  table->maxBlockBytes = std::max<std::uint32_t>(table->maxBlockBytes, static_cast<std::uint32_t>(longest));
+  return 0;
+}
 
 int KangxiRadicalStrokes(int number) {
   // The first radical of 1, 2, ... 17 strokes.
@@ -207,6 +240,9 @@ int MakeUnihanEntry(const UnihanChar& c, const std::vector<UnihanRadical>& radic
   const std::string main = !common.empty() ? common[0] : !rare.empty() ? rare[0] : std::string();
   out->code = c.code;
   out->mainReading = main.empty() ? 0 : ToneMarkedSyllableCode(main);
+  out->readings.clear();
+  for (const std::string& r : common)
+    if (const char16_t code = ToneMarkedSyllableCode(r)) out->readings.push_back(code);
 
   std::vector<RadicalStroke> rs;
   if (const std::string_view v = c.Get("kRSUnicode"); !v.empty() && !ParseRadicalStrokes(v, &rs)) {
@@ -396,6 +432,7 @@ int BuildUnihanFile(const UnihanData& data, const std::u16string& notice, databu
     if (MakeUnihanEntry(c, data.radicals, &e, error) != 0) return 1;
     got.chars.push_back(code);
     got.mainReadings.push_back(e.mainReading);
+    got.readings.push_back(e.readings);
     st.withReading += e.mainReading != 0;
     st.withDefinition += !c.Get("kDefinition").empty();
     dict.entries.push_back(std::move(e.entry));
@@ -412,6 +449,7 @@ int BuildUnihanFile(const UnihanData& data, const std::u16string& notice, databu
   f.longName = u"Unihan character reference";
   f.notice = notice;
   if (databuild::AddDictionaryTables(dict, &f, error) != 0) return 1;
+  if (AddReadingKeys(&f, got.readings, error) != 0) return 1;
   if (databuild::AddRadicalTables(got.radicals, &f, error) != 0) return 1;
   *file = std::move(f);
   if (contents) *contents = std::move(got);

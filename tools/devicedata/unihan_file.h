@@ -90,6 +90,7 @@ int KangxiRadicalStrokes(int number);
 struct UnihanEntry {
   char16_t code = 0;
   char16_t mainReading = 0;  // its syllable code, 0 when it has none
+  std::u16string readings;   // the syllable codes of the common readings, main first
   databuild::DictEntrySpec entry;
 };
 int MakeUnihanEntry(const UnihanChar& c, const std::vector<UnihanRadical>& radicals, UnihanEntry* out,
@@ -122,8 +123,15 @@ struct UnihanBuildStats {
 struct UnihanContents {
   std::vector<char16_t> chars;         // by entry number
   std::vector<char16_t> mainReadings;  // by entry number, 0 when none
+  std::vector<std::u16string> readings;  // by entry number: the common readings' codes
   databuild::RadicalTablesSpec radicals;
 };
+
+// The prefix index keys an entry by its headword and one pronunciation;
+// a character is looked up by each of its common readings, so each of them
+// is added as a further one-syllable key of its entry (columns 0 and 1 of
+// the 0x1100 table the dictionary writer made).
+int AddReadingKeys(databuild::DataFileSpec* file, const std::vector<std::u16string>& readings, std::string* error);
 
 // The notice of the file: the source, its Unicode version and licence.
 std::u16string UnihanNotice(const std::string& version);
