@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "engine/audio_index.h"
 #include "engine/builtin_tables.h"
 #include "engine/search.h"
 #include "tests/engine_lookup/lookup_fixture.h"
+#include "tools/databuild/audio_tables.h"
 
 using namespace lookupfix;
 
@@ -524,6 +526,94 @@ TEST_F(LookupServices, AudioFileSets) {
     EXPECT_EQ(set, 1);
   }
   EXPECT_EQ(CollectEntryAudioClips(engine_, 0, kMini, 0, nullptr, nullptr, nullptr), kAudioNoGroup);
+}
+
+// Two pronunciation sets: set A speaks 中国 as one word and hao3, hao4 and
+// tian1 by syllable; set B only hao3 and hao4, in another voice.
+class EntryAudio : public LookupFixture {
+ protected:
+  void SetUp() override {
+    LookupFixture::SetUp();
+    AddMini();
+    AudioFile(db::kAudioSetA, 1, 5,
+              {{Codes("zhong1 guo2"), "A-zhongguo"}, {Codes("hao3"), "A-hao3"}, {Codes("hao4"), "A-hao4"},
+               {Codes("tian1"), "A-tian1"}});
+    AudioFile(db::kAudioSetB, 2, 6, {{Codes("hao3"), "B-hao3"}, {Codes("hao4"), "B-hao4"}});
+    Build();
+    for (MemHandle*& h : clips_) h = NewMemHandle(0);
+  }
+  void TearDown() override {
+    for (MemHandle* h : clips_) FreeMemHandle(h);
+    LookupFixture::TearDown();
+  }
+  static std::u16string Codes(const char* pinyin) { return db::PinyinNumbersToCodes(pinyin); }
+  void AudioFile(uint32_t flags, uint32_t id, uint16_t kind,
+                 const std::vector<std::pair<std::u16string, std::string>>& clips) {
+    db::AudioGroupSpec group;
+    group.id = id;
+    group.flags = flags;
+    group.kind = kind;
+    for (const auto& [key, text] : clips) group.clips.push_back({key, db::ByteVec(text.begin(), text.end())});
+    db::DataFileSpec file;
+    file.shortName = u"Audio";
+    std::string error;
+    ASSERT_EQ(db::AddAudioGroup(group, &file, &error), 0) << error;
+    files_.Add(file);
+  }
+  // The clips found, as text.
+  std::vector<std::string> Clips() {
+    std::vector<std::string> out;
+    for (uint32_t i = 0; i < kMaxSyllableClips && sizes_[i]; ++i) {
+      const auto* p = static_cast<const char*>(LockMemHandle(clips_[i]));
+      out.emplace_back(p, sizes_[i]);
+      UnlockMemHandle(clips_[i]);
+    }
+    return out;
+  }
+  using Clip = std::vector<std::string>;
+  static constexpr uint16_t kOnly = 0;  // the one dictionary
+  MemHandle* clips_[kMaxSyllableClips] = {};
+  uint32_t sizes_[kMaxSyllableClips] = {};
+};
+
+TEST_F(EntryAudio, ClipsOfTheEntrysReading) {
+  const uint32_t guo = EntryOf(mini_, u"中国"), hao3 = EntryOf(mini_, u"好", 0), tian = EntryOf(mini_, u"天");
+  uint16_t kind = 0;
+  // The whole word first; the homograph number of 好 is no syllable.
+  EXPECT_EQ(CollectEntryAudioClips(engine_, 0, kOnly, guo, clips_, sizes_, &kind), 0);
+  EXPECT_EQ(Clips(), Clip{"A-zhongguo"});
+  EXPECT_EQ(kind, 5);
+  EXPECT_EQ(CollectEntryAudioClips(engine_, 0, kOnly, hao3, clips_, sizes_, &kind), 0);
+  EXPECT_EQ(Clips(), Clip{"A-hao3"});
+  EXPECT_EQ(CollectEntryAudioClips(engine_, 1, kOnly, hao3, clips_, sizes_, &kind), 0);
+  EXPECT_EQ(Clips(), Clip{"B-hao3"});
+  EXPECT_EQ(kind, 6);
+  // Set B has no 天.
+  EXPECT_NE(CollectEntryAudioClips(engine_, 1, kOnly, tian, clips_, sizes_, &kind), 0);
+}
+
+TEST_F(EntryAudio, SetsAlternateAndFallBack) {
+  const uint32_t hao3 = EntryOf(mini_, u"好", 0), tian = EntryOf(mini_, u"天");
+  SetPref(engine_, 210, 0);
+  uint8_t set = 0;
+  std::vector<std::string> heard;
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(CollectEntryAudioAlternating(engine_, &set, kOnly, hao3, clips_, sizes_, nullptr), 0);
+    heard.push_back(Clips().at(0));
+  }
+  EXPECT_EQ(heard, (Clip{"B-hao3", "A-hao3", "B-hao3", "A-hao3"}));
+  // The set without the word: the other set speaks it, and the flag still
+  // names the set tried first.
+  set = 0;
+  EXPECT_EQ(CollectEntryAudioAlternating(engine_, &set, kOnly, tian, clips_, sizes_, nullptr), 0);
+  EXPECT_EQ(Clips(), Clip{"A-tian1"});
+  EXPECT_EQ(set, 1);
+  // A fixed set.
+  SetPref(engine_, 210, 1);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(CollectEntryAudioAlternating(engine_, &set, kOnly, hao3, clips_, sizes_, nullptr), 0);
+    EXPECT_EQ(Clips(), Clip{"A-hao3"});
+  }
 }
 
 // ---- buttons ----
