@@ -12,10 +12,8 @@
 #include "engine/preferences.h"
 #include "engine/search_results.h"
 #include "engine/sql_db.h"
-#include "engine/sql_properties.h"
 #include "engine/user_dict.h"
 #include "engine/user_dict_entries.h"
-#include "engine/user_dict_import.h"
 #include "platform/engine_lock.h"
 
 namespace {
@@ -331,63 +329,31 @@ void PrepareEditor(LookupSession* s, int32_t argument) {
   s->editReplaced = kNone;
 }
 
-// What a user dictionary's slot holds about its entries, to be put back
-// when a transaction around several entry operations is rolled back.
-struct EntryStateSnapshot {
-  int32_t entryCount;
-  int32_t importId;
-  SqlPropertyEntry countProperty;
-  bool haveProperty;
-};
-
-EntryStateSnapshot TakeEntryState(const DictSlot* slot) {
-  EntryStateSnapshot snap{};
-  snap.entryCount = slot->entryCount;
-  snap.importId = slot->importId;
-  if (slot->properties && slot->properties->count > kUdpEntryCount &&
-      !slot->properties->entries[kUdpEntryCount].isText) {
-    snap.countProperty = slot->properties->entries[kUdpEntryCount];
-    snap.haveProperty = true;
-  }
-  return snap;
-}
-
-void RestoreEntryState(DictSlot* slot, const EntryStateSnapshot& snap) {
-  slot->entryCount = snap.entryCount;
-  slot->importId = snap.importId;
-  if (snap.haveProperty && !slot->properties->entries[kUdpEntryCount].isText)
-    slot->properties->entries[kUdpEntryCount] = snap.countProperty;
-  ClearUserDictLineCache(slot);
-}
-
 // Replaces the entry `old` by a new one in one transaction: when the add
-// fails the deletion is rolled back and the old entry stays. The new uid,
-// or -1 with *failure set.
+// fails the deletion is rolled back and the old entry stays (the entry
+// functions bring the slot's count back in step with the file). The new
+// uid, or -1 with *failure set.
 int32_t ReplaceUserEntry(DictEngine* engine, uint16_t slot, uint32_t old, const WCHAR* word, const WCHAR* altword,
                          const WCHAR* pron, const WCHAR* defn, int* failure) {
   DictSlot* s = GetUserDictSlot(engine, slot);
   *failure = 1;
   if (!s) return -1;
   EngineLockGuard lock;
-  const EntryStateSnapshot snap = TakeEntryState(s);
   if (SqlBegin(s->db) != 0) return -1;
   const int deleted = DeleteUserDictEntry(engine, slot, static_cast<int32_t>(old));
   // An entry that is gone already leaves nothing to replace.
   if (deleted != 0 && deleted != kUserDictNoEntry) {
     SqlRollback(s->db);
-    RestoreEntryState(s, snap);
     *failure = deleted & 0xFFFF;
     return -1;
   }
   const int32_t uid = AddUserDictEntry(engine, slot, word, altword, pron, defn);
   if (uid == -1) {
     SqlRollback(s->db);
-    RestoreEntryState(s, snap);
     return -1;
   }
   if (SqlCommit(s->db) != 0) {
     if (SqlTransactionDepth(s->db) > 0) SqlRollback(s->db);
-    RestoreEntryState(s, snap);
     return -1;
   }
   return uid;
