@@ -189,10 +189,11 @@ bool EnsureBlockIndex(DataTable* table) {
   return usable;
 }
 
-// The index part and position of block j of a column; false when not covered.
-bool LocateIndexEntry(DataTable* table, uint32_t column, uint32_t j, const BlockIndexPart** part, uint32_t* at) {
+// LocateIndexEntry once the index is known to be loaded and usable: the
+// index stays as loaded until the table closes, so no lock is needed.
+bool LocateLoadedIndexEntry(const DataTable* table, uint32_t column, uint32_t j, const BlockIndexPart** part,
+                            uint32_t* at) {
   if (column >= table->columnCount || j >= table->blockCount[column]) return false;
-  if (!EnsureBlockIndex(table)) return false;
   uint64_t p = uint64_t{table->firstBlock[column]} + j - table->firstBlock[0];
   for (uint32_t i = 0; i < table->indexRecordCount; ++i) {
     const BlockIndexPart& ip = table->index[i];
@@ -204,6 +205,13 @@ bool LocateIndexEntry(DataTable* table, uint32_t column, uint32_t j, const Block
     p -= ip.entryCount;
   }
   return false;
+}
+
+// The index part and position of block j of a column; false when not covered.
+bool LocateIndexEntry(DataTable* table, uint32_t column, uint32_t j, const BlockIndexPart** part, uint32_t* at) {
+  if (column >= table->columnCount || j >= table->blockCount[column]) return false;
+  if (!EnsureBlockIndex(table)) return false;
+  return LocateLoadedIndexEntry(table, column, j, part, at);
 }
 
 bool EnsureSubtables(DataTable* table) {
@@ -345,10 +353,13 @@ int64_t FindBlock(DataTable* table, uint32_t column, uint32_t value, uint32_t wo
   if (column >= table->columnCount || table->blockCount[column] == 0) return -1;
   if (!EnsureBlockIndex(table)) return -1;
   uint32_t lo = 0, hi = table->blockCount[column];
+  const uint32_t w = (word == 1 || word == 2) ? word : 0;
   while (hi - lo > 1) {
     uint32_t mid = (lo + hi) / 2;
-    uint32_t v;
-    if (GetBlockIndexWord(table, column, mid, word, &v) != 0) return -1;
+    const BlockIndexPart* part;
+    uint32_t at;
+    if (!LocateLoadedIndexEntry(table, column, mid, &part, &at)) return -1;
+    const uint32_t v = LoadLe32(part->entries + 12 * at + 4 * w);
     if (v == value) return mid;
     if (value < v)
       hi = mid;

@@ -80,17 +80,15 @@ HLOCAL LocalReAlloc(HLOCAL mem, SIZE_T bytes, UINT flags) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
-  auto* n = static_cast<BlockHeader*>(std::malloc(sizeof(BlockHeader) + bytes));
+  // realloc grows in place when it can: lists that grow in small steps
+  // (search results) would otherwise copy themselves at every step.
+  auto* n = static_cast<BlockHeader*>(std::realloc(h, sizeof(BlockHeader) + bytes));
   if (!n) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
-  std::memcpy(n + 1, h + 1, old);
   if (flags & LMEM_ZEROINIT) std::memset(reinterpret_cast<BYTE*>(n + 1) + old, 0, bytes - old);
   n->size = bytes;
-  n->mark = kLiveMark;
-  h->mark = kFreedMark;
-  std::free(h);
   return n + 1;
 }
 
