@@ -9,8 +9,9 @@
 //   bench-lookup [--root DIR] [--per-class N] [--seed S] [--excerpt TSV]
 //
 // --root: the device root ($SORVI_ROOT, else ~/.local/share/sorvi/device);
-// --excerpt: write a dictionary from a CC-CEDICT excerpt TSV into a
-// temporary root and measure that instead (a check of the benchmark itself).
+// --excerpt: write a dictionary from a CC-CEDICT excerpt TSV into the root
+// given (else a temporary one) and measure that instead (a check of the
+// benchmark itself).
 #include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -375,7 +376,7 @@ int main(int argc, char** argv) {
   fs::path scratch = fs::temp_directory_path() / ("sorvi-bench-lookup-" + std::to_string(getpid()));
   fs::create_directories(scratch);
   if (!args.excerpt.empty()) {
-    args.root = (scratch / "device").string();
+    if (args.root.empty()) args.root = (scratch / "device").string();
     fs::create_directories(fs::path(args.root) / "Program Files" / "Sorvi");
     std::string error;
     if (WriteExcerptDict(args.excerpt, args.root + "/Program Files/Sorvi/s2cedict.pdb", &error) != 0) {
