@@ -417,27 +417,34 @@ int CreateAlphadexTable(SqlDb* db, int rebuild) {
 
 int WritePosdexRows(DictEngine* engine, SqlDb* db, int32_t uid, const WCHAR* word, const WCHAR* altword,
                     const WCHAR* syllables, uint32_t length) {
-  WCHAR lists[3][kPosdexTables] = {};
+  // A character outside the basic plane is one place, kept as its pair, so
+  // that the characters after it keep their places.
+  WCHAR lists[3][kPosdexTables][2] = {};
   const WCHAR* sources[3] = {word, altword, syllables};
   for (int l = 0; l < 3; ++l) {
     uint32_t k = 0;
     for (const WCHAR* p = sources[l]; p && *p && k < kPosdexTables; ++p) {
-      const bool take = l < 2 ? IsCjk(*p) : IsSyllableCode(*p);
-      if (take) lists[l][k++] = *p;
+      if (l < 2 && IsHighSurrogate(p[0]) && IsLowSurrogate(p[1])) {
+        lists[l][k][0] = p[0];
+        lists[l][k++][1] = *++p;
+      } else if (l < 2 ? IsCjk(*p) : IsSyllableCode(*p)) {
+        lists[l][k++][0] = *p;
+      }
     }
   }
   for (uint32_t k = 0; k < kPosdexTables; ++k)
-    if (lists[1][k] == lists[0][k]) lists[1][k] = 0;
+    if (lists[1][k][0] == lists[0][k][0] && lists[1][k][1] == lists[0][k][1]) lists[1][k][0] = 0;
   for (int l = 0; l < 3; ++l) {
     for (uint32_t n = 0; n < kPosdexTables; ++n) {
-      const WCHAR c = lists[l][n];
-      if (!c) continue;
+      const WCHAR* c = lists[l][n];
+      if (!c[0]) continue;
       WCHAR text[kSyllableTextMax] = {};
       if (l < 2) {
-        text[0] = c;
+        text[0] = c[0];
+        text[1] = c[1];
       } else {
         TextBuffer tb{text, kSyllableTextMax, nullptr, 0};
-        FormatSyllableCode(engine, kSyllablePinyin | kSyllableAtSigns | 0x100 | kSyllableToneDigits, c, &tb);
+        FormatSyllableCode(engine, kSyllablePinyin | kSyllableAtSigns | 0x100 | kSyllableToneDigits, c[0], &tb);
         TextBufFinish(&tb);
       }
       char name[32];

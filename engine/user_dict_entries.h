@@ -62,8 +62,9 @@ int UserDictSortKeyExists(SqlDb* db, const WCHAR* key, int32_t excludeUid);
 void PosdexTableName(uint32_t n, uint32_t kind, char* out);  // out holds 32 bytes
 int CreatePosdexTables(SqlDb* db, int rebuild);
 int CreateAlphadexTable(SqlDb* db, int rebuild);
-// syllables: the pronunciation as syllable codes (or null). 0 or the code
-// of the first failed insert.
+// The characters (a pair outside the basic plane is one) and syllables of
+// the first four places; syllables: the pronunciation as syllable codes
+// (or null). 0 or the code of the first failed insert.
 int WritePosdexRows(DictEngine* engine, SqlDb* db, int32_t uid, const WCHAR* word, const WCHAR* altword,
                     const WCHAR* syllables, uint32_t length);
 // checked: 0 or the code of the first failed delete; unchecked (the tables

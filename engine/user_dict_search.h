@@ -55,11 +55,35 @@ int LoadUserDictEntryText(DictEngine* engine, const EntryFetchRequest* request, 
 int FormatUserDictEntry(DictEngine* engine, const EntryFetchRequest* request, TextBuffer* buffer, const char* word,
                         const char* altword, const char* pron, const char* defn);
 
-// Searches one user dictionary for a search method: English kinds (4, 5)
-// in the alphadex table when the dictionary has it, else (and for the
-// Chinese kinds 1 and 2) by LIKE patterns over the entries table with each
-// candidate confirmed by the matcher. 0 exact, 1 partial, 2 nothing; 1
-// without database. The method's wholeKey is the prefix flag, keepPartial
-// the shorten flag, strictExact the exactness flag.
+// Searches one user dictionary for a search method. A dictionary with its
+// search tables answers the Chinese kinds (1, 2) from its position tables
+// when it has Chinese headwords and the English kinds (4, 5) from its
+// alphadex table when it has English ones; everything else is searched in
+// the entries table by LIKE patterns with each candidate confirmed by the
+// matcher. 0 exact, 1 partial, 2 nothing; 1 without database. The method's
+// wholeKey is the prefix flag, keepPartial the shorten flag, strictExact
+// the exactness flag.
+//
+// Results are plain uids: the rank of a Chinese result, the entry's
+// length, is read from the entry when the results are sorted, so no uid is
+// cut to make room for it.
 int SearchUserDict(DictEngine* engine, SearchMethod* method, uint16_t slot, SearchResultList* list);
 int SearchUserDictTable(DictEngine* engine, const SearchMethod* method, uint16_t slot, SearchResultList* list);
+
+// The Chinese kinds over the position tables. Each reading of the query
+// (the method's key pairs; the query read as pinyin when it has none),
+// from the last to the first, is answered by one indexed query per
+// character or syllable at the first four places, the candidates cut by
+// sorted intersection; the deepest place that kept candidates gives the
+// results (shallower ones, when it gives none, only under the shorten
+// flag): under the prefix flag all of them, else those no longer than the
+// places matched. Syllables without tone or cut short ask for the range of
+// codes they stand for. Readings with more places than the tables hold,
+// or with wildcards, read their candidates' entries and check them with
+// the matcher as the entries-table search does. A trailing any-run
+// wildcard is ignored. A reading whose places cannot be known (a leading
+// any-run) or that holds characters the tables do not keep (letters, a
+// typed ellipsis) sends the whole method to the entries-table search. Of
+// the readings a better status replaces the results of the others; of two
+// partial ones, the one that leaves fewer characters unmatched stays.
+int SearchUserDictSyllables(DictEngine* engine, const SearchMethod* method, uint16_t slot, SearchResultList* list);

@@ -112,6 +112,9 @@ TEST_F(EntryTest, NonBmpTextRoundTrips) {
   // Real four-byte UTF-8 in the file: two characters, '@', two characters.
   EXPECT_EQ(One(zh, "SELECT length(CAST(word AS BLOB)) FROM sorvi_dict_entries"), "9");
   EXPECT_EQ(GetUserDictEntryLength(engine, zh, uid), 2);
+  // Each character keeps its own place in the position tables.
+  EXPECT_EQ(Rows(zh, "SELECT syllable FROM sorvi_dict_posdex_hz_1"), std::vector<std::string>{"𠀀"});
+  EXPECT_EQ(Rows(zh, "SELECT syllable FROM sorvi_dict_posdex_hz_2"), std::vector<std::string>{"𪚥"});
   MemHandle* w = nullptr;
   MemHandle* a = nullptr;
   MemHandle* d = nullptr;
