@@ -359,6 +359,56 @@ int LoadBuiltinMessage(uint32_t n, MemHandle* handle) {
   return rc;
 }
 
+void BuildEntryTextRequest(DictEngine* engine, uint16_t slot, uint32_t entry, uint32_t flags,
+                           EntryFetchRequest* request) {
+  std::memset(request, 0, sizeof *request);
+  request->slot = slot;
+  request->entry = entry;
+  request->syllableFormat = GetCharsetModeCode(engine);
+  if (flags & 0x2) {
+    request->options |= kFetchOneLine;
+  } else if (GetDictLanguage(engine, slot) == kLanguageChinese) {
+    const int32_t enlarged = GetPref(engine, kPrefEnlargedSize);
+    const int32_t normal = GetPref(engine, GetPref(engine, kPrefEnlargeWithOwnSize) ? kPrefChineseOwnSize
+                                                                                      : kPrefChineseSize);
+    if (enlarged > normal) {
+      request->enlargedSize = static_cast<uint32_t>(enlarged);
+      request->options |= kFetchEnlargeChinese;
+    }
+  }
+  if (GetPref(engine, kPrefToneColors)) request->options |= kFetchToneColors;
+
+  if (GetDictFlags(engine, slot) & kDictFlagCharDict) {
+    // Headword and readings first; the main reading is fetched after them.
+    request->options |= kFetchClassMask;
+    request->classMask = 0x3;
+    return;
+  }
+  const bool secondMode = ((flags & 0x1000000) != 0) != ((flags & 0x8) != 0);
+  if (secondMode) request->options |= kFetchHiddenReplacesLast | kFetchMapCharVariants | kFetchSecondFormFirst;
+  if (flags & 0x1) {
+    request->classMask = 47;
+    request->options |= kFetchDropHomographDigits | kFetchClassMask;
+  }
+  if (GetPref(engine, kPrefDictNameAfter)) request->options |= kFetchDictNameAfter;
+  switch (GetPref(engine, kPrefOtherFormBracket)) {
+    case 1:
+      request->options |= kFetchOtherFormBracket | kFetchBracketDashMain;
+      break;
+    case 2:
+      request->options |= kFetchOtherFormBracket;
+      break;
+    case 3:
+      request->options |= kFetchOtherFormBracket | kFetchBracketDashMain | kFetchEnlargeBeforeBracket;
+      break;
+    case 4:
+      request->options |= kFetchOtherFormBracket | kFetchEnlargeBeforeBracket;
+      break;
+    default:
+      break;
+  }
+}
+
 int FormatEntryText(DictEngine* engine, MemHandle* handle, uint16_t slot, uint32_t entry, uint32_t message,
                     uint32_t flags) {
   if (!handle) return 0;
@@ -366,81 +416,42 @@ int FormatEntryText(DictEngine* engine, MemHandle* handle, uint16_t slot, uint32
     LoadBuiltinMessage(message ? message : kMessageEntryDeleted, handle);
     return 0;
   }
-  EntryFetchRequest request{};
-  request.slot = slot;
-  request.entry = entry;
-  request.syllableFormat = GetCharsetModeCode(engine);
-  if (flags & 0x2) {
-    request.options |= kFetchOneLine;
-  } else if (GetDictLanguage(engine, slot) == kLanguageChinese) {
-    const int32_t enlarged = GetPref(engine, kPrefEnlargedSize);
-    const int32_t normal = GetPref(engine, GetPref(engine, kPrefEnlargeWithOwnSize) ? kPrefChineseOwnSize
-                                                                                      : kPrefChineseSize);
-    if (enlarged > normal) {
-      request.enlargedSize = static_cast<uint32_t>(enlarged);
-      request.options |= kFetchEnlargeChinese;
-    }
-  }
-  if (GetPref(engine, kPrefToneColors)) request.options |= kFetchToneColors;
-
+  EntryFetchRequest request;
+  BuildEntryTextRequest(engine, slot, entry, flags, &request);
   TextBuffer tb{};
   tb.handle = handle;
-  if (GetDictFlags(engine, slot) & kDictFlagCharDict) {
-    // Headword and readings, a space, then the main reading.
-    request.options |= kFetchClassMask;
-    request.classMask = 0x3;
-    MemHandle* part = NewMemHandle(64);
-    if (!part) return 0;
-    TextBuffer head{};
-    head.handle = part;
-    FetchDictEntryText(engine, &request, &head);
-    TextBufInit(&tb);
-    const auto* headText = static_cast<const WCHAR*>(LockMemHandle(part));
-    TextBufAppendWide(&tb, headText, head.length);
-    UnlockMemHandle(part);
-    TextBufAppendChar(&tb, u' ');
-
-    request.classMask = 0x8;
-    if (GetPref(engine, kPrefDictNameAfter)) request.options |= kFetchDictNameAfter;
-    TextBuffer reading{};
-    reading.handle = part;
-    FetchDictEntryText(engine, &request, &reading);
-    if (reading.length < 2) {
-      AppendMessage(&tb, kMessageNoDefinition);
-    } else {
-      const auto* readingText = static_cast<const WCHAR*>(LockMemHandle(part));
-      TextBufAppendWide(&tb, readingText, reading.length);
-      UnlockMemHandle(part);
-    }
-    FreeMemHandle(part);
-    TextBufFinish(&tb);
+  if (!(GetDictFlags(engine, slot) & kDictFlagCharDict)) {
+    if (FetchDictEntryText(engine, &request, &tb) == kFetchNoEntry) LoadBuiltinMessage(kMessageEntryDeleted, handle);
     return 0;
   }
 
-  const bool secondMode = ((flags & 0x1000000) != 0) != ((flags & 0x8) != 0);
-  if (secondMode) request.options |= kFetchHiddenReplacesLast | kFetchMapCharVariants | kFetchSecondFormFirst;
-  if (flags & 0x1) {
-    request.classMask = 47;
-    request.options |= kFetchDropHomographDigits | kFetchClassMask;
-  }
+  // A character dictionary: headword and readings, a space, then the main
+  // reading, or the "no definition" message when it has none.
+  MemHandle* part = NewMemHandle(64);
+  if (!part) return 0;
+  TextBuffer head{};
+  head.handle = part;
+  FetchDictEntryText(engine, &request, &head);
+  TextBufInit(&tb);
+  const auto* headText = static_cast<const WCHAR*>(LockMemHandle(part));
+  TextBufAppendWide(&tb, headText, head.length);
+  UnlockMemHandle(part);
+  TextBufAppendChar(&tb, u' ');
+
+  request.classMask = 0x8;
   if (GetPref(engine, kPrefDictNameAfter)) request.options |= kFetchDictNameAfter;
-  switch (GetPref(engine, kPrefOtherFormBracket)) {
-    case 1:
-      request.options |= kFetchOtherFormBracket | kFetchBracketDashMain;
-      break;
-    case 2:
-      request.options |= kFetchOtherFormBracket;
-      break;
-    case 3:
-      request.options |= kFetchOtherFormBracket | kFetchBracketDashMain | kFetchEnlargeBeforeBracket;
-      break;
-    case 4:
-      request.options |= kFetchOtherFormBracket | kFetchEnlargeBeforeBracket;
-      break;
-    default:
-      break;
+  TextBuffer reading{};
+  reading.handle = part;
+  FetchDictEntryText(engine, &request, &reading);
+  if (reading.length < 2) {
+    AppendMessage(&tb, kMessageNoDefinition);
+  } else {
+    const auto* readingText = static_cast<const WCHAR*>(LockMemHandle(part));
+    TextBufAppendWide(&tb, readingText, reading.length);
+    UnlockMemHandle(part);
   }
-  if (FetchDictEntryText(engine, &request, &tb) == kFetchNoEntry) LoadBuiltinMessage(kMessageEntryDeleted, handle);
+  FreeMemHandle(part);
+  TextBufFinish(&tb);
   return 0;
 }
 

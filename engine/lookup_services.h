@@ -16,6 +16,7 @@
 
 struct DictEngine;
 struct DictOrderSaved;
+struct EntryFetchRequest;
 struct MemHandle;
 struct SearchRequest;
 struct SearchResultList;
@@ -100,6 +101,10 @@ int LoadBuiltinMessage(uint32_t n, MemHandle* handle);
 // 0x8 inverts 0x1000000, 0x1000000 the second display mode. 0.
 int FormatEntryText(DictEngine* engine, MemHandle* handle, uint16_t slot, uint32_t entry, uint32_t message,
                     uint32_t flags);
+// The request FormatEntryText fetches an entry with (cleared first); for a
+// character dictionary its first fetch, the one of the headword and readings.
+void BuildEntryTextRequest(DictEngine* engine, uint16_t slot, uint32_t entry, uint32_t flags,
+                           EntryFetchRequest* request);
 // The headword (or, with pronunciation, the syllables) of the entry into the
 // caller's buffer of `size` units; the fetch result.
 int FetchEntryPart(DictEngine* engine, uint16_t slot, uint32_t entry, WCHAR* buffer, uint32_t size, int pronunciation,

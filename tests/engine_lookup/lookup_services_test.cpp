@@ -11,6 +11,7 @@
 
 #include "engine/audio_index.h"
 #include "engine/builtin_tables.h"
+#include "engine/entry_formatter.h"
 #include "engine/search.h"
 #include "tests/engine_lookup/lookup_fixture.h"
 #include "tools/databuild/audio_tables.h"
@@ -467,6 +468,71 @@ TEST_F(LookupServices, FormatEntryText) {
   EXPECT_EQ(text[text.size() - none.size() - 1], u' ');
   EXPECT_LT(text.find(u"人"), text.size() - none.size() - 1);
   EXPECT_EQ(GetMemHandleLockCount(h), 0);
+  FreeMemHandle(h);
+}
+
+TEST_F(LookupServices, EntryTextRequestFollowsFlagsAndPreferences) {
+  BuildStandard();
+  struct Case {
+    const char* what;
+    uint16_t slot;
+    uint32_t flags;
+    std::vector<std::pair<int32_t, int32_t>> prefs;
+    uint32_t options, classMask, enlarged;
+  } cases[] = {
+      // Defaults: Chinese 14, enlarged 26, own size 20, brackets 1 (0x60).
+      {"Chinese", kMini, 0, {}, 0xE0, 0, 26},
+      {"English", kEnglish, 0, {}, 0x60, 0, 0},
+      {"one line", kMini, 0x2, {}, 0x2000060, 0, 0},
+      {"second mode", kMini, 0x1000000, {}, 0xCF0, 0, 26},
+      {"second mode by 0x8", kMini, 0x8, {}, 0xCF0, 0, 26},
+      {"0x8 inverts the second mode", kMini, 0x1000008, {}, 0xE0, 0, 26},
+      {"short form", kMini, 0x1, {}, 0x2E1, 47, 26},
+      {"enlarged not above", kMini, 0, {{94, 14}}, 0x60, 0, 0},
+      {"own size compared", kMini, 0, {{52, 1}, {94, 22}}, 0xE0, 0, 22},
+      {"own size not exceeded", kMini, 0, {{52, 1}, {94, 20}}, 0x60, 0, 0},
+      {"tone colours", kMini, 0x2, {{102, 1}}, 0x3000060, 0, 0},
+      {"dictionary name", kEnglish, 0, {{98, 1}}, 0x400060, 0, 0},
+      {"no brackets", kEnglish, 0, {{90, 0}}, 0, 0, 0},
+      {"brackets 2", kEnglish, 0, {{90, 2}}, 0x20, 0, 0},
+      {"brackets 3", kEnglish, 0, {{90, 3}}, 0x160, 0, 0},
+      {"brackets 4", kEnglish, 0, {{90, 4}}, 0x120, 0, 0},
+      // A character dictionary: headword and readings, no form options.
+      {"characters", kChars, 0x1000001, {{98, 1}}, 0x81, 3, 26},
+  };
+  for (const Case& c : cases) {
+    SetPref(engine_, 52, 0);
+    SetPref(engine_, 90, 1);
+    SetPref(engine_, 94, 26);
+    SetPref(engine_, 98, 0);
+    SetPref(engine_, 102, 0);
+    for (auto [id, value] : c.prefs) SetPref(engine_, id, value);
+    EntryFetchRequest r;
+    std::memset(&r, 0xAB, sizeof r);
+    BuildEntryTextRequest(engine_, c.slot, 3, c.flags, &r);
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(r.slot, c.slot);
+    EXPECT_EQ(r.entry, 3u);
+    EXPECT_EQ(r.options, c.options);
+    EXPECT_EQ(r.classMask, c.classMask);
+    EXPECT_EQ(r.enlargedSize, c.enlarged);
+    EXPECT_EQ(r.suppressStyles, 0u);
+    EXPECT_EQ(r.syllableFormat, GetCharsetModeCode(engine_));
+  }
+}
+
+TEST_F(LookupServices, UserDictionaryEntryText) {
+  BuildStandard();
+  const uint16_t user = AddUserDict();
+  const int32_t uid = AddUserDictEntry(engine_, user, u"你好", nullptr, u"ni3hao3", u"hello there");
+  ASSERT_GT(uid, 0);
+  MemHandle* h = NewMemHandle(0);
+  EXPECT_EQ(FormatEntryText(engine_, h, user, static_cast<uint32_t>(uid), 0, 0), 0);
+  EXPECT_NE(HandleText(h).find(u"hello there"), std::u16string::npos);
+  // A deleted entry.
+  ASSERT_EQ(DeleteUserDictEntry(engine_, user, uid), 0);
+  EXPECT_EQ(FormatEntryText(engine_, h, user, static_cast<uint32_t>(uid), 0, 0), 0);
+  EXPECT_EQ(HandleText(h), Message(5));
   FreeMemHandle(h);
 }
 
