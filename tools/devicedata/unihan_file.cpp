@@ -207,7 +207,7 @@ databuild::DictInfoSpec UnihanDictInfo() {
   AddField(&info, u"General standard", 5, kLevelRare);
   AddField(&info, u"Joyo kanji", 5, kLevelRare);
   AddField(&info, u"Korean education", 5, kLevelRare);
-  AddField(&info, u"Unicode", 5, kLevelUsage);
+  AddField(&info, u"Unicode", 5, kLevelRare);
   AddField(&info, u"Character", 0, kLevelCommon, kFieldChinese);
   AddField(&info, u"Main reading", 1, kLevelNotADetail, kFieldPinyin);
   return info;
