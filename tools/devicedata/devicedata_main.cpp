@@ -5,6 +5,7 @@
 //   sorvi-devicedata clip-names
 //   sorvi-devicedata audio CLIP_FOLDER SAMPLE_RATE OUTPUT [NOTICE]
 //   sorvi-devicedata codepages OUTPUT
+//   sorvi-devicedata unihan UNIHAN_FOLDER OUTPUT [NOTICE]
 //   sorvi-devicedata cedict ALL_JS OUTPUT [NOTICE]
 //   sorvi-devicedata font FILE CHARACTERS
 //
@@ -26,6 +27,8 @@
 #include "tools/devicedata/device_check.h"
 #include "tools/devicedata/device_files.h"
 #include "tools/devicedata/font_check.h"
+#include "tools/devicedata/unihan_check.h"
+#include "tools/devicedata/unihan_file.h"
 
 using namespace devicedata;
 namespace fs = std::filesystem;
@@ -45,6 +48,7 @@ int Usage() {
                "       sorvi-devicedata clip-names\n"
                "       sorvi-devicedata audio CLIP_FOLDER SAMPLE_RATE OUTPUT [NOTICE]\n"
                "       sorvi-devicedata codepages OUTPUT\n"
+               "       sorvi-devicedata unihan UNIHAN_FOLDER OUTPUT [NOTICE]\n"
                "       sorvi-devicedata cedict ALL_JS OUTPUT [NOTICE]\n"
                "       sorvi-devicedata font FILE CHARACTERS\n");
   return 2;
@@ -178,6 +182,23 @@ int main(int argc, char** argv) {
                 "%ju bytes, %.1f s (built in %.1f s)\n",
                 Name(output).c_str(), st.entries, st.rows, st.duplicates, q.senses, q.links, q.classifiers,
                 q.latinTokens, q.unknownSyllables, q.noDefinition, size, Seconds(start), built);
+    return 0;
+  }
+  if (cmd == "unihan" && (argc == 4 || argc == 5)) {
+    const std::string output = argv[3];
+    UnihanData data;
+    if (ReadUnihanFolder(argv[2], &data, &error) != 0) return Fail(Name(output), error);
+    const std::u16string notice = argc == 5 ? Utf8ToUtf16(argv[4]) : UnihanNotice(data.version);
+    databuild::DataFileSpec file;
+    UnihanContents contents;
+    UnihanBuildStats st;
+    if (BuildUnihanFile(data, notice, &file, &contents, &st, &error) != 0) return Fail(Name(output), error);
+    auto check = [&](const std::string& path, std::string* e) { return CheckUnihanFile(path, contents, e); };
+    if (WriteChecked(file, output, check, &size) != 0) return 1;
+    std::printf("%-14s Unihan %s: %zu characters (%zu with a pinyin reading, %zu with a definition; %zu beyond "
+                "U+FFFF left out), %zu radicals listing %zu characters, %ju bytes, %.1f s\n",
+                Name(output).c_str(), st.version.c_str(), st.entries, st.withReading, st.withDefinition,
+                st.outsideBmp, st.radicals, st.radicalChars, size, Seconds(start));
     return 0;
   }
   if (cmd == "font" && argc == 4) {
