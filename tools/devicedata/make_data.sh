@@ -117,6 +117,32 @@ else
   stamp s2codes.pdb "$sig"
 fi
 
+# ---- character reference ----
+# Unihan and CJKRadicals.txt as Debian's unicode-data ships them (the
+# Unihan files bzip2-compressed, or as Unihan.zip), unpacked under the cache.
+UCD=/usr/share/unicode
+unihan_src=$(ls "$UCD"/Unihan_*.txt.bz2 "$UCD"/Unihan_*.txt "$UCD"/Unihan.zip 2>/dev/null || true)
+[ -n "$unihan_src" ] && [ -f "$UCD/CJKRadicals.txt" ] || die "Unihan is missing from $UCD (package unicode-data)"
+got=$(hash_of $unihan_src "$UCD/CJKRadicals.txt")
+sig="$TOOL_HASH $got"
+if up_to_date s2unihan.pdb "$sig"; then
+  echo "s2unihan.pdb   up to date"
+else
+  src="$CACHE/unihan-$got"
+  rm -rf "$src" && mkdir -p "$src"
+  for f in $unihan_src; do
+    case "$f" in
+      *.bz2) bzcat "$f" > "$src/$(basename "$f" .bz2)" || die "$f: cannot unpack" ;;
+      *.zip) unzip -q -o "$f" -d "$src" || die "$f: cannot unpack" ;;
+      *) cp "$f" "$src/" || die "cannot copy $f" ;;
+    esac
+  done
+  cp "$UCD/CJKRadicals.txt" "$src/" || die "cannot copy CJKRadicals.txt"
+  "$TOOL" unihan "$src" "$DEST/s2unihan.pdb" || die "s2unihan.pdb failed"
+  rm -rf "$src"
+  stamp s2unihan.pdb "$sig"
+fi
+
 # ---- fonts: installed under the names the program looks for ----
 # install_font FROM TO CHARACTERS: copied, opened as the program opens it
 # (FreeType face 0) with a glyph for each of CHARACTERS, then put in place.
