@@ -15,6 +15,29 @@ uint32_t RecordOffset(const DbFile* file, uint32_t i) {
   return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
 }
 
+// What a table of a known type holds, for tables that carry no name.
+const char* TableKindName(uint32_t type) {
+  switch (type) {
+    case 0x1000: return "entries";
+    case 0x1010: return "entries, secondary fields";
+    case 0x1030: return "entry ids";
+    case 0x1040: return "character variants";
+    case 0x1100: return "prefix index (headwords, readings)";
+    case 0x1120: return "character-pair postings";
+    case 0x1130:
+    case 0x1131: return "English word postings";
+    case 0x1140: return "letter-triple postings";
+    case 0x1300: return "word lengths";
+    case 0x4000: return "code page";
+    case 0x5000:
+    case 0x5110: return "radicals";
+    case 0x7000: return "audio clips";
+    case 0x7010: return "syllable index";
+    case 0x9010: return "stroke order";
+    default: return "";
+  }
+}
+
 }  // namespace
 
 int MeasureFileTables(DbFile* file, const std::string& fileName, FileTables* out) {
@@ -46,6 +69,7 @@ int MeasureFileTables(DbFile* file, const std::string& fileName, FileTables* out
       tb.name = Utf16ToUtf8(n);
       LocalFree(name);
     }
+    if (tb.name.empty()) tb.name = TableKindName(tb.type);
     const uint32_t first = table->headerRecordIndex;
     const uint32_t last = first + table->blockEnd;  // one past the table's last record
     if (last > first && last <= file->recordCount) tb.bytes = recordEnd(last - 1) - RecordOffset(file, first);

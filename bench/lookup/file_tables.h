@@ -13,7 +13,7 @@ namespace lookupbench {
 
 struct TableBytes {
   uint32_t type = 0;
-  std::string name;  // UTF-8, may be empty
+  std::string name;  // UTF-8: the table's own name, else what its type holds
   uint32_t rows = 0;
   uint64_t bytes = 0;
 };

@@ -572,12 +572,12 @@ int main(int argc, char** argv) {
       std::printf("  (no dictionary entries)\n");
     }
     for (const TableBytes& tb : t.tables) {
-      std::printf("    0x%04X %s %s rows %s bytes", tb.type, Pad(tb.name, 24).c_str(),
+      std::printf("    0x%04X %s %s rows %s bytes", tb.type, Pad(tb.name, 34).c_str(),
                   Pad(Grouped(tb.rows), 9, true).c_str(), Pad(Grouped(tb.bytes), 12, true).c_str());
       if (raw) std::printf("  %s%% of raw", Fixed(100.0 * double(tb.bytes) / double(raw), 1).c_str());
       std::printf("\n");
     }
-    std::printf("    header and container            %s bytes\n", Pad(Grouped(t.otherBytes), 12, true).c_str());
+    std::printf("    %s %s bytes\n", Pad("header and container", 56).c_str(), Pad(Grouped(t.otherBytes), 12, true).c_str());
   }
   if (unreadable) std::printf("  %u entries could not be read\n", unreadable);
   std::printf("  dictionary files together %s bytes, raw text %s bytes (%s)   target <= raw text: %s\n",
