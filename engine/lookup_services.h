@@ -87,8 +87,9 @@ DictOrderSaved* FindDictOrderPosition(DictEngine* engine, uint16_t slot);
 // without: how many dictionaries the cycle has.
 uint32_t CountCycleDictionaries(DictEngine* engine, uint32_t language, int fullText, int allLists, int pick,
                                 uint32_t n);
-// n >= 0: the n-th of the cycle; n < 0: the next after the current slot.
-// 65535 when none (the current dictionary itself is never returned).
+// n >= 0: the n-th of the cycle (CountCycleDictionaries with pick); n < 0:
+// the next after the current slot, never the current dictionary itself.
+// 65535 when none.
 uint16_t FindNextDictionary(DictEngine* engine, uint32_t language, uint16_t current, int32_t n, uint32_t options);
 
 // ---- entry text ----
