@@ -15,7 +15,8 @@ namespace {
 
 MemHandle* Blob(const std::vector<uint8_t>& bytes) {
   MemHandle* h = NewMemHandle(static_cast<uint32_t>(bytes.size()));
-  if (!bytes.empty()) std::memcpy(LockMemHandle(h), bytes.data(), bytes.size());
+  if (bytes.empty()) return h;
+  std::memcpy(LockMemHandle(h), bytes.data(), bytes.size());
   UnlockMemHandle(h);
   return h;
 }
