@@ -283,19 +283,27 @@ TEST_F(EntryTest, FailureHalfWayLeavesTheFileAsItWas) {
 // caller rolls back, the count in memory follows the file.
 TEST_F(EntryTest, CountFollowsTheFileWhenTheCallersTransactionRollsBack) {
   const uint16_t zh = NewDict(kLanguageChinese);
-  const int32_t kept = AddUserDictEntry(engine, zh, u"你好", nullptr, u"ni3hao3", u"hello");
-  const int32_t other = AddUserDictEntry(engine, zh, u"再见", nullptr, u"zai4jian4", u"bye");
-  ASSERT_GT(kept, 0);
-  ASSERT_GT(other, 0);
   SqlDb* db = Slot(zh)->db;
   auto expectInStep = [&](int64_t rows, const char* when) {
     EXPECT_EQ(Count(zh, "sorvi_dict_entries"), rows) << when;
     EXPECT_EQ(GetUserDictEntryCount(engine, zh), rows) << when;
     EXPECT_EQ(Slot(zh)->entryCount, rows) << when;
-    EXPECT_EQ(Property(zh, "EntryCount"), std::to_string(rows)) << when;
+    EXPECT_EQ(Property(zh, "EntryCount"), rows ? std::to_string(rows) : "NULL") << when;
     EXPECT_EQ(Slot(zh)->properties->entries[kUdpEntryCount].value, rows) << when;
     EXPECT_EQ(SqlTransactionDepth(db), 0u) << when;
   };
+
+  // The first entries of a new dictionary, rolled back: 0 again (stored as
+  // NULL).
+  ASSERT_EQ(SqlBegin(db), SQLITE_OK);
+  ASSERT_GT(AddUserDictEntry(engine, zh, u"中", nullptr, u"zhong1", nullptr), 0);
+  ASSERT_EQ(SqlRollback(db), SQLITE_OK);
+  expectInStep(0, "first adds rolled back");
+
+  const int32_t kept = AddUserDictEntry(engine, zh, u"你好", nullptr, u"ni3hao3", u"hello");
+  const int32_t other = AddUserDictEntry(engine, zh, u"再见", nullptr, u"zai4jian4", u"bye");
+  ASSERT_GT(kept, 0);
+  ASSERT_GT(other, 0);
 
   // Two adds, then the caller rolls back.
   ASSERT_EQ(SqlBegin(db), SQLITE_OK);

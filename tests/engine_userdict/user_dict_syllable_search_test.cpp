@@ -57,7 +57,9 @@ class SyllableSearchTest : public UserDictTest {
         {"hello", u"你好", u"妳好", u"ni3hao3"},
         {"good", u"好", nullptr, u"hao3"},
         {"mother", u"妈", u"媽", u"ma1"},
+        {"hemp", u"麻", nullptr, u"ma2"},
         {"horse", u"马", u"馬", u"ma3"},
+        {"scold", u"骂", u"罵", u"ma4"},
         {"question", u"吗", u"嗎", u"ma"},
         {"green", u"绿", u"綠", u"lü4"},
         {"rare", u"𠀀人", nullptr, nullptr},
@@ -169,7 +171,7 @@ TEST_F(SyllableSearchTest, AnswersOfTheFixture) {
       {u"中国", true, false, 0, {"china", "chinese"}, 2},
       {u"中", true, false, 0, {"china", "chinese", "writing", "middle", "prc", "people", "zhonghua"}, 1},
       {u"zhong", false, false, 0, {"middle", "kind", "heavy"}, 1},
-      {u"ma", false, false, 0, {"mother", "horse", "question"}, 1},  // all five tones
+      {u"ma", false, false, 0, {"mother", "hemp", "horse", "scold", "question"}, 1},  // all five tones
       {u"ma3", false, false, 0, {"horse"}, 1},
       {u"zhongg", false, false, 0, {"china"}, 2},
       {u"zhongguo", true, false, 0, {"china", "chinese", "pinyinOnly"}, 2},
