@@ -117,13 +117,7 @@ int FindQueryInEntryText(LookupSession* s, const WCHAR* text, uint32_t* start, u
 }
 
 int GetLookupEntryAudio(LookupSession* s, MemHandle* const* clips, uint32_t* sizes, uint16_t* kind) {
-  DictEngine* engine = s->engine;
-  const int set = UseAltAudioFileSet(engine, s->audioSet);
-  s->audioSet = static_cast<uint8_t>(set);
-  int rc = CollectEntryAudioClips(engine, set, s->currentSlot, s->currentEntry, clips, sizes, kind);
-  if (rc == kAudioNoGroup || rc == kAudioNotFound)
-    rc = CollectEntryAudioClips(engine, set ? 0 : 1, s->currentSlot, s->currentEntry, clips, sizes, kind);
-  return rc;
+  return CollectEntryAudioAlternating(s->engine, &s->audioSet, s->currentSlot, s->currentEntry, clips, sizes, kind);
 }
 
 int LookupGetNavState(LookupSession* s, uint32_t which, LookupButtonInfo* info) {
