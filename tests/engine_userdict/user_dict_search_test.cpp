@@ -83,6 +83,7 @@ TEST_F(SearchTest, LikePatterns) {
   };
   EXPECT_EQ(headword(u"中国", 0, 0), u"中%@国");
   EXPECT_EQ(headword(u"中?*", 1, 0), u"中%@_%%");
+  EXPECT_EQ(headword(u"?国", 0, 0), u"_%@国");  // the first character has no '@' before it
   EXPECT_EQ(headword(u"中国", 0, 1), u"中\x0001%@国");
   EXPECT_EQ(headword(Codes(engine, u"ni3") + u"好", 0, 0), u"_%@好");
 
