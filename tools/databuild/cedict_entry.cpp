@@ -165,8 +165,8 @@ std::size_t TrailingReference(std::u16string_view text, MarkupLink* link) {
   return start;
 }
 
-// Each piece of a definition cut at ';', less its parenthesised notes; the
-// notes go to `notes`.
+// Each piece of a definition cut at ';', less its parenthesised notes and
+// the pinyin in brackets; the notes go to `notes`.
 void IndexPieces(std::u16string_view text, std::vector<std::u16string>* pieces, std::vector<std::u16string>* notes) {
   std::u16string main, note;
   int depth = 0;
@@ -175,7 +175,20 @@ void IndexPieces(std::u16string_view text, std::vector<std::u16string>* pieces, 
     if (!m.empty()) pieces->emplace_back(m);
     main.clear();
   };
+  bool inBrackets = false;
   for (char16_t u : text) {
+    // The pinyin of a reference ("[bai2 bai2]") is no English.
+    if (u == u'[' && !inBrackets) {
+      inBrackets = true;
+      continue;
+    }
+    if (inBrackets) {
+      if (u == u']') {
+        inBrackets = false;
+        (depth > 0 ? note : main).push_back(u' ');
+      }
+      continue;
+    }
     if (u == u'(' || u == 0xFF08) {
       if (depth++ > 0) note.push_back(u);
       continue;
@@ -362,6 +375,11 @@ int MakeCedictEntry(const CedictRow& row, DictEntrySpec* out, std::string* error
   return 0;
 }
 
+std::vector<std::u16string> CedictCommonWords() {
+  return {u"a",  u"an",   u"and", u"as", u"at", u"be",   u"by",  u"for", u"from", u"in",
+          u"of", u"on",   u"or",  u"sb", u"sth", u"the", u"to",  u"with", u"etc"};
+}
+
 DictionarySpec CedictDictionary() {
   DictionarySpec dict;
   dict.info.creator = 0x43454443;  // "CEDC"
@@ -376,6 +394,12 @@ DictionarySpec CedictDictionary() {
   SetEntryMarkupFields(&dict.info);
   dict.wordLengths = true;
   dict.searchIndexes = true;
+  SearchIndexOptions options = SearchIndexOptionsFor(kLanguageChinese);
+  // The text search looks for Chinese in the definitions (English goes
+  // through the word index): pairs of Latin letters would only fill it.
+  options.cjkPairsOnly = true;
+  options.tooCommonWords = CedictCommonWords();
+  dict.indexOptions = options;
   return dict;
 }
 

@@ -16,8 +16,8 @@
 //     written traditional|simplified[pinyin], or form[pinyin] when both
 //     forms are one;
 //   - index view: both forms; the pinyin codes; as senses the pieces of each
-//     definition cut at ';' with their parenthesised notes taken out, the
-//     notes as later texts (so "hello; hi" and "hello (loanword)" both have
+//     definition cut at ';' with their parenthesised notes and the pinyin of
+//     references ("[bai2 bai2]") taken out, the notes as later texts (so "hello; hi" and "hello (loanword)" both have
 //     the first text "hello" and rank first for "hello"); the forms of the
 //     links and classifiers as further text.
 #pragma once
@@ -86,8 +86,15 @@ int CedictToPlainEntry(const CedictRow& row, PlainEntry* entry, SearchIndexEntry
 // CedictPinyinCodes), headword, word length and index view.
 int MakeCedictEntry(const CedictRow& row, DictEntrySpec* out, std::string* error, CedictCounts* counts = nullptr);
 
+// Words of the definitions too common to list in the word index: each is
+// in thousands of entries ("to" in a quarter of them). A query of one of
+// them alone finds nothing; with other words it only narrows their
+// results, through the text check.
+std::vector<std::u16string> CedictCommonWords();
+
 // The dictionary's description as the device data has it: entry markup
-// fields, names, icon, word lengths and search indexes (no entries).
+// fields, names, icon, word lengths and search indexes (no entries): pairs
+// of Chinese characters only, the common words above left out.
 DictionarySpec CedictDictionary();
 
 }  // namespace databuild
