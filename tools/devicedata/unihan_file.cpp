@@ -98,22 +98,6 @@ void AddField(databuild::DictInfoSpec* info, const char16_t* name, std::uint32_t
   info->fields.push_back(f);
 }
 
-// The senses the word index reads: the definition cut at ";".
-std::vector<std::u16string> Senses(const std::u16string& definition) {
-  std::vector<std::u16string> out;
-  std::size_t p = 0;
-  while (p <= definition.size()) {
-    std::size_t semi = definition.find(u';', p);
-    if (semi == std::u16string::npos) semi = definition.size();
-    std::u16string s = definition.substr(p, semi - p);
-    while (!s.empty() && s.front() == u' ') s.erase(s.begin());
-    while (!s.empty() && s.back() == u' ') s.pop_back();
-    if (!s.empty()) out.push_back(s);
-    p = semi + 1;
-  }
-  return out;
-}
-
 // Adds `code` -> entry to a prefix-index column of one-unit keys (rows by
 // key, values ascending and once each).
 void AddPrefixNode(databuild::ColumnSpec* column, char16_t code, std::uint32_t entry) {
@@ -310,7 +294,6 @@ int MakeUnihanEntry(const UnihanChar& c, const std::vector<UnihanRadical>& radic
   e.wordLength = 1;
   e.index.headwords = {e.headword};
   if (out->mainReading) e.index.pinyin = std::u16string(1, out->mainReading);
-  e.index.senses = Senses(definition);
   return 0;
 }
 
@@ -420,8 +403,11 @@ int BuildUnihanFile(const UnihanData& data, const std::u16string& notice, databu
   dict.wordLengths = true;
   dict.searchIndexes = true;
   databuild::SearchIndexOptions options = databuild::SearchIndexOptionsFor(databuild::kLanguageChinese);
-  // Entries of one character have no character pairs worth a table.
+  // Entries of one character have no character pairs worth a table, and
+  // English is looked up in the word dictionaries: the character reference
+  // answers characters and readings only (the word index would add 14%).
   options.charPairs = false;
+  options.words = databuild::WordIndexKind::None;
   dict.indexOptions = options;
   UnihanContents got;
   UnihanBuildStats st;
