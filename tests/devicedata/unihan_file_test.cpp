@@ -298,6 +298,7 @@ TEST_F(UnihanFileTest, FoundByCharacterAndEachCommonReading) {
       {u"hao1", u'好', true}, {u"hao2", u'好', false}, {u"gan1", u'乾', true},  // 乾's second reading
       {u"qian2", u'乾', true}, {u"an4", u'干', false},                         // a rare reading is not a key
       {u"㐀", u'㐀', true},   {u"xing2", u'行', true}, {u"heng2", u'行', true},
+      {u"hao", u'好', true},  {u"shui", u'氵', true}, {u"ma", u'妈', true},      // toneless; neutral tone
   };
   for (const Case& c : cases) {
     const auto found = Find(c.query);
