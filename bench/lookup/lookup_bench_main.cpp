@@ -1,4 +1,4 @@
-// bench-lookup: the lookup benchmark over the device data. In one run it
+// bench_lookup: the lookup benchmark over the device data. In one run it
 // times every query class through the program's own lookup path (search
 // alone, and search + the first entry's definition text), the same classes
 // against an SQLite FTS5 table of the same entries, the engine's creation,
@@ -6,12 +6,13 @@
 // table against the entries written back as CC-CEDICT text; then prints one
 // plain-text table with the targets beside the numbers.
 //
-//   bench-lookup [--root DIR] [--per-class N] [--seed S] [--excerpt TSV]
+//   bench_lookup [--root DIR] [--per-class N] [--seed S] [--excerpt TSV] [--show N]
 //
 // --root: the device root ($SORVI_ROOT, else ~/.local/share/sorvi/device);
 // --excerpt: write a dictionary from a CC-CEDICT excerpt TSV into the root
 // given (else a temporary one) and measure that instead (a check of the
-// benchmark itself).
+// benchmark itself); --show: print the first N queries of each class with
+// what both sides find, and the first N lines of the raw text.
 #include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,7 +26,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -40,7 +40,6 @@
 #include "engine/dict_set.h"
 #include "engine/lookup_services.h"
 #include "engine/mem_handle.h"
-#include "engine/search.h"
 #include "engine/search_results.h"
 #include "engine/table_cursor.h"
 #include "platform/device_paths.h"
@@ -238,7 +237,14 @@ void ShowSample(Lookup* l, FtsPeer* peer, const std::vector<EntryText>& entries,
         FormatEntry(l, static_cast<uint16_t>(list->items[0].first & kResultSlotMask), list->items[0].entry);
         const auto* text = static_cast<const char16_t*>(LockMemHandle(l->text));
         std::u16string t;
-        for (const char16_t* p = text; *p && t.size() < 40; ++p) t.push_back(*p >= 0xE000 && *p <= 0xEAFF ? u'~' : *p);
+        for (const char16_t* p = text; *p && t.size() < 40; ++p) {
+          if (*p < 0xE000 || *p > 0xEAFF) {
+            t.push_back(*p);
+            continue;
+          }
+          // Style codes with a value carry it in the next two units.
+          if ((*p == 0xEAC1 || *p == 0xEAC5 || *p == 0xEABA || *p == 0xEAD1) && p[1] && p[2]) p += 2;
+        }
         UnlockMemHandle(l->text);
         first = Utf16ToUtf8(t);
         std::replace(first.begin(), first.end(), '\n', ' ');
@@ -351,7 +357,7 @@ struct Args {
 };
 
 int Usage() {
-  std::fprintf(stderr, "usage: bench-lookup [--root DIR] [--per-class N] [--seed S] [--excerpt TSV]\n");
+  std::fprintf(stderr, "usage: bench_lookup [--root DIR] [--per-class N] [--seed S] [--excerpt TSV] [--show N]\n");
   return 2;
 }
 
@@ -380,7 +386,7 @@ int main(int argc, char** argv) {
     fs::create_directories(fs::path(args.root) / "Program Files" / "Sorvi");
     std::string error;
     if (WriteExcerptDict(args.excerpt, args.root + "/Program Files/Sorvi/s2cedict.pdb", &error) != 0) {
-      std::fprintf(stderr, "bench-lookup: %s\n", error.c_str());
+      std::fprintf(stderr, "bench_lookup: %s\n", error.c_str());
       return 1;
     }
   }
@@ -392,7 +398,7 @@ int main(int argc, char** argv) {
   const std::vector<std::string> names = FindDataFiles(root);
   DataFiles data = OpenDataFiles(names);
   if (data.files.empty()) {
-    std::fprintf(stderr, "bench-lookup: no data files under %s\n", root.c_str());
+    std::fprintf(stderr, "bench_lookup: no data files under %s\n", root.c_str());
     return 1;
   }
 
@@ -411,12 +417,12 @@ int main(int argc, char** argv) {
   }
   DictEngine* engine = MakeEngine(data);
   if (!engine) {
-    std::fprintf(stderr, "bench-lookup: the engine was not created\n");
+    std::fprintf(stderr, "bench_lookup: the engine was not created\n");
     return 1;
   }
   const uint16_t slot = MainDictionary(engine);
   if (slot == kNoDictSlot) {
-    std::fprintf(stderr, "bench-lookup: no Chinese dictionary among the data files\n");
+    std::fprintf(stderr, "bench_lookup: no Chinese dictionary among the data files\n");
     return 1;
   }
 
@@ -447,7 +453,7 @@ int main(int argc, char** argv) {
   std::string peerError;
   const std::string peerPath = (scratch / "peer.sqlite").string();
   FtsPeer* peer = CreateFtsPeer(peerPath, rows, &peerError);
-  if (!peer) std::fprintf(stderr, "bench-lookup: peer: %s\n", peerError.c_str());
+  if (!peer) std::fprintf(stderr, "bench_lookup: peer: %s\n", peerError.c_str());
   // Peer rowid i + 1 is entry i: the first row is fetched by it.
 
   Lookup lookup{engine, slot, NewMemHandle(256)};
