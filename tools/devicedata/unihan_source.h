@@ -63,6 +63,7 @@ char16_t ToneMarkedSyllableCode(std::string_view syllable);
 //   kHanyuPinlu   "zhōng(4875) zhòng(66)"
 //   kHanyuPinyin  "10028.100:zhōng,zhòng" (several "locations:readings" groups)
 //   kXHC1983      "0352.091:gān 0913.050:qián"
+//   kTGHZ2013     "105.130,105.140:gān 107.050:gàn"
 // Each reading is its UTF-8 spelling with tone marks.
 std::vector<std::string> SplitReadings(std::string_view value);
 
