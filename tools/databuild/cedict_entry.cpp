@@ -93,10 +93,13 @@ bool SameLink(const MarkupLink& a, const MarkupLink& b) {
   return a.simplified == b.simplified && a.traditional == b.traditional && a.pinyin == b.pinyin;
 }
 
-void AddLinkOnce(std::vector<MarkupLink>* list, const MarkupLink& link) {
+// Once each; a traditional form equal to the simplified one counts as none
+// ("粒|粒[li4]" is "粒[li4]").
+void AddLinkOnce(std::vector<MarkupLink>* list, MarkupLink link) {
+  if (link.traditional == link.simplified) link.traditional.clear();
   for (const MarkupLink& l : *list)
     if (SameLink(l, link)) return;
-  list->push_back(link);
+  list->push_back(std::move(link));
 }
 
 // "個|个[ge4],隻|只[zhi1]": true and the links when every item is a reference.
