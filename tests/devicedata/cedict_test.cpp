@@ -207,6 +207,9 @@ TEST(CedictEntry, MarkupHoldsTheCedictPinyinAndRefusesReservedUnits) {
   EXPECT_NE(error.find("empty headword"), std::string::npos) << error;
   EXPECT_EQ(db::MakeCedictEntry(Row(u"甲", u"甲", "jia3", {u"private \uE123 use"}), &e, &error), 1);
   EXPECT_NE(error.find("U+E000-U+EAFF"), std::string::npos) << error;
+  EXPECT_EQ(db::MakeCedictEntry(Row(u"甲", u"甲", "jia3 \xEE\x84\xA3", {u"first"}), &e, &error), 1);
+  EXPECT_NE(error.find("pinyin"), std::string::npos) << error;
+  EXPECT_EQ(db::MakeCedictEntry(Row(u"甲\uEA02", u"甲", "jia3", {u"first"}), &e, &error), 1);
 }
 
 // ---- all.js ----

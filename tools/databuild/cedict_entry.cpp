@@ -320,6 +320,13 @@ int CedictToPlainEntry(const CedictRow& row, PlainEntry* entry, SearchIndexEntry
     if (error) *error = "an empty headword";
     return 1;
   }
+  // The pinyin's text tokens go into the markup as they are.
+  for (char16_t u : FromUtf8(row.pinyin)) {
+    if (u >= 0xE000 && u <= 0xEAFF) {
+      if (error) *error = "the pinyin holds a unit of U+E000-U+EAFF, which the markup reserves";
+      return 1;
+    }
+  }
   CedictCounts q;
   PlainEntry e;
   e.simplified = row.simplified;
