@@ -535,7 +535,8 @@ int main(int argc, char** argv) {
                 rule.sameQuestion ? "" : "  [informational]",
                 refused[c] ? ("  [" + std::to_string(refused[c]) + " refused by SQLite]").c_str() : "");
   }
-  std::printf("  Peer times step through every matching rowid; its +format reads the first row's columns.\n");
+  std::printf("  Peer times step through every matching rowid in rowid order (the engine's lists come ranked by word"
+              " length or relevance); its +format reads the first row's columns.\n");
 
   const Stats openStats = Summarise(openMs), createStats = Summarise(createMs);
   std::printf("\nEngine creation (median of %d; %zu data files; no fonts, no flashcard store):\n", kCreationRuns,
