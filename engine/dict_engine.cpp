@@ -103,6 +103,13 @@ DictEngine* CreateEngine(DbFile* const* files, uint32_t fileCount, const EngineP
   return engine;
 }
 
+void FreeEngineSaveBlock(EngineSaveBlock* block) {
+  if (!block) return;
+  FreeMemHandle(block->engineRecord);
+  FreeMemHandle(block->dictsRecord);
+  LocalFree(block);
+}
+
 EngineSaveBlock* DestroyEngine(DictEngine* engine) {
   if (!engine) return nullptr;
   auto* result = static_cast<EngineSaveBlock*>(LocalAlloc(LPTR, sizeof(EngineSaveBlock)));

@@ -111,6 +111,9 @@ struct EngineSaveBlock {
 // them.
 DictEngine* CreateEngine(DbFile* const* files, uint32_t fileCount, const EngineParams* params);
 EngineSaveBlock* DestroyEngine(DictEngine* engine);
+// Frees the block and both records, for callers that keep neither; null is
+// ignored.
+void FreeEngineSaveBlock(EngineSaveBlock* block);
 
 // A new "Engine" record; `dicts` (optional) receives the "Dicts" record.
 MemHandle* SaveEngineBlobs(DictEngine* engine, MemHandle** dicts);

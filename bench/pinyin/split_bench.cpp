@@ -43,12 +43,7 @@ void SplitAmbiguousQuery(benchmark::State& state, uint32_t flags, const std::u16
     FreeSyllableKeyList(&list);
   }
   state.counters["pairs"] = pairs;
-  EngineSaveBlock* block = DestroyEngine(engine);
-  if (block) {
-    FreeMemHandle(block->engineRecord);
-    FreeMemHandle(block->dictsRecord);
-    LocalFree(block);
-  }
+  FreeEngineSaveBlock(DestroyEngine(engine));
 }
 
 void BM_SplitAllDivisions(benchmark::State& state) { SplitAmbiguousQuery(state, 0); }

@@ -40,12 +40,7 @@ class EngineOver : public ::testing::Test {
   }
   void TearDown() override {
     if (engine_) {
-      EngineSaveBlock* block = DestroyEngine(engine_);
-      if (block) {
-        if (block->engineRecord) FreeMemHandle(block->engineRecord);
-        if (block->dictsRecord) FreeMemHandle(block->dictsRecord);
-        LocalFree(block);
-      }
+      FreeEngineSaveBlock(DestroyEngine(engine_));
     }
     for (DbFile* f : files_) CloseDbFile(f);
     SetDeviceRoot(nullptr);

@@ -83,12 +83,8 @@ class UserDictTest : public ::testing::Test {
     return engine;
   }
   void DestroyEngineAndFree() {
-    EngineSaveBlock* b = DestroyEngine(engine);
+    FreeEngineSaveBlock(DestroyEngine(engine));
     engine = nullptr;
-    if (!b) return;
-    FreeMemHandle(b->engineRecord);
-    FreeMemHandle(b->dictsRecord);
-    LocalFree(b);
   }
 
   // A new dictionary; its slot.

@@ -234,14 +234,7 @@ int CheckCedictFile(const std::string& path, const CedictExpected& expected, con
     MemHandle* record = nullptr;
     ~Open() {
       if (record) FreeMemHandle(record);
-      if (engine) {
-        EngineSaveBlock* block = DestroyEngine(engine);
-        if (block) {
-          FreeMemHandle(block->engineRecord);
-          FreeMemHandle(block->dictsRecord);
-          LocalFree(block);
-        }
-      }
+      FreeEngineSaveBlock(DestroyEngine(engine));
       if (file) CloseDbFile(file);
       SetDeviceRoot(nullptr);
     }

@@ -63,13 +63,7 @@ struct UnihanEngine {
   }
 
   ~UnihanEngine() {
-    if (engine) {
-      if (EngineSaveBlock* block = DestroyEngine(engine)) {
-        FreeMemHandle(block->engineRecord);
-        FreeMemHandle(block->dictsRecord);
-        LocalFree(block);
-      }
-    }
+    FreeEngineSaveBlock(DestroyEngine(engine));
     if (file) CloseDbFile(file);
     SetDeviceRoot(nullptr);
   }

@@ -270,14 +270,7 @@ int main(int argc, char** argv) {
   DictEngine* engine = CreateEngine(data.files.data(), static_cast<uint32_t>(data.files.size()), &params);
   if (!engine || GetDictCount(engine) == 0) {
     std::fprintf(stderr, "sorvi-lookup: no dictionary found in %s\n", hostFolder.c_str());
-    if (engine) {
-      EngineSaveBlock* block = DestroyEngine(engine);
-      if (block) {
-        FreeMemHandle(block->engineRecord);
-        FreeMemHandle(block->dictsRecord);
-        LocalFree(block);
-      }
-    }
+    FreeEngineSaveBlock(DestroyEngine(engine));
     return kExitUsage;
   }
   if (options.numbers) SetPref(engine, kPrefCharsetMode, 2);
@@ -353,11 +346,6 @@ int main(int argc, char** argv) {
   LookupHistoryBlobs blobs = DestroyLookupSession(session, 0);
   FreeMemHandle(blobs.recentQueries);
   FreeMemHandle(blobs.recentEntries);
-  EngineSaveBlock* block = DestroyEngine(engine);
-  if (block) {
-    FreeMemHandle(block->engineRecord);
-    FreeMemHandle(block->dictsRecord);
-    LocalFree(block);
-  }
+  FreeEngineSaveBlock(DestroyEngine(engine));
   return exitCode;
 }
