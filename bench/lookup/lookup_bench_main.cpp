@@ -7,12 +7,18 @@
 // plain-text table with the targets beside the numbers.
 //
 //   bench_lookup [--root DIR] [--per-class N] [--seed S] [--excerpt TSV] [--show N]
+//                [--class NAME] [--repeat N] [--dump FILE]
 //
 // --root: the device root ($SORVI_ROOT, else ~/.local/share/sorvi/device);
 // --excerpt: write a dictionary from a CC-CEDICT excerpt TSV into the root
 // given (else a temporary one) and measure that instead (a check of the
 // benchmark itself); --show: print the first N queries of each class with
-// what both sides find, and the first N lines of the raw text.
+// what both sides find, and the first N lines of the raw text; --class:
+// time only the class named (its number or its name, e.g. "English word"),
+// with no memory children, for profiling; --repeat: time each class's
+// queries that many times over; --dump: write every sampled query's result
+// list (result flags, slot and entry numbers in order) to FILE and stop, so
+// that two builds' results can be compared with diff.
 #include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -354,10 +360,44 @@ struct Args {
   uint32_t perClass = kDefaultPerClass;
   uint64_t seed = kDefaultSeed;
   uint32_t show = 0;  // queries of each class (and lines) to print before the table
+  int onlyClass = -1;  // all classes
+  uint32_t repeat = 1;
+  std::string dump;
 };
 
+// A class by its number or its name; -1 when neither.
+int ClassByName(const std::string& name) {
+  for (int c = 0; c < kQueryClassCount; ++c)
+    if (name == QueryClassName(c) || name == std::to_string(c)) return c;
+  return -1;
+}
+
+// Every query's result list, one line a query: class, query, count, flags
+// and the items in order.
+int DumpResults(Lookup* l, const QuerySample& sample, const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "w");
+  if (!f) return 1;
+  for (int c = 0; c < kQueryClassCount; ++c) {
+    for (const Query& q : sample.byClass[c]) {
+      SearchResultList* list = LookupSearch(l, q.text);
+      std::fprintf(f, "%d\t%s\t", c, Utf16ToUtf8(q.text).c_str());
+      if (!list) {
+        std::fprintf(f, "none\n");
+        continue;
+      }
+      std::fprintf(f, "%u %u %u %u:", list->count, list->bestMatch, list->language, list->flags);
+      for (uint32_t i = 0; i < list->count; ++i) std::fprintf(f, " %u/%u", list->items[i].first, list->items[i].entry);
+      std::fprintf(f, "\n");
+      FreeResultList(list);
+    }
+  }
+  return std::fclose(f) == 0 ? 0 : 1;
+}
+
 int Usage() {
-  std::fprintf(stderr, "usage: bench_lookup [--root DIR] [--per-class N] [--seed S] [--excerpt TSV] [--show N]\n");
+  std::fprintf(stderr,
+               "usage: bench_lookup [--root DIR] [--per-class N] [--seed S] [--excerpt TSV] [--show N]\n"
+               "                    [--class NAME] [--repeat N] [--dump FILE]\n");
   return 2;
 }
 
@@ -376,6 +416,11 @@ int main(int argc, char** argv) {
     else if (a == "--seed") args.seed = std::strtoull(argv[++i], nullptr, 10);
     else if (a == "--excerpt") args.excerpt = argv[++i];
     else if (a == "--show") args.show = static_cast<uint32_t>(std::atoi(argv[++i]));
+    else if (a == "--class") {
+      args.onlyClass = ClassByName(argv[++i]);
+      if (args.onlyClass < 0) return Usage();
+    } else if (a == "--repeat") args.repeat = std::max(1, std::atoi(argv[++i]));
+    else if (a == "--dump") args.dump = argv[++i];
     else return Usage();
   }
 
@@ -458,24 +503,38 @@ int main(int argc, char** argv) {
 
   Lookup lookup{engine, slot, NewMemHandle(256)};
   if (args.show) ShowSample(&lookup, peer, mainEntries, sample, args.show);
+  if (!args.dump.empty()) {
+    const int rc = DumpResults(&lookup, sample, args.dump);
+    if (rc) std::fprintf(stderr, "bench_lookup: cannot write %s\n", args.dump.c_str());
+    FreeMemHandle(lookup.text);
+    DestroyFtsPeer(peer);
+    DropEngine(engine);
+    CloseDataFiles(&data);
+    std::error_code ec;
+    fs::remove_all(scratch, ec);
+    return rc;
+  }
   Timed ours[kQueryClassCount], theirs[kQueryClassCount];
   int64_t refused[kQueryClassCount] = {};
   for (int c = 0; c < kQueryClassCount; ++c) {
+    if (args.onlyClass >= 0 && c != args.onlyClass) continue;
     const std::vector<Query>& qs = sample.byClass[c];
     for (const Query& q : qs) RunOne(&lookup, q, nullptr);  // warm the caches
-    for (const Query& q : qs) RunOne(&lookup, q, &ours[c]);
+    for (uint32_t r = 0; r < args.repeat; ++r)
+      for (const Query& q : qs) RunOne(&lookup, q, &ours[c]);
     if (!peer) continue;
     for (const Query& q : qs)
       if (RunPeerQuery(peer, q.peer, nullptr) < 0) ++refused[c];
-    for (const Query& q : qs) RunPeerOne(peer, q, &theirs[c]);
+    for (uint32_t r = 0; r < args.repeat; ++r)
+      for (const Query& q : qs) RunPeerOne(peer, q, &theirs[c]);
   }
   FreeMemHandle(lookup.text);
 
-  // Peak memory in processes of their own.
+  // Peak memory in processes of their own (not when timing one class).
   const std::string queryFile = (scratch / "queries.txt").string();
   WriteQueryFile(queryFile, sample);
-  const uint64_t baseKb = SpawnMemoryChild("/proc/self/exe", false, queryFile, slot);
-  const uint64_t engineKb = SpawnMemoryChild("/proc/self/exe", true, queryFile, slot);
+  const uint64_t baseKb = args.onlyClass < 0 ? SpawnMemoryChild("/proc/self/exe", false, queryFile, slot) : 0;
+  const uint64_t engineKb = args.onlyClass < 0 ? SpawnMemoryChild("/proc/self/exe", true, queryFile, slot) : 0;
 
   // Sizes by table.
   std::vector<FileTables> sizes;
