@@ -185,6 +185,19 @@ uint32_t CollectSyllables(const WCHAR* text, uint32_t length, WCHAR* out) {
   return n;
 }
 
+// The dictionary's word-length table (0x1300 with its flags), or null.
+TableCursor* WordLengthTable(DictEngine* engine, uint16_t slot) {
+  TableCursor* lengths = FindDictTableCursor(engine, slot, kWordLengthTable);
+  if (!lengths) return nullptr;
+  const uint8_t* info = GetTableInfoArea(lengths);
+  if (!info || GetTableInfoAreaSize(lengths) < kTableFlagsWord + 4 || LoadLe32(info + kTableFlagsWord) != kWordLengthFlags)
+    return nullptr;
+  return lengths;
+}
+
+// A built-in entry's length counted in its formatted headword.
+uint16_t CountedWordLength(DictEngine* engine, uint16_t slot, uint32_t entry);
+
 }  // namespace
 
 int FetchDictEntryText(DictEngine* engine, const EntryFetchRequest* request, TextBuffer* buffer) {
@@ -203,16 +216,42 @@ uint16_t GetEntryWordLength(DictEngine* engine, uint16_t slot, uint32_t entry) {
   if (!engine || slot >= engine->slotCount || !engine->slots[slot]) return 0;
   if (engine->slots[slot]->kind == kDictKindUser) return GetUserDictWordLengthSeam(engine, slot, entry);
 
-  if (TableCursor* lengths = FindDictTableCursor(engine, slot, kWordLengthTable)) {
-    const uint8_t* info = GetTableInfoArea(lengths);
-    if (info && GetTableInfoAreaSize(lengths) >= kTableFlagsWord + 4 &&
-        LoadLe32(info + kTableFlagsWord) == kWordLengthFlags && entry < GetTableEntryCount(lengths)) {
-      uint32_t stored = ReadSingleValue(lengths, 0, entry);
-      ResetCursor(lengths);
-      return static_cast<uint16_t>(stored + 1);
-    }
+  if (TableCursor* lengths = WordLengthTable(engine, slot); lengths && entry < GetTableEntryCount(lengths)) {
+    uint32_t stored = ReadSingleValue(lengths, 0, entry);
+    ResetCursor(lengths);
+    return static_cast<uint16_t>(stored + 1);
   }
+  return CountedWordLength(engine, slot, entry);
+}
 
+void GetEntryWordLengths(DictEngine* engine, const SearchResultItem* items, uint32_t count, uint32_t entryMask,
+                         uint16_t* out) {
+  EngineLockGuard lock;
+  // The table of the slot last seen; its cursor is reset when the slot
+  // changes and at the end, so no block stays locked after the call.
+  uint32_t lastSlot = 0xFFFFFFFF;
+  TableCursor* lengths = nullptr;
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint32_t slot = items[i].first & kResultSlotMask;
+    const uint32_t entry = items[i].entry & entryMask;
+    if (slot != lastSlot) {
+      if (lengths) ResetCursor(lengths);
+      lengths = nullptr;
+      lastSlot = slot;
+      if (engine && slot < engine->slotCount && engine->slots[slot] && engine->slots[slot]->kind != kDictKindUser)
+        lengths = WordLengthTable(engine, static_cast<uint16_t>(slot));
+    }
+    if (lengths && entry < GetTableEntryCount(lengths))
+      out[i] = static_cast<uint16_t>(ReadSingleValue(lengths, 0, entry) + 1);
+    else
+      out[i] = GetEntryWordLength(engine, static_cast<uint16_t>(slot), entry);
+  }
+  if (lengths) ResetCursor(lengths);
+}
+
+namespace {
+
+uint16_t CountedWordLength(DictEngine* engine, uint16_t slot, uint32_t entry) {
   WCHAR text[kWordLengthUnits];
   TextBuffer tb{text, kWordLengthUnits, nullptr, 0};
   EntryFetchRequest request{};
@@ -225,6 +264,8 @@ uint16_t GetEntryWordLength(DictEngine* engine, uint16_t slot, uint32_t entry) {
   if (IsNoText(rc)) return 0;
   return static_cast<uint16_t>(CountKeyChars(text, 0));
 }
+
+}  // namespace
 
 uint32_t PickResultByCharReading(DictEngine* engine, const SearchResultList* list, const WCHAR* query) {
   EngineLockGuard lock;

@@ -12,6 +12,7 @@
 struct DictEngine;
 struct EntryFetchRequest;
 struct SearchResultList;
+struct SearchResultItem;
 struct TextBuffer;
 
 // Results of FetchDictEntryText besides 0 and 1 (slot out of range).
@@ -30,6 +31,12 @@ int FetchDictEntryText(DictEngine* engine, const EntryFetchRequest* request, Tex
 // stored length, table 0x1300 when the dictionary has it, else counted in
 // the formatted headword (parentheses and brackets skipped). 0 when unknown.
 uint16_t GetEntryWordLength(DictEngine* engine, uint16_t slot, uint32_t entry);
+// The same for `count` result items at once (each item's entry taken
+// through entryMask), into out[0..count): one lock for all, and each
+// dictionary's length table block stays loaded between reads, so a search
+// that ranks hundreds of results does not find the block again for each.
+void GetEntryWordLengths(DictEngine* engine, const SearchResultItem* items, uint32_t count, uint32_t entryMask,
+                         uint16_t* out);
 
 // Among the first 32 results, the one whose first reading is that of the
 // first Chinese character of the query in a character dictionary; 0 when

@@ -274,19 +274,33 @@ void SortSearchResults(DictEngine* engine, const SearchRequest* r, int32_t kind,
   // Ranked word postings carry relevance bits above the entry; each
   // dictionary has its own split.
   bool maskLater = false;
+  std::vector<uint32_t> itemMask;
   if (kind == 6) {
+    // Each slot's mask found once, not once an item.
+    std::vector<uint32_t> slotMask;
+    std::vector<uint8_t> slotKnown;
+    auto maskOf = [&](uint16_t slot) {
+      if (slot >= slotMask.size()) {
+        slotMask.resize(slot + 1u, 0);
+        slotKnown.resize(slot + 1u, 0);
+      }
+      if (!slotKnown[slot]) {
+        slotMask[slot] = RankedEntryMask(engine, slot);
+        slotKnown[slot] = 1;
+      }
+      return slotMask[slot];
+    };
     bool maskNow = r->sortMode == kSortKeepOrder || GetPref(engine, 140) || list->count == 1;
     for (uint32_t i = 0; i < list->count; ++i) {
-      uint32_t m = RankedEntryMask(engine, ItemSlot(list->items[i]));
+      uint32_t m = maskOf(ItemSlot(list->items[i]));
       if (m == 0) continue;
       if (maskNow) list->items[i].entry &= m;
       else maskLater = true;
     }
-  }
-  std::vector<uint32_t> itemMask;
-  if (maskLater) {
-    itemMask.resize(list->count);
-    for (uint32_t i = 0; i < list->count; ++i) itemMask[i] = RankedEntryMask(engine, ItemSlot(list->items[i]));
+    if (maskLater) {
+      itemMask.resize(list->count);
+      for (uint32_t i = 0; i < list->count; ++i) itemMask[i] = maskOf(ItemSlot(list->items[i]));
+    }
   }
   auto clearRank = [&](SearchResultItem& it) {
     if (rankBytes) it.entry &= 0x00FFFFFF;
@@ -295,11 +309,14 @@ void SortSearchResults(DictEngine* engine, const SearchRequest* r, int32_t kind,
     for (uint32_t i = 0; i < list->count; ++i) clearRank(list->items[i]);
   } else if (r->sortMode == kSortByRank && (kind == 1 || kind == 2) && !(methodFlags & kMethodAllSingle)) {
     std::vector<RankRecord> recs(list->count);
+    // Word lengths all read at once, before the rank bytes are cleared.
+    const bool storedRanks = rankBytes && !someUnranked;
+    std::vector<uint16_t> lengths(storedRanks ? 0 : list->count);
+    if (!storedRanks)
+      GetEntryWordLengths(engine, list->items, list->count, rankBytes ? 0x00FFFFFF : 0xFFFFFFFF, lengths.data());
     for (uint32_t i = 0; i < list->count; ++i) {
       SearchResultItem& it = list->items[i];
-      uint32_t rank = (rankBytes && !someUnranked)
-                          ? it.entry >> 24
-                          : GetEntryWordLength(engine, ItemSlot(it), rankBytes ? it.entry & 0x00FFFFFF : it.entry);
+      uint32_t rank = storedRanks ? it.entry >> 24 : lengths[i];
       clearRank(it);
       recs[i] = {rank, ItemSlot(it), i, it.entry};
     }

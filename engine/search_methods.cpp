@@ -1,7 +1,9 @@
 #include "engine/search_methods.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "engine/dict_set.h"
 #include "engine/entry_fetch.h"
@@ -40,10 +42,13 @@ uint32_t LoadLe32(const uint8_t* p) {
 // A key that ends in a wildcard also needs that many characters.
 uint32_t KeepShortEntries(DictEngine* engine, SearchResultList* list, uint32_t from, uint32_t maxLength,
                           uint32_t minLength) {
+  if (from >= list->count) return 0;
+  std::vector<uint16_t> lengths(list->count - from);
+  GetEntryWordLengths(engine, list->items + from, list->count - from, 0xFFFFFFFF, lengths.data());
   uint32_t out = from;
   for (uint32_t i = from; i < list->count; ++i) {
     SearchResultItem item = list->items[i];
-    uint32_t length = GetEntryWordLength(engine, static_cast<uint16_t>(item.first & kResultSlotMask), item.entry);
+    uint32_t length = lengths[i - from];
     if (length <= maxLength && length >= minLength)
       list->items[out++] = item;
   }
@@ -53,11 +58,10 @@ uint32_t KeepShortEntries(DictEngine* engine, SearchResultList* list, uint32_t f
 }
 
 bool HasEntryOfLength(DictEngine* engine, const SearchResultList* list, uint32_t from, uint32_t length) {
-  for (uint32_t i = from; i < list->count; ++i)
-    if (GetEntryWordLength(engine, static_cast<uint16_t>(list->items[i].first & kResultSlotMask),
-                           list->items[i].entry) == length)
-      return true;
-  return false;
+  if (from >= list->count) return false;
+  std::vector<uint16_t> lengths(list->count - from);
+  GetEntryWordLengths(engine, list->items + from, list->count - from, 0xFFFFFFFF, lengths.data());
+  return std::find(lengths.begin(), lengths.end(), length) != lengths.end();
 }
 
 void DropFrom(SearchResultList* list, uint32_t from) {
