@@ -416,13 +416,21 @@ int SearchChineseHeadword(DictEngine* engine, SearchMethod* m, uint16_t slot, Se
 int SearchChineseText(DictEngine* engine, SearchMethod* m, uint16_t slot, SearchResultList* list) {
   TableCursor* cursor = FindDictTableCursor(engine, slot, kCharPairIndexType);
   if (!cursor || m->pairCount == 0) return kSearchNothing;
-  if (m->pairCount == 1 && (m->pairs[0] & 0xFFFF) == 0) return kSearchNothing;
+  // One Chinese character: every key from c << 16 to (c << 16) | 0xFFFF,
+  // the pairs that begin with it and the character's own key (written for
+  // the entries where it begins no pair), one entry under several keys
+  // once. Other single characters have no key of their own.
+  const bool oneChar = m->pairCount == 1 && (m->pairs[0] & 0xFFFF) == 0;
+  if (oneChar && !IsHanzi(static_cast<WCHAR>(m->pairs[0] >> 16))) return kSearchNothing;
+  const uint32_t oneCharHigh = m->pairs[0] | 0xFFFF;
   uint32_t count = 0;
-  MemHandle* cands = IntersectPostingRanges(cursor, 0, m->pairs, nullptr, m->pairCount, &count, 0xFFFFFFFF);
+  MemHandle* cands =
+      IntersectPostingRanges(cursor, 0, m->pairs, oneChar ? &oneCharHigh : nullptr, m->pairCount, &count, 0xFFFFFFFF);
   ResetCursor(cursor);
   if (!cands) return kSearchNothing;
   uint32_t before = list->count;
   auto* values = static_cast<uint32_t*>(LockMemHandle(cands));
+  if (values && oneChar) count = static_cast<uint32_t>(std::unique(values, values + count) - values);
   for (uint32_t i = 0; values && i < count; ++i) {
     if (m->pairCount > 1) {
       TextBuffer tb{};
@@ -561,14 +569,31 @@ int SearchEnglishWords(DictEngine* engine, SearchMethod* m, uint16_t slot, Searc
   }
   uint32_t before = list->count;
   auto* values = static_cast<uint32_t*>(LockMemHandle(cands));
-  for (uint32_t i = 0; values && i < n; ++i) {
-    if (words > 1) {
-      TextBuffer tb{};
-      bool found = FetchText(engine, slot, values[i] & mask, kFetchRawFields, 0, &tb) &&
-                   TerminatedFind(&tb, m->spacedKey, true);
+  // The words together: each candidate's text is searched for them, the
+  // candidates visited in entry order (the postings come by relevance) so
+  // that each block of entry text is read and decoded once a search rather
+  // than once for every candidate in it that the record cache has let go.
+  std::vector<uint8_t> found;
+  if (values && words > 1) {
+    std::vector<uint32_t> order(n);
+    for (uint32_t i = 0; i < n; ++i) order[i] = i;
+    std::sort(order.begin(), order.end(),
+              [&](uint32_t a, uint32_t b) { return (values[a] & mask) < (values[b] & mask); });
+    found.assign(n, 0);
+    TextBuffer tb{};
+    for (uint32_t k = 0; k < n; ++k) {
+      const uint32_t i = order[k];
+      if (k > 0 && (values[order[k - 1]] & mask) == (values[i] & mask)) {
+        found[i] = found[order[k - 1]];
+        continue;
+      }
+      found[i] = FetchText(engine, slot, values[i] & mask, kFetchRawFields, 0, &tb) &&
+                 TerminatedFind(&tb, m->spacedKey, true);
       FreeTextBuffer(&tb);
-      if (!found) continue;
     }
+  }
+  for (uint32_t i = 0; values && i < n; ++i) {
+    if (words > 1 && !found[i]) continue;
     if (AddResultListItem(list, slot, values[i]) != 0) break;
   }
   if (values) UnlockMemHandle(cands);

@@ -452,6 +452,46 @@ TEST(IndexKeysTest, CjkOnlyPairsNeedAChineseCharacter) {
   EXPECT_NE(std::find(cjk.begin(), cjk.end(), laO), cjk.end());
 }
 
+// A Chinese character that begins no pair of the entry gets a key of its
+// own (c << 16), so that the keys from c << 16 to (c << 16) | 0xFFFF list
+// every entry that holds c.
+TEST(IndexKeysTest, CharactersThatBeginNoPairHaveTheirOwnKey) {
+  auto single = [](char16_t c) { return static_cast<std::uint32_t>(c) << 16; };
+  struct Case {
+    db::SearchIndexEntry entry;
+    std::vector<char16_t> own, none;  // with and without a key of their own
+  } cases[] = {
+      {Chinese({u"根"}, "gen1", {u"root"}), {u'根'}, {}},                      // alone
+      {Chinese({u"中国", u"中國"}, "Zhong1 guo2", {u"China"}), {u'国', u'國'}, {u'中'}},  // ends the run
+      {Chinese({u"国中"}, "guo2 zhong1", {u"see 中国"}), {}, {u'国', u'中'}},  // each begins a pair somewhere
+      {Chinese({u"卡拉OK"}, "ka3 la1", {u"karaoke"}), {}, {u'卡', u'拉'}},     // a Latin letter follows
+      // A hidden-span mark does not break the pair 好了; 好 alone in the
+      // headword begins that pair.
+      {Chinese({u"好"}, "hao3", {u"好\uEA90了"}), {u'了'}, {u'好'}},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    for (bool cjkOnly : {false, true}) {
+      const std::vector<std::uint32_t> keys = db::CharPairKeys(cases[i].entry, cjkOnly);
+      EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end())) << i;
+      EXPECT_EQ(std::adjacent_find(keys.begin(), keys.end()), keys.end()) << i;
+      auto has = [&](std::uint32_t k) { return std::find(keys.begin(), keys.end(), k) != keys.end(); };
+      for (char16_t c : cases[i].own) EXPECT_TRUE(has(single(c))) << "case " << i << " char " << std::hex << static_cast<uint32_t>(c);
+      for (char16_t c : cases[i].none) EXPECT_FALSE(has(single(c))) << "case " << i << " char " << std::hex << static_cast<uint32_t>(c);
+      // Every Chinese character of the entry is reachable from its range.
+      for (const auto* texts : {&cases[i].entry.headwords, &cases[i].entry.senses})
+        for (const std::u16string& t : *texts)
+          for (char16_t c : t) {
+            if (c < 0x3400 || c > 0xD7FF) continue;
+            auto it = std::lower_bound(keys.begin(), keys.end(), single(c));
+            EXPECT_TRUE(it != keys.end() && *it <= (single(c) | 0xFFFF)) << "case " << i << " char " << std::hex << static_cast<uint32_t>(c);
+          }
+    }
+  }
+  // Letters never get one.
+  const std::vector<std::uint32_t> keys = db::CharPairKeys(Chinese({u"A"}, "", {u"x"}), false);
+  for (std::uint32_t k : keys) EXPECT_NE(k & 0xFFFF, 0u) << std::hex << k;
+}
+
 TEST_F(IndexTablesTest, TooCommonKeysHoldTheMark) {
   db::DictionaryEntries entries;
   for (int i = 0; i < 5; ++i) entries.push_back(Chinese({u"大人"}, "da4 ren2", {u"adult"}));

@@ -10,6 +10,7 @@
 
 #include "engine/dict_order.h"
 #include "engine/dict_set.h"
+#include "engine/entry_fetch.h"
 #include "engine/index_search.h"
 #include "engine/mem_handle.h"
 #include "engine/search_methods.h"
@@ -235,12 +236,108 @@ TEST_F(SearchDicts, ZhuyinAndChineseFullText) {
   heads.clear();
   EXPECT_EQ(Code(u"酒吧", kSearchChineseText, kCedict, &heads), kSearchExact);
   EXPECT_NE(std::find(heads.begin(), heads.end(), u"吧托女"), heads.end());
-  // One character finds nothing in the text index.
-  EXPECT_EQ(Code(u"中", kSearchChineseText, kCedict), kSearchNothing);
+  // One character finds the entries that hold it (more below).
+  heads.clear();
+  EXPECT_EQ(Code(u"中", kSearchChineseText, kCedict, &heads), kSearchExact);
+  EXPECT_NE(std::find(heads.begin(), heads.end(), u"中"), heads.end());
   Found f = Run(Request(u"#酒吧"));
   ASSERT_FALSE(f.none);
   EXPECT_TRUE(HasHead(f, u"吧托女"));
   EXPECT_EQ(f.flags & kResultFullText, kResultFullText);
+}
+
+// A one-character full-text query (typed "#根") lists every entry whose
+// headwords or definitions hold the character, each once: where it begins
+// a pair, where it ends one and where it stands alone.
+TEST_F(SearchDicts, OneCharacterFullTextFindsEveryEntryHoldingIt) {
+  auto holds = [](const CedictRow& r, char16_t c) {
+    if (r.simplified.find(c) != std::u16string::npos || r.traditional.find(c) != std::u16string::npos) return true;
+    for (const auto& sense : r.senses)
+      if (sense.find(c) != std::u16string::npos) return true;
+    return false;
+  };
+  // Characters of the excerpt: first characters, last characters and ones
+  // found only inside definitions.
+  std::vector<char16_t> chars = {u'中', u'国', u'人', u'吧', u'女'};
+  for (const CedictRow& r : cedict_) {
+    if (r.simplified.size() > 1) chars.push_back(r.simplified.back());
+    if (chars.size() >= 25) break;
+  }
+  for (char16_t c : chars) {
+    std::vector<uint32_t> expected;
+    for (uint32_t e = 0; e < cedict_.size(); ++e)
+      if (holds(cedict_[e], c)) expected.push_back(e);
+    const char16_t query[] = {c, 0};
+    SearchRequest r = Request(query);
+    r.fullText = 1;  // as the full-text prefix character sets it
+    r.sortMode = kSortKeepOrder;
+    r.allDictionaries = 1;
+    SearchResultList* list = Search(engine_, &r);
+    std::vector<uint32_t> found;
+    for (uint32_t i = 0; list && i < list->count; ++i)
+      if ((list->items[i].first & kResultSlotMask) == kCedict) found.push_back(list->items[i].entry);
+    if (list) {
+      EXPECT_EQ(list->flags & kResultFullText, kResultFullText);
+    }
+    FreeResultList(list);
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(std::adjacent_find(found.begin(), found.end()), found.end()) << std::hex << static_cast<uint32_t>(c) << ": an entry twice";
+    // Every entry that holds it is found; what else is found holds it in a
+    // text the rows do not show (a classifier, a link).
+    for (uint32_t e : expected)
+      EXPECT_TRUE(std::binary_search(found.begin(), found.end(), e)) << std::hex << static_cast<uint32_t>(c) << std::dec << " entry " << e;
+    EXPECT_FALSE(expected.empty()) << std::hex << static_cast<uint32_t>(c);
+  }
+  // A single letter has no key of its own: nothing, as before.
+  EXPECT_EQ(Code(u"a", kSearchChineseText, kCedict), kSearchNothing);
+}
+
+// The word lengths read many at once are those read one by one, over
+// every slot kind, with the rank bits masked off; and a ranked pinyin
+// search comes back ordered by them.
+TEST_F(SearchDicts, WordLengthsReadAtOnceMatchOneByOne) {
+  std::vector<SearchResultItem> items;
+  for (uint16_t slot : {kCedict, kMini, kEnglish, kChars}) {
+    const uint32_t n = slot == kCedict ? static_cast<uint32_t>(cedict_.size())
+                       : slot == kMini ? static_cast<uint32_t>(mini_.size())
+                       : slot == kEnglish ? static_cast<uint32_t>(english_.size())
+                                          : static_cast<uint32_t>(chars_.size());
+    for (uint32_t e = 0; e < n; ++e) items.push_back({slot, e | (e % 7) << 24});
+  }
+  // Slots interleaved, an entry past the end and a slot with no dictionary.
+  std::swap(items[1], items.back());
+  items.push_back({kMini, 5000});
+  items.push_back({9, 0});
+  std::vector<uint16_t> lengths(items.size(), 0xFFFF);
+  GetEntryWordLengths(engine_, items.data(), static_cast<uint32_t>(items.size()), 0x00FFFFFF, lengths.data());
+  for (size_t i = 0; i < items.size(); ++i)
+    EXPECT_EQ(lengths[i], GetEntryWordLength(engine_, static_cast<uint16_t>(items[i].first), items[i].entry & 0x00FFFFFF))
+        << "item " << i;
+
+  // Queries that end in a syllable keep the order found among equal
+  // lengths; the others are ordered by entry among them.
+  struct Case {
+    const char16_t* query;
+    bool byEntry;
+  } cases[] = {{u"zhong", false}, {u"ren", false}, {u"zhong$", true}, {u"中", true}};
+  for (const Case& c : cases) {
+    SearchRequest r = Request(c.query);
+    r.allDictionaries = 1;
+    SearchResultList* list = Search(engine_, &r);
+    ASSERT_NE(list, nullptr) << (&c - cases);
+    EXPECT_GT(list->count, 1u) << (&c - cases);
+    for (uint32_t i = 1; i < list->count; ++i) {
+      const SearchResultItem& a = list->items[i - 1];
+      const SearchResultItem& b = list->items[i];
+      const uint16_t la = GetEntryWordLength(engine_, static_cast<uint16_t>(a.first), a.entry);
+      const uint16_t lb = GetEntryWordLength(engine_, static_cast<uint16_t>(b.first), b.entry);
+      EXPECT_LE(la, lb) << "case " << (&c - cases) << " item " << i;
+      if (c.byEntry && la == lb && a.first == b.first) {
+        EXPECT_LT(a.entry, b.entry) << "case " << (&c - cases) << " item " << i;
+      }
+    }
+    FreeResultList(list);
+  }
 }
 
 TEST_F(SearchDicts, MergeStopsAtTheFirstExactDictionaryInOrder) {

@@ -145,7 +145,9 @@ SearchIndexOptions SearchIndexOptionsFor(std::uint32_t language);
 
 // Keys as the indexes hold them (for callers and tests that check them).
 std::vector<std::u16string> PrefixIndexKeys(const SearchIndexEntry& entry);
-std::vector<std::uint32_t> CharPairKeys(const SearchIndexEntry& entry, bool cjkPairsOnly);  // sorted, distinct
+// Character pairs (c1 << 16) | c2, and c << 16 for a Chinese character that
+// begins no pair of the entry; sorted, distinct.
+std::vector<std::uint32_t> CharPairKeys(const SearchIndexEntry& entry, bool cjkPairsOnly);
 std::vector<std::uint32_t> TripleKeys(std::u16string_view headword);                      // sorted, distinct
 std::vector<std::u16string> IndexWords(std::u16string_view text);  // in text order, with repeats
 // The texts the word index reads, in order (headword first when English).

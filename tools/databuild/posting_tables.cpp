@@ -126,6 +126,7 @@ int MakeNumericPostingTable(std::uint32_t type, const std::map<std::uint32_t, st
 
 std::vector<std::uint32_t> CharPairKeys(const SearchIndexEntry& entry, bool cjkPairsOnly) {
   std::set<std::uint32_t> keys;
+  std::set<char16_t> chinese;  // every Chinese character of the entry's texts
   auto scan = [&](const std::u16string& text) {
     char16_t prev = 0;
     bool havePrev = false;
@@ -135,6 +136,7 @@ std::vector<std::uint32_t> CharPairKeys(const SearchIndexEntry& entry, bool cjkP
         havePrev = false;
         continue;
       }
+      if (IsCjk(u)) chinese.insert(u);
       if (havePrev && (!cjkPairsOnly || IsCjk(prev) || IsCjk(u))) {
         keys.insert(static_cast<std::uint32_t>(prev) << 16 | u);
       }
@@ -145,6 +147,16 @@ std::vector<std::uint32_t> CharPairKeys(const SearchIndexEntry& entry, bool cjkP
   for (const std::u16string& t : entry.headwords) scan(t);
   for (const std::u16string& t : entry.senses) scan(t);
   for (const std::u16string& t : entry.moreTexts) scan(t);
+  // A one-character text search reads every key from c << 16 to
+  // (c << 16) | 0xFFFF: the pairs that begin with c, and c << 16 itself,
+  // which is kept for the entries where c begins no pair (it ends a run of
+  // text or stands alone), so that between them they list every entry
+  // holding c at the cost of one posting where no pair would do.
+  for (char16_t c : chinese) {
+    const std::uint32_t first = static_cast<std::uint32_t>(c) << 16;
+    auto next = keys.lower_bound(first);
+    if (next == keys.end() || *next > (first | 0xFFFF)) keys.insert(first);
+  }
   return {keys.begin(), keys.end()};
 }
 
