@@ -21,6 +21,7 @@ TableCursor* NewTableCursor(DataTable* table) {
   if (!cursor) return nullptr;
   cursor->table = table;
   cursor->currentBlock = kNoBlock;
+  cursor->valueColumn = kNoBlock;
   return cursor;
 }
 
@@ -39,6 +40,8 @@ void ReleaseCursorBlock(TableCursor* cursor) {
   if (cursor->inflated) LocalFree(cursor->inflated);
   cursor->inflated = nullptr;
   cursor->inflatedSize = 0;
+  cursor->valueBase = 0;
+  cursor->valueColumn = kNoBlock;
 }
 
 void ResetCursor(TableCursor* cursor) {
@@ -263,11 +266,18 @@ int64_t GetRowKeyByRow(TableCursor* cursor, uint32_t column, uint32_t r) {
 
 uint32_t ReadSingleValue(TableCursor* cursor, uint32_t column, uint32_t r) {
   DataTable* t = cursor->table;
-  int64_t block = FindBlock(t, column, r, 1);
-  if (block < 0) return 0;
   uint32_t base;
-  if (GetBlockIndexWord(t, column, static_cast<uint32_t>(block), 1, &base) != 0 || r < base) return 0;
-  if (LoadCursorBlock(cursor, column, static_cast<uint32_t>(block)) != 0) return 0;
+  if (cursor->blockRecord && cursor->valueColumn == column && r >= cursor->valueBase &&
+      r - cursor->valueBase < cursor->units) {
+    base = cursor->valueBase;  // the loaded block holds it
+  } else {
+    int64_t block = FindBlock(t, column, r, 1);
+    if (block < 0) return 0;
+    if (GetBlockIndexWord(t, column, static_cast<uint32_t>(block), 1, &base) != 0 || r < base) return 0;
+    if (LoadCursorBlock(cursor, column, static_cast<uint32_t>(block)) != 0) return 0;
+    cursor->valueBase = base;
+    cursor->valueColumn = column;
+  }
   uint32_t index = r - base;
   if (index >= cursor->units) return 0;
   uint32_t unitSize = t->unitSize[column];

@@ -27,6 +27,11 @@ struct TableCursor {
   uint32_t units;
   uint8_t* inflated;  // owned kInflatedBlockMax-byte buffer of a compressed block
   uint32_t inflatedSize;
+  // The current block's first value index (block index word 1) and its
+  // column, known once ReadSingleValue has loaded it: a run of reads within
+  // one block then skips finding the block. valueColumn kNoBlock: unknown.
+  uint32_t valueBase;
+  uint32_t valueColumn;
 };
 
 constexpr uint32_t kNoBlock = 65535;
