@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/bit_reader.h"
@@ -41,6 +42,7 @@ void ReleaseCursorBlock(TableCursor* cursor) {
   cursor->inflated = nullptr;
   cursor->inflatedSize = 0;
   cursor->valueBase = 0;
+  cursor->valueEnd = 0;
   cursor->valueColumn = kNoBlock;
 }
 
@@ -267,15 +269,24 @@ int64_t GetRowKeyByRow(TableCursor* cursor, uint32_t column, uint32_t r) {
 uint32_t ReadSingleValue(TableCursor* cursor, uint32_t column, uint32_t r) {
   DataTable* t = cursor->table;
   uint32_t base;
-  if (cursor->blockRecord && cursor->valueColumn == column && r >= cursor->valueBase &&
-      r - cursor->valueBase < cursor->units) {
+  if (cursor->blockRecord && cursor->valueColumn == column && r >= cursor->valueBase && r < cursor->valueEnd) {
     base = cursor->valueBase;  // the loaded block holds it
   } else {
     int64_t block = FindBlock(t, column, r, 1);
     if (block < 0) return 0;
     if (GetBlockIndexWord(t, column, static_cast<uint32_t>(block), 1, &base) != 0 || r < base) return 0;
     if (LoadCursorBlock(cursor, column, static_cast<uint32_t>(block)) != 0) return 0;
+    // The block's values end where the next block's begin (a block's unit
+    // count may run past them).
+    uint32_t end = base + cursor->units < base ? 0xFFFFFFFF : base + cursor->units;
+    uint32_t next;
+    if (static_cast<uint32_t>(block) + 1 < t->blockCount[column] &&
+        GetBlockIndexWord(t, column, static_cast<uint32_t>(block) + 1, 1, &next) == 0)
+      end = std::min(end, next);
+    else if (static_cast<uint32_t>(block) + 1 < t->blockCount[column])
+      end = base;  // the next block's start unknown: no shortcut
     cursor->valueBase = base;
+    cursor->valueEnd = end;
     cursor->valueColumn = column;
   }
   uint32_t index = r - base;

@@ -27,10 +27,12 @@ struct TableCursor {
   uint32_t units;
   uint8_t* inflated;  // owned kInflatedBlockMax-byte buffer of a compressed block
   uint32_t inflatedSize;
-  // The current block's first value index (block index word 1) and its
-  // column, known once ReadSingleValue has loaded it: a run of reads within
-  // one block then skips finding the block. valueColumn kNoBlock: unknown.
+  // The value indexes [valueBase, valueEnd) of the current block (block
+  // index word 1, up to the next block's) and its column, known once
+  // ReadSingleValue has loaded it: a run of reads within one block then
+  // skips finding the block. valueColumn kNoBlock: unknown.
   uint32_t valueBase;
+  uint32_t valueEnd;
   uint32_t valueColumn;
 };
 
