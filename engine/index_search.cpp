@@ -134,6 +134,7 @@ int SearchSingleCharacter(TableCursor* cursor, uint16_t slot, WCHAR low, WCHAR h
   RowRange r{};
   if (!FindKeyRowRange(cursor, 0, low, high, &r)) return 0;
   bool full = false;
+  if (r.end > r.first) ReserveResultListItems(list, r.end - r.first);
   for (uint32_t p = r.first; p < r.end && !full; ++p) AddEntry(list, slot, ReadSingleValue(cursor, 0, p), &full);
   return 0;
 }

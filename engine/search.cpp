@@ -347,23 +347,28 @@ void SortSearchResults(DictEngine* engine, const SearchRequest* r, int32_t kind,
     if (maskLater) itemMask = masks;
   } else {
     for (uint32_t i = 0; i < list->count; ++i) clearRank(list->items[i]);
-    // By entry, then slot, so that equal items of one dictionary meet.
-    std::vector<std::pair<SearchResultItem, uint32_t>> tmp(list->count);
-    for (uint32_t i = 0; i < list->count; ++i) tmp[i] = {list->items[i], maskLater ? itemMask[i] : 0};
-    std::stable_sort(tmp.begin(), tmp.end(), [](const auto& a, const auto& b) {
-      if (a.first.entry != b.first.entry) return a.first.entry < b.first.entry;
-      return (a.first.first & kResultSlotMask) < (b.first.first & kResultSlotMask);
-    });
+    // By entry, then slot, so that equal items of one dictionary meet; equal
+    // ones keep their order. One 64-bit key an item (entry, slot, position:
+    // a list holds fewer than 2^20 items) sorts as the stable sort would.
+    static_assert(kResultListLimit <= (1u << 20));
+    std::vector<uint64_t> keys(list->count);
+    for (uint32_t i = 0; i < list->count; ++i)
+      keys[i] = uint64_t{list->items[i].entry} << 32 | uint64_t{ItemSlot(list->items[i])} << 20 | i;
+    // Postings come in entry order already, often.
+    if (!std::is_sorted(keys.begin(), keys.end())) std::sort(keys.begin(), keys.end());
+    std::vector<SearchResultItem> items(list->items, list->items + list->count);
+    std::vector<uint32_t> masks;
+    if (maskLater) masks = itemMask;
     uint32_t out = 0;
-    for (uint32_t i = 0; i < tmp.size(); ++i) {
-      if (out > 0 && ItemSlot(tmp[out - 1].first) == ItemSlot(tmp[i].first) &&
-          tmp[out - 1].first.entry == tmp[i].first.entry)
-        continue;
-      tmp[out++] = tmp[i];
-    }
-    for (uint32_t i = 0; i < out; ++i) {
-      list->items[i] = tmp[i].first;
-      if (maskLater) itemMask[i] = tmp[i].second;
+    uint64_t previous = 0;
+    for (uint32_t i = 0; i < keys.size(); ++i) {
+      const uint64_t item = keys[i] >> 20;  // entry and slot
+      if (out > 0 && item == previous) continue;
+      previous = item;
+      const uint32_t from = static_cast<uint32_t>(keys[i] & 0xFFFFF);
+      list->items[out] = items[from];
+      if (maskLater) itemMask[out] = masks[from];
+      ++out;
     }
     list->count = out;
   }

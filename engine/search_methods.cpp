@@ -431,6 +431,7 @@ int SearchChineseText(DictEngine* engine, SearchMethod* m, uint16_t slot, Search
   uint32_t before = list->count;
   auto* values = static_cast<uint32_t*>(LockMemHandle(cands));
   if (values && oneChar) count = static_cast<uint32_t>(std::unique(values, values + count) - values);
+  if (values && m->pairCount == 1) ReserveResultListItems(list, count);
   for (uint32_t i = 0; values && i < count; ++i) {
     if (m->pairCount > 1) {
       TextBuffer tb{};
@@ -592,6 +593,7 @@ int SearchEnglishWords(DictEngine* engine, SearchMethod* m, uint16_t slot, Searc
       FreeTextBuffer(&tb);
     }
   }
+  if (values && words == 1) ReserveResultListItems(list, n);
   for (uint32_t i = 0; values && i < n; ++i) {
     if (words > 1 && !found[i]) continue;
     if (AddResultListItem(list, slot, values[i]) != 0) break;

@@ -1,5 +1,6 @@
 #include "engine/search_results.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/mem_handle.h"
@@ -98,6 +99,24 @@ int AddResultListItem(SearchResultList* list, uint32_t first, uint32_t entry) {
   list->items[list->count].first = first;
   list->items[list->count].entry = entry;
   ++list->count;
+  return 0;
+}
+
+int ReserveResultListItems(SearchResultList* list, uint32_t n) {
+  if (!list || !list->storage || list->capacity == 0 || n == 0) return 0;
+  const uint64_t need = uint64_t{list->count} + n;
+  if (need <= list->capacity) return 0;
+  uint64_t steps = (need - list->capacity + kResultListGrowItems - 1) / kResultListGrowItems;
+  // The last capacity that growing by 32 reaches below the limit.
+  const uint64_t room = list->capacity < kResultListLimit ? kResultListLimit - 1 - list->capacity : 0;
+  steps = std::min<uint64_t>(steps, room / kResultListGrowItems);
+  if (steps == 0) return 0;
+  const uint32_t grown = static_cast<uint32_t>(list->capacity + steps * kResultListGrowItems);
+  void* data = nullptr;
+  int rc = ResizeLocked(list->storage, grown * kItemBytes, &data);
+  list->items = static_cast<SearchResultItem*>(data);
+  if (rc != 0) return rc;
+  list->capacity = grown;
   return 0;
 }
 

@@ -54,6 +54,12 @@ int32_t FindResultListItem(const SearchResultList* list, uint32_t first, uint32_
 // 0 appended; 1 when the list is at its limit (nothing added); otherwise the
 // storage layer's code of a failed resize (the list keeps its old items).
 int AddResultListItem(SearchResultList* list, uint32_t first, uint32_t entry);
+// Room for n more items made in one step, to the capacity that adding them
+// one by one would grow the list to (steps of 32 from its capacity, never
+// to the limit), so that a search about to add many items does not move
+// the storage at every 32nd. 0 when done; nothing changes when the storage
+// cannot grow (the adds then fail where they would have).
+int ReserveResultListItems(SearchResultList* list, uint32_t n);
 // Removes the last n items (all when n is not below the count); 0.
 int DropResultListTail(SearchResultList* list, uint32_t n);
 // Removes the items from `from` up to min(to, count), later items moving
