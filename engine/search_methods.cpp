@@ -432,15 +432,14 @@ int SearchChineseText(DictEngine* engine, SearchMethod* m, uint16_t slot, Search
   auto* values = static_cast<uint32_t*>(LockMemHandle(cands));
   if (values && oneChar) count = static_cast<uint32_t>(std::unique(values, values + count) - values);
   if (values && m->pairCount == 1) ReserveResultListItems(list, count);
+  TextBuffer tb{};  // one text block for all candidates
   for (uint32_t i = 0; values && i < count; ++i) {
-    if (m->pairCount > 1) {
-      TextBuffer tb{};
-      bool found = FetchText(engine, slot, values[i], kFetchRawFields, 0, &tb) && TerminatedFind(&tb, m->query, false);
-      FreeTextBuffer(&tb);
-      if (!found) continue;
-    }
+    if (m->pairCount > 1 &&
+        !(FetchText(engine, slot, values[i], kFetchRawFields, 0, &tb) && TerminatedFind(&tb, m->query, false)))
+      continue;
     if (AddResultListItem(list, slot, values[i]) != 0) break;
   }
+  FreeTextBuffer(&tb);
   if (values) UnlockMemHandle(cands);
   FreeMemHandle(cands);
   return list->count > before ? kSearchExact : kSearchNothing;
@@ -588,10 +587,11 @@ int SearchEnglishWords(DictEngine* engine, SearchMethod* m, uint16_t slot, Searc
         found[i] = found[order[k - 1]];
         continue;
       }
+      // One text block for all candidates: each fetch starts it afresh.
       found[i] = FetchText(engine, slot, values[i] & mask, kFetchRawFields, 0, &tb) &&
                  TerminatedFind(&tb, m->spacedKey, true);
-      FreeTextBuffer(&tb);
     }
+    FreeTextBuffer(&tb);
   }
   if (values && words == 1) ReserveResultListItems(list, n);
   for (uint32_t i = 0; values && i < n; ++i) {
