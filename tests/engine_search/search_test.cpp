@@ -139,3 +139,48 @@ TEST_F(SearchTest, WildcardsInCharactersAndPinyin) {
 }
 
 }  // namespace
+
+namespace {
+
+// Room made ahead of many adds gives the list exactly what adding them one
+// by one does: the same items, the same failures at the limit, and a
+// capacity on the same steps of 32.
+TEST(ResultListRoom, ReservingChangesNothingTheAddsSee) {
+  const uint32_t top = kResultListLimit - kResultListGrowItems;  // the last capacity reached from 32
+  struct Case {
+    uint32_t capacity, count, adds;
+  } cases[] = {
+      {32, 0, 1},       {32, 5, 27},        {32, 32, 1},     {32, 10, 1000},  {100, 99, 70},
+      {top, top - 3, 10}, {top - 64, top - 70, 200}, {kResultListLimit - 1, kResultListLimit - 5, 9},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    SearchResultList* plain = NewResultList(c.capacity);
+    SearchResultList* ahead = NewResultList(c.capacity);
+    ASSERT_NE(plain, nullptr);
+    ASSERT_NE(ahead, nullptr);
+    plain->count = ahead->count = c.count;
+    EXPECT_EQ(ReserveResultListItems(ahead, c.adds), 0) << i;
+    EXPECT_GE(ahead->capacity, plain->capacity) << i;
+    EXPECT_EQ((ahead->capacity - c.capacity) % kResultListGrowItems, 0u) << i;
+    EXPECT_LT(ahead->capacity, kResultListLimit) << i;
+    for (uint32_t k = 0; k < c.adds; ++k) {
+      const int a = AddResultListItem(plain, 1, 100 + k);
+      const int b = AddResultListItem(ahead, 1, 100 + k);
+      ASSERT_EQ(a, b) << "case " << i << " add " << k;
+    }
+    ASSERT_EQ(plain->count, ahead->count) << i;
+    EXPECT_EQ(plain->capacity, ahead->capacity) << i;
+    for (uint32_t k = c.count; k < plain->count; ++k) EXPECT_EQ(plain->items[k].entry, ahead->items[k].entry) << i;
+    FreeResultList(plain);
+    FreeResultList(ahead);
+  }
+  // No list, or one with no storage yet: nothing to do.
+  EXPECT_EQ(ReserveResultListItems(nullptr, 5), 0);
+  SearchResultList* empty = NewResultList(0);
+  EXPECT_EQ(ReserveResultListItems(empty, 5), 0);
+  EXPECT_EQ(empty->capacity, 0u);
+  FreeResultList(empty);
+}
+
+}  // namespace
