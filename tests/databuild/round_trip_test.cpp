@@ -772,3 +772,49 @@ TEST_F(RoundTrip, FindRowByTextMode7RecordsWithZeroDataUnits) {
     EXPECT_EQ(FindRowByText(cur, 0, key.c_str(), 7), r);
   }
 }
+
+namespace {
+
+// Values read in any order, the columns taken in turn and the blocks out of
+// order, read back as written: a read within the block the cursor holds
+// must not take a value of another block or column.
+TEST_F(RoundTrip, ValuesReadInAnyOrderReadBack) {
+  std::mt19937 rng(1210);
+  auto pick = [&](std::uint32_t n) { return static_cast<std::uint32_t>(rng() % n); };
+  for (int round = 0; round < 60; ++round) {
+    SCOPED_TRACE(round);
+    db::TableSpec t;
+    t.type = 0x300 + round;
+    const bool packed = pick(2) == 1;
+    if (packed) t.flags |= db::kTableBitPacked;
+    if (!packed && pick(2)) t.flags |= db::kTableZlib;
+    t.zlibEnd = pick(2) ? db::ZlibEnd::Finished : db::ZlibEnd::Unfinished;
+    t.maxBlockBytes = 64 + pick(200);
+    t.maxIndexEntries = pick(4);
+    const std::uint32_t columns = 1 + pick(3);
+    for (std::uint32_t ci = 0; ci < columns; ++ci) {
+      db::ColumnSpec c;
+      c.unitSize = packed ? 1 + pick(32) : 1 + pick(4);
+      const std::uint64_t limit = packed ? (1ull << c.unitSize) : (1ull << (8 * c.unitSize));
+      const std::uint32_t n = 1 + pick(300);
+      for (std::uint32_t i = 0; i < n; ++i) c.values.push_back(static_cast<std::uint32_t>(rng() % limit));
+      t.columns.push_back(c);
+    }
+    DataFileDb* d = Build(OneTable(t));
+    ASSERT_NE(d, nullptr);
+    TableCursor* cur = Cursor(d, 0);
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> reads;  // column, value index
+    for (std::uint32_t ci = 0; ci < columns; ++ci)
+      for (std::uint32_t i = 0; i < t.columns[ci].values.size(); ++i) reads.push_back({ci, i});
+    std::shuffle(reads.begin(), reads.end(), rng);
+    for (const auto& [ci, i] : reads) ASSERT_EQ(ReadSingleValue(cur, ci, i), t.columns[ci].values[i]) << ci << " " << i;
+    // Runs within a block after a jump, and past the last value.
+    for (std::uint32_t ci = 0; ci < columns; ++ci) {
+      const auto& v = t.columns[ci].values;
+      for (std::uint32_t i = static_cast<std::uint32_t>(v.size()); i-- > 0;) ASSERT_EQ(ReadSingleValue(cur, ci, i), v[i]);
+      EXPECT_EQ(ReadSingleValue(cur, ci, static_cast<std::uint32_t>(v.size()) + 7), 0u);
+    }
+  }
+}
+
+}  // namespace
