@@ -164,7 +164,9 @@ uint32_t SearchPrefixIndex(TableCursor* cursor, uint16_t slot, const WCHAR* low,
   }
   FreeRangeList(&spare);
 
-  if (p == 1 && (options & kPrefixSingleColumn0)) {
+  if (options & kPrefixMatchOnly) {
+    // The walk alone decides the characters matched.
+  } else if (p == 1 && (options & kPrefixSingleColumn0)) {
     SearchSingleCharacter(cursor, slot, low[0], high ? high[0] : low[0], list);
   } else if (p >= minimum && levelCount > 0) {
     const Level& last = levels[levelCount - 1];

@@ -26,6 +26,7 @@ struct TableCursor;
 
 enum : uint32_t {
   kPrefixSingleColumn0 = 1,  // a key of one character goes through column 0
+  kPrefixMatchOnly = 2,      // only the characters matched: nothing is added (the list may be null)
 };
 
 // The value positions owned by the key rows of keys low up to high (high

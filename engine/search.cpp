@@ -453,18 +453,15 @@ SearchResultList* Search(DictEngine* engine, SearchRequest* request) {
   uint32_t keptCount = 0;
   bool earlierKept = false;
   uint32_t finalBest = 0;
-  for (uint32_t ki = 0; ki < kindCount; ++ki) {
+  enum class KindOutcome { kNext, kStop, kGaveUp };
+  // One kind over its n dictionaries. With `tryAhead` (a later kind tried
+  // before the first, see below) it gives up unless its first dictionary
+  // takes the query as exact.
+  auto runKind = [&](uint32_t ki, SearchMethod* method, uint32_t methodFlags, uint32_t n,
+                     bool tryAhead) -> KindOutcome {
     int32_t kind = kinds[ki];
     uint32_t kindBest = 0;
     bool exactFound = false;
-    uint32_t n = BuildSearchDictList(engine, request, kind, ki == 0, slots.data());
-    if (n == 0) continue;
-    if (request->currentOnly && request->currentSlot != 65535) {
-      if (slots[0] != request->currentSlot) continue;
-      n = 1;
-    }
-    uint32_t methodFlags = 0;
-    SearchMethod* method = CreateSearchMethod(engine, request, kind, &methodFlags);
     bool stop = false;
     for (uint32_t d = 0; method && d < n; ++d) {
       uint16_t slot = slots[d];
@@ -473,6 +470,7 @@ SearchResultList* Search(DictEngine* engine, SearchRequest* request) {
       int code = GetDictKind(engine, slot) == kDictKindUser ? SearchUserDict(engine, method, slot, list)
                                                             : (method->method(engine, method, slot, list) & 0xFFFF);
       bool accepted = code == kSearchExact || (code == kSearchPartial && request->partialIsExact);
+      if (tryAhead && d == 0 && !accepted) return KindOutcome::kGaveUp;
       if (code == kSearchTooCommon && noDictionary && kind == 6) stop = true;
       if (accepted && !exactFound) {
         RemoveResultListRange(list, 0, before);
@@ -488,7 +486,6 @@ SearchResultList* Search(DictEngine* engine, SearchRequest* request) {
       }
       if (exactFound && list->count > 0 && !request->allDictionaries) break;
     }
-    FreeSearchMethod(method);
     list->bestMatch = kindBest;
     int32_t effective = kind;
     if (list->count > 0) {
@@ -502,7 +499,7 @@ SearchResultList* Search(DictEngine* engine, SearchRequest* request) {
       finalBest = kindBest;
       keptCount = list->count;
       earlierKept = true;
-      break;
+      return KindOutcome::kStop;
     }
     if (earlierKept) {
       if (list->count > keptCount) DropResultListTail(list, list->count - keptCount);
@@ -517,7 +514,65 @@ SearchResultList* Search(DictEngine* engine, SearchRequest* request) {
       finalKind = effective;
       finalFlags = methodFlags;
     }
-    if (stop) break;
+    return stop ? KindOutcome::kStop : KindOutcome::kNext;
+  };
+  // The dictionaries of kind ki into slots (0: none to search).
+  auto dictsOf = [&](uint32_t ki) -> uint32_t {
+    uint32_t n = BuildSearchDictList(engine, request, kinds[ki], ki == 0, slots.data());
+    if (n == 0) return 0;
+    if (request->currentOnly && request->currentSlot != 65535) {
+      if (slots[0] != request->currentSlot) return 0;
+      n = 1;
+    }
+    return n;
+  };
+
+  // An English word is searched as pinyin first, and most parse as pinyin
+  // ("country" as cou…) without being pinyin of any headword. Where the
+  // prefix index shows that the pinyin search cannot be exact in any of its
+  // dictionaries, its partial result counts only when no later kind is
+  // exact; so the second kind is tried first, and when its first dictionary
+  // takes the query as exact, that kind's outcome (which removes what came
+  // before it and does not depend on it) is the search's, and the pinyin
+  // search is never run. Otherwise both run in their order.
+  uint32_t firstKind = 0;
+  if (kindCount >= 2 && kinds[0] == kSearchChineseHeadword && !request->partialIsExact && !request->kindsInOrder) {
+    const uint32_t n = dictsOf(0);
+    SearchMethod* pinyin = n > 0 ? CreateSearchMethod(engine, request, kinds[0], nullptr) : nullptr;
+    bool mayBeExact = !pinyin;
+    for (uint32_t d = 0; d < n && !mayBeExact; ++d)
+      mayBeExact = ChineseHeadwordMayBeExact(engine, pinyin, slots[d]) != 0;
+    FreeSearchMethod(pinyin);
+    // The next kind with dictionaries to search (those between have none:
+    // in order they would change nothing).
+    uint32_t ahead = 1, n2 = 0;
+    while (!mayBeExact && ahead < kindCount && (n2 = dictsOf(ahead)) == 0) ++ahead;
+    if (n2 > 0) {
+      uint32_t methodFlags = 0;
+      SearchMethod* method = CreateSearchMethod(engine, request, kinds[ahead], &methodFlags);
+      const KindOutcome outcome = method ? runKind(ahead, method, methodFlags, n2, true) : KindOutcome::kGaveUp;
+      FreeSearchMethod(method);
+      if (outcome == KindOutcome::kStop) {
+        firstKind = kindCount;  // decided
+      } else {
+        ClearResultList(list);
+        list->bestMatch = 0;
+        finalKind = kinds[0];
+        finalFlags = 0;
+        finalBest = 0;
+        keptCount = 0;
+        earlierKept = false;
+      }
+    }
+  }
+  for (uint32_t ki = firstKind; ki < kindCount; ++ki) {
+    const uint32_t n = dictsOf(ki);
+    if (n == 0) continue;
+    uint32_t methodFlags = 0;
+    SearchMethod* method = CreateSearchMethod(engine, request, kinds[ki], &methodFlags);
+    const KindOutcome outcome = runKind(ki, method, methodFlags, n, false);
+    FreeSearchMethod(method);
+    if (outcome == KindOutcome::kStop) break;
   }
   list->bestMatch = finalBest;
   SortSearchResults(engine, request, finalKind, list, finalFlags);

@@ -50,6 +50,9 @@ struct SearchRequest {
   uint8_t readerListOnly;
   uint16_t kindMode;  // SearchKindMode
   uint8_t allLanguagesFirst;
+  // The kinds strictly in their order: no later kind tried ahead of the
+  // pinyin search (the outcome is the same; tests compare the two ways).
+  uint8_t kindsInOrder;
 };
 
 // The list (the caller frees it), or null when nothing was searchable or

@@ -381,6 +381,45 @@ int SearchSyllableKey(DictEngine* engine, SearchMethod* m, uint16_t slot, Search
   return kSearchExact;
 }
 
+int ChineseHeadwordMayBeExact(DictEngine* engine, SearchMethod* m, uint16_t slot) {
+  if (GetDictKind(engine, slot) != kDictKindBuiltIn || GetDictLanguage(engine, slot) != kLanguageChinese) return 1;
+  if (m->parseWord & 1) return 0;  // an exact outcome is made partial
+  if (!m->wholeKey || m->exactLength) return 1;
+  const WCHAR one = PrefChar(engine, 120), many = PrefChar(engine, 121);
+  const bool p = GetPref(engine, 135) != 0;
+  TableCursor* cursor = FindDictTableCursor(engine, slot, kDictPrefixIndexType);
+  int may = 0;
+  // As SearchSyllableKey takes each key whole: exact when every character
+  // matched, or all but a last erhua.
+  for (uint32_t k = 0; k < m->keys.count && !may; ++k) {
+    const WCHAR* low = m->keys.items[k].low;
+    const WCHAR* high = m->keys.items[k].high;
+    const uint32_t n = WideStrLen(low);
+    if (n == 0) {
+      may = 1;  // an empty key counts as exact
+      break;
+    }
+    if (!cursor) continue;
+    for (uint32_t i = 0; i < n && !may; ++i)
+      if ((many && low[i] == many) || (one && low[i] == one)) may = 1;
+    if (may) break;
+    if (n == 1 && p) {
+      RowRange r{};
+      if (FindKeyRowRange(cursor, 0, low[0], high[0], &r) && r.end > r.first) {
+        may = 1;
+        break;
+      }
+    }
+    const uint32_t t = SearchPrefixIndex(cursor, slot, low, high, nullptr, n, one,
+                                         kPrefixMatchOnly | (p ? uint32_t{kPrefixSingleColumn0} : 0u));
+    const WCHAR last = low[n - 1];
+    if (t >= n || (t + 1 == n && (last == kErhuaTraditional || last == kErhuaSimplified || last == kErhuaSyllable)))
+      may = 1;
+  }
+  if (cursor) ResetCursor(cursor);
+  return may;
+}
+
 int SearchChineseHeadword(DictEngine* engine, SearchMethod* m, uint16_t slot, SearchResultList* list) {
   if (GetDictLanguage(engine, slot) != kLanguageChinese) return SearchChineseText(engine, m, slot, list);
   int state = kSearchNothing;

@@ -86,6 +86,11 @@ int SearchEnglishWildcard(DictEngine* engine, SearchMethod* method, uint16_t slo
 int SearchEnglishWords(DictEngine* engine, SearchMethod* method, uint16_t slot, SearchResultList* list);
 int SearchSyllableKey(DictEngine* engine, SearchMethod* method, uint16_t slot, SearchResultList* list,
                       uint32_t keyIndex);
+// 0 when SearchChineseHeadword in this built-in dictionary cannot come out
+// exact (kSearchExact), found by walking the prefix index for each key
+// without listing an entry; 1 when it may, or when that cannot be told so
+// (wildcards, keys not taken whole, the exact-length rule, another language).
+int ChineseHeadwordMayBeExact(DictEngine* engine, SearchMethod* method, uint16_t slot);
 
 // 1 when the texts match, either holding the wildcards `one` (one letter)
 // and `many` (any letters); parentheses, case and non-letters are ignored.

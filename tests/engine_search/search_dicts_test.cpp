@@ -12,6 +12,7 @@
 #include "engine/dict_set.h"
 #include "engine/entry_fetch.h"
 #include "engine/index_search.h"
+#include "engine/lookup_services.h"
 #include "engine/mem_handle.h"
 #include "engine/search_methods.h"
 #include "engine/table_cursor.h"
@@ -338,6 +339,46 @@ TEST_F(SearchDicts, WordLengthsReadAtOnceMatchOneByOne) {
     }
     FreeResultList(list);
   }
+}
+
+// A later kind tried ahead of the pinyin search (an English word that the
+// prefix index shows cannot be exact pinyin) gives what the kinds in their
+// order give: the same items in the same order, flags, best match and
+// language, over the lookup's own requests in both languages and with the
+// lookup's kind modes.
+TEST_F(SearchDicts, KindsTriedAheadGiveTheSameAsInOrder) {
+  std::vector<std::u16string> queries = {u"agent", u"hao", u"zhongguo", u"see",     u"xyzzy",   u"country",
+                                         u"good", u"sky day", u"middle kingdom", u"ni hao", u"China", u"dog",
+                                         u"study", u"stu",    u"ta", u"tian",         u"café",   u"ok",
+                                         // pinyin of a headword and a word of the definitions both
+                                         u"bai", u"guo", u"shan", u"Alishan", u"baijiu", u"bar", u"ming", u"zhong"};
+  for (const CedictRow& row : cedict_) {
+    for (const std::u16string& sense : row.senses) {
+      size_t a = 0;
+      while (a < sense.size() && !((sense[a] >= u'a' && sense[a] <= u'z') || (sense[a] >= u'A' && sense[a] <= u'Z'))) ++a;
+      size_t b = a;
+      while (b < sense.size() && ((sense[b] >= u'a' && sense[b] <= u'z') || (sense[b] >= u'A' && sense[b] <= u'Z'))) ++b;
+      if (b > a + 1) queries.push_back(sense.substr(a, b - a));
+      break;
+    }
+  }
+  size_t differing = 0, compared = 0;
+  for (const std::u16string& q : queries) {
+    for (uint16_t language : {uint16_t{kLanguageChinese}, uint16_t{kLanguageEnglish}}) {
+      SearchRequest r{};
+      BuildLookupSearchRequest(engine_, reinterpret_cast<const WCHAR*>(q.c_str()), language, kCedict, 0, &r);
+      SearchRequest inOrder = r;
+      inOrder.kindsInOrder = 1;
+      Found ahead = Run(r), plain = Run(inOrder);
+      ++compared;
+      const bool same = ahead.none == plain.none && ahead.items == plain.items && ahead.flags == plain.flags &&
+                        ahead.best == plain.best && ahead.language == plain.language;
+      if (!same) ++differing;
+      EXPECT_TRUE(same) << "query " << (&q - queries.data()) << " language " << language;
+    }
+  }
+  EXPECT_GT(compared, 100u);
+  EXPECT_EQ(differing, 0u);
 }
 
 TEST_F(SearchDicts, MergeStopsAtTheFirstExactDictionaryInOrder) {

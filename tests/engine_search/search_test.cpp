@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/lookup_services.h"
 #include "engine/search_methods.h"
 #include "tests/engine_search/search_fixture.h"
 
@@ -65,6 +66,62 @@ class SearchTest : public fetchfix::EngineFixture {
 
   std::vector<CedictRow> rows_;
 };
+
+// With the CC-CEDICT excerpt alone (as on the device: no English-headword
+// dictionary), an English word goes pinyin first, then through the word
+// index; trying the word index ahead where the pinyin search cannot be
+// exact gives what the kinds in order give, and where it can be exact
+// (words that are both pinyin of a headword and English) the pinyin
+// search still wins.
+TEST_F(SearchTest, KindsTriedAheadGiveTheSameAsInOrder) {
+  std::vector<std::u16string> queries = {u"bai",   u"guo",     u"shan",   u"Alishan", u"baijiu", u"bar",
+                                         u"ming",  u"zhong",   u"da",     u"tian",    u"er",     u"na",
+                                         u"agent", u"country", u"xyzzy",  u"see",     u"good",   u"middle kingdom",
+                                         u"hao",   u"zhongguo", u"ni hao", u"Kingdom", u"bai jiu", u"wine"};
+  for (const CedictRow& row : rows_) {
+    if (row.senses.empty()) continue;
+    const std::u16string& sense = row.senses[0];
+    size_t a = 0;
+    auto letter = [](char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); };
+    while (a < sense.size() && !letter(sense[a])) ++a;
+    size_t b = a;
+    while (b < sense.size() && letter(sense[b])) ++b;
+    if (b > a + 1) queries.push_back(sense.substr(a, b - a));
+  }
+  struct Outcome {
+    std::vector<std::pair<uint32_t, uint32_t>> items;
+    uint32_t flags = 0, best = 0, language = 0;
+    bool none = true;
+    bool operator==(const Outcome&) const = default;
+  };
+  auto run = [&](SearchRequest r) {
+    Outcome o;
+    SearchResultList* list = Search(engine_, &r);
+    if (!list) return o;
+    o.none = false;
+    for (uint32_t i = 0; i < list->count; ++i) o.items.push_back({list->items[i].first, list->items[i].entry});
+    o.flags = list->flags;
+    o.best = list->bestMatch;
+    o.language = list->language;
+    FreeResultList(list);
+    return o;
+  };
+  size_t pinyinWins = 0, wordsWin = 0;
+  for (size_t i = 0; i < queries.size(); ++i) {
+    for (uint16_t language : {uint16_t{kLanguageChinese}, uint16_t{kLanguageEnglish}}) {
+      SearchRequest r{};
+      BuildLookupSearchRequest(engine_, reinterpret_cast<const WCHAR*>(queries[i].c_str()), language, 0, 0, &r);
+      SearchRequest inOrder = r;
+      inOrder.kindsInOrder = 1;
+      const Outcome ahead = run(r), plain = run(inOrder);
+      EXPECT_TRUE(ahead == plain) << "query " << i << " language " << language;
+      if (!plain.none) ++(plain.language == kLanguageChinese ? pinyinWins : wordsWin);
+    }
+  }
+  // Both ways of ending are among the cases.
+  EXPECT_GT(pinyinWins, 10u);
+  EXPECT_GT(wordsWin, 10u);
+}
 
 TEST_F(SearchTest, PinyinAndCharacterQueries) {
   struct Case {
