@@ -1,5 +1,6 @@
 #include "engine/data_file_db.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -35,6 +36,7 @@ void CloseDataTable(DataTable* table) {
   LocalFree(table->blockCount);
   LocalFree(table->unitSize);
   FreeHuffmanTable(table->huffman);
+  LocalFree(table->huffmanQuick);
   if (table->index) {
     for (uint32_t i = 0; i < table->indexRecordCount; ++i) {
       if (table->index[i].record) {
@@ -392,6 +394,45 @@ const uint8_t* GetTableSubtable(DataTable* table, uint32_t i, uint32_t* size) {
   return table->subtables[i].data;
 }
 
+namespace {
+
+// Where the first bits of a code decide it: both ends of the values they
+// begin decode to the same code (its index in its length), which then
+// holds for every value between, as decoding is monotone in the value.
+uint32_t* MakeHuffmanQuick(const HuffmanTable* h) {
+  const uint32_t bits = std::min(kHuffmanQuickBits, h->longest);
+  auto* quick = static_cast<uint32_t*>(LocalAlloc(LPTR, (uint32_t{1} << kHuffmanQuickBits) * sizeof(uint32_t)));
+  if (!quick) return nullptr;
+  auto locate = [&](uint32_t value, uint32_t* lo, uint32_t* index) {
+    uint32_t l = 0, hi = h->lengths;
+    while (hi - l > 1) {
+      uint32_t mid = (l + hi) / 2;
+      if (value < h->first[mid])
+        hi = mid;
+      else
+        l = mid;
+    }
+    if (value < h->first[l]) return false;
+    *lo = l;
+    *index = (value - h->first[l]) >> l;
+    return *index < h->count[l];
+  };
+  const uint32_t rest = h->longest - bits;
+  for (uint32_t prefix = 0; prefix < (uint32_t{1} << bits); ++prefix) {
+    const uint32_t v0 = prefix << rest;
+    const uint32_t v1 = v0 | ((uint32_t{1} << rest) - 1);
+    uint32_t lo0 = 0, i0 = 0, lo1 = 0, i1 = 0;
+    if (!locate(v0, &lo0, &i0) || !locate(v1, &lo1, &i1) || lo0 != lo1 || i0 != i1) continue;
+    const uint32_t length = h->longest - lo0;
+    if (length > bits) continue;
+    const uint8_t* sym = h->symbols[lo0] + 2 * i0;
+    quick[prefix] = static_cast<uint32_t>(sym[0] | sym[1] << 8) | length << 16;
+  }
+  return quick;
+}
+
+}  // namespace
+
 const HuffmanTable* GetTableHuffman(DataTable* table) {
   if (!(table->flags & kTableHuffmanText) || table->textKind != kHuffmanTextKind) return nullptr;
   uint32_t size = 0;
@@ -400,7 +441,10 @@ const HuffmanTable* GetTableHuffman(DataTable* table) {
   std::lock_guard<std::mutex> guard(table->db->lazyLock);
   if (!table->huffmanLoaded) {
     table->huffman = NewHuffmanTable(data, size);
+    table->huffmanQuick = table->huffman ? MakeHuffmanQuick(table->huffman) : nullptr;
     table->huffmanLoaded = true;
   }
   return table->huffman;
 }
+
+const uint32_t* GetTableHuffmanQuick(const DataTable* table) { return table->huffmanQuick; }

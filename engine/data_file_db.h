@@ -84,7 +84,13 @@ struct DataTable {
   SubtableRecord* subtables;
   bool huffmanLoaded;
   HuffmanTable* huffman;
+  // With the Huffman table: for each value of a code's first
+  // kHuffmanQuickBits bits, the code they decide (symbol | length << 16),
+  // or 0 when a longer code begins with them (owned; null without a table).
+  uint32_t* huffmanQuick;
 };
+
+inline constexpr uint32_t kHuffmanQuickBits = 10;
 
 struct DataFileDb {
   MemHandle* header;
@@ -134,6 +140,9 @@ const uint8_t* GetTableSubtable(DataTable* table, uint32_t i, uint32_t* size);
 // The table's Huffman table (built on first use), null when it has none or
 // the subtable is malformed.
 const HuffmanTable* GetTableHuffman(DataTable* table);
+// The quick table of the table's Huffman codes (see DataTable), once
+// GetTableHuffman has returned the codes; null when there is none.
+const uint32_t* GetTableHuffmanQuick(const DataTable* table);
 
 // Little-endian loads at a byte pointer.
 inline uint16_t LoadLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }

@@ -150,8 +150,10 @@ uint32_t LoadedRowLength(const TableCursor* cursor, uint32_t local, uint32_t uni
 
 // DecodeHuffmanCode, with the code's bits taken by one 8-byte load where
 // the record has them (its loop over single bytes is most of the cost of a
-// text that runs to thousands of codes); near the end, DecodeHuffmanCode.
-inline HuffmanCode DecodeCodeAt(const HuffmanTable* table, const uint8_t* data, uint64_t byteCount, uint64_t bitPos) {
+// text that runs to thousands of codes) and a short code found in the
+// table's quick table; near the end, DecodeHuffmanCode.
+inline HuffmanCode DecodeCodeAt(const HuffmanTable* table, const uint32_t* quick, const uint8_t* data,
+                                uint64_t byteCount, uint64_t bitPos) {
   const uint64_t first = bitPos >> 3;
   if (first + 8 > byteCount) return DecodeHuffmanCode(table, data, byteCount, bitPos);
   uint64_t window;
@@ -160,6 +162,11 @@ inline HuffmanCode DecodeCodeAt(const HuffmanTable* table, const uint8_t* data, 
   // The code's `longest` bits start (bitPos & 7) bits into the window.
   const uint32_t value =
       static_cast<uint32_t>((window << (bitPos & 7)) >> (64 - table->longest));
+  if (quick) {
+    const uint32_t bits = std::min(kHuffmanQuickBits, table->longest);
+    if (const uint32_t known = quick[value >> (table->longest - bits)])
+      return HuffmanCode{static_cast<uint16_t>(known & 0xFFFF), known >> 16};
+  }
   uint32_t lo = 0, hi = table->lengths;
   while (hi - lo > 1) {
     uint32_t mid = (lo + hi) / 2;
@@ -385,6 +392,7 @@ int ReadTableRecord(TableCursor* cursor, uint32_t column, uint32_t r, MemHandle*
     }
   } else if (t->textKind == kHuffmanTextKind) {
     const HuffmanTable* huffman = GetTableHuffman(t);
+    const uint32_t* quick = huffman ? GetTableHuffmanQuick(t) : nullptr;
     if (!huffman) {
       status = kReadRecordFailed;
     } else {
@@ -399,7 +407,7 @@ int ReadTableRecord(TableCursor* cursor, uint32_t column, uint32_t r, MemHandle*
             break;
           }
         }
-        HuffmanCode code = DecodeCodeAt(huffman, cursor->recordData, end, pos);
+        HuffmanCode code = DecodeCodeAt(huffman, quick, cursor->recordData, end, pos);
         if (code.length == 0) break;  // not a code of this table
         pos += code.length;
         if (pos > endBit) break;  // padding, not a whole code
