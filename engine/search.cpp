@@ -536,13 +536,14 @@ SearchResultList* Search(DictEngine* engine, SearchRequest* request) {
   // before it and does not depend on it) is the search's, and the pinyin
   // search is never run. Otherwise both run in their order.
   uint32_t firstKind = 0;
+  SearchMethod* pinyin = nullptr;  // the first kind's method, made once
+  uint32_t pinyinFlags = 0;
   if (kindCount >= 2 && kinds[0] == kSearchChineseHeadword && !request->partialIsExact && !request->kindsInOrder) {
     const uint32_t n = dictsOf(0);
-    SearchMethod* pinyin = n > 0 ? CreateSearchMethod(engine, request, kinds[0], nullptr) : nullptr;
+    if (n > 0) pinyin = CreateSearchMethod(engine, request, kinds[0], &pinyinFlags);
     bool mayBeExact = !pinyin;
     for (uint32_t d = 0; d < n && !mayBeExact; ++d)
       mayBeExact = ChineseHeadwordMayBeExact(engine, pinyin, slots[d]) != 0;
-    FreeSearchMethod(pinyin);
     // The next kind with dictionaries to search (those between have none:
     // in order they would change nothing).
     uint32_t ahead = 1, n2 = 0;
@@ -569,11 +570,19 @@ SearchResultList* Search(DictEngine* engine, SearchRequest* request) {
     const uint32_t n = dictsOf(ki);
     if (n == 0) continue;
     uint32_t methodFlags = 0;
-    SearchMethod* method = CreateSearchMethod(engine, request, kinds[ki], &methodFlags);
+    SearchMethod* method = nullptr;
+    if (ki == 0 && pinyin) {
+      method = pinyin;
+      methodFlags = pinyinFlags;
+      pinyin = nullptr;
+    } else {
+      method = CreateSearchMethod(engine, request, kinds[ki], &methodFlags);
+    }
     const KindOutcome outcome = runKind(ki, method, methodFlags, n, false);
     FreeSearchMethod(method);
     if (outcome == KindOutcome::kStop) break;
   }
+  FreeSearchMethod(pinyin);
   list->bestMatch = finalBest;
   SortSearchResults(engine, request, finalKind, list, finalFlags);
   list->language = (finalKind == 4 || finalKind == 5 || finalKind == 6) ? kLanguageEnglish : kLanguageChinese;
