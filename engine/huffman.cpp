@@ -56,21 +56,5 @@ void FreeHuffmanTable(HuffmanTable* table) {
 }
 
 HuffmanCode DecodeHuffmanCode(const HuffmanTable* table, const uint8_t* data, uint64_t byteCount, uint64_t bitPos) {
-  uint32_t value = ReadBitsBE(data, static_cast<size_t>(byteCount), bitPos, table->longest);
-  uint32_t lo = 0, hi = table->lengths;
-  while (hi - lo > 1) {
-    uint32_t mid = (lo + hi) / 2;
-    if (value < table->first[mid])
-      hi = mid;
-    else
-      lo = mid;
-  }
-  HuffmanCode code{0, 0};
-  if (value < table->first[lo]) return code;
-  uint32_t index = (value - table->first[lo]) >> lo;
-  if (index >= table->count[lo]) return code;
-  const uint8_t* s = table->symbols[lo] + 2 * index;
-  code.symbol = static_cast<uint16_t>(s[0] | s[1] << 8);
-  code.length = table->longest - lo;
-  return code;
+  return DecodeHuffmanValue(table, ReadBitsBE(data, static_cast<size_t>(byteCount), bitPos, table->longest));
 }

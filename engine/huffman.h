@@ -30,3 +30,23 @@ struct HuffmanCode {
 // Decodes the code at `bitPos` of a record of `byteCount` bytes; bits past
 // the record's end read as zeros, so a code is never taken from beyond it.
 HuffmanCode DecodeHuffmanCode(const HuffmanTable* table, const uint8_t* data, uint64_t byteCount, uint64_t bitPos);
+
+// The code that `value`, the next `longest` bits of a text, begins with.
+inline HuffmanCode DecodeHuffmanValue(const HuffmanTable* table, uint32_t value) {
+  uint32_t lo = 0, hi = table->lengths;
+  while (hi - lo > 1) {
+    uint32_t mid = (lo + hi) / 2;
+    if (value < table->first[mid])
+      hi = mid;
+    else
+      lo = mid;
+  }
+  HuffmanCode code{0, 0};
+  if (value < table->first[lo]) return code;
+  uint32_t index = (value - table->first[lo]) >> lo;
+  if (index >= table->count[lo]) return code;
+  const uint8_t* s = table->symbols[lo] + 2 * index;
+  code.symbol = static_cast<uint16_t>(s[0] | s[1] << 8);
+  code.length = table->longest - lo;
+  return code;
+}

@@ -167,22 +167,7 @@ inline HuffmanCode DecodeCodeAt(const HuffmanTable* table, const uint32_t* quick
     if (const uint32_t known = quick[value >> (table->longest - bits)])
       return HuffmanCode{static_cast<uint16_t>(known & 0xFFFF), known >> 16};
   }
-  uint32_t lo = 0, hi = table->lengths;
-  while (hi - lo > 1) {
-    uint32_t mid = (lo + hi) / 2;
-    if (value < table->first[mid])
-      hi = mid;
-    else
-      lo = mid;
-  }
-  HuffmanCode code{0, 0};
-  if (value < table->first[lo]) return code;
-  uint32_t index = (value - table->first[lo]) >> lo;
-  if (index >= table->count[lo]) return code;
-  const uint8_t* sym = table->symbols[lo] + 2 * index;
-  code.symbol = static_cast<uint16_t>(sym[0] | sym[1] << 8);
-  code.length = table->longest - lo;
-  return code;
+  return DecodeHuffmanValue(table, value);
 }
 
 // Finds and loads the block of row r (by word 0) and its local row.
