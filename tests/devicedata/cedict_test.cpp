@@ -296,6 +296,43 @@ TEST(CedictSource, RowsThatMakeNoEntryStopTheBuildWithTheirRow) {
   EXPECT_EQ(BuildCedictData({}, u"", &file, nullptr, nullptr, &error), 1);
 }
 
+TEST(CedictOrder, WordListRunsByReadingThenTonesThenCase) {
+  // In the order the word list shows them: "nu:" reads as "nv", after
+  // "nu"; "san1 C" is a longer reading than "san1".
+  const struct {
+    const char16_t* simplified;
+    const char* pinyin;
+  } rows[] = {
+      {u"尼", "ni2"},        {u"倪", "Ni2"},       {u"你", "ni3"},  {u"呢", "ni5"},
+      {u"你好", "ni3 hao3"}, {u"你们", "ni3 men5"}, {u"年", "nian2"}, {u"努", "nu3"},
+      {u"女", "nu:3"},       {u"女儿", "nu:3 er2"}, {u"三", "san1"},  {u"三C", "san1 C"},
+  };
+  std::vector<db::CedictRow> given;
+  for (const auto& r : rows) {
+    db::CedictRow row;
+    row.simplified = row.traditional = r.simplified;
+    row.pinyin = r.pinyin;
+    row.definitions = {u"x"};
+    given.push_back(row);
+  }
+  std::vector<db::CedictRow> sorted = given;
+  std::reverse(sorted.begin(), sorted.end());
+  std::stable_sort(sorted.begin(), sorted.end(), CedictReadingBefore);
+  for (std::size_t i = 0; i < given.size(); ++i)
+    EXPECT_EQ(db::Utf16ToUtf8(sorted[i].simplified), db::Utf16ToUtf8(given[i].simplified)) << "row " << i;
+
+  // The built dictionary numbers its entries in that order.
+  db::DataFileSpec file;
+  CedictExpected expected;
+  std::string error;
+  ASSERT_EQ(BuildCedictData(std::vector<db::CedictRow>(given.rbegin(), given.rend()), u"", &file, &expected,
+                            nullptr, &error),
+            0)
+      << error;
+  ASSERT_EQ(expected.headwords.size(), given.size());
+  for (std::size_t i = 0; i < given.size(); ++i) EXPECT_EQ(expected.headwords[i], given[i].simplified) << i;
+}
+
 // ---- the dictionary through the engine ----
 
 class CedictDictTest : public fetchfix::EngineFixture {

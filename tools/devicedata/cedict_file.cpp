@@ -1,5 +1,6 @@
 #include "tools/devicedata/cedict_file.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -101,7 +102,55 @@ std::u16string DuplicateKey(const db::CedictRow& r) {
   return key;
 }
 
+// The reading of a row, as the word list compares it.
+struct ReadingKey {
+  std::vector<std::string> letters;  // each syllable lower case, "u:" as "v"
+  std::vector<int> tones;            // 1-4, 5 for the neutral tone and for no tone
+  bool capital = false;
+};
+
+ReadingKey ReadingKeyOf(const db::CedictRow& r) {
+  ReadingKey k;
+  std::istringstream in(r.pinyin);
+  std::string token;
+  while (in >> token) {
+    std::string letters;
+    int tone = 5;
+    for (std::size_t i = 0; i < token.size(); ++i) {
+      const unsigned char ch = static_cast<unsigned char>(token[i]);
+      if (ch == ':') continue;
+      if (ch >= '1' && ch <= '5' && i + 1 == token.size()) {
+        tone = ch - '0';
+        continue;
+      }
+      if (ch >= 'A' && ch <= 'Z') {
+        if (k.letters.empty() && letters.empty()) k.capital = true;
+        letters.push_back(static_cast<char>(ch - 'A' + 'a'));
+      } else if (ch == 'u' && i + 1 < token.size() && token[i + 1] == ':') {
+        letters.push_back('v');
+      } else {
+        letters.push_back(static_cast<char>(ch));
+      }
+    }
+    k.letters.push_back(std::move(letters));
+    k.tones.push_back(tone);
+  }
+  return k;
+}
+
+bool ReadingBefore(const db::CedictRow& a, const ReadingKey& ka, const db::CedictRow& b, const ReadingKey& kb) {
+  if (ka.letters != kb.letters) return ka.letters < kb.letters;
+  if (ka.tones != kb.tones) return ka.tones < kb.tones;
+  if (ka.capital != kb.capital) return !ka.capital;
+  if (a.simplified != b.simplified) return a.simplified < b.simplified;
+  return a.traditional < b.traditional;
+}
+
 }  // namespace
+
+bool CedictReadingBefore(const db::CedictRow& a, const db::CedictRow& b) {
+  return ReadingBefore(a, ReadingKeyOf(a), b, ReadingKeyOf(b));
+}
 
 int ReadCedictAllJs(std::string_view text, std::vector<db::CedictRow>* rows, std::string* error) {
   // "export default {...};" (the module's only statement).
@@ -173,7 +222,17 @@ int BuildCedictData(const std::vector<db::CedictRow>& rows, const std::u16string
   dict.entries.reserve(rows.size());
   CedictExpected ex;
   std::unordered_set<std::u16string> seen;
-  for (std::size_t i = 0; i < rows.size(); ++i) {
+  // Row numbers stay those of the source in messages.
+  std::vector<std::size_t> order(rows.size());
+  std::vector<ReadingKey> keys(rows.size());
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    order[i] = i;
+    keys[i] = ReadingKeyOf(rows[i]);
+  }
+  std::stable_sort(order.begin(), order.end(), [&rows, &keys](std::size_t a, std::size_t b) {
+    return ReadingBefore(rows[a], keys[a], rows[b], keys[b]);
+  });
+  for (std::size_t i : order) {
     const db::CedictRow& r = rows[i];
     if (!seen.insert(DuplicateKey(r)).second) {
       ++st.duplicates;

@@ -39,7 +39,14 @@ struct CedictExpected {
   std::vector<std::u16string> headwords;  // every entry's simplified headword
 };
 
-// The whole dictionary file from the rows.
+// Where a row stands in the dictionary's word list: by reading, syllable by
+// syllable (letters first, "u:" as "v"), so that every word read "ni" comes
+// before "nian" and a word before its longer compounds; then by the tones,
+// lower case before capitals, and the headwords. Rows the same in all of it
+// keep their order.
+bool CedictReadingBefore(const databuild::CedictRow& a, const databuild::CedictRow& b);
+
+// The whole dictionary file from the rows, its entries in reading order.
 int BuildCedictData(const std::vector<databuild::CedictRow>& rows, const std::u16string& notice,
                     databuild::DataFileSpec* file, CedictExpected* expected, CedictBuildStats* stats,
                     std::string* error);
