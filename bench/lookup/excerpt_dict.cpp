@@ -1,10 +1,10 @@
 #include "bench/lookup/excerpt_dict.h"
 
 #include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "platform/device_paths.h"
+#include "tools/databuild/cedict_entry.h"
 #include "tools/databuild/data_file_builder.h"
 #include "tools/databuild/dict_tables.h"
 #include "tools/databuild/entry_markup.h"
@@ -27,21 +27,12 @@ int WriteExcerptDict(const std::string& tsvPath, const std::string& dataPath, st
   db::SetEntryMarkupFields(&dict.info);
   dict.wordLengths = true;
   dict.searchIndexes = true;
-  std::string line, part;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::vector<std::string> f;
-    std::stringstream ss(line);
-    while (std::getline(ss, part, '\t')) f.push_back(part);
-    if (f.size() < 4) continue;
+  for (const db::CedictRow& row : db::ReadCedictTsv(in)) {
     db::PlainEntry e;
-    e.traditional = Utf8ToUtf16(f[0]);
-    e.simplified = Utf8ToUtf16(f[1]);
-    e.pinyin = f[2];
-    std::vector<std::u16string> senses;
-    std::stringstream ds(f[3]);
-    while (std::getline(ds, part, '/'))
-      if (!part.empty()) senses.push_back(Utf8ToUtf16(part));
+    e.traditional = row.traditional;
+    e.simplified = row.simplified;
+    e.pinyin = row.pinyin;
+    const std::vector<std::u16string>& senses = row.definitions;
     for (const std::u16string& s : senses) e.senses.push_back({s, {}});
     db::DictEntrySpec entry;
     if (db::MakeMarkupEntry(e, &entry, error) != 0) return 1;

@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,6 +18,7 @@
 #include "platform/device_paths.h"
 #include "platform/files.h"
 #include "resources/resources.h"
+#include "tools/databuild/cedict_entry.h"
 #include "tools/databuild/data_file_builder.h"
 #include "tools/databuild/dict_tables.h"
 #include "tools/databuild/entry_markup.h"
@@ -26,25 +26,6 @@
 namespace {
 
 namespace db = databuild;
-
-std::u16string Utf16(const std::string& s) {
-  std::u16string out;
-  for (size_t i = 0; i < s.size();) {
-    uint32_t c = static_cast<uint8_t>(s[i]);
-    int n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-    c &= n == 1 ? 0x7F : n == 2 ? 0x1F : n == 3 ? 0x0F : 0x07;
-    for (int k = 1; k < n && i + k < s.size(); ++k) c = c << 6 | (static_cast<uint8_t>(s[i + k]) & 0x3F);
-    i += n;
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(c));
-    }
-  }
-  return out;
-}
 
 db::DictEntrySpec Entry(const std::u16string& simplified, const std::u16string& traditional,
                         const std::string& pinyin, const std::vector<std::u16string>& senses) {
@@ -73,19 +54,8 @@ db::DictionarySpec ChineseDict() {
   dict.searchIndexes = true;
   const char* path = std::getenv("SORVI_SEARCH_TSV");
   std::ifstream in(path ? path : SEARCH_FIXTURE_TSV);
-  std::string line, part;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::vector<std::string> f;
-    std::stringstream ss(line);
-    while (std::getline(ss, part, '\t')) f.push_back(part);
-    if (f.size() < 4) continue;
-    std::vector<std::u16string> senses;
-    std::stringstream ds(f[3]);
-    while (std::getline(ds, part, '/'))
-      if (!part.empty()) senses.push_back(Utf16(part));
-    dict.entries.push_back(Entry(Utf16(f[1]), Utf16(f[0]), f[2], senses));
-  }
+  for (const db::CedictRow& r : db::ReadCedictTsv(in))
+    dict.entries.push_back(Entry(r.simplified, r.traditional, r.pinyin, r.definitions));
   return dict;
 }
 

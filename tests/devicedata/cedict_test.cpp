@@ -296,6 +296,22 @@ TEST(CedictSource, RowsThatMakeNoEntryStopTheBuildWithTheirRow) {
   EXPECT_EQ(BuildCedictData({}, u"", &file, nullptr, nullptr, &error), 1);
 }
 
+TEST(CedictSource, TsvExcerptRowsSkipCommentsAndShortLines) {
+  std::istringstream in(
+      "# traditional\tsimplified\tpinyin\tdefinitions\n"
+      "\n"
+      "你好\t你好\tni3 hao3\t/hello/hi/\n"
+      "only\tthree\tcolumns\n"
+      "女兒\t女儿\tnu:3 er2\t/daughter/\n");
+  const std::vector<db::CedictRow> rows = db::ReadCedictTsv(in);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].simplified, u"你好");
+  EXPECT_EQ(rows[0].pinyin, "ni3 hao3");
+  EXPECT_EQ(rows[0].definitions, (std::vector<std::u16string>{u"hello", u"hi"}));
+  EXPECT_EQ(rows[1].traditional, u"女兒");
+  EXPECT_EQ(rows[1].definitions, std::vector<std::u16string>{u"daughter"});
+}
+
 TEST(CedictOrder, WordListRunsByReadingThenTonesThenCase) {
   // In the order the word list shows them: "nu:" reads as "nv", after
   // "nu"; "san1 C" is a longer reading than "san1".

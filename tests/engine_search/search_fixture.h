@@ -4,7 +4,6 @@
 #pragma once
 
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -51,20 +50,9 @@ inline std::u16string Utf16(const std::string& s) {
 inline std::vector<CedictRow> LoadCedictExcerpt() {
   std::vector<CedictRow> rows;
   std::ifstream in(std::string(SEARCH_FIXTURE_DIR) + "/cedict_excerpt.tsv");
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::vector<std::string> f;
-    std::stringstream ss(line);
-    std::string part;
-    while (std::getline(ss, part, '\t')) f.push_back(part);
-    if (f.size() < 4) continue;
-    CedictRow r{Utf16(f[0]), Utf16(f[1]), f[2], {}};
-    std::stringstream ds(f[3]);
-    while (std::getline(ds, part, '/'))
-      if (!part.empty()) r.senses.push_back(Utf16(part));
-    rows.push_back(r);
-  }
+  for (db::CedictRow& r : db::ReadCedictTsv(in))
+    rows.push_back(CedictRow{std::move(r.traditional), std::move(r.simplified), std::move(r.pinyin),
+                             std::move(r.definitions)});
   return rows;
 }
 

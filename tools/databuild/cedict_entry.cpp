@@ -1,5 +1,6 @@
 #include "tools/databuild/cedict_entry.h"
 
+#include <sstream>
 #include <utility>
 
 #include "resources/syllables.h"
@@ -411,6 +412,27 @@ DictionarySpec CedictDictionary() {
   options.tooCommonWords = CedictCommonWords();
   dict.indexOptions = options;
   return dict;
+}
+
+std::vector<CedictRow> ReadCedictTsv(std::istream& in) {
+  std::vector<CedictRow> rows;
+  std::string line, part;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::vector<std::string> f;
+    std::stringstream columns(line);
+    while (std::getline(columns, part, '\t')) f.push_back(part);
+    if (f.size() < 4) continue;
+    CedictRow r;
+    r.traditional = FromUtf8(f[0]);
+    r.simplified = FromUtf8(f[1]);
+    r.pinyin = f[2];
+    std::stringstream senses(f[3]);
+    while (std::getline(senses, part, '/'))
+      if (!part.empty()) r.definitions.push_back(FromUtf8(part));
+    rows.push_back(std::move(r));
+  }
+  return rows;
 }
 
 }  // namespace databuild

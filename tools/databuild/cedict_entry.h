@@ -23,6 +23,7 @@
 #pragma once
 
 #include <cstddef>
+#include <istream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -91,6 +92,12 @@ int MakeCedictEntry(const CedictRow& row, DictEntrySpec* out, std::string* error
 // them alone finds nothing; with other words it only narrows their
 // results, through the text check.
 std::vector<std::u16string> CedictCommonWords();
+
+// Rows of a tab-separated excerpt: traditional, simplified, pinyin and the
+// definitions between slashes ("/hello/hi/"), one row a line (UTF-8);
+// blank lines, lines starting with '#' and lines of fewer than four columns
+// are passed over. The test fixtures and benchmarks read their excerpt so.
+std::vector<CedictRow> ReadCedictTsv(std::istream& in);
 
 // The dictionary's description as the device data has it: entry markup
 // fields, names, icon, word lengths and search indexes (no entries): pairs
