@@ -1,13 +1,11 @@
 #include "tools/devicedata/cedict_file.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <unordered_set>
 
-#include "engine/db_file.h"
 #include "engine/dict_engine.h"
 #include "engine/dict_set.h"
 #include "engine/entry_fetch.h"
@@ -17,12 +15,12 @@
 #include "engine/search_results.h"
 #include "engine/table_cursor.h"
 #include "engine/text_buffer.h"
-#include "platform/device_paths.h"
 #include "platform/files.h"
 #include "platform/heap.h"
 #include "resources/resources.h"
 #include "tools/databuild/byte_sink.h"
 #include "tools/databuild/dict_tables.h"
+#include "tools/devicedata/device_check.h"
 #include "tools/devicedata/json_value.h"
 
 namespace devicedata {
@@ -283,35 +281,15 @@ std::vector<CedictProbe> CedictStandardProbes() {
 
 int CheckCedictFile(const std::string& path, const CedictExpected& expected, const std::vector<CedictProbe>& probes,
                     std::string* error) {
-  const std::filesystem::path p(path);
-  SetDeviceRoot(p.parent_path().c_str());
-  ClearOpenFileCache();
   RegisterSorviResources();
-  struct Open {
-    DbFile* file = nullptr;
-    DictEngine* engine = nullptr;
-    MemHandle* record = nullptr;
-    ~Open() {
-      if (record) FreeMemHandle(record);
-      FreeEngineSaveBlock(DestroyEngine(engine));
-      if (file) CloseDbFile(file);
-      SetDeviceRoot(nullptr);
+  FileEngine o;
+  if (o.Open(path, error) != 0) return 1;
+  struct Record {
+    MemHandle* handle = nullptr;
+    ~Record() {
+      if (handle) FreeMemHandle(handle);
     }
-  } o;
-  const std::u16string device = u"\\" + Utf8ToUtf16(p.filename().string());
-  HANDLE h = CreateFileW(reinterpret_cast<LPCWSTR>(device.c_str()), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                         OPEN_EXISTING, FILE_FLAG_RANDOM_ACCESS, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return Fail(error, "the reader cannot open the file");
-  int kind = 0;
-  o.file = OpenDbFile(h, reinterpret_cast<LPCWSTR>(device.c_str()), &kind);
-  if (!o.file) return Fail(error, "the reader refuses the container");
-  EngineParams params{};
-  params.noFonts = 1;
-  params.noFlashcards = 1;
-  params.scaleNumerator = 3;
-  params.scaleDenominator = 3;
-  o.engine = CreateEngine(&o.file, 1, &params);
-  if (!o.engine) return Fail(error, "the engine cannot be created over the file");
+  } record;
   if (GetDictCount(o.engine) != 1) return Fail(error, "the engine finds no dictionary in the file");
   if (GetDictEntryCount(o.engine, 0) != expected.texts.size())
     return Fail(error, "the dictionary holds " + std::to_string(GetDictEntryCount(o.engine, 0)) + " entries, not " +
@@ -320,18 +298,18 @@ int CheckCedictFile(const std::string& path, const CedictExpected& expected, con
   // Every record back, unit for unit.
   TableCursor* c = FindDictTableCursor(o.engine, 0, db::kTypeDictEntries);
   if (!c) return Fail(error, "no entry table");
-  o.record = NewMemHandle(256);
-  if (!o.record) return Fail(error, "out of memory");
+  record.handle = NewMemHandle(256);
+  if (!record.handle) return Fail(error, "out of memory");
   for (std::size_t r = 0; r < expected.texts.size(); ++r) {
     uint32_t bytes = 0;
-    if (ReadTableRecord(c, 0, static_cast<uint32_t>(r), o.record, nullptr, 0, &bytes) != kReadRecordOk) {
+    if (ReadTableRecord(c, 0, static_cast<uint32_t>(r), record.handle, nullptr, 0, &bytes) != kReadRecordOk) {
       ResetCursor(c);
       return Fail(error, "entry " + std::to_string(r) + " cannot be read");
     }
     const std::u16string& want = expected.texts[r];
-    const auto* got = static_cast<const char16_t*>(LockMemHandle(o.record));
+    const auto* got = static_cast<const char16_t*>(LockMemHandle(record.handle));
     const bool same = bytes == 2 * want.size() && std::equal(want.begin(), want.end(), got);
-    UnlockMemHandle(o.record);
+    UnlockMemHandle(record.handle);
     if (!same) {
       ResetCursor(c);
       return Fail(error, "entry " + std::to_string(r) + " (" + db::Utf16ToUtf8(expected.headwords[r]) +

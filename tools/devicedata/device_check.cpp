@@ -22,6 +22,40 @@ namespace devicedata {
 
 namespace {
 
+int Fail(std::string* error, const std::string& msg);
+
+}  // namespace
+
+int FileEngine::Open(const std::string& path, std::string* error, bool withEngine) {
+  const std::filesystem::path p(path);
+  SetDeviceRoot(p.parent_path().c_str());
+  ClearOpenFileCache();
+  const std::u16string device = u"\\" + Utf8ToUtf16(p.filename().string());
+  HANDLE h = CreateFileW(reinterpret_cast<LPCWSTR>(device.c_str()), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_RANDOM_ACCESS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return Fail(error, "the reader cannot open the file");
+  int kind = 0;
+  file = OpenDbFile(h, reinterpret_cast<LPCWSTR>(device.c_str()), &kind);
+  if (!file) return Fail(error, "the reader refuses the container");
+  if (!withEngine) return 0;
+  EngineParams params{};
+  params.noFonts = 1;
+  params.noFlashcards = 1;
+  params.scaleNumerator = 3;
+  params.scaleDenominator = 3;
+  engine = CreateEngine(&file, 1, &params);
+  if (!engine) return Fail(error, "the engine cannot be created over the file");
+  return 0;
+}
+
+FileEngine::~FileEngine() {
+  FreeEngineSaveBlock(DestroyEngine(engine));
+  if (file) CloseDbFile(file);
+  SetDeviceRoot(nullptr);
+}
+
+namespace {
+
 int Fail(std::string* error, const std::string& msg) {
   if (error) *error = msg;
   return 1;
@@ -30,24 +64,16 @@ int Fail(std::string* error, const std::string& msg) {
 // A bare engine over the one file, as the resource loaders see it at start-up.
 struct CheckEngine {
   DictEngine* engine = nullptr;
-  DbFile* file = nullptr;
+
+  FileEngine opened;  // the file only
 
   int Open(const std::string& path, std::string* error) {
-    const std::filesystem::path p(path);
-    SetDeviceRoot(p.parent_path().c_str());
-    ClearOpenFileCache();
+    if (opened.Open(path, error, false) != 0) return 1;
     engine = static_cast<DictEngine*>(LocalAlloc(LPTR, sizeof(DictEngine)));
     if (!engine) return Fail(error, "out of memory");
     engine->cache = NewRecordCache(0);
     engine->preferences = NewDefaultPreferences();
-    const std::u16string device = u"\\" + Utf8ToUtf16(p.filename().string());
-    HANDLE h = CreateFileW(reinterpret_cast<LPCWSTR>(device.c_str()), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_RANDOM_ACCESS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return Fail(error, "the reader cannot open the file");
-    int kind = 0;
-    file = OpenDbFile(h, reinterpret_cast<LPCWSTR>(device.c_str()), &kind);
-    if (!file) return Fail(error, "the reader refuses the container");
-    DataFileDb* db = OpenDataFileDb(file, engine->cache);
+    DataFileDb* db = OpenDataFileDb(opened.file, engine->cache);
     if (!db) return Fail(error, "the reader refuses the data file");
     engine->readers[engine->readerCount++] = db;
     return 0;
@@ -62,8 +88,6 @@ struct CheckEngine {
       if (engine->preferences) FreePreferenceBlock(engine->preferences);
       LocalFree(engine);
     }
-    if (file) CloseDbFile(file);
-    SetDeviceRoot(nullptr);
   }
 };
 

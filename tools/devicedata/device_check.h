@@ -11,7 +11,21 @@
 #include "tools/databuild/code_page_tables.h"
 #include "tools/databuild/stroke_tables.h"
 
+struct DbFile;
+struct DictEngine;
+
 namespace devicedata {
+
+// The written file opened as a device file (its folder made the device
+// root for the while) and, with `withEngine`, an engine created over it as
+// at start-up, without fonts and flashcards. Closing restores the root.
+struct FileEngine {
+  DictEngine* engine = nullptr;
+  DbFile* file = nullptr;
+
+  int Open(const std::string& path, std::string* error, bool withEngine = true);
+  ~FileEngine();
+};
 
 // Every record of the index is found by its character and reads back item
 // for item at the design size; a character without a record is missing.

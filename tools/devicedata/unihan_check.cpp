@@ -1,9 +1,7 @@
 #include "tools/devicedata/unihan_check.h"
 
 #include <cstdio>
-#include <filesystem>
 
-#include "engine/db_file.h"
 #include "engine/dict_engine.h"
 #include "engine/dict_set.h"
 #include "engine/entry_fetch.h"
@@ -18,6 +16,7 @@
 #include "platform/heap.h"
 #include "resources/resources.h"
 #include "resources/syllables.h"
+#include "tools/devicedata/device_check.h"
 
 namespace devicedata {
 
@@ -33,41 +32,6 @@ std::string Hex(uint32_t v) {
   std::snprintf(b, sizeof b, "U+%04X", v);
   return b;
 }
-
-// An engine over the one file, created as at start-up (without fonts and
-// flashcards).
-struct UnihanEngine {
-  DictEngine* engine = nullptr;
-  DbFile* file = nullptr;
-
-  int Open(const std::string& path, std::string* error) {
-    const std::filesystem::path p(path);
-    SetDeviceRoot(p.parent_path().c_str());
-    ClearOpenFileCache();
-    RegisterSorviResources();
-    const std::u16string device = u"\\" + Utf8ToUtf16(p.filename().string());
-    HANDLE h = CreateFileW(reinterpret_cast<LPCWSTR>(device.c_str()), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_RANDOM_ACCESS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return Fail(error, "the reader cannot open the file");
-    int kind = 0;
-    file = OpenDbFile(h, reinterpret_cast<LPCWSTR>(device.c_str()), &kind);
-    if (!file) return Fail(error, "the reader refuses the container");
-    EngineParams params{};
-    params.noFonts = 1;
-    params.noFlashcards = 1;
-    params.scaleNumerator = 3;
-    params.scaleDenominator = 3;
-    engine = CreateEngine(&file, 1, &params);
-    if (!engine) return Fail(error, "the engine cannot be created over the file");
-    return 0;
-  }
-
-  ~UnihanEngine() {
-    FreeEngineSaveBlock(DestroyEngine(engine));
-    if (file) CloseDbFile(file);
-    SetDeviceRoot(nullptr);
-  }
-};
 
 // The entry's text for a request; fetch result in *rc.
 std::u16string Fetch(DictEngine* engine, EntryFetchRequest request, int* rc) {
@@ -205,7 +169,8 @@ int CheckRadicals(DictEngine* engine, const databuild::RadicalTablesSpec& desc, 
 }  // namespace
 
 int CheckUnihanFile(const std::string& path, const UnihanContents& contents, std::string* error) {
-  UnihanEngine ue;
+  RegisterSorviResources();
+  FileEngine ue;
   if (ue.Open(path, error) != 0) return 1;
   if (CheckEntries(ue.engine, contents, error) != 0) return 1;
   if (CheckSearch(ue.engine, contents, error) != 0) return 1;
