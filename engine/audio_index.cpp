@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr int32_t kPrefToneChanges = 235;
 constexpr WCHAR kCharYi = 0x4E00;  // 一
 constexpr WCHAR kCharBu = 0x4E0D;  // 不
 constexpr WCHAR kSyllableFirst = 0xE000;

@@ -47,11 +47,6 @@ constexpr uint32_t kGroupMax = 16;  // fields of a class that form its group
 constexpr uint32_t kMaxTones = 64;
 constexpr uint32_t kDefaultSyllableFormat = 4097;
 
-constexpr int32_t kPrefToneColor1 = 104;
-constexpr int32_t kPrefToneColor0 = 108;
-constexpr int32_t kPrefChineseOwnLine = 109;
-constexpr int32_t kPrefEnlargeLimit = 110;
-
 enum : uint8_t { kPendingNone = 0, kPendingSpace = 1, kPendingBreak = 2 };
 
 bool IsSectionMark(WCHAR u) { return u >= kMarkSection && u <= kMarkSectionClose; }

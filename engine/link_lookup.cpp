@@ -1,7 +1,5 @@
 #include "engine/link_lookup.h"
 
-#include <cstring>
-
 #include "engine/dict_engine.h"
 #include "engine/dict_order.h"
 #include "engine/dict_set.h"
@@ -15,17 +13,8 @@
 
 namespace {
 
-enum : int32_t {
-  kPrefDisplayMode = 50,
-  kPrefDefaultCategory = 83,
-  kPrefCardMode = 201,
-  kPrefReportCards = 202,
-};
-
 constexpr uint32_t kNoEntry = 0xFFFFFFFFu;
-constexpr int32_t kNoCategory = -3;
 constexpr uint32_t kDictFlagNoCards = 0x100;
-constexpr uint32_t kCardModeAsk = 4;
 
 bool IsMarkup(WCHAR u) { return u >= 0xEA00 && u <= 0xEAFF; }
 
@@ -98,24 +87,11 @@ int AddCard(LinkLookup* lookup, uint32_t command, int32_t argument) {
   if (lookup->entry == kNoEntry) return kLinkCardNothing;
   if (GetDictFlags(engine, lookup->slot) & kDictFlagNoCards) return kLinkCardNotAllowed;
   CardEditRecord record;
-  std::memset(&record, 0, sizeof record);
-  record.scorefile = -1;
-  record.linked = 1;
-  record.dictSlot = lookup->slot;
-  record.entry = lookup->entry;
-  record.duplicateMode = command == 21 ? 3u : command == 22 ? 1u : static_cast<uint32_t>(GetPref(engine, kPrefCardMode));
-  int32_t category = argument;
-  if (category < 0 && category != kNoCategory) category = GetPref(engine, kPrefDefaultCategory);
-  if (category >= 0) {
-    record.categories = &category;
-    record.categoryCount = 1;
-  }
-  if (SaveCard(GetFlashcardStore(engine), &record, -1) < 0) return kLinkCardFailed;
-  if (!GetPref(engine, kPrefReportCards)) return kLinkCardNothing;
-  if (!record.usedExisting) return kLinkCardAdded;
-  if (record.duplicateMode == kCardModeAsk) return kLinkCardAsk;
-  if (record.filed) return kLinkCardFiled;
-  return kLinkCardExisted;
+  int32_t category;
+  FillLookupCardRecord(engine, lookup->slot, lookup->entry, command, argument, &record, &category);
+  const int32_t card = SaveCard(GetFlashcardStore(engine), &record, -1);
+  if (card != -1 && !GetPref(engine, kPrefReportCards)) return kLinkCardNothing;
+  return static_cast<int>(LookupCardResult(card, &record));
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 // The main screen's numbered commands on the lookup session and the entry
 // editor's operations on the session's editor target.
-#include <cstring>
 
 #include "engine/dict_engine.h"
 #include "engine/dict_order.h"
@@ -17,15 +16,6 @@
 #include "platform/engine_lock.h"
 
 namespace {
-
-constexpr int32_t kPrefDisplayMode = 50;
-constexpr int32_t kPrefDefaultCategory = 83;
-constexpr int32_t kPrefDictNotice = 99;
-constexpr int32_t kPrefKeepSingleResult = 138;
-constexpr int32_t kPrefEnglishAllLists = 142;
-constexpr int32_t kPrefChineseAllLists = 143;
-constexpr int32_t kPrefCardMode = 201;
-constexpr int32_t kPrefReportCards = 202;
 
 constexpr uint32_t kNone = static_cast<uint32_t>(-1);
 constexpr uint32_t kDictFlagNoCards = 0x100;
@@ -198,23 +188,10 @@ void AddCard(LookupSession* s, uint32_t command, int32_t argument) {
   DictEngine* engine = s->engine;
   if (s->currentEntry == kNone) return;
   CardEditRecord record;
-  std::memset(&record, 0, sizeof record);
-  record.scorefile = -1;
-  record.linked = 1;
-  record.dictSlot = s->currentSlot;
-  record.entry = s->currentEntry;
-  record.duplicateMode = command == kLookupAddCard          ? static_cast<uint32_t>(GetPref(engine, kPrefCardMode))
-                         : command == kLookupAddCardAnyway ? 3u
-                                                            : 1u;
-  int32_t category = argument;
-  if (category < 0 && category != kCardNoCategory) category = GetPref(engine, kPrefDefaultCategory);
+  int32_t category;
+  FillLookupCardRecord(engine, s->currentSlot, s->currentEntry, command, argument, &record, &category);
   LookupUpdateRecord u{};
-  u.cardArgument = kCardNoCategory;
-  if (category >= 0) {
-    record.categories = &category;
-    record.categoryCount = 1;
-    u.cardArgument = category;
-  }
+  u.cardArgument = category >= 0 ? category : kCardNoCategory;
   if (GetDictFlags(engine, s->currentSlot) & kDictFlagNoCards) {
     u.cardResult = kCardResultDictCannot;
     u.cardArgument = 0;
@@ -225,18 +202,8 @@ void AddCard(LookupSession* s, uint32_t command, int32_t argument) {
   const int32_t card = store ? SaveCard(store, &record, -1) : -1;
   if (command == kLookupAddCardExisting) return;
   if (card != -1 && !GetPref(engine, kPrefReportCards)) return;
-  if (card == -1) {
-    u.cardResult = kCardResultFailed;
-  } else if (!record.usedExisting) {
-    u.cardResult = kCardResultAdded;
-  } else if (record.duplicateMode == 4) {
-    u.cardResult = kCardResultAsk;
-    u.cardArgument = argument;
-  } else if (record.filed) {
-    u.cardResult = kCardResultExistedFiled;
-  } else {
-    u.cardResult = kCardResultExisted;
-  }
+  u.cardResult = LookupCardResult(card, &record);
+  if (u.cardResult == kCardResultAsk) u.cardArgument = argument;
   LookupNotify(s, &u);
 }
 

@@ -9,6 +9,7 @@
 #include "engine/dict_set.h"
 #include "engine/entry_fetch.h"
 #include "engine/entry_formatter.h"
+#include "engine/flash_services.h"
 #include "engine/mem_handle.h"
 #include "engine/preferences.h"
 #include "engine/search.h"
@@ -19,30 +20,6 @@
 
 namespace {
 
-// Preferences read here.
-enum : int32_t {
-  kPrefDisplayMode = 50,
-  kPrefEnlargeWithOwnSize = 52,
-  kPrefCompoundsCreator = 76,
-  kPrefCompoundsDictId = 77,
-  kPrefOtherFormBracket = 90,
-  kPrefChineseSize = 92,
-  kPrefEnlargedSize = 94,
-  kPrefChineseOwnSize = 96,
-  kPrefDictNameAfter = 98,
-  kPrefToneColors = 102,
-  kPrefKindMode = 115,
-  kPrefWholeSyllables = 117,
-  kPrefSingleWildcardChar = 120,
-  kPrefAnyWildcardChar = 121,
-  kPrefPartialIsExact = 124,
-  kPrefSortMode = 131,
-  kPrefSearchScope = 132,
-  kPrefExactLength = 137,
-  kPrefAudioFileSet = 210,
-  kPrefWholeWordAudio = 211,
-};
-
 // The fetch of the homograph and marked-result checks: the pronunciation
 // fields, raw, without styles.
 constexpr uint32_t kPronFetchOptions = kFetchRawSyllables | kFetchSecondFormFirst | kFetchClassMask;
@@ -52,6 +29,14 @@ constexpr uint32_t kAudioTextUnits = 40;
 
 constexpr WCHAR kCapitalMark = 0xE9F1;
 constexpr WCHAR kEllipsis = 0x2026;
+
+// The card commands and the duplicate modes they give.
+constexpr uint32_t kCardCommandAddAnyway = 21;
+constexpr uint32_t kCardCommandUseExisting = 22;
+constexpr uint32_t kCardModeAddAnyway = 3;
+constexpr uint32_t kCardModeUseExisting = 1;
+constexpr uint32_t kCardModeAsk = 4;
+constexpr int32_t kCardNoneCategory = -3;
 
 bool IsFieldMark(WCHAR u) { return u >= kMarkField && u <= kMarkFieldLast; }
 bool IsNoText(int rc) { return rc >= kFetchNoTextFirst && rc <= kFetchNoTextLast; }
@@ -633,12 +618,38 @@ SearchResultList* SearchCompoundsDict(DictEngine* engine, const WCHAR* query, ui
 }
 
 SearchResultList* FindCompoundsStartingWith(DictEngine* engine, WCHAR character, uint32_t flags) {
-  const WCHAR query[3] = {character, static_cast<WCHAR>(GetPref(engine, kPrefAnyWildcardChar)), 0};
+  const WCHAR query[3] = {character, static_cast<WCHAR>(GetPref(engine, kPrefAnyWildcard)), 0};
   return SearchCompoundsDict(engine, query, flags);
 }
 
 SearchResultList* FindCompoundsEndingWith(DictEngine* engine, WCHAR character, uint32_t flags) {
-  const WCHAR query[4] = {static_cast<WCHAR>(GetPref(engine, kPrefSingleWildcardChar)),
-                          static_cast<WCHAR>(GetPref(engine, kPrefAnyWildcardChar)), character, 0};
+  const WCHAR query[4] = {static_cast<WCHAR>(GetPref(engine, kPrefSingleWildcard)),
+                          static_cast<WCHAR>(GetPref(engine, kPrefAnyWildcard)), character, 0};
   return SearchCompoundsDict(engine, query, flags);
+}
+
+void FillLookupCardRecord(DictEngine* engine, uint16_t slot, uint32_t entry, uint32_t command, int32_t argument,
+                          CardEditRecord* record, int32_t* category) {
+  std::memset(record, 0, sizeof *record);
+  record->scorefile = -1;
+  record->linked = 1;
+  record->dictSlot = slot;
+  record->entry = entry;
+  record->duplicateMode = command == kCardCommandAddAnyway     ? kCardModeAddAnyway
+                          : command == kCardCommandUseExisting ? kCardModeUseExisting
+                                                               : static_cast<uint32_t>(GetPref(engine, kPrefCardMode));
+  *category = argument;
+  if (*category < 0 && *category != kCardNoneCategory) *category = GetPref(engine, kPrefDefaultCategory);
+  if (*category >= 0) {
+    record->categories = category;
+    record->categoryCount = 1;
+  }
+}
+
+uint32_t LookupCardResult(int32_t card, const CardEditRecord* record) {
+  if (card == -1) return 2;
+  if (!record->usedExisting) return 1;
+  if (record->duplicateMode == kCardModeAsk) return 6;
+  if (record->filed) return 5;
+  return 4;
 }

@@ -14,6 +14,7 @@
 
 #include "platform/types.h"
 
+struct CardEditRecord;
 struct DictEngine;
 struct DictOrderSaved;
 struct EntryFetchRequest;
@@ -140,3 +141,18 @@ int GetCompoundsDictInfo(DictEngine* engine, LookupButtonInfo* info);
 SearchResultList* SearchCompoundsDict(DictEngine* engine, const WCHAR* query, uint32_t flags);
 SearchResultList* FindCompoundsStartingWith(DictEngine* engine, WCHAR character, uint32_t flags);
 SearchResultList* FindCompoundsEndingWith(DictEngine* engine, WCHAR character, uint32_t flags);
+
+// ---- cards ----
+
+// The card commands of both sessions: 6 adds with the mode of preference
+// 201, 21 adds a new card anyway, 22 uses the entry's existing card.
+// Clears and fills the record for (slot, entry), linked to the dictionary,
+// without a score file; *category, which the record then points at,
+// receives the category used: the argument, the default category
+// (preference 83) for a negative argument other than -3, or -3 for none.
+void FillLookupCardRecord(DictEngine* engine, uint16_t slot, uint32_t entry, uint32_t command, int32_t argument,
+                          CardEditRecord* record, int32_t* category);
+// What a card addition reports, given SaveCard's card id: 2 failed (-1),
+// 1 a new card, 6 an existing card whose use the user is to be asked (mode
+// 4), 5 an existing card filed in the category, 4 an existing card.
+uint32_t LookupCardResult(int32_t card, const CardEditRecord* record);

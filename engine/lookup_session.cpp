@@ -17,13 +17,6 @@
 
 namespace {
 
-constexpr int32_t kPrefDictNotice = 99;
-constexpr int32_t kPrefFullTextPrefix = 122;
-constexpr int32_t kPrefSearchAllDicts = 132;
-constexpr int32_t kPrefKeepSingleResult = 138;
-constexpr int32_t kPrefEnglishAllLists = 142;
-constexpr int32_t kPrefChineseAllLists = 143;
-
 uint32_t LoadLe32At(const uint8_t* p) {
   return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
 }
@@ -508,7 +501,7 @@ int LookupSearchFor(LookupSession* s, const WCHAR* text, int force) {
     uint16_t slot = s->currentSlot;
     if (!s->dictChosen) {
       const DictOrderSaved* saved = FindDictOrderPosition(engine, s->currentSlot);
-      if (GetPref(engine, kPrefSearchAllDicts) == 1 || (saved && (saved->options & kDictOptionFallback)))
+      if (GetPref(engine, kPrefSearchScope) == 1 || (saved && (saved->options & kDictOptionFallback)))
         slot = kNoDictSlot;
     }
     uint32_t options = 0;

@@ -17,12 +17,6 @@
 
 namespace {
 
-constexpr int32_t kPrefDisplayMode = 50;
-constexpr int32_t kPrefDictNotice = 99;
-constexpr int32_t kPrefRowToneColors = 103;
-constexpr int32_t kPrefEnglishAllLists = 142;
-constexpr int32_t kPrefChineseAllLists = 143;
-
 int AllLists(LookupSession* s) {
   DictEngine* engine = s->engine;
   return (s->language == kLanguageEnglish && GetPref(engine, kPrefEnglishAllLists)) ||

@@ -16,8 +16,6 @@ struct SearchMethod;
 struct SearchResultList;
 struct TextBuffer;
 
-inline constexpr int32_t kPrefSingleWildcard = 120;
-inline constexpr int32_t kPrefAnyWildcard = 121;
 // Entry texts are compared over at most this many characters.
 inline constexpr uint32_t kMatchTextMax = 128;
 
