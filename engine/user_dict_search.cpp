@@ -215,10 +215,8 @@ WCHAR* MakeHeadwordLikePattern(DictEngine* engine, const WCHAR* text, uint32_t l
   TextBufInit(&tb);
   for (uint32_t i = 0; i < length && text[i]; ++i) {
     const WCHAR c = text[i];
-    if (IsSyllableCode(c)) {
-      AppendAscii(&tb, i == 0 ? "_" : "%@_");
-    } else if (c == single && single) {
-      // Like a syllable: a leading one stands for the first character,
+    if (IsSyllableCode(c) || (c == single && single)) {
+      // One character of any kind; a leading one is the first character,
       // which has no '@' before it.
       AppendAscii(&tb, i == 0 ? "_" : "%@_");
     } else if (c == any && any) {
