@@ -3,15 +3,16 @@
 #include <cstring>
 
 #include "engine/builtin_tables.h"
+#include "engine/code_pages.h"
 #include "engine/data_file_db.h"
 #include "engine/data_resources.h"
 #include "engine/dict_order.h"
 #include "engine/dict_set.h"
-#include "engine/engine_seams.h"
-#include "engine/flash_services.h"
+#include "engine/engine_host.h"
 #include "engine/mem_handle.h"
 #include "engine/preferences.h"
 #include "engine/record_cache.h"
+#include "engine/sql_db.h"
 #include "engine/stream_file.h"
 #include "platform/heap.h"
 
@@ -40,6 +41,7 @@ DictEngine* CreateEngine(DbFile* const* files, uint32_t fileCount, const EngineP
   if (!engine) return nullptr;
   if (fileCount > kMaxEngineReaders) fileCount = kMaxEngineReaders;
   engine->dataOnly = params->dataOnly ? 1 : 0;
+  engine->host = params->host;
 
   uint32_t mode = (params->dataOnly || params->smallCache) ? kRecordCacheMode64
                   : params->smallestCache                  ? kRecordCacheMode32
@@ -59,13 +61,13 @@ DictEngine* CreateEngine(DbFile* const* files, uint32_t fileCount, const EngineP
   if (!params->dataOnly && params->userDbNames) {
     uint32_t n = params->userDbCount < kMaxUserDatabases ? params->userDbCount : kMaxUserDatabases;
     for (uint32_t i = 0; i < n; ++i) {
-      SqlDb* db = params->userDbNames[i] ? OpenUserDatabaseSeam(params->userDbNames[i]) : nullptr;
+      SqlDb* db = params->userDbNames[i] ? SqlOpen(params->userDbNames[i]) : nullptr;
       if (db) engine->userDbs[engine->userDbCount++] = db;
     }
   }
 
   BuildDictSlots(engine, engine->readers, engine->readerCount, engine->userDbs, engine->userDbCount);
-  LoadCodePagesSeam(engine, engine->readers, engine->readerCount);
+  LoadCodePages(engine, engine->readers, engine->readerCount);
 
   // A record this engine did not write is treated as missing.
   bool usedDefaults = true;
@@ -78,7 +80,7 @@ DictEngine* CreateEngine(DbFile* const* files, uint32_t fileCount, const EngineP
   if (!engine->preferences) engine->preferences = NewDefaultPreferences();
 
   if (!params->dataOnly && !params->noFlashcards)
-    engine->flashcards = OpenFlashcardStoreFromEngine(engine, params->flashcardArg);
+    engine->flashcards = HostOpenFlashcardStore(engine, params->flashcardArg);
   // With dataOnly set this loads the syllable index groups only.
   LoadDataResources(engine);
 
@@ -99,7 +101,7 @@ DictEngine* CreateEngine(DbFile* const* files, uint32_t fileCount, const EngineP
   engine->scaleDenominator = params->scaleDenominator;
   engine->scaled = params->scaleNumerator > params->scaleDenominator ? 1 : 0;
 
-  if (!params->noFonts) AddFontSlotSeam(engine, params->fontFiles, params->fontFileCount);
+  if (!params->noFonts) HostAddFontSlots(engine, params->fontFiles, params->fontFileCount);
   return engine;
 }
 
@@ -114,18 +116,18 @@ EngineSaveBlock* DestroyEngine(DictEngine* engine) {
   if (!engine) return nullptr;
   auto* result = static_cast<EngineSaveBlock*>(LocalAlloc(LPTR, sizeof(EngineSaveBlock)));
   FreeDictSlots(engine);
-  FreeFontSlotsSeam(engine);
+  HostFreeFontSlots(engine);
   CloseReaderPositionStore(engine);
-  CloseFlashcardStore(engine->flashcards);
+  HostCloseFlashcardStore(engine, engine->flashcards);
   engine->flashcards = nullptr;
-  FreeCodePagesSeam(engine);
+  FreeCodePages(engine);
   // Its cursors give their records back before the cache goes.
   FreeDataResources(engine);
   FreeRecordCache(engine->cache);
   engine->cache = nullptr;
   for (uint32_t i = 0; i < engine->readerCount; ++i) CloseDataFileDb(engine->readers[i]);
   engine->readerCount = 0;
-  for (uint32_t i = 0; i < engine->userDbCount; ++i) CloseUserDatabaseSeam(engine->userDbs[i]);
+  for (uint32_t i = 0; i < engine->userDbCount; ++i) SqlClose(engine->userDbs[i]);
   engine->userDbCount = 0;
   for (MemHandle*& h : engine->entryText) {
     FreeMemHandle(h);
@@ -198,7 +200,7 @@ int QueryEngineCapability(DictEngine* engine, int kind, uint32_t arg) {
     case 1:
       return engine->resources && engine->resources->radical ? 1 : 0;
     case 2:
-      return FindCodePageSeam(engine, arg) ? 1 : 0;
+      return FindCodePage(arg, engine) ? 1 : 0;
     case 3:
       return engine->resources && engine->resources->auxIndex ? 1 : 0;
     case 4:
@@ -228,11 +230,11 @@ uint32_t GetCharsetModeCode(DictEngine* engine) {
 }
 
 int VacuumUserDatabases(DictEngine* engine) {
-  for (uint32_t i = 0; engine && i < engine->userDbCount; ++i) VacuumUserDatabaseSeam(engine->userDbs[i]);
+  for (uint32_t i = 0; engine && i < engine->userDbCount; ++i) SqlVacuum(engine->userDbs[i]);
   return 0;
 }
 
-void ApplyEngineFontRenderMode(DictEngine* engine) { ApplyFontRenderModeSeam(engine); }
+void ApplyEngineFontRenderMode(DictEngine* engine) { HostApplyFontRenderMode(engine); }
 
 void CloseReaderPositionStore(DictEngine* engine) {
   if (!engine || !engine->readerPositionStore) return;

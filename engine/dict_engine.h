@@ -16,6 +16,7 @@ struct DataResources;
 struct DbFile;
 struct DictOrderList;
 struct DictSlot;
+struct EngineHost;
 struct FlashcardStore;
 struct FontSlot;
 struct MemHandle;
@@ -46,7 +47,10 @@ struct EngineParams {
   uint8_t dataOnly;
   uint8_t smallCache;     // 64-entry record cache
   uint8_t smallestCache;  // 32-entry record cache
-  void* flashcardArg;     // handed to OpenFlashcardStoreFromEngine unchanged
+  void* flashcardArg;     // handed to the host's openFlashcardStore unchanged
+  // The layers above the engine (engine/engine_host.h); kept, not copied, so
+  // it must outlive the engine. Null: no flashcard store and no font slots.
+  const EngineHost* host;
   const char* userFolder;     // prefix of new user-dictionary paths, or null
   const char* userExtension;  // extension of new user-dictionary files, or null
   // Display scale: the resolution factor over its base 3.
@@ -74,6 +78,7 @@ struct DictEngine {
   DictOrderList* orderLists[2];  // 0 Chinese headwords, 1 English
   uint16_t orderListCount;       // 2 while the lists exist
   FlashcardStore* flashcards;
+  const EngineHost* host;  // from EngineParams; may be null
   // Radical table, table groups, syllable index groups and the auxiliary
   // index: made by LoadDataResources over all readers (engine/data_resources.h).
   DataResources* resources;

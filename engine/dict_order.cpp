@@ -3,14 +3,16 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/code_pages.h"
 #include "engine/data_file_db.h"
 #include "engine/dict_engine.h"
 #include "engine/dict_set.h"
-#include "engine/engine_seams.h"
 #include "engine/engine_time.h"
 #include "engine/mem_handle.h"
 #include "engine/string_utils.h"
 #include "engine/table_cursor.h"
+#include "engine/user_dict.h"
+#include "engine/user_dict_import.h"
 #include "platform/heap.h"
 
 namespace {
@@ -287,8 +289,8 @@ int AddDictionaries(DictEngine* engine, DbFile* const* files, uint32_t count) {
   BuildDictSlots(engine, engine->readers + first, engine->readerCount - first, nullptr, 0);
   if (engine->slotCount > slotsBefore) RebuildDictOrderLists(engine);
   // Rebuilt over every reader; callers fetch anything handed out before again.
-  FreeCodePagesSeam(engine);
-  LoadCodePagesSeam(engine, engine->readers, engine->readerCount);
+  FreeCodePages(engine);
+  LoadCodePages(engine, engine->readers, engine->readerCount);
   ReloadEngineResources(engine);
   return 0;
 }
@@ -342,7 +344,7 @@ int SetDictListItem(DictEngine* engine, uint32_t list, uint32_t item, const Dict
   if (IsOpenUserItem(r)) {
     WCHAR text[4];
     CopyUnits(text, r->saved.iconText, 4);
-    SetUserDictIconSeam(engine, static_cast<uint16_t>(r->slot), text, view->iconTextColor, view->iconFillColor);
+    SetUserDictIcon(engine, static_cast<uint16_t>(r->slot), text, view->iconTextColor, view->iconFillColor);
   }
   return 0;
 }
@@ -351,7 +353,7 @@ int ResetDictListItem(DictEngine* engine, uint32_t list, uint32_t item) {
   DictOrderRecord* r = ItemAt(engine, list, item);
   if (!r || r->slot == kOrderNoSlot || r->slot >= engine->slotCount) return 1;
   auto slot = static_cast<uint16_t>(r->slot);
-  if (IsOpenUserItem(r)) SetUserDictIconSeam(engine, slot, nullptr, 0, 0);
+  if (IsOpenUserItem(r)) SetUserDictIcon(engine, slot, nullptr, 0, 0);
   DictOrderSaved defaults;
   FillDictOrderRecord(engine, slot, &defaults);
   r->saved.options = defaults.options;
@@ -405,7 +407,7 @@ int SetDictListItemText(DictEngine* engine, uint32_t list, uint32_t item, int wh
   if (what < 1 || what > 4) return 0;
   // The user-dictionary texts are numbered from 0 (short name, menu name,
   // name, copyright).
-  if (SetUserDictTextSeam(engine, slot, what - 1, text) != 0) return 0;
+  if (SetUserDictText(engine, slot, what - 1, text) != 0) return 0;
   if (what == 1) {
     WideStrCopyN(r->saved.name, text ? text : u"", 32);
   }
@@ -425,25 +427,25 @@ int GetDictListItemImportRange(DictEngine* engine, uint32_t list, uint32_t item,
                                uint32_t* count) {
   DictOrderRecord* r = ItemAt(engine, list, item);
   if (!IsOpenUserItem(r)) return 1;
-  return GetUserDictImportRangeSeam(engine, static_cast<uint16_t>(r->slot), first, last, count);
+  return GetLastUserDictImport(engine, static_cast<uint16_t>(r->slot), first, last, count);
 }
 
 int UndoDictListItemImport(DictEngine* engine, uint32_t list, uint32_t item) {
   DictOrderRecord* r = ItemAt(engine, list, item);
   if (!IsOpenUserItem(r)) return 1;
-  return UndoUserDictImportSeam(engine, static_cast<uint16_t>(r->slot));
+  return UndoLastUserDictImport(engine, static_cast<uint16_t>(r->slot));
 }
 
 int SetDictListItemEditLock(DictEngine* engine, uint32_t list, uint32_t item, int on, UserDictProgress* progress) {
   DictOrderRecord* r = ItemAt(engine, list, item);
   if (!IsOpenUserItem(r)) return 1;
-  return SetUserDictEditLockSeam(engine, static_cast<uint16_t>(r->slot), on, progress);
+  return SetUserDictEditLock(engine, static_cast<uint16_t>(r->slot), on, progress);
 }
 
 int IndexDictListItem(DictEngine* engine, uint32_t list, uint32_t item, UserDictProgress* progress) {
   DictOrderRecord* r = ItemAt(engine, list, item);
   if (!IsOpenUserItem(r)) return 1;
-  return BuildUserDictSearchIndexSeam(engine, static_cast<uint16_t>(r->slot), progress);
+  return BuildUserDictSearchIndex(engine, static_cast<uint16_t>(r->slot), progress);
 }
 
 int GetDictListItemText(DictEngine* engine, uint32_t list, uint32_t item, int what, WCHAR* buf, uint32_t n) {
@@ -461,7 +463,7 @@ int GetDictListItemText(DictEngine* engine, uint32_t list, uint32_t item, int wh
       return GetDictMenuName(engine, slot, buf, n);
     case 3:
     case 4: {
-      if (user) return GetUserDictTextSeam(s, what == 3 ? "DictName" : "DictCopyright", buf, n);
+      if (user) return GetUserDictTextByName(s, what == 3 ? "DictName" : "DictCopyright", buf, n);
       WCHAR* text = nullptr;
       if (what == 3) {
         GetCursorDataFileTexts(s->primary, nullptr, &text, nullptr);

@@ -4,8 +4,12 @@
 
 #include "engine/data_file_db.h"
 #include "engine/dict_engine.h"
-#include "engine/engine_seams.h"
+#include "engine/search.h"
+#include "engine/search_results.h"
 #include "engine/table_cursor.h"
+#include "engine/user_dict.h"
+#include "engine/user_dict_entries.h"
+#include "engine/user_dict_import.h"
 #include "platform/heap.h"
 
 namespace {
@@ -67,7 +71,7 @@ void EmptyText(WCHAR* buf, uint32_t n) {
 
 uint32_t UserLanguage(const DictSlot* s, const char* property) {
   WCHAR text[21];
-  if (GetUserDictTextSeam(s, property, text, 21) != 0) return 65535;
+  if (GetUserDictTextByName(s, property, text, 21) != 0) return 65535;
   static const struct {
     const char16_t* name;
     uint32_t language;
@@ -82,7 +86,7 @@ uint32_t UserLanguage(const DictSlot* s, const char* property) {
 
 uint32_t UserNumber(const DictSlot* s, const char* property, uint32_t missing) {
   uint32_t v = 0;
-  return GetUserDictNumberSeam(s, property, &v) == 0 ? v : missing;
+  return GetUserDictNumberByName(s, property, &v) == 0 ? v : missing;
 }
 
 }  // namespace
@@ -105,7 +109,7 @@ void BuildDictSlots(DictEngine* engine, DataFileDb* const* readers, uint32_t rea
     if (n) AddDataFileSlot(engine, taken, n);
   }
   for (uint32_t u = 0; u < userDbCount && engine->slotCount < kMaxDictSlots; ++u)
-    if (userDbs[u]) OpenUserDictSlotSeam(engine, userDbs[u]);
+    if (userDbs[u]) OpenUserDict(engine, userDbs[u]);
 }
 
 int AddDataFileSlot(DictEngine* engine, DataTable* const* tables, uint32_t count) {
@@ -167,7 +171,7 @@ void FreeDictSlot(DictSlot* slot) {
     for (uint32_t i = 0; i < slot->cursorCount; ++i) FreeTableCursor(slot->cursors[i]);
   if (slot->cursors) LocalFree(slot->cursors);
   if (slot->tableTypes) LocalFree(slot->tableTypes);
-  if (slot->kind == kDictKindUser) FreeUserDictSlotSeam(slot);
+  if (slot->kind == kDictKindUser) FreeUserDictSlot(slot);
   LocalFree(slot);
 }
 
@@ -232,7 +236,7 @@ int GetDictName(DictEngine* engine, uint16_t slot, WCHAR* buf, uint32_t n, int m
   EmptyText(buf, n);
   DictSlot* s = SlotAt(engine, slot);
   if (!s || !buf || n == 0) return 1;
-  if (s->kind == kDictKindUser) return GetUserDictTextSeam(s, menu ? "DictMenuName" : "DictShortName", buf, n);
+  if (s->kind == kDictKindUser) return GetUserDictTextByName(s, menu ? "DictMenuName" : "DictShortName", buf, n);
   CopyFieldText(s->header + (menu ? kHdrMenuName : kHdrShortName), kDictNameUnits, buf, n);
   return 0;
 }
@@ -249,7 +253,7 @@ int GetDictIconText(DictEngine* engine, uint16_t slot, WCHAR* buf, uint32_t n) {
   EmptyText(buf, n);
   DictSlot* s = SlotAt(engine, slot);
   if (!s || !buf || n == 0) return 1;
-  if (s->kind == kDictKindUser) return GetUserDictTextSeam(s, "DictIconName", buf, n);
+  if (s->kind == kDictKindUser) return GetUserDictTextByName(s, "DictIconName", buf, n);
   // Three units, unterminated when all three are used: the terminator goes
   // only where the caller left room for it.
   uint32_t k = 0;
@@ -350,13 +354,13 @@ int32_t MapDictEntryId(DictEngine* engine, uint16_t slot, int32_t id) {
 
 int32_t GetDictEntryAtPosition(DictEngine* engine, uint16_t slot, int32_t position) {
   DictSlot* s = SlotAt(engine, slot);
-  if (s && s->kind == kDictKindUser) return UserDictEntryAtPositionSeam(engine, slot, position);
+  if (s && s->kind == kDictKindUser) return GetUserDictEntryAtLine(engine, slot, position);
   return position;
 }
 
 int32_t GetDictPositionOfEntry(DictEngine* engine, uint16_t slot, int32_t entry) {
   DictSlot* s = SlotAt(engine, slot);
-  if (s && s->kind == kDictKindUser) return UserDictPositionOfEntrySeam(engine, slot, entry);
+  if (s && s->kind == kDictKindUser) return GetUserDictLineOfEntry(engine, slot, entry);
   return entry;
 }
 
@@ -400,8 +404,27 @@ int HasDictEntry(DictEngine* engine, uint32_t creator, uint32_t id, int32_t entr
   int32_t mapped = MapDictEntryId(engine, slot, entry);
   if (mapped == -1) return 0;
   if (GetDictKind(engine, slot) == kDictKindBuiltIn) return 1;
-  return HasUserDictEntrySeam(engine, slot, mapped);
+  // A query that fails cannot confirm the entry.
+  return HasUserDictEntry(engine, slot, mapped) == 1 ? 1 : 0;
 }
+
+namespace {
+
+// The one-character Chinese headword ch in that slot alone: 0 and the first
+// hit's entry, or 1 when nothing was found.
+int FindCharEntryInSlot(DictEngine* engine, uint16_t slot, WCHAR ch, int32_t* entry) {
+  if (entry) *entry = -1;
+  const WCHAR headword[2] = {ch, 0};
+  const uint32_t slots[1] = {slot};
+  SearchResultList* list =
+      FindEntriesByHeadword(engine, slots, 1, headword, nullptr, nullptr, kLanguageChinese, 65535, 0, 1, 1, 0);
+  if (!list) return 1;
+  if (entry) *entry = static_cast<int32_t>(list->items[0].entry);
+  FreeResultList(list);
+  return 0;
+}
+
+}  // namespace
 
 int FindEntryInFlaggedDicts(DictEngine* engine, WCHAR ch, uint16_t* slot, int32_t* entry) {
   uint16_t first = kNoDictSlot;
@@ -409,7 +432,7 @@ int FindEntryInFlaggedDicts(DictEngine* engine, WCHAR ch, uint16_t* slot, int32_
     if (!(GetDictFlags(engine, s) & kDictFlagCharDict)) continue;
     if (first == kNoDictSlot) first = s;
     int32_t found = -1;
-    if (FindCharEntryInSlotSeam(engine, s, ch, &found) == 0) {
+    if (FindCharEntryInSlot(engine, s, ch, &found) == 0) {
       if (slot) *slot = s;
       if (entry) *entry = found;
       return 0;
@@ -421,5 +444,5 @@ int FindEntryInFlaggedDicts(DictEngine* engine, WCHAR ch, uint16_t* slot, int32_
 }
 
 int CreateUserDict(DictEngine* engine, uint32_t language, const WCHAR* name) {
-  return CreateUserDictSeam(engine, language, 65535, name);
+  return CreateUserDictFileNamed(engine, language, 65535, name);
 }

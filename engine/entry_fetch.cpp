@@ -5,12 +5,13 @@
 #include "engine/data_file_db.h"
 #include "engine/dict_engine.h"
 #include "engine/dict_set.h"
-#include "engine/entry_fetch_seams.h"
 #include "engine/entry_formatter.h"
 #include "engine/mem_handle.h"
 #include "engine/search_results.h"
 #include "engine/table_cursor.h"
 #include "engine/text_buffer.h"
+#include "engine/user_dict_entries.h"
+#include "engine/user_dict_search.h"
 #include "platform/engine_lock.h"
 
 namespace {
@@ -207,14 +208,20 @@ int FetchDictEntryText(DictEngine* engine, const EntryFetchRequest* request, Tex
     EmptyText(buffer);
     return 1;
   }
-  if (engine->slots[request->slot]->kind == kDictKindUser) return FetchUserDictEntrySeam(engine, request, buffer);
+  if (engine->slots[request->slot]->kind == kDictKindUser) {
+    // Reset and terminated either way, as for a built-in entry.
+    TextBufInit(buffer);
+    const int result = LoadUserDictEntryText(engine, request, buffer);
+    TextBufFinish(buffer);
+    return result;
+  }
   return FetchBuiltIn(engine, request, buffer);
 }
 
 uint16_t GetEntryWordLength(DictEngine* engine, uint16_t slot, uint32_t entry) {
   EngineLockGuard lock;
   if (!engine || slot >= engine->slotCount || !engine->slots[slot]) return 0;
-  if (engine->slots[slot]->kind == kDictKindUser) return GetUserDictWordLengthSeam(engine, slot, entry);
+  if (engine->slots[slot]->kind == kDictKindUser) return GetUserDictEntryLength(engine, slot, static_cast<int32_t>(entry));
 
   if (TableCursor* lengths = WordLengthTable(engine, slot); lengths && entry < GetTableEntryCount(lengths)) {
     uint32_t stored = ReadSingleValue(lengths, 0, entry);

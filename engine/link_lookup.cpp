@@ -4,7 +4,7 @@
 #include "engine/dict_order.h"
 #include "engine/dict_set.h"
 #include "engine/entry_fetch.h"
-#include "engine/flash_services.h"
+#include "engine/engine_host.h"
 #include "engine/lookup_services.h"
 #include "engine/preferences.h"
 #include "engine/search_results.h"
@@ -89,7 +89,7 @@ int AddCard(LinkLookup* lookup, uint32_t command, int32_t argument) {
   CardEditRecord record;
   int32_t category;
   FillLookupCardRecord(engine, lookup->slot, lookup->entry, command, argument, &record, &category);
-  const int32_t card = SaveCard(GetFlashcardStore(engine), &record, -1);
+  const int32_t card = HostSaveCard(engine, &record, -1);
   if (card != -1 && !GetPref(engine, kPrefReportCards)) return kLinkCardNothing;
   return static_cast<int>(LookupCardResult(card, &record));
 }

@@ -4,7 +4,7 @@
 #include "engine/dict_engine.h"
 #include "engine/dict_order.h"
 #include "engine/dict_set.h"
-#include "engine/flash_services.h"
+#include "engine/engine_host.h"
 #include "engine/lookup_services.h"
 #include "engine/lookup_session.h"
 #include "engine/mem_handle.h"
@@ -198,8 +198,7 @@ void AddCard(LookupSession* s, uint32_t command, int32_t argument) {
     LookupNotify(s, &u);
     return;
   }
-  FlashcardStore* store = GetFlashcardStore(engine);
-  const int32_t card = store ? SaveCard(store, &record, -1) : -1;
+  const int32_t card = HostSaveCard(engine, &record, -1);
   if (command == kLookupAddCardExisting) return;
   if (card != -1 && !GetPref(engine, kPrefReportCards)) return;
   u.cardResult = LookupCardResult(card, &record);
@@ -478,9 +477,8 @@ int LookupSaveEditEntry(LookupSession* s, const WCHAR* word, const WCHAR* altwor
     pron = nullptr;
   }
   if (s->editEntry != kNone && s->editReplaced == kNone) {
-    FlashcardStore* store = GetFlashcardStore(engine);
     const auto uid = static_cast<int32_t>(s->editEntry);
-    const int rc = store && !IsFlashcardIndexCurrent(store)
+    const int rc = !HostIsFlashcardIndexCurrent(engine)
                        ? TouchUserDictEntry(engine, slot, uid, defn)
                        : UpdateUserDictEntry(engine, slot, uid, word, altword, pron, defn);
     if (rc != 0) {

@@ -9,7 +9,7 @@
 #include "engine/dict_set.h"
 #include "engine/entry_fetch.h"
 #include "engine/entry_formatter.h"
-#include "engine/flash_services.h"
+#include "engine/engine_host.h"
 #include "engine/mem_handle.h"
 #include "engine/preferences.h"
 #include "engine/search.h"

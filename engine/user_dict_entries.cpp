@@ -7,6 +7,7 @@
 
 #include "engine/dict_engine.h"
 #include "engine/dict_set.h"
+#include "engine/engine_host.h"
 #include "engine/engine_time.h"
 #include "engine/latin_fold.h"
 #include "engine/mem_handle.h"
@@ -756,4 +757,18 @@ uint16_t GetUserDictEntryLength(DictEngine* engine, uint16_t slot, int32_t uid) 
   const uint16_t length = SqlIsRow(SqlStep(stmt)) ? static_cast<uint16_t>(SqlColumnInt(stmt, 0)) : 0;
   SqlFinalize(stmt);
   return length;
+}
+
+// Asks the flashcard store first (its cards are keyed by the entry's texts
+// until its index upgrade) and relinks the entry's cards after the save.
+int UpdateUserDictEntry(DictEngine* engine, uint16_t slot, int32_t uid, const WCHAR* word, const WCHAR* altword,
+                        const WCHAR* pron, const WCHAR* defn) {
+  DictSlot* s = GetUserDictSlot(engine, slot);
+  if (!s) return -1;
+  if (IsUserDictLocked(s) || IsUserDictImportRunningElsewhere(s)) return kUserDictLocked;
+  EngineLockGuard lock;
+  if (!HostIsFlashcardIndexCurrent(engine)) return -1;
+  if (SaveUserDictEntry(engine, slot, uid, word, altword, pron, defn) < 0) return 1;
+  HostRelinkCardsOfUserEntry(engine, GetUserDictCreator(s), GetUserDictId(s), uid);
+  return 0;
 }

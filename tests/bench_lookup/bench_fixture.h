@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,8 @@
 #include "platform/files.h"
 #include "platform/heap.h"
 #include "resources/resources.h"
+#include "tests/support/cedict_excerpt.h"
+#include "tests/support/temp_device_root.h"
 #include "tools/databuild/data_file_builder.h"
 #include "tools/databuild/dict_tables.h"
 #include "tools/databuild/entry_markup.h"
@@ -29,12 +32,8 @@ namespace db = databuild;
 class EngineOver : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = std::filesystem::temp_directory_path() /
-            ("sorvi-bench-lookup-" + std::to_string(getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(root_);
-    std::filesystem::create_directories(root_);
-    SetDeviceRoot(root_.c_str());
+    temp_ = std::make_unique<TempDeviceRoot>();
+    root_ = temp_->path();
     ClearOpenFileCache();
     RegisterSorviResources();
   }
@@ -43,14 +42,13 @@ class EngineOver : public ::testing::Test {
       FreeEngineSaveBlock(DestroyEngine(engine_));
     }
     for (DbFile* f : files_) CloseDbFile(f);
-    SetDeviceRoot(nullptr);
-    std::filesystem::remove_all(root_);
+    temp_.reset();
   }
 
   // The excerpt's dictionary as file `name`.
   void WriteExcerpt(const std::string& name = "c.pdb") {
     std::string error;
-    ASSERT_EQ(lookupbench::WriteExcerptDict(CEDICT_EXCERPT_TSV, (root_ / name).string(), &error), 0) << error;
+    ASSERT_EQ(lookupbench::WriteExcerptDict(kCedictExcerptPath, (root_ / name).string(), &error), 0) << error;
     Open(name);
   }
   // A dictionary of these entries as file `name`, with its search indexes.
@@ -101,6 +99,8 @@ class EngineOver : public ::testing::Test {
     ASSERT_NE(f, nullptr);
     files_.push_back(f);
   }
+
+  std::unique_ptr<TempDeviceRoot> temp_;
 
   std::filesystem::path root_;
 };

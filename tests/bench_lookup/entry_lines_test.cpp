@@ -19,7 +19,7 @@ class EntryLinesTest : public benchfix::EngineOver {};
 // simplified, pinyin and the senses.
 std::vector<std::string> ExcerptAsLines() {
   std::vector<std::string> lines;
-  std::ifstream in(CEDICT_EXCERPT_TSV);
+  std::ifstream in(kCedictExcerptPath);
   std::string line;
   while (std::getline(in, line)) {
     if (line.empty() || line[0] == '#') continue;

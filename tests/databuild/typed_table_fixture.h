@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@
 #include "engine/table_cursor.h"
 #include "platform/device_paths.h"
 #include "platform/files.h"
+#include "tests/support/temp_device_root.h"
 #include "tools/databuild/data_file_builder.h"
 
 namespace typedtest {
@@ -29,12 +31,8 @@ namespace db = databuild;
 class TypedTableTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = std::filesystem::temp_directory_path() /
-            ("databuild-typed-" + std::to_string(getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(root_);
-    std::filesystem::create_directories(root_);
-    SetDeviceRoot(root_.c_str());
+    temp_ = std::make_unique<TempDeviceRoot>();
+    root_ = temp_->path();
     ClearOpenFileCache();
     cache_ = NewRecordCache(0);
   }
@@ -44,8 +42,7 @@ class TypedTableTest : public ::testing::Test {
     for (DataFileDb* d : dbs_) CloseDataFileDb(d);
     for (DbFile* f : files_) CloseDbFile(f);
     FreeRecordCache(cache_);
-    SetDeviceRoot(nullptr);
-    std::filesystem::remove_all(root_);
+    temp_.reset();
   }
 
   // Writes the bytes under the device root and opens them as a DbFile.
@@ -127,6 +124,8 @@ class TypedTableTest : public ::testing::Test {
     if (!p) return {};
     return db::ByteVec(p, p + GetTableInfoAreaSize(c));
   }
+
+  std::unique_ptr<TempDeviceRoot> temp_;
 
   std::filesystem::path root_;
   RecordCache* cache_ = nullptr;

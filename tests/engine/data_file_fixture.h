@@ -344,8 +344,8 @@ inline std::string& FixtureRoot() {
 inline DbFile* WriteAndOpen(const Bytes& bytes, const std::string& name) {
   std::string& root = FixtureRoot();
   if (root.empty()) {
-    char templ[] = "/tmp/sorvi-reader-test-XXXXXX";
-    root = mkdtemp(templ);
+    std::string templ = (std::filesystem::temp_directory_path() / "sorvi-reader-test-XXXXXX").string();
+    root = mkdtemp(templ.data()) ? templ : std::string();
     std::atexit([] { std::filesystem::remove_all(FixtureRoot()); });
   }
   // Other tests in the process may have moved the device root.

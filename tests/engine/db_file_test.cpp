@@ -13,7 +13,8 @@
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/heap.h"
-#include "temp_device_root.h"
+#include "platform/device_paths.h"
+#include "tests/support/temp_device_root.h"
 
 namespace {
 

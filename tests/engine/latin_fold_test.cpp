@@ -11,24 +11,10 @@
 #include <vector>
 
 #include "engine/mem_handle.h"
+#include "tests/support/utf16_print.h"
 #include "platform/random.h"
 
 namespace {
-
-// Printable form of a UTF-16 text for failure messages.
-std::string Show(std::u16string_view s) {
-  std::string o;
-  for (char16_t c : s) {
-    if (c >= 0x20 && c < 0x7F) {
-      o += static_cast<char>(c);
-    } else {
-      char b[8];
-      std::snprintf(b, sizeof b, "\\u%04X", static_cast<unsigned>(c));
-      o += b;
-    }
-  }
-  return o;
-}
 
 TEST(FoldLatinLetter, BaseLettersAndLigatures) {
   const struct {
@@ -104,7 +90,7 @@ TEST(FoldToKey, MakesTheLetterKey) {
       {u"\u01DAn", false, 40, u"un"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(Show(c.text));
+    SCOPED_TRACE(ShowUtf16(c.text));
     std::u16string buf = c.text;
     buf.resize(std::max<size_t>(buf.size() + 1, c.size), 0);
     FoldToKey(buf.data(), c.size, c.keepSpaces);
@@ -164,7 +150,7 @@ TEST(FindFolded, FindsAtWordStartsIgnoringAccentsAndCase) {
       {u"...", u"a", true, -1, 0},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(Show(c.text) + " / " + Show(c.pattern));
+    SCOPED_TRACE(ShowUtf16(c.text) + " / " + ShowUtf16(c.pattern));
     uint32_t len = 99;
     const WCHAR* found = FindFolded(c.text, c.pattern, &len, c.anywhere);
     if (c.at < 0) {

@@ -4,7 +4,7 @@
 
 #include "engine/stream_file.h"
 #include "platform/files.h"
-#include "temp_device_root.h"
+#include "tests/support/temp_device_root.h"
 
 namespace {
 

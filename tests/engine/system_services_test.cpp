@@ -11,7 +11,7 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/random.h"
-#include "temp_device_root.h"
+#include "tests/support/temp_device_root.h"
 
 namespace {
 

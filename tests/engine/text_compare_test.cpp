@@ -9,22 +9,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "tests/support/utf16_print.h"
 
-// Printable form of a UTF-16 text for failure messages.
-std::string Show(std::u16string_view s) {
-  std::string o;
-  for (char16_t c : s) {
-    if (c >= 0x20 && c < 0x7F) {
-      o += static_cast<char>(c);
-    } else {
-      char b[8];
-      std::snprintf(b, sizeof b, "\\u%04X", static_cast<unsigned>(c));
-      o += b;
-    }
-  }
-  return o;
-}
+namespace {
 
 int Sign(int v) { return (v > 0) - (v < 0); }
 
@@ -46,7 +33,7 @@ TEST(WideStrPrefixCmp, TieRule) {
       {u"abc", u"abd", -1},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(Show(c.a) + " / " + Show(c.b));
+    SCOPED_TRACE(ShowUtf16(c.a) + " / " + ShowUtf16(c.b));
     EXPECT_EQ(Sign(WideStrPrefixCmp(c.a, c.b)), c.sign);
   }
   EXPECT_EQ(WideStrPrefixCmp(u"hel", u"hello"), -1);  // exactly -1, not a difference
@@ -71,7 +58,7 @@ TEST(WideStrCmp, PlainAndNarrowAndWildcard) {
       {u"a_c", u"a", 1},
   };
   for (const auto& c : wild) {
-    SCOPED_TRACE(Show(c.a) + " / " + Show(c.b));
+    SCOPED_TRACE(ShowUtf16(c.a) + " / " + ShowUtf16(c.b));
     EXPECT_EQ(Sign(WideStrCmpWildcard(c.a, c.b, u'_')), c.sign);
   }
   EXPECT_NE(WideStrCmpWildcard(u"a_", u"ab", 0), 0);  // 0 is no wildcard
@@ -91,7 +78,7 @@ TEST(EnglishKeyCmp, ComparesLettersOnly) {
       {u"well-being", u"wellbeing", 0},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(Show(c.a) + " / " + Show(c.b));
+    SCOPED_TRACE(ShowUtf16(c.a) + " / " + ShowUtf16(c.b));
     EXPECT_EQ(Sign(EnglishKeyCmp(c.a, c.b)), c.sign);
     EXPECT_EQ(Sign(EnglishKeyCmp(c.b, c.a)), -c.sign);
   }
@@ -178,7 +165,7 @@ TEST(CompareNatural, DigitRunsCompareAsNumbers) {
       {u"v2.10", u"v2.9", 1},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(Show(c.a) + " / " + Show(c.b));
+    SCOPED_TRACE(ShowUtf16(c.a) + " / " + ShowUtf16(c.b));
     EXPECT_EQ(Sign(CompareNatural(c.a, c.b)), c.sign);
     EXPECT_EQ(Sign(CompareNatural(c.b, c.a)), -c.sign);
   }

@@ -9,13 +9,14 @@
 #include "engine/dict_engine.h"
 #include "engine/dict_order.h"
 #include "engine/dict_set.h"
+#include "engine/engine_host.h"
 #include "engine/mem_handle.h"
 #include "engine/preferences.h"
 #include "engine/record_cache.h"
 #include "engine/stream_file.h"
 #include "resources/resources.h"
 #include "tests/engine_data/dict_fixture.h"
-#include "tests/engine_data/flash_fake.h"
+#include "tests/support/fake_engine_host.h"
 
 using namespace dictfix;
 
@@ -35,15 +36,19 @@ DictInfo Dict(uint32_t id, uint32_t language = kLanguageChinese, uint32_t flags 
 class Engine : public ::testing::Test {
  protected:
   void SetUp() override {
-    flashfake::openCalls = 0;
-    flashfake::closeCalls = 0;
-    flashfake::lastArg = nullptr;
-    flashfake::giveStore = false;
+    host_.openCalls = 0;
+    host_.closeCalls = 0;
+    host_.lastArg = nullptr;
+    host_.giveStore = false;
   }
   void TearDown() override {
     if (engine_) DestroyAndFree(engine_);
   }
-  DictEngine* Create(const EngineParams& p) {
+  // With the fake host unless the parameters name another (or none, with
+  // withHost false).
+  DictEngine* Create(const EngineParams& params, bool withHost = true) {
+    EngineParams p = params;
+    if (withHost && !p.host) p.host = &host_.host;
     engine_ = CreateEngine(files_.files().data(), static_cast<uint32_t>(files_.files().size()), &p);
     EXPECT_NE(engine_, nullptr);
     return engine_;
@@ -57,6 +62,7 @@ class Engine : public ::testing::Test {
     return record;
   }
   DataFiles files_;
+  FakeEngineHost host_;
   DictEngine* engine_ = nullptr;
 };
 
@@ -199,7 +205,7 @@ TEST_F(Engine, ModeSwitches) {
   };
   for (const Case& c : cases) {
     SetUp();
-    flashfake::giveStore = true;
+    host_.giveStore = true;
     EngineParams p = QuietParams();
     p.dataOnly = c.dataOnly;
     p.smallCache = c.small;
@@ -208,15 +214,15 @@ TEST_F(Engine, ModeSwitches) {
     p.flashcardArg = &arg;
     DictEngine* e = Create(p);
     EXPECT_EQ(GetRecordCacheCapacity(e->cache), c.cacheCapacity);
-    EXPECT_EQ(flashfake::openCalls, c.flashOpens);
+    EXPECT_EQ(host_.openCalls, c.flashOpens);
     EXPECT_EQ(GetFlashcardStore(e) != nullptr, c.flashOpens == 1);
     if (c.flashOpens) {
-      EXPECT_EQ(flashfake::lastArg, &arg);
+      EXPECT_EQ(host_.lastArg, &arg);
     }
     EXPECT_EQ(GetDictCount(e), 1);  // the data is there in every mode
     DestroyAndFree(engine_);
     engine_ = nullptr;
-    EXPECT_EQ(flashfake::closeCalls, c.flashOpens);
+    EXPECT_EQ(host_.closeCalls, c.flashOpens);
   }
 }
 
@@ -289,3 +295,74 @@ TEST_F(Engine, CapabilitiesAndCharsetMode) {
 }
 
 }  // namespace
+
+// The engine reaches the layers above it only through its host: each call
+// arrives there, and with no host every one answers "not there" without a
+// store or a font slot being made.
+TEST_F(Engine, HostCallsArriveAndWithoutAHostNothingIsThere) {
+  files_.AddDict(Dict(1), 2);
+  const char* fonts[] = {"\\a.ttf", "\\b.ttf"};
+  EngineParams p = QuietParams();
+  p.noFonts = 0;
+  p.noFlashcards = 0;
+  p.fontFiles = fonts;
+  p.fontFileCount = 2;
+  host_.giveStore = true;
+
+  DictEngine* e = Create(p);
+  EXPECT_EQ(GetEngineHost(e), &host_.host);
+  EXPECT_EQ(host_.openCalls, 1);
+  EXPECT_NE(GetFlashcardStore(e), nullptr);
+  EXPECT_EQ(host_.addFontCalls, 1);
+  EXPECT_EQ(host_.lastFontCount, 2u);
+  ApplyEngineFontRenderMode(e);
+  EXPECT_EQ(host_.renderModeCalls, 1);
+
+  CardEditRecord card{};
+  card.linked = 1;
+  card.entry = 1;
+  EXPECT_EQ(HostSaveCard(e, &card, -1), 1);
+  EXPECT_EQ(host_.saveCalls, 1);
+  EXPECT_EQ(host_.lastCard.entry, 1u);
+  host_.indexCurrent = false;
+  EXPECT_EQ(HostIsFlashcardIndexCurrent(e), 0);
+  EXPECT_EQ(HostRelinkCardsOfUserEntry(e, 1, 2, 42), 0);
+  EXPECT_EQ(host_.relinked, std::vector<int32_t>{42});
+  WCHAR name[4];
+  uint32_t length = 4;
+  EXPECT_EQ(HostGetCategoryDisplayName(e, -2, name, &length), 0);
+  EXPECT_EQ(length, 10u);  // "Flashcards", cut to fit
+  EXPECT_EQ(std::u16string(name), u"Fla");
+  DestroyAndFree(engine_);
+  engine_ = nullptr;
+  EXPECT_EQ(host_.closeCalls, 1);
+  EXPECT_EQ(host_.freeFontCalls, 1);
+
+  // No host: the same parameters make an engine without a store or fonts.
+  e = Create(p, /*withHost=*/false);
+  EXPECT_EQ(GetEngineHost(e), nullptr);
+  EXPECT_EQ(GetFlashcardStore(e), nullptr);
+  EXPECT_EQ(e->fontSlotCount, 0);
+  ApplyEngineFontRenderMode(e);
+  EXPECT_EQ(HostSaveCard(e, &card, -1), -1);
+  EXPECT_EQ(HostIsFlashcardIndexCurrent(e), 1);  // nothing to upgrade
+  EXPECT_EQ(HostRelinkCardsOfUserEntry(e, 1, 2, 42), 0);
+  length = 4;
+  name[0] = u'x';
+  EXPECT_EQ(HostGetCategoryDisplayName(e, -2, name, &length), 1);
+  EXPECT_EQ(length, 0u);
+  EXPECT_EQ(name[0], 0);
+  EXPECT_EQ(host_.openCalls, 1);  // the fake was not reached again
+  EXPECT_EQ(host_.saveCalls, 1);
+
+  // A host with the flashcard members left out counts as no store.
+  EngineHost fontsOnly{};
+  fontsOnly.context = &host_;
+  fontsOnly.addFontSlots = host_.host.addFontSlots;
+  DestroyAndFree(engine_);
+  p.host = &fontsOnly;
+  e = Create(p);
+  EXPECT_EQ(GetFlashcardStore(e), nullptr);
+  EXPECT_EQ(host_.addFontCalls, 2);
+  EXPECT_EQ(HostSaveCard(e, &card, -1), -1);
+}

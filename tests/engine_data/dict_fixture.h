@@ -19,6 +19,7 @@
 #include "platform/heap.h"
 #include "platform/device_paths.h"
 #include "platform/files.h"
+#include "tests/support/temp_device_root.h"
 #include "tools/databuild/data_file_builder.h"
 
 namespace dictfix {
@@ -150,19 +151,9 @@ inline db::TableSpec EntryBitmapTable(const std::vector<char16_t>& chars, size_t
 // A device root of its own and the data files opened in it.
 class DataFiles {
  public:
-  DataFiles() {
-    root_ = std::filesystem::temp_directory_path() /
-            ("sorvi-dict-" + std::to_string(getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(root_);
-    std::filesystem::create_directories(root_);
-    SetDeviceRoot(root_.c_str());
-    ClearOpenFileCache();
-  }
+  DataFiles() : root_(temp_.path()) { ClearOpenFileCache(); }
   ~DataFiles() {
     for (DbFile* f : files_) CloseDbFile(f);
-    SetDeviceRoot(nullptr);
-    std::filesystem::remove_all(root_);
   }
   DataFiles(const DataFiles&) = delete;
   DataFiles& operator=(const DataFiles&) = delete;
@@ -201,6 +192,7 @@ class DataFiles {
   std::vector<DbFile*>& files() { return files_; }
 
  private:
+  TempDeviceRoot temp_;
   std::filesystem::path root_;
   std::vector<DbFile*> files_;
   int counter_ = 0;

@@ -380,29 +380,29 @@ TEST_F(LinkCards, RecordAndResults) {
     SetPref(engine_, 201, 1);
     SetPref(engine_, 202, 1);
     for (auto [id, value] : c.prefs) SetPref(engine_, id, value);
-    flashfake::ResetCards();
-    flashfake::saveFails = c.fails;
-    flashfake::cardExisted = c.existed;
-    flashfake::cardFiled = c.filed;
+    host_.ResetCards();
+    host_.saveFails = c.fails;
+    host_.cardExisted = c.existed;
+    host_.cardFiled = c.filed;
     EXPECT_EQ(LinkLookupCommand(lookup_, c.command, c.argument), c.result);
-    ASSERT_EQ(flashfake::saveCalls, 1);
-    EXPECT_EQ(flashfake::lastCardId, -1);
-    EXPECT_EQ(flashfake::lastCard.scorefile, -1);
-    EXPECT_EQ(flashfake::lastCard.linked, 1u);
-    EXPECT_EQ(flashfake::lastCard.dictSlot, kMini);
-    EXPECT_EQ(flashfake::lastCard.entry, 2u);
-    EXPECT_EQ(flashfake::lastCard.duplicateMode, c.mode);
-    EXPECT_EQ(flashfake::lastCategories, c.categories);
+    ASSERT_EQ(host_.saveCalls, 1);
+    EXPECT_EQ(host_.lastCardId, -1);
+    EXPECT_EQ(host_.lastCard.scorefile, -1);
+    EXPECT_EQ(host_.lastCard.linked, 1u);
+    EXPECT_EQ(host_.lastCard.dictSlot, kMini);
+    EXPECT_EQ(host_.lastCard.entry, 2u);
+    EXPECT_EQ(host_.lastCard.duplicateMode, c.mode);
+    EXPECT_EQ(host_.lastCategories, c.categories);
   }
 }
 
 TEST_F(LinkCards, NothingToAdd) {
-  flashfake::ResetCards();
+  host_.ResetCards();
   LinkLookupReset(lookup_, kMini, 0xFFFFFFFFu);
   EXPECT_EQ(LinkLookupCommand(lookup_, 6, 5), kLinkCardNothing);
   LinkLookupReset(lookup_, 2, 0);
   EXPECT_EQ(LinkLookupCommand(lookup_, 6, 5), kLinkCardNotAllowed);
-  EXPECT_EQ(flashfake::saveCalls, 0);
+  EXPECT_EQ(host_.saveCalls, 0);
 }
 
 }  // namespace

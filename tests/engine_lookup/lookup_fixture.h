@@ -10,9 +10,8 @@
 //   kChars    a character dictionary (flag 0x10); 人 has no main reading
 // and a Chinese user dictionary when asked for (AddUserDict, after Build).
 //
-// Tests that include this header from another folder define
-// SEARCH_FIXTURE_DIR as tests/engine_lookup/CMakeLists.txt does and link
-// sorvi_engine, sorvi_databuild and sorvi_flash_fake.
+// Tests that include this header from another folder link sorvi_engine and
+// sorvi_databuild.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -30,8 +29,9 @@
 #include "engine/user_dict_entries.h"
 #include "platform/clock.h"
 #include "platform/files.h"
-#include "tests/engine_data/flash_fake.h"
 #include "tests/engine_search/search_fixture.h"
+#include "tests/support/fake_engine_host.h"
+#include "tests/support/virtual_clock.h"
 
 namespace lookupfix {
 
@@ -57,15 +57,7 @@ class LookupFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     RegisterSorviResources();
-    flashfake::giveStore = false;
-    flashfake::ResetCards();
-    // 2026-12-10 12:00:00 UTC while the test runs.
-    SYSTEMTIME t{};
-    t.wYear = 2026;
-    t.wMonth = 12;
-    t.wDay = 10;
-    t.wHour = 12;
-    InstallVirtualClock(&t, 1000);
+    InstallTestClock();
   }
   void TearDown() override {
     if (engine_) dictfix::DestroyAndFree(engine_);
@@ -128,10 +120,11 @@ class LookupFixture : public ::testing::Test {
 
   // The engine over the files added; with giveStore a fake flashcard store.
   DictEngine* Build(bool giveStore = false) {
-    flashfake::giveStore = giveStore;
+    host_.giveStore = giveStore;
     CreateDirectoryW(u"\\My Documents", nullptr);
     EngineParams p = dictfix::QuietParams();
     p.noFlashcards = giveStore ? 0 : 1;
+    p.host = &host_.host;
     p.userFolder = "\\My Documents\\";
     p.userExtension = ".kvb";
     engine_ = CreateEngine(files_.files().data(), static_cast<uint32_t>(files_.files().size()), &p);
@@ -178,6 +171,7 @@ class LookupFixture : public ::testing::Test {
     return out;
   }
 
+  FakeEngineHost host_;
   dictfix::DataFiles files_;
   DictEngine* engine_ = nullptr;
   std::vector<CedictRow> cedict_, mini_, english_, chars_;

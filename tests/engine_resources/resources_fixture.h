@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,7 @@
 #include "platform/files.h"
 #include "platform/heap.h"
 #include "resources/syllables.h"
+#include "tests/support/temp_device_root.h"
 #include "tools/databuild/data_file_builder.h"
 #include "tools/databuild/dict_tables.h"
 #include "tools/databuild/row_sort.h"
@@ -108,12 +110,8 @@ inline db::DataFileSpec DictFile(uint32_t creator, uint32_t id, uint32_t flags,
 class ResourcesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = std::filesystem::temp_directory_path() /
-            ("sorvi-res-" + std::to_string(getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(root_);
-    std::filesystem::create_directories(root_);
-    SetDeviceRoot(root_.c_str());
+    temp_ = std::make_unique<TempDeviceRoot>();
+    root_ = temp_->path();
     ClearOpenFileCache();
     engine_ = static_cast<DictEngine*>(LocalAlloc(LPTR, sizeof(DictEngine)));
     ASSERT_NE(engine_, nullptr);
@@ -130,8 +128,7 @@ class ResourcesTest : public ::testing::Test {
     FreeRecordCache(engine_->cache);
     FreePreferenceBlock(engine_->preferences);
     LocalFree(engine_);
-    SetDeviceRoot(nullptr);
-    std::filesystem::remove_all(root_);
+    temp_.reset();
   }
 
   // Builds the file and opens it (null when the writer or the container
@@ -170,6 +167,7 @@ class ResourcesTest : public ::testing::Test {
   void BuildSlots() { BuildDictSlots(engine_, engine_->readers, engine_->readerCount, nullptr, 0); }
 
   DictEngine* engine_ = nullptr;
+  std::unique_ptr<TempDeviceRoot> temp_;
   std::filesystem::path root_;
   std::vector<DbFile*> files_;
 };

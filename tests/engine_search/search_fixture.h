@@ -12,6 +12,7 @@
 #include "engine/search_results.h"
 #include "engine/utf8.h"
 #include "tests/engine_fetch/fetch_fixture.h"
+#include "tests/support/cedict_excerpt.h"
 #include "tools/databuild/cedict_entry.h"
 #include "tools/databuild/entry_markup.h"
 #include "tools/databuild/index_tables.h"
@@ -49,7 +50,7 @@ inline std::u16string Utf16(const std::string& s) {
 
 inline std::vector<CedictRow> LoadCedictExcerpt() {
   std::vector<CedictRow> rows;
-  std::ifstream in(std::string(SEARCH_FIXTURE_DIR) + "/cedict_excerpt.tsv");
+  std::ifstream in(kCedictExcerptPath);
   for (db::CedictRow& r : db::ReadCedictTsv(in))
     rows.push_back(CedictRow{std::move(r.traditional), std::move(r.simplified), std::move(r.pinyin),
                              std::move(r.definitions)});

@@ -55,23 +55,23 @@ TEST_F(CardTest, ResultsAndRecords) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    flashfake::ResetCards();
-    flashfake::cardExisted = c.existed;
-    flashfake::cardFiled = c.filed;
-    flashfake::saveFails = c.fails;
+    host_.ResetCards();
+    host_.cardExisted = c.existed;
+    host_.cardFiled = c.filed;
+    host_.saveFails = c.fails;
     SetPref(engine_, 201, c.mode);
     SetPref(engine_, 202, c.report);
     SetPref(engine_, 83, c.fallback);
     notices_.clear();
     EXPECT_EQ(Command(c.command, c.argument), 0);
-    ASSERT_EQ(flashfake::saveCalls, 1);
-    EXPECT_EQ(flashfake::lastCardId, -1);
-    EXPECT_EQ(flashfake::lastCard.scorefile, -1);
-    EXPECT_EQ(flashfake::lastCard.linked, 1u);
-    EXPECT_EQ(flashfake::lastCard.dictSlot, kCedict);
-    EXPECT_EQ(flashfake::lastCard.entry, 5u);
-    EXPECT_EQ(flashfake::lastCard.duplicateMode, c.duplicateMode);
-    EXPECT_EQ(flashfake::lastCategories, c.categories);
+    ASSERT_EQ(host_.saveCalls, 1);
+    EXPECT_EQ(host_.lastCardId, -1);
+    EXPECT_EQ(host_.lastCard.scorefile, -1);
+    EXPECT_EQ(host_.lastCard.linked, 1u);
+    EXPECT_EQ(host_.lastCard.dictSlot, kCedict);
+    EXPECT_EQ(host_.lastCard.entry, 5u);
+    EXPECT_EQ(host_.lastCard.duplicateMode, c.duplicateMode);
+    EXPECT_EQ(host_.lastCategories, c.categories);
     if (c.result < 0) {
       EXPECT_TRUE(notices_.empty());
       continue;
@@ -88,14 +88,14 @@ TEST_F(CardTest, NothingToAddOrADictionaryWithoutCards) {
   Search(u"qqqxxx");
   notices_.clear();
   EXPECT_EQ(Command(kLookupAddCard, 5), 0);
-  EXPECT_EQ(flashfake::saveCalls, 0);
+  EXPECT_EQ(host_.saveCalls, 0);
   EXPECT_TRUE(notices_.empty());
 
   // A dictionary whose entries cannot be cards: kind 3, the store untouched.
   LookupShowEntry(session_, 1, 0);
   notices_.clear();
   EXPECT_EQ(Command(kLookupAddCard, 5), 0);
-  EXPECT_EQ(flashfake::saveCalls, 0);
+  EXPECT_EQ(host_.saveCalls, 0);
   ASSERT_EQ(notices_.size(), 1u);
   EXPECT_EQ(notices_[0].cardResult, kCardResultDictCannot);
   EXPECT_EQ(notices_[0].cardArgument, 0);
@@ -108,7 +108,7 @@ TEST_F(SessionTest, CardWithoutAFlashcardStoreFails) {
   LookupShowEntry(session_, kCedict, 5);
   notices_.clear();
   Command(kLookupAddCard, -3);
-  EXPECT_EQ(flashfake::saveCalls, 0);
+  EXPECT_EQ(host_.saveCalls, 0);
   ASSERT_EQ(notices_.size(), 1u);
   EXPECT_EQ(notices_[0].cardResult, kCardResultFailed);
 }

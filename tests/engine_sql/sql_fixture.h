@@ -12,7 +12,7 @@
 #include "engine/sql_query.h"
 #include "engine/sql_schema.h"
 #include "engine/sql_text.h"
-#include "tests/engine/temp_device_root.h"
+#include "tests/support/temp_device_root.h"
 
 inline constexpr char kTestDbPath[] = "\\My Documents\\test.kvb";
 

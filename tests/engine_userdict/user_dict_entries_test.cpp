@@ -154,14 +154,14 @@ TEST_F(EntryTest, ManyEqualSortKeysAllFindAFreeKey) {
 }
 
 TEST_F(EntryTest, UpdateTouchAndDelete) {
-  udfake::giveStore = true;
+  host.giveStore = true;
   MakeEngine();
   const uint16_t zh = NewDict(kLanguageChinese);
   const int32_t uid = AddUserDictEntry(engine, zh, u"你好", nullptr, u"ni3hao3", u"hello");
   const int32_t other = AddUserDictEntry(engine, zh, u"再见", nullptr, u"zai4jian4", u"bye");
   AdvanceVirtualClock(10000);
   EXPECT_EQ(UpdateUserDictEntry(engine, zh, uid, u"您好", u"您好", nullptr, u"hello (polite)"), 0);
-  EXPECT_EQ(udfake::relinked, std::vector<int32_t>{uid});
+  EXPECT_EQ(host.relinked, std::vector<int32_t>{uid});
   const std::string where = " FROM sorvi_dict_entries WHERE uid = " + std::to_string(uid);
   EXPECT_EQ(One(zh, "SELECT word" + where), "您@好");
   EXPECT_EQ(One(zh, "SELECT pron" + where), "NULL");
@@ -179,9 +179,9 @@ TEST_F(EntryTest, UpdateTouchAndDelete) {
   EXPECT_EQ(Count(zh, "sorvi_dict_entries"), 2);
 
   // A stale flashcard index refuses the update.
-  udfake::indexCurrent = false;
+  host.indexCurrent = false;
   EXPECT_EQ(UpdateUserDictEntry(engine, zh, uid, u"你好", nullptr, nullptr, nullptr), -1);
-  udfake::indexCurrent = true;
+  host.indexCurrent = true;
 
   AdvanceVirtualClock(10000);
   EXPECT_EQ(TouchUserDictEntry(engine, zh, other, u"goodbye"), 0);

@@ -13,7 +13,6 @@
 #include "engine/dict_engine.h"
 #include "engine/dict_set.h"
 #include "engine/engine_time.h"
-#include "engine/flash_services.h"
 #include "engine/mem_handle.h"
 #include "engine/sql_db.h"
 #include "engine/sql_query.h"
@@ -27,13 +26,10 @@
 #include "platform/files.h"
 #include "platform/heap.h"
 #include "resources/resources.h"
-#include "tests/engine/temp_device_root.h"
+#include "tests/support/fake_engine_host.h"
+#include "tests/support/temp_device_root.h"
+#include "tests/support/virtual_clock.h"
 
-namespace udfake {
-extern bool giveStore;
-extern bool indexCurrent;
-extern std::vector<int32_t> relinked;
-}  // namespace udfake
 
 // For failure messages.
 inline std::string Utf8(const WCHAR* s) {
@@ -50,17 +46,8 @@ class UserDictTest : public ::testing::Test {
  public:
   void SetUp() override {
     RegisterSorviResources();
-    udfake::giveStore = false;
-    udfake::indexCurrent = true;
-    udfake::relinked.clear();
     CreateDirectoryW(u"\\My Documents", nullptr);
-    // 2026-12-10 12:00:00 UTC, still while the test runs.
-    SYSTEMTIME t{};
-    t.wYear = 2026;
-    t.wMonth = 12;
-    t.wDay = 10;
-    t.wHour = 12;
-    InstallVirtualClock(&t, 1000);
+    InstallTestClock();
   }
   void TearDown() override {
     if (engine) DestroyEngineAndFree();
@@ -75,7 +62,8 @@ class UserDictTest : public ::testing::Test {
     p.userDbNames = names.data();
     p.userDbCount = static_cast<uint16_t>(names.size());
     p.noFonts = 1;
-    p.noFlashcards = udfake::giveStore ? 0 : 1;
+    p.noFlashcards = host.giveStore ? 0 : 1;
+    p.host = &host.host;
     p.userFolder = "\\My Documents\\";
     p.userExtension = ".kvb";
     engine = CreateEngine(nullptr, 0, &p);
@@ -146,5 +134,6 @@ class UserDictTest : public ::testing::Test {
   }
 
   TempDeviceRoot root;
+  FakeEngineHost host;
   DictEngine* engine = nullptr;
 };

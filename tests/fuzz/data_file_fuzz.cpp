@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "engine/data_file_db.h"
@@ -73,8 +75,11 @@ void ReadTable(DataTable* table) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  std::string root = "/tmp/sorvi-fuzz-" + std::to_string(getpid());
+  // The fuzz build's own folder, removed when the run ends.
+  static std::string root = std::string(SORVI_FUZZ_TMP) + "/root-" + std::to_string(getpid());
+  mkdir(SORVI_FUZZ_TMP, 0700);
   mkdir(root.c_str(), 0700);
+  std::atexit([] { std::filesystem::remove_all(root); });
   SetDeviceRoot(root.c_str());
   g_hostFile = root + "/fuzz.pdb";
   return 0;

@@ -8,9 +8,11 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_device_root.h"
 #include "tests/engine_search/search_fixture.h"
 #include "tools/databuild/data_file_builder.h"
 
@@ -66,12 +68,11 @@ ToolRun RunTool(const std::vector<std::string>& args, const std::string& env = "
 class LookupTool : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() / ("sorvi-lookup-tool-" + std::to_string(getpid()) + "-" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root_);
+    temp_ = std::make_unique<TempDeviceRoot>();
+    root_ = temp_->path();
     fs::create_directories(root_ / "Program Files" / "Sorvi");
   }
-  void TearDown() override { fs::remove_all(root_); }
+  void TearDown() override { temp_.reset(); }
 
   void WriteDictionary() {
     using searchfix::Row;
@@ -99,6 +100,8 @@ class LookupTool : public ::testing::Test {
   }
 
   std::string Root() const { return root_.string(); }
+
+  std::unique_ptr<TempDeviceRoot> temp_;
 
   fs::path root_;
 };

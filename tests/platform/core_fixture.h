@@ -7,17 +7,18 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 
 #include "platform/core.h"
+#include "tests/support/temp_device_root.h"
 
 class CoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "sorvi-core-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern + "/device";
-    SetDeviceRoot(root_.c_str());
+    // The root itself is made by the platform on first use.
+    temp_ = std::make_unique<TempDeviceRoot>("device");
+    root_ = temp_->host();
     ReloadRegistryForTests();
     ClearFileErrorInjection();
     ClearLocalHeapFailure();
@@ -29,9 +30,8 @@ class CoreTest : public ::testing::Test {
     SetRegistryOpenFailure(nullptr, 0);
     UninstallVirtualClock();
     UnseedRandomForTests();
-    SetDeviceRoot(nullptr);
+    temp_.reset();
     ReloadRegistryForTests();
-    std::filesystem::remove_all(std::filesystem::path(root_).parent_path());
   }
 
   // Host path of a device path relative to the root ("My Documents/a.txt").
@@ -46,6 +46,8 @@ class CoreTest : public ::testing::Test {
     std::ifstream in(Host(relative), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
+
+  std::unique_ptr<TempDeviceRoot> temp_;
 
   std::string root_;
 };

@@ -4,8 +4,10 @@
 // driven like a user, and the errors.
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "platform/filedialog.h"
+#include "tests/support/temp_device_root.h"
 #include "tests/platform/dialog_test_util.h"
 
 using namespace dlgtest;
@@ -18,10 +20,8 @@ class FileDialogTest : public DialogTest {
  protected:
   void SetUp() override {
     DialogTest::SetUp();
-    std::string pattern = (std::filesystem::temp_directory_path() / "sorvi-filedlg-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-    SetDeviceRoot(root_.c_str());
+    temp_ = std::make_unique<TempDeviceRoot>();
+    root_ = temp_->host();
     for (const char* f : {"My Documents/cards.xml", "My Documents/notes.txt", "My Documents/words.TXT",
                           "My Documents/Sub/deep.txt"}) {
       std::filesystem::create_directories(std::filesystem::path(root_ + "/" + f).parent_path());
@@ -38,9 +38,9 @@ class FileDialogTest : public DialogTest {
   }
   void TearDown() override {
     DialogTest::TearDown();
-    SetDeviceRoot(nullptr);
-    std::filesystem::remove_all(root_);
+    temp_.reset();
   }
+  std::unique_ptr<TempDeviceRoot> temp_;
   std::string root_;
   OPENFILENAMEW ofn_{};
   WCHAR file_[256];

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "tests/platform/window_test_util.h"
+#include "tests/support/temp_device_root.h"
 
 using namespace wintest;
 
@@ -207,9 +208,7 @@ TEST(LibraryTest, LoadsByHostAndDevicePathAndRefusesStaleHandles) {
   // A library installed under a ".dll" name inside the device root.
   std::string src = HostLibm();
   ASSERT_FALSE(src.empty());
-  char dir[] = "/tmp/sorvi-libtest-XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  SetDeviceRoot(dir);
+  TempDeviceRoot temp;
   std::string host;
   ASSERT_TRUE(DevicePathToHostPath(u"\\Program Files\\Quillet.dll", &host));
   {
@@ -223,24 +222,17 @@ TEST(LibraryTest, LoadsByHostAndDevicePathAndRefusesStaleHandles) {
   ASSERT_NE(sine, nullptr);
   EXPECT_NEAR(sine(M_PI / 2), 1.0, 1e-12);
   EXPECT_TRUE(FreeLibrary(q));
-  std::remove(host.c_str());
-  SetDeviceRoot(nullptr);
-  std::string cleanup = std::string("rm -rf ") + dir;
-  ASSERT_EQ(std::system(cleanup.c_str()), 0);
 }
 
 class IpcTest : public WindowTest {
  protected:
   void SetUp() override {
     WindowTest::SetUp();
-    ASSERT_NE(mkdtemp(dir_), nullptr);
     SetIpcFolder(dir_);
   }
   void TearDown() override {
     WindowTest::TearDown();
     SetIpcFolder(nullptr);
-    std::string cleanup = std::string("rm -rf ") + dir_;
-    EXPECT_EQ(std::system(cleanup.c_str()), 0);
   }
   // A raw datagram socket standing for another process's window.
   int Peer(const std::string& path) {
@@ -251,7 +243,9 @@ class IpcTest : public WindowTest {
     EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
     return fd;
   }
-  char dir_[32] = "/tmp/sorvi-ipctest-XXXXXX";
+  // A folder of the test's own (the device root goes unused).
+  TempDeviceRoot temp_;
+  const char* dir_ = temp_.host().c_str();
 };
 
 TEST_F(IpcTest, StaleSocketCountsAsAbsentAndIsRemoved) {

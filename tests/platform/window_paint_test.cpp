@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "tests/platform/window_test_util.h"
+#include "tests/support/temp_device_root.h"
 
 using namespace wintest;
 
@@ -104,8 +105,8 @@ TEST_F(PaintTest, WindowCaptureAndPng) {
   ASSERT_EQ(h, 48);
   EXPECT_EQ(pixels[0], kWhite);
   EXPECT_EQ(pixels[10 * 64 + 10], kRed);
-  char dir[] = "/tmp/sorvi-wintest-XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
+  TempDeviceRoot temp;
+  const std::string dir = temp.host();
   std::string path = std::string(dir) + "/child.png";
   ASSERT_TRUE(AutoSaveWindowPng(child, path.c_str()));
   Surface* png = LoadSurfacePng(path.c_str());
@@ -124,9 +125,6 @@ TEST_F(PaintTest, WindowCaptureAndPng) {
   EXPECT_EQ(SurfaceRow(png, 80 + 8)[20 + 8], kRed);
   EXPECT_EQ(SurfaceRow(png, 80)[20], kWhite);
   DestroySurface(png);
-  std::remove(path.c_str());
-  std::remove(screen.c_str());
-  rmdir(dir);
 }
 
 class ScrollBarTest : public WindowTest {

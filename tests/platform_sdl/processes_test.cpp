@@ -11,6 +11,7 @@
 #include <functional>
 #include <fstream>
 #include <sstream>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -41,8 +42,8 @@ class ProcessesTest : public ::testing::Test {
  protected:
   void SetUp() override {
     children_.reserve(4);
-    ASSERT_NE(mkdtemp(dir_), nullptr);
-    SetIpcFolder(dir_);
+    ASSERT_NE(mkdtemp(dir_.data()), nullptr);
+    SetIpcFolder(dir_.c_str());
   }
   void TearDown() override {
     for (Child& c : children_)
@@ -58,7 +59,8 @@ class ProcessesTest : public ::testing::Test {
   Child& Start(const char* arg) {
     Child c;
     c.out = std::string(dir_) + "/out" + std::to_string(children_.size()) + ".txt";
-    std::vector<std::string> env{"SORVI_BACKEND=headless", std::string("SORVI_IPC_DIR=") + dir_};
+    std::vector<std::string> env{"SORVI_BACKEND=headless", std::string("SORVI_IPC_DIR=") + dir_,
+                                 std::string("SORVI_ROOT=") + dir_ + "/device"};
     for (char** e = environ; *e; ++e)
       if (std::string(*e).rfind("SORVI_", 0) != 0) env.push_back(*e);
     std::vector<char*> envp;
@@ -95,7 +97,8 @@ class ProcessesTest : public ::testing::Test {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 
-  char dir_[40] = "/tmp/sorvi-processes-XXXXXX";
+  // Under the temporary folder, which CTest puts in the build tree.
+  std::string dir_ = (std::filesystem::temp_directory_path() / "sorvi-processes-XXXXXX").string();
   std::vector<Child> children_;
 };
 

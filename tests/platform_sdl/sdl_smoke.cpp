@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -46,8 +47,9 @@ int main(int argc, char** argv) {
     std::printf("xvfb-run is not installed: skipped\n");
     return 77;
   }
-  char dir[] = "/tmp/sorvi-sdl-smoke-XXXXXX";
-  if (!mkdtemp(dir)) return 2;
+  std::string dirPattern = (std::filesystem::temp_directory_path() / "sorvi-sdl-smoke-XXXXXX").string();
+  if (!mkdtemp(dirPattern.data())) return 2;
+  const std::string dir = dirPattern;
   std::string shot = std::string(dir) + "/screen.png";
   std::string out = std::string(dir) + "/out.txt";
   // Device coordinates; the work area starts below the 52-pixel task bar.
@@ -55,7 +57,7 @@ int main(int argc, char** argv) {
                        shot + "; quit";
   // The desktop libraries SDL loads keep a few blocks to the end: not ours.
   std::string asan = std::getenv("ASAN_OPTIONS") ? std::getenv("ASAN_OPTIONS") : "";
-  std::string cmd = "ASAN_OPTIONS='" + asan + ":detect_leaks=0' SORVI_BACKEND=sdl SORVI_SCREEN=480x640@192 SORVI_DEMO_SCRIPT='" + script +
+  std::string cmd = "ASAN_OPTIONS='" + asan + ":detect_leaks=0' SORVI_BACKEND=sdl SORVI_IPC_DIR='" + dir + "' SORVI_SCREEN=480x640@192 SORVI_DEMO_SCRIPT='" + script +
                     "' timeout 60 xvfb-run -a -s '-screen 0 1024x768x24' '" + argv[1] + "' > '" + out + "' 2>&1";
   int status = std::system(cmd.c_str());
   std::string log = ReadFile(out);
@@ -84,7 +86,7 @@ int main(int argc, char** argv) {
   }
   // Second run: the dialog with each standard control, drawn in the SDL window.
   std::string dialogShot = std::string(dir) + "/dialog.png";
-  std::string dialogCmd = "ASAN_OPTIONS='" + asan + ":detect_leaks=0' SORVI_BACKEND=sdl SORVI_SCREEN=480x640@192 SORVI_DEMO_SCRIPT='dialog; shot " +
+  std::string dialogCmd = "ASAN_OPTIONS='" + asan + ":detect_leaks=0' SORVI_BACKEND=sdl SORVI_IPC_DIR='" + dir + "' SORVI_SCREEN=480x640@192 SORVI_DEMO_SCRIPT='dialog; shot " +
                           dialogShot + "; quit' timeout 60 xvfb-run -a -s '-screen 0 1024x768x24' '" + argv[1] + "' > '" + out +
                           "' 2>&1";
   status = std::system(dialogCmd.c_str());
@@ -113,7 +115,7 @@ int main(int argc, char** argv) {
   }
 
   std::string cleanup = std::string("rm -rf '") + dir + "'";
-  if (std::system(cleanup.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", dir);
+  if (std::system(cleanup.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", dir.c_str());
   if (gFailures) return 1;
   std::printf("platform-demo under Xvfb: all checks passed\n");
   return 0;

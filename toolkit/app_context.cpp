@@ -1,0 +1,4 @@
+#include "toolkit/app_context.h"
+
+AppContext* AppContextPointer = nullptr;
+HINSTANCE AppInstance = nullptr;
