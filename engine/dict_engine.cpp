@@ -177,10 +177,10 @@ void SetDefaultCurrentDicts(DictEngine* engine) {
   if (chinese->count) {
     const DictOrderSaved& s = chinese->items[0].saved;
     SetPref(engine, kPrefChineseCreator, static_cast<int32_t>(s.creator));
-    SetPref(engine, 46, static_cast<int32_t>(s.creator));
+    SetPref(engine, kPrefPopupCreator, static_cast<int32_t>(s.creator));
     SetPref(engine, kPrefChineseDictId, static_cast<int32_t>(s.dictId));
-    SetPref(engine, 44, static_cast<int32_t>(s.dictId));
-    SetPref(engine, 45, -1);
+    SetPref(engine, kPrefPopupDictId, static_cast<int32_t>(s.dictId));
+    SetPref(engine, kPrefPopupEntry, -1);
   }
   const DictOrderList* english = engine->orderLists[1];
   if (english->count) {

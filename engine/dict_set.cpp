@@ -417,7 +417,7 @@ int FindCharEntryInSlot(DictEngine* engine, uint16_t slot, WCHAR ch, int32_t* en
   const WCHAR headword[2] = {ch, 0};
   const uint32_t slots[1] = {slot};
   SearchResultList* list =
-      FindEntriesByHeadword(engine, slots, 1, headword, nullptr, nullptr, kLanguageChinese, 65535, 0, 1, 1, 0);
+      FindEntriesByHeadword(engine, slots, 1, headword, nullptr, nullptr, kLanguageChinese, /*transLanguage=*/65535, /*flag=*/0, /*stopAtFirstDict=*/1, /*stopAtFirstHit=*/1, /*unique=*/0);
   if (!list) return 1;
   if (entry) *entry = static_cast<int32_t>(list->items[0].entry);
   FreeResultList(list);

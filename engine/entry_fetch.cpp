@@ -11,7 +11,7 @@
 #include "engine/table_cursor.h"
 #include "engine/text_buffer.h"
 #include "engine/user_dict_entries.h"
-#include "engine/user_dict_search.h"
+#include "engine/user_dict_display.h"
 #include "platform/engine_lock.h"
 
 namespace {

@@ -5,7 +5,6 @@
 
 #include "engine/bit_reader.h"
 #include "engine/dict_set.h"
-#include "engine/latin_fold.h"
 #include "engine/mem_handle.h"
 #include "engine/search_results.h"
 #include "engine/table_cursor.h"
@@ -319,4 +318,55 @@ int32_t ReadWordPostings(TableCursor* cursor, uint32_t column, uint32_t row, uin
   UnlockMemHandle(record);
   FreeMemHandle(record);
   return result;
+}
+
+uint32_t IntersectSortedWords(MemHandle* listA, uint32_t countA, MemHandle* listB, uint32_t countB,
+                              uint32_t mask) {
+  if (!listA || !listB) return 0;
+  if (countA > GetMemHandleSize(listA) / 4) countA = GetMemHandleSize(listA) / 4;
+  if (countB > GetMemHandleSize(listB) / 4) countB = GetMemHandleSize(listB) / 4;
+  auto* a = static_cast<uint32_t*>(LockMemHandle(listA));
+  const auto* b = static_cast<const uint32_t*>(LockMemHandle(listB));
+  uint32_t kept = 0;
+  uint32_t j = 0;
+  for (uint32_t i = 0; i < countA; ++i) {
+    const uint32_t key = a[i] & mask;
+    while (j < countB && (b[j] & mask) < key) ++j;
+    if (j == countB) break;  // the rest of A has no partner
+    if ((b[j] & mask) == key && a[i] != 0xFFFFFFFFu) a[kept++] = a[i];
+  }
+  UnlockMemHandle(listB);
+  UnlockMemHandle(listA);
+  return kept;
+}
+
+uint32_t IntersectSortedPairs(MemHandle* listA, uint32_t countA, MemHandle* listB, uint32_t countB, uint32_t mask,
+                              bool take) {
+  if (!listA || !listB) return 0;
+  if (countA > GetMemHandleSize(listA) / 8) countA = GetMemHandleSize(listA) / 8;
+  if (countB > GetMemHandleSize(listB) / 8) countB = GetMemHandleSize(listB) / 8;
+  auto* a = static_cast<uint32_t*>(LockMemHandle(listA));
+  const auto* b = static_cast<const uint32_t*>(LockMemHandle(listB));
+  uint32_t j = 0;
+  for (uint32_t i = 0; i < countA; ++i) {
+    uint32_t* pair = a + 2 * i;
+    const uint32_t key = pair[0] & mask;
+    while (j < countB && (b[2 * j] & mask) < key) ++j;
+    if (j < countB && (b[2 * j] & mask) == key) {
+      if (take) pair[0] = b[2 * j];
+    } else {
+      pair[0] = pair[1] = 0xFFFFFFFFu;
+    }
+  }
+  uint32_t kept = 0;
+  for (uint32_t i = 0; i < countA; ++i) {
+    const uint32_t* pair = a + 2 * i;
+    if (pair[0] == 0xFFFFFFFFu && pair[1] == 0xFFFFFFFFu) continue;
+    a[2 * kept] = pair[0];
+    a[2 * kept + 1] = pair[1];
+    ++kept;
+  }
+  UnlockMemHandle(listB);
+  UnlockMemHandle(listA);
+  return kept;
 }

@@ -71,3 +71,16 @@ MemHandle* IntersectPostingRanges(TableCursor* cursor, uint32_t column, const ui
 // word differs (or the record is malformed), -1 when too common.
 int32_t ReadWordPostings(TableCursor* cursor, uint32_t column, uint32_t row, uint32_t w, MemHandle* storage,
                          const WCHAR* word, int prefixMode);
+
+// Intersection of two posting lists, MemHandles of unsigned 32-bit values
+// sorted ascending by (value & mask). List A keeps, in order, the values
+// whose masked value also occurs in B (B's cursor only moves forward); a
+// kept value equal to 0xFFFFFFFF is dropped too, as that value marks the
+// dropped ones. Counts beyond a handle's size are cut to it. Returns A's
+// new count.
+uint32_t IntersectSortedWords(MemHandle* listA, uint32_t countA, MemHandle* listB, uint32_t countB, uint32_t mask);
+// The same over lists of 8-byte pairs compared by their first word; with
+// `take`, a kept pair's first word becomes B's first word. Dropped pairs
+// are marked 0xFFFFFFFF in both words, and marked pairs are removed.
+uint32_t IntersectSortedPairs(MemHandle* listA, uint32_t countA, MemHandle* listB, uint32_t countB, uint32_t mask,
+                              bool take);

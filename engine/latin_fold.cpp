@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "engine/mem_handle.h"
-#include "platform/random.h"
 
 namespace {
 
@@ -168,99 +166,4 @@ const WCHAR* FindFolded(const WCHAR* text, const WCHAR* pattern, uint32_t* lengt
     while (*start && !FoldsToLetter(*start)) ++start;
   }
   return nullptr;
-}
-
-void GetLanguageName(uint32_t code, WCHAR* buffer) {
-  if (!buffer) return;
-  const char* name = "Unknown";
-  if (code == 0) name = "English";
-  else if (code == 4096) name = "Chinese";
-  else if (code == 65534) name = "None";
-  uint32_t i = 0;
-  for (; name[i]; ++i) buffer[i] = static_cast<WCHAR>(name[i]);
-  buffer[i] = 0;
-}
-
-int PointInRect(int x, int y, const uint16_t* rect) {
-  if (!rect) return 0;
-  const int left = rect[0], top = rect[1];
-  return (x >= left && x < left + rect[2] && y >= top && y < top + rect[3]) ? 1 : 0;
-}
-
-void* ClearRecord72(void* record) {
-  if (record) std::memset(record, 0, 72);
-  return record;
-}
-
-namespace {
-
-int CompareWordAt(const void* a, const void* b, size_t offset) {
-  int32_t va = 0, vb = 0;
-  std::memcpy(&va, static_cast<const uint8_t*>(a) + offset, 4);
-  std::memcpy(&vb, static_cast<const uint8_t*>(b) + offset, 4);
-  // Compare rather than subtract: a difference can overflow 32 bits.
-  return va < vb ? -1 : (va > vb ? 1 : 0);
-}
-
-}  // namespace
-
-int CompareFirstWord(const void* a, const void* b) { return CompareWordAt(a, b, 0); }
-int CompareSecondWord(const void* a, const void* b) { return CompareWordAt(a, b, 4); }
-
-uint32_t IntersectSortedWords(MemHandle* listA, uint32_t countA, MemHandle* listB, uint32_t countB,
-                              uint32_t mask) {
-  if (!listA || !listB) return 0;
-  if (countA > GetMemHandleSize(listA) / 4) countA = GetMemHandleSize(listA) / 4;
-  if (countB > GetMemHandleSize(listB) / 4) countB = GetMemHandleSize(listB) / 4;
-  auto* a = static_cast<uint32_t*>(LockMemHandle(listA));
-  const auto* b = static_cast<const uint32_t*>(LockMemHandle(listB));
-  uint32_t kept = 0;
-  uint32_t j = 0;
-  for (uint32_t i = 0; i < countA; ++i) {
-    const uint32_t key = a[i] & mask;
-    while (j < countB && (b[j] & mask) < key) ++j;
-    if (j == countB) break;  // the rest of A has no partner
-    if ((b[j] & mask) == key && a[i] != 0xFFFFFFFFu) a[kept++] = a[i];
-  }
-  UnlockMemHandle(listB);
-  UnlockMemHandle(listA);
-  return kept;
-}
-
-uint32_t IntersectSortedPairs(MemHandle* listA, uint32_t countA, MemHandle* listB, uint32_t countB, uint32_t mask,
-                              bool take) {
-  if (!listA || !listB) return 0;
-  if (countA > GetMemHandleSize(listA) / 8) countA = GetMemHandleSize(listA) / 8;
-  if (countB > GetMemHandleSize(listB) / 8) countB = GetMemHandleSize(listB) / 8;
-  auto* a = static_cast<uint32_t*>(LockMemHandle(listA));
-  const auto* b = static_cast<const uint32_t*>(LockMemHandle(listB));
-  uint32_t j = 0;
-  for (uint32_t i = 0; i < countA; ++i) {
-    uint32_t* pair = a + 2 * i;
-    const uint32_t key = pair[0] & mask;
-    while (j < countB && (b[2 * j] & mask) < key) ++j;
-    if (j < countB && (b[2 * j] & mask) == key) {
-      if (take) pair[0] = b[2 * j];
-    } else {
-      pair[0] = pair[1] = 0xFFFFFFFFu;
-    }
-  }
-  uint32_t kept = 0;
-  for (uint32_t i = 0; i < countA; ++i) {
-    const uint32_t* pair = a + 2 * i;
-    if (pair[0] == 0xFFFFFFFFu && pair[1] == 0xFFFFFFFFu) continue;
-    a[2 * kept] = pair[0];
-    a[2 * kept + 1] = pair[1];
-    ++kept;
-  }
-  UnlockMemHandle(listB);
-  UnlockMemHandle(listA);
-  return kept;
-}
-
-uint32_t GetRandomValue(uint32_t) {
-  BYTE bytes[4] = {0, 0, 0, 0};
-  CeGenRandom(4, bytes);
-  return static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
-         (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
 }

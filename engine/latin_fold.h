@@ -1,6 +1,5 @@
 // Folding of accented Latin letters to their base letters, the letter keys
-// and the accent-blind find built on it, and a few small helpers that
-// several modules share.
+// and the accent-blind find built on it.
 //
 // FoldToKey defines the letter keys of English headwords: the English
 // headword index (search mode 0, see engine/text_compare.h) is sorted by
@@ -43,37 +42,3 @@ uint32_t FoldedKeyLength(const WCHAR* text, bool keepSpaces);
 // a word end. Returns the match start, or null (also for a pattern without
 // letters); *length (optional) receives the text units the match covers.
 const WCHAR* FindFolded(const WCHAR* text, const WCHAR* pattern, uint32_t* length, bool anywhere);
-
-// "English" (0), "Chinese" (4096), "None" (65534), else "Unknown"; buffer
-// holds at least 8 units (the longest name and its terminator).
-void GetLanguageName(uint32_t code, WCHAR* buffer);
-
-// 1 when left <= x < left + width and top <= y < top + height for
-// rect = {left, top, width, height}.
-int PointInRect(int x, int y, const uint16_t* rect);
-
-// Clears the first 72 bytes of record and returns it.
-void* ClearRecord72(void* record);
-
-struct MemHandle;
-
-// Intersection of two posting lists, MemHandles of unsigned 32-bit values
-// sorted ascending by (value & mask). List A keeps, in order, the values
-// whose masked value also occurs in B (B's cursor only moves forward); a
-// kept value equal to 0xFFFFFFFF is dropped too, as that value marks the
-// dropped ones. Counts beyond a handle's size are cut to it. Returns A's
-// new count.
-uint32_t IntersectSortedWords(MemHandle* listA, uint32_t countA, MemHandle* listB, uint32_t countB, uint32_t mask);
-// The same over lists of 8-byte pairs compared by their first word; with
-// `take`, a kept pair's first word becomes B's first word. Dropped pairs
-// are marked 0xFFFFFFFF in both words, and marked pairs are removed.
-uint32_t IntersectSortedPairs(MemHandle* listA, uint32_t countA, MemHandle* listB, uint32_t countB, uint32_t mask,
-                              bool take);
-
-// Sort comparisons for SortArray/qsort over records that start with two
-// 32-bit words: -1, 0 or 1 by the signed value of the first (second) word.
-int CompareFirstWord(const void* a, const void* b);
-int CompareSecondWord(const void* a, const void* b);
-
-// 32 bits from the system random generator; the argument is not used.
-uint32_t GetRandomValue(uint32_t n);

@@ -39,6 +39,10 @@ enum : int32_t {
   kPrefChineseDictId = 41,
   kPrefEnglishCreator = 42,
   kPrefEnglishDictId = 43,
+  // The pop-up lookup's dictionary and entry, kept from one use to the next.
+  kPrefPopupDictId = 44,
+  kPrefPopupEntry = 45,
+  kPrefPopupCreator = 46,
   kPrefDisplayMode = 50,
   kPrefEnlargeWithOwnSize = 52,
   kPrefCompoundsCreator = 76,
@@ -66,8 +70,16 @@ enum : int32_t {
   kPrefSearchDelay = 130,
   kPrefSortMode = 131,
   kPrefSearchScope = 132,
+  // A single character is searched through the first-character ranges of
+  // the prefix index.
+  kPrefSingleCharRanges = 135,
   kPrefExactLength = 137,
   kPrefKeepSingleResult = 138,
+  // Ranked entry ids are masked before the sort, not after it.
+  kPrefMaskRanksEarly = 140,
+  // Typed pinyin is divided at the first division only, splitting before
+  // a, e and o.
+  kPrefSplitBeforeVowel = 141,
   kPrefEnglishAllLists = 142,
   kPrefChineseAllLists = 143,
   kPrefCardMode = 201,

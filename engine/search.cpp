@@ -1,6 +1,5 @@
 #include "engine/search.h"
 
-#include "engine/user_dict_search.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -100,7 +99,7 @@ int IsDictSearchable(DictEngine* engine, const SearchRequest*, uint16_t slot, ui
 uint32_t ClassifyQuery(DictEngine* engine, const SearchRequest* r, int32_t kinds[3], int* noDictionary) {
   *noDictionary = 0;
   bool latin = false, tone = false, wild = false, hanzi = false, zhuyin = false;
-  WCHAR one = PrefChar(engine, 120), many = PrefChar(engine, 121);
+  WCHAR one = PrefChar(engine, kPrefSingleWildcard), many = PrefChar(engine, kPrefAnyWildcard);
   WCHAR prev = 0;
   for (const WCHAR* q = r->query; *q; ++q) {
     WCHAR c = *q;
@@ -119,36 +118,36 @@ uint32_t ClassifyQuery(DictEngine* engine, const SearchRequest* r, int32_t kinds
   uint16_t mode = r->kindMode;
   if (wild && !r->plainWildcards) {
     if (mode == kKindModeByLanguage) {
-      put(r->language != 0 ? 2 : 5);
+      put(r->language != 0 ? kSearchChineseWildcard : kSearchEnglishWildcard);
     } else if (!hanzi && !tone) {
-      if (mode == kKindModeEnglishFirst) put(5);
+      if (mode == kKindModeEnglishFirst) put(kSearchEnglishWildcard);
       else if (r->language == kLanguageChinese) {
-        put(2);
-        put(5);
+        put(kSearchChineseWildcard);
+        put(kSearchEnglishWildcard);
       } else {
-        put(5);
-        put(2);
+        put(kSearchEnglishWildcard);
+        put(kSearchChineseWildcard);
       }
     } else {
-      put(2);
+      put(kSearchChineseWildcard);
     }
     return n;
   }
   if (r->fullText) {
     if (mode != kKindModeByLanguage) {
       if (!hanzi) {
-        put(6);
-        if (r->addHeadword) put(4);
+        put(kSearchEnglishText);
+        if (r->addHeadword) put(kSearchEnglishHeadword);
       } else {
-        put(3);
-        if (r->addHeadword) put(1);
+        put(kSearchChineseText);
+        if (r->addHeadword) put(kSearchChineseHeadword);
       }
     } else if (r->language != 0) {
-      put(3);
-      put(1);
+      put(kSearchChineseText);
+      put(kSearchChineseHeadword);
     } else {
-      put(6);
-      put(4);
+      put(kSearchEnglishText);
+      put(kSearchEnglishHeadword);
     }
     return n;
   }
@@ -157,37 +156,37 @@ uint32_t ClassifyQuery(DictEngine* engine, const SearchRequest* r, int32_t kinds
   if (!chineseOk || !englishOk) *noDictionary = 1;
   if (mode != kKindModeByLanguage) {
     if (hanzi) {
-      put(1);
-      if (r->addFullText || !chineseOk) put(3);
+      put(kSearchChineseHeadword);
+      if (r->addFullText || !chineseOk) put(kSearchChineseText);
     } else if ((tone || zhuyin) && mode != kKindModeBothNoPinyinTest) {
-      put(1);
+      put(kSearchChineseHeadword);
     } else if (mode == kKindModeEnglishFirst) {
-      put(4);
-      if (r->addFullText || !englishOk) put(6);
+      put(kSearchEnglishHeadword);
+      if (r->addFullText || !englishOk) put(kSearchEnglishText);
     } else if (r->language != kLanguageChinese) {
-      put(4);
+      put(kSearchEnglishHeadword);
       if (mode != kKindModeBothNoPinyinTest && ParseQuerySimple(engine, r->query)) {
-        if (!r->addFullText && englishOk) put(1);
+        if (!r->addFullText && englishOk) put(kSearchChineseHeadword);
         else {
-          put(6);
-          put(1);
+          put(kSearchEnglishText);
+          put(kSearchChineseHeadword);
         }
       } else if (r->addFullText || !englishOk) {
-        put(6);
+        put(kSearchEnglishText);
       }
     } else {
-      put(1);
-      put(4);
-      if ((r->addFullText || !englishOk) && mode != kKindModeBothNoPinyinTest) put(6);
+      put(kSearchChineseHeadword);
+      put(kSearchEnglishHeadword);
+      if ((r->addFullText || !englishOk) && mode != kKindModeBothNoPinyinTest) put(kSearchEnglishText);
     }
     return n;
   }
   if (r->language != 0) {
-    put(1);
-    if (hanzi && (r->addFullText || !chineseOk)) put(3);
+    put(kSearchChineseHeadword);
+    if (hanzi && (r->addFullText || !chineseOk)) put(kSearchChineseText);
   } else {
-    put(4);
-    if (r->addFullText || !englishOk) put(6);
+    put(kSearchEnglishHeadword);
+    if (r->addFullText || !englishOk) put(kSearchEnglishText);
   }
   return n;
 }
@@ -195,9 +194,9 @@ uint32_t ClassifyQuery(DictEngine* engine, const SearchRequest* r, int32_t kinds
 uint32_t BuildSearchDictList(DictEngine* engine, const SearchRequest* r, int32_t kind, int firstKind,
                              uint16_t* slots) {
   uint32_t language = 65535;
-  if (kind == 1 || kind == 2) language = kLanguageChinese;
-  if (kind == 4 || kind == 5) language = kLanguageEnglish;
-  if ((kind == 1 || kind == 4) && firstKind && r->allLanguagesFirst) language = 65535;
+  if (kind == kSearchChineseHeadword || kind == kSearchChineseWildcard) language = kLanguageChinese;
+  if (kind == kSearchEnglishHeadword || kind == kSearchEnglishWildcard) language = kLanguageEnglish;
+  if ((kind == kSearchChineseHeadword || kind == kSearchEnglishHeadword) && firstKind && r->allLanguagesFirst) language = 65535;
   uint32_t n = 0;
   uint16_t count = GetDictCount(engine);
   if (r->slots && r->slotCount > 0) {
@@ -217,13 +216,13 @@ uint32_t BuildSearchDictList(DictEngine* engine, const SearchRequest* r, int32_t
   bool mixed = false;
   if (language != 65535) {
     lists[0] = OrderList(engine, language);
-  } else if (kind == 3) {
+  } else if (kind == kSearchChineseText) {
     lists[0] = OrderList(engine, kLanguageEnglish);
     lists[1] = OrderList(engine, kLanguageChinese);
-  } else if (kind == 6) {
+  } else if (kind == kSearchEnglishText) {
     lists[0] = OrderList(engine, kLanguageChinese);
     lists[1] = OrderList(engine, kLanguageEnglish);
-  } else if (kind == 1) {
+  } else if (kind == kSearchChineseHeadword) {
     lists[0] = OrderList(engine, kLanguageChinese);
     lists[1] = OrderList(engine, kLanguageEnglish);
     mixed = true;
@@ -245,13 +244,13 @@ uint32_t BuildSearchDictList(DictEngine* engine, const SearchRequest* r, int32_t
       if (item.slot == kOrderNoSlot || item.slot >= count) continue;
       uint16_t s = static_cast<uint16_t>(item.slot);
       bool user = GetDictKind(engine, s) == kDictKindUser;
-      if (kind == 1 || kind == 2) {
+      if (kind == kSearchChineseHeadword || kind == kSearchChineseWildcard) {
         if (!item.has1100 && !user && !second) continue;
-        if (kind == 2 && (GetDictFlags(engine, s) & kDictFlagCharDict)) continue;
+        if (kind == kSearchChineseWildcard && (GetDictFlags(engine, s) & kDictFlagCharDict)) continue;
       }
-      if (kind == 3 || kind == 6 || (kind == 4 && second)) {
+      if (kind == kSearchChineseText || kind == kSearchEnglishText || (kind == kSearchEnglishHeadword && second)) {
         if (user) continue;
-        if (kind == 3 ? !item.has1120 : !item.has1130) continue;
+        if (kind == kSearchChineseText ? !item.has1120 : !item.has1130) continue;
       }
       if (!PassesListFilters(r, item)) continue;
       if (!IsDictSearchable(engine, r, s, language, 65535)) continue;
@@ -275,7 +274,7 @@ void SortSearchResults(DictEngine* engine, const SearchRequest* r, int32_t kind,
   // dictionary has its own split.
   bool maskLater = false;
   std::vector<uint32_t> itemMask;
-  if (kind == 6) {
+  if (kind == kSearchEnglishText) {
     // Each slot's mask found once, not once an item.
     std::vector<uint32_t> slotMask;
     std::vector<uint8_t> slotKnown;
@@ -290,7 +289,7 @@ void SortSearchResults(DictEngine* engine, const SearchRequest* r, int32_t kind,
       }
       return slotMask[slot];
     };
-    bool maskNow = r->sortMode == kSortKeepOrder || GetPref(engine, 140) || list->count == 1;
+    bool maskNow = r->sortMode == kSortKeepOrder || GetPref(engine, kPrefMaskRanksEarly) || list->count == 1;
     for (uint32_t i = 0; i < list->count; ++i) {
       uint32_t m = maskOf(ItemSlot(list->items[i]));
       if (m == 0) continue;
@@ -307,7 +306,7 @@ void SortSearchResults(DictEngine* engine, const SearchRequest* r, int32_t kind,
   };
   if (r->sortMode == kSortKeepOrder || list->count == 1) {
     for (uint32_t i = 0; i < list->count; ++i) clearRank(list->items[i]);
-  } else if (r->sortMode == kSortByRank && (kind == 1 || kind == 2) && !(methodFlags & kMethodAllSingle)) {
+  } else if (r->sortMode == kSortByRank && (kind == kSearchChineseHeadword || kind == kSearchChineseWildcard) && !(methodFlags & kMethodAllSingle)) {
     std::vector<RankRecord> recs(list->count);
     // Word lengths all read at once, before the rank bytes are cleared.
     const bool storedRanks = rankBytes && !someUnranked;
@@ -331,7 +330,7 @@ void SortSearchResults(DictEngine* engine, const SearchRequest* r, int32_t kind,
       recs[out++] = recs[i];
     }
     recs.resize(out);
-    if ((methodFlags & kMethodEndsWithSyllable) && kind == 1)
+    if ((methodFlags & kMethodEndsWithSyllable) && kind == kSearchChineseHeadword)
       std::stable_sort(recs.begin(), recs.end(), [](const RankRecord& a, const RankRecord& b) {
         if (a.rank != b.rank) return a.rank < b.rank;
         if (a.slot != b.slot) return a.slot < b.slot;
@@ -374,7 +373,7 @@ void SortSearchResults(DictEngine* engine, const SearchRequest* r, int32_t kind,
   }
   for (uint32_t i = 0; i < list->count; ++i) {
     list->items[i].first &= kResultSlotMask;
-    if (maskLater && !GetPref(engine, 140) && itemMask[i]) list->items[i].entry &= itemMask[i];
+    if (maskLater && !GetPref(engine, kPrefMaskRanksEarly) && itemMask[i]) list->items[i].entry &= itemMask[i];
   }
   list->flags &= ~(kResultSearchWork1 | kResultSearchWork2);
 }
@@ -419,7 +418,7 @@ SearchResultList* Search(DictEngine* engine, SearchRequest* request) {
   const WCHAR* savedQuery = request->query;
   uint8_t savedFullText = request->fullText;
   uint8_t savedAllFirst = request->allLanguagesFirst;
-  WCHAR prefix = PrefChar(engine, 122);
+  WCHAR prefix = PrefChar(engine, kPrefFullTextPrefix);
   if (prefix && request->query[0] == prefix) {
     ++request->query;
     request->fullText = 1;
@@ -471,7 +470,7 @@ SearchResultList* Search(DictEngine* engine, SearchRequest* request) {
                                                             : (method->method(engine, method, slot, list) & 0xFFFF);
       bool accepted = code == kSearchExact || (code == kSearchPartial && request->partialIsExact);
       if (tryAhead && d == 0 && !accepted) return KindOutcome::kGaveUp;
-      if (code == kSearchTooCommon && noDictionary && kind == 6) stop = true;
+      if (code == kSearchTooCommon && noDictionary && kind == kSearchEnglishText) stop = true;
       if (accepted && !exactFound) {
         RemoveResultListRange(list, 0, before);
         exactFound = true;
@@ -490,8 +489,8 @@ SearchResultList* Search(DictEngine* engine, SearchRequest* request) {
     int32_t effective = kind;
     if (list->count > 0) {
       uint32_t firstLanguage = GetDictLanguage(engine, ItemSlot(list->items[0]));
-      if (kind == 1 && firstLanguage == kLanguageEnglish) effective = 3;
-      if (kind == 4 && firstLanguage == kLanguageChinese) effective = 6;
+      if (kind == kSearchChineseHeadword && firstLanguage == kLanguageEnglish) effective = kSearchChineseText;
+      if (kind == kSearchEnglishHeadword && firstLanguage == kLanguageChinese) effective = kSearchEnglishText;
     }
     if (exactFound) {
       finalKind = effective;
@@ -585,9 +584,9 @@ SearchResultList* Search(DictEngine* engine, SearchRequest* request) {
   FreeSearchMethod(pinyin);
   list->bestMatch = finalBest;
   SortSearchResults(engine, request, finalKind, list, finalFlags);
-  list->language = (finalKind == 4 || finalKind == 5 || finalKind == 6) ? kLanguageEnglish : kLanguageChinese;
+  list->language = (finalKind == kSearchEnglishHeadword || finalKind == kSearchEnglishWildcard || finalKind == kSearchEnglishText) ? kLanguageEnglish : kLanguageChinese;
   uint32_t flags = 0;
-  if (finalKind == 3 || finalKind == 6) flags = noDictionary ? kResultFullText | kResultLanguageUnsearchable
+  if (finalKind == kSearchChineseText || finalKind == kSearchEnglishText) flags = noDictionary ? kResultFullText | kResultLanguageUnsearchable
                                                              : kResultFullText;
   if (finalFlags & kMethodNoTones) flags |= kResultNoTones;
   list->flags = flags;
@@ -658,7 +657,7 @@ SearchResultList* FindEntriesByHeadword(DictEngine* engine, const uint32_t* slot
     return nullptr;
   }
   if (language == kLanguageChinese) {
-    m->kind = 1;
+    m->kind = kSearchChineseHeadword;
     m->method = SearchChineseHeadword;
     WCHAR low[kKeyUnits] = {}, high[kKeyUnits] = {};
     const WCHAR* chars = !empty(headword) ? headword : alternative;
@@ -673,7 +672,7 @@ SearchResultList* FindEntriesByHeadword(DictEngine* engine, const uint32_t* slot
     AddSyllableKeyPair(&m->keys, low, high);
     m->query = headword ? headword : u"";
   } else {
-    m->kind = 4;
+    m->kind = kSearchEnglishHeadword;
     m->method = SearchEnglishHeadword;
     m->query = headword;
     FoldToKeyCopy(m->key, kMethodKeyUnits, headword, false);

@@ -121,7 +121,7 @@ bool TerminatedFind(TextBuffer* tb, const WCHAR* pattern, bool folded) {
 uint32_t KeyFlags(DictEngine* engine, const SyllableKeyList& keys) {
   uint32_t flags = 0;
   const SyllableKeyItem& first = keys.items[0];
-  WCHAR one = PrefChar(engine, 120), many = PrefChar(engine, 121);
+  WCHAR one = PrefChar(engine, kPrefSingleWildcard), many = PrefChar(engine, kPrefAnyWildcard);
   uint32_t n = WideStrLen(first.low);
   if (n > 0 && ((one && first.low[0] == one) || (many && first.low[0] == many))) flags |= kMethodLeadingWildcard;
   if (n > 0 && IsSyllableCode(first.low[n - 1])) flags |= kMethodEndsWithSyllable;
@@ -133,7 +133,7 @@ uint32_t KeyFlags(DictEngine* engine, const SyllableKeyList& keys) {
       noTones = false;
   }
   if (noTones) flags |= kMethodNoTones;
-  if (GetPref(engine, 135)) {
+  if (GetPref(engine, kPrefSingleCharRanges)) {
     uint32_t single = 0;
     for (uint32_t k = 0; k < keys.count; ++k)
       if (WideStrLen(keys.items[k].low) == 1) ++single;
@@ -167,7 +167,7 @@ uint8_t LowerByte(WCHAR c) {
 
 // Letter-triple keys of a wildcard query; false when none can be made.
 bool MakeTriples(DictEngine* engine, SearchMethod* m) {
-  WCHAR one = PrefChar(engine, 120), many = PrefChar(engine, 121);
+  WCHAR one = PrefChar(engine, kPrefSingleWildcard), many = PrefChar(engine, kPrefAnyWildcard);
   auto isWild = [&](WCHAR c) { return (one && c == one) || (many && c == many); };
   uint32_t n = WideStrLen(m->query);
   uint32_t cap = 2 * n + 4;
@@ -206,7 +206,7 @@ bool MakeTriples(DictEngine* engine, SearchMethod* m) {
 
 SearchMethod* CreateSearchMethod(DictEngine* engine, const SearchRequest* request, int32_t kind, uint32_t* flags) {
   if (flags) *flags = 0;
-  if (kind < 1 || kind > 6) return nullptr;
+  if (kind < kSearchChineseHeadword || kind > kSearchEnglishText) return nullptr;
   auto* m = static_cast<SearchMethod*>(std::calloc(1, sizeof(SearchMethod)));
   if (!m) return nullptr;
   m->query = request->query ? request->query : u"";
@@ -216,10 +216,10 @@ SearchMethod* CreateSearchMethod(DictEngine* engine, const SearchRequest* reques
   m->exactLength = request->exactLength;
   m->strictExact = request->strictExact;
   switch (kind) {
-    case 1:
-    case 2:
-    case 3: {
-      uint32_t parse = (GetPref(engine, 141) == 1 ? uint32_t{kParseSplitBeforeVowel | kParseFirstDivision} : 0u) |
+    case kSearchChineseHeadword:
+    case kSearchChineseWildcard:
+    case kSearchChineseText: {
+      uint32_t parse = (GetPref(engine, kPrefSplitBeforeVowel) == 1 ? uint32_t{kParseSplitBeforeVowel | kParseFirstDivision} : 0u) |
                        (request->wholeSyllables ? uint32_t{kParseWholeSyllables} : 0u);
       ParseQuerySyllables(engine, m->query, parse, &m->keys);
       if (m->keys.count == 0 && m->query[0]) {
@@ -237,20 +237,20 @@ SearchMethod* CreateSearchMethod(DictEngine* engine, const SearchRequest* reques
         FreeSearchMethod(m);
         return nullptr;
       }
-      m->method = kind == 3 ? SearchChineseText : SearchChineseHeadword;
+      m->method = kind == kSearchChineseText ? SearchChineseText : SearchChineseHeadword;
       return m;
     }
-    case 5:
+    case kSearchEnglishWildcard:
       if (!MakeTriples(engine, m)) {
         FreeSearchMethod(m);
         return nullptr;
       }
       m->method = SearchEnglishWildcard;
       return m;
-    default:  // 4 and 6
+    default:  // kSearchEnglishHeadword and kSearchEnglishText
       FoldToKeyCopy(m->key, kMethodKeyUnits, m->query, false);
       FoldToKeyCopy(m->spacedKey, kMethodKeyUnits, m->query, true);
-      m->method = kind == 4 ? SearchEnglishHeadword : SearchEnglishWords;
+      m->method = kind == kSearchEnglishHeadword ? SearchEnglishHeadword : SearchEnglishWords;
       return m;
   }
 }
@@ -269,8 +269,8 @@ int SearchSyllableKey(DictEngine* engine, SearchMethod* m, uint16_t slot, Search
   const WCHAR* low = m->keys.items[keyIndex].low;
   const WCHAR* high = m->keys.items[keyIndex].high;
   uint32_t n = WideStrLen(low);
-  int p = GetPref(engine, 135) ? 1 : 0;
-  WCHAR one = PrefChar(engine, 120), many = PrefChar(engine, 121);
+  int p = GetPref(engine, kPrefSingleCharRanges) ? 1 : 0;
+  WCHAR one = PrefChar(engine, kPrefSingleWildcard), many = PrefChar(engine, kPrefAnyWildcard);
   uint32_t before = list->count;
   uint32_t t = 0;
   TableCursor* cursor = FindDictTableCursor(engine, slot, kDictPrefixIndexType);
@@ -385,8 +385,8 @@ int ChineseHeadwordMayBeExact(DictEngine* engine, SearchMethod* m, uint16_t slot
   if (GetDictKind(engine, slot) != kDictKindBuiltIn || GetDictLanguage(engine, slot) != kLanguageChinese) return 1;
   if (m->parseWord & 1) return 0;  // an exact outcome is made partial
   if (!m->wholeKey || m->exactLength) return 1;
-  const WCHAR one = PrefChar(engine, 120), many = PrefChar(engine, 121);
-  const bool p = GetPref(engine, 135) != 0;
+  const WCHAR one = PrefChar(engine, kPrefSingleWildcard), many = PrefChar(engine, kPrefAnyWildcard);
+  const bool p = GetPref(engine, kPrefSingleCharRanges) != 0;
   TableCursor* cursor = FindDictTableCursor(engine, slot, kDictPrefixIndexType);
   int may = 0;
   // As SearchSyllableKey takes each key whole: exact when every character
@@ -515,7 +515,7 @@ int SearchEnglishWildcard(DictEngine* engine, SearchMethod* m, uint16_t slot, Se
                                             0xFFFFFFFF);
   ResetCursor(cursor);
   if (!cands) return kSearchNothing;
-  WCHAR one = PrefChar(engine, 120), many = PrefChar(engine, 121);
+  WCHAR one = PrefChar(engine, kPrefSingleWildcard), many = PrefChar(engine, kPrefAnyWildcard);
   uint32_t before = list->count;
   auto* values = static_cast<uint32_t*>(LockMemHandle(cands));
   for (uint32_t i = 0; values && i < count; ++i) {

@@ -235,3 +235,14 @@ uint32_t CountKeyLetters(const WCHAR* s) {
   }
   return n;
 }
+
+void GetLanguageName(uint32_t code, WCHAR* buffer) {
+  if (!buffer) return;
+  const char* name = "Unknown";
+  if (code == 0) name = "English";
+  else if (code == 4096) name = "Chinese";
+  else if (code == 65534) name = "None";
+  uint32_t i = 0;
+  for (; name[i]; ++i) buffer[i] = static_cast<WCHAR>(name[i]);
+  buffer[i] = 0;
+}

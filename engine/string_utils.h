@@ -64,3 +64,7 @@ void WideFromHex8(WCHAR* dst, uint32_t value);
 const WCHAR* FindText(const WCHAR* text, const WCHAR* pattern, uint32_t* length);
 // Units that are A-Z, a-z, U+00E0-U+00E2 or U+00E8-U+00EA; 0 for null.
 uint32_t CountKeyLetters(const WCHAR* s);
+
+// "English" (0), "Chinese" (4096), "None" (65534), else "Unknown"; buffer
+// holds at least 8 units (the longest name and its terminator).
+void GetLanguageName(uint32_t code, WCHAR* buffer);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "platform/device_paths.h"
@@ -49,4 +50,32 @@ uint32_t GetFileWriteStamp(const char* utf8Path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
   return data.ftLastWriteTime.dwLowDateTime;
+}
+
+uint32_t GetRandomValue(uint32_t) { return GetRandom32(); }
+
+void* ClearRecord72(void* record) {
+  if (record) std::memset(record, 0, 72);
+  return record;
+}
+
+namespace {
+
+int CompareWordAt(const void* a, const void* b, size_t offset) {
+  int32_t va = 0, vb = 0;
+  std::memcpy(&va, static_cast<const uint8_t*>(a) + offset, 4);
+  std::memcpy(&vb, static_cast<const uint8_t*>(b) + offset, 4);
+  // Compare rather than subtract: a difference can overflow 32 bits.
+  return va < vb ? -1 : (va > vb ? 1 : 0);
+}
+
+}  // namespace
+
+int CompareFirstWord(const void* a, const void* b) { return CompareWordAt(a, b, 0); }
+int CompareSecondWord(const void* a, const void* b) { return CompareWordAt(a, b, 4); }
+
+int PointInRect(int x, int y, const uint16_t* rect) {
+  if (!rect) return 0;
+  const int left = rect[0], top = rect[1];
+  return (x >= left && x < left + rect[2] && y >= top && y < top + rect[3]) ? 1 : 0;
 }

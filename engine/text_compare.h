@@ -24,7 +24,7 @@
 //   for the recent-query list; EnglishKeyCommonLength and CommonPrefixLength
 //   for the best-match lengths of search results.
 // - Keyed tables ascend by unsigned key and posting lists by (value & mask);
-//   see IntersectSortedWords in engine/latin_fold.h.
+//   see IntersectSortedWords in engine/index_search.h.
 //
 // Results are differences (a's unit minus b's at the first place they
 // differ) unless said otherwise; callers use only the sign.

@@ -1,6 +1,9 @@
-// The parts of the user-dictionary search that stand on their own: the
-// wildcard matcher that confirms candidate rows, the LIKE patterns over the
-// stored key forms, and the English look-up in the alphadex table.
+// The user-dictionary search: the wildcard matcher that confirms candidate
+// rows, the LIKE patterns over the stored key forms, the English look-up in
+// the alphadex table, the search of the entries table, and SearchUserDict,
+// which picks between them and the position tables
+// (user_dict_posdex_search.h). Statuses are the search methods' (kSearchExact,
+// kSearchPartial, kSearchNothing).
 //
 // Wildcards: the single-character one is preference 120, the any-run one
 // preference 121.
@@ -8,13 +11,22 @@
 
 #include <cstdint>
 
+#include "engine/pinyin.h"
 #include "platform/types.h"
 
 struct DictEngine;
-struct EntryFetchRequest;
 struct SearchMethod;
 struct SearchResultList;
-struct TextBuffer;
+
+// Small tests shared by the user-dictionary search, its position-table
+// search and its display.
+namespace userdict {
+inline bool IsCjk(WCHAR c) { return (c >= 0x3400 && c <= 0xFAFF) || (c >= 0xD800 && c <= 0xDBFF); }
+inline bool IsSyllableCode(WCHAR c) { return c >= kSyllableFirst && c <= kSyllableLastArea; }
+inline bool IsAsciiLetter(WCHAR c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
+// The pinyin of one syllable code with its tone digit; its length.
+uint32_t SyllableText(DictEngine* engine, WCHAR code, WCHAR* out, uint32_t size);
+}  // namespace userdict
 
 // Entry texts are compared over at most this many characters.
 inline constexpr uint32_t kMatchTextMax = 128;
@@ -43,16 +55,6 @@ WCHAR* MakePronLikePattern(DictEngine* engine, const WCHAR* text, const WCHAR* b
 // many letters matched), 2 nothing; 1 also without database.
 int SearchUserDictAlphadex(DictEngine* engine, uint16_t slot, const WCHAR* query, SearchResultList* list);
 
-// Display text of a user entry for the entry fetch: 0; 65532 when the
-// entry does not exist (0 also for a slot without database). With
-// kFetchDictNameAfter the dictionary's short name follows in brackets.
-int LoadUserDictEntryText(DictEngine* engine, const EntryFetchRequest* request, TextBuffer* buffer);
-// Formats one entry (texts as stored, UTF-8) with the style codes of the
-// text service: the headword forms (tone colours, a link, the other form in
-// brackets), the pronunciation in bold and the definition. 0.
-int FormatUserDictEntry(DictEngine* engine, const EntryFetchRequest* request, TextBuffer* buffer, const char* word,
-                        const char* altword, const char* pron, const char* defn);
-
 // Searches one user dictionary for a search method. A dictionary with its
 // search tables answers the Chinese kinds (1, 2) from its position tables
 // when it has Chinese headwords and the English kinds (4, 5) from its
@@ -67,21 +69,3 @@ int FormatUserDictEntry(DictEngine* engine, const EntryFetchRequest* request, Te
 // cut to make room for it.
 int SearchUserDict(DictEngine* engine, SearchMethod* method, uint16_t slot, SearchResultList* list);
 int SearchUserDictTable(DictEngine* engine, const SearchMethod* method, uint16_t slot, SearchResultList* list);
-
-// The Chinese kinds over the position tables. Each reading of the query
-// (the method's key pairs; the query read as pinyin when it has none),
-// from the last to the first, is answered by one indexed query per
-// character or syllable at the first four places, the candidates cut by
-// sorted intersection; the deepest place that kept candidates gives the
-// results (shallower ones, when it gives none, only under the shorten
-// flag): under the prefix flag all of them, else those no longer than the
-// places matched. Syllables without tone or cut short ask for the range of
-// codes they stand for. Readings with more places than the tables hold,
-// or with wildcards, read their candidates' entries and check them with
-// the matcher as the entries-table search does. A trailing any-run
-// wildcard is ignored. A reading whose places cannot be known (a leading
-// any-run) or that holds characters the tables do not keep (letters, a
-// typed ellipsis) sends the whole method to the entries-table search. Of
-// the readings a better status replaces the results of the others; of two
-// partial ones, the one that leaves fewer characters unmatched stays.
-int SearchUserDictSyllables(DictEngine* engine, const SearchMethod* method, uint16_t slot, SearchResultList* list);

@@ -431,7 +431,7 @@ TEST_F(SearchDicts, FindEntriesByHeadword) {
   auto find = [&](const char16_t* head, const char16_t* alt, const char16_t* pron, int unique) {
     std::vector<std::pair<uint16_t, std::u16string>> out;
     SearchResultList* list =
-        FindEntriesByHeadword(engine_, nullptr, 0, head, alt, pron, kLanguageChinese, 65535, 0, 0, 0, unique);
+        FindEntriesByHeadword(engine_, nullptr, 0, head, alt, pron, kLanguageChinese, /*transLanguage=*/65535, /*flag=*/0, /*stopAtFirstDict=*/0, /*stopAtFirstHit=*/0, /*unique=*/unique);
     for (uint32_t i = 0; list && i < list->count; ++i) {
       uint16_t slot = static_cast<uint16_t>(list->items[i].first);
       uint32_t e = list->items[i].entry;
@@ -453,14 +453,14 @@ TEST_F(SearchDicts, FindEntriesByHeadword) {
   EXPECT_EQ(r[0].first, kCedict);
   EXPECT_EQ(r[1].first, kMini);
   SearchResultList* first = FindEntriesByHeadword(engine_, nullptr, 0, u"中国", u"中國", u"Zhong1 guo2",
-                                                  kLanguageChinese, 65535, 0, 1, 0, 1);
+                                                  kLanguageChinese, /*transLanguage=*/65535, /*flag=*/0, /*stopAtFirstDict=*/1, /*stopAtFirstHit=*/0, /*unique=*/1);
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(first->count, 1u);
   EXPECT_EQ(first->items[0].first, kCedict);
   FreeResultList(first);
   // Only the slots asked for.
   const uint32_t onlyMini[] = {kMini};
-  first = FindEntriesByHeadword(engine_, onlyMini, 1, u"中国", nullptr, nullptr, kLanguageChinese, 65535, 0, 0, 0, 0);
+  first = FindEntriesByHeadword(engine_, onlyMini, 1, u"中国", nullptr, nullptr, kLanguageChinese, /*transLanguage=*/65535, /*flag=*/0, /*stopAtFirstDict=*/0, /*stopAtFirstHit=*/0, /*unique=*/0);
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(first->items[0].first, kMini);
   FreeResultList(first);
@@ -472,11 +472,11 @@ TEST_F(SearchDicts, FindEntriesByHeadword) {
   EXPECT_FALSE(find(u"中", nullptr, u"zhong", 0).empty());
   // Nothing to look for.
   EXPECT_TRUE(find(nullptr, nullptr, nullptr, 0).empty());
-  EXPECT_EQ(FindEntriesByHeadword(engine_, nullptr, 0, u"x", nullptr, nullptr, 65535, 65535, 0, 0, 0, 0), nullptr);
+  EXPECT_EQ(FindEntriesByHeadword(engine_, nullptr, 0, u"x", nullptr, nullptr, 65535, /*transLanguage=*/65535, /*flag=*/0, /*stopAtFirstDict=*/0, /*stopAtFirstHit=*/0, /*unique=*/0), nullptr);
 
   // English headwords.
   SearchResultList* list =
-      FindEntriesByHeadword(engine_, nullptr, 0, u"Student", nullptr, nullptr, kLanguageEnglish, 65535, 0, 1, 0, 0);
+      FindEntriesByHeadword(engine_, nullptr, 0, u"Student", nullptr, nullptr, kLanguageEnglish, /*transLanguage=*/65535, /*flag=*/0, /*stopAtFirstDict=*/1, /*stopAtFirstHit=*/0, /*unique=*/0);
   ASSERT_NE(list, nullptr);
   EXPECT_EQ(Head(static_cast<uint16_t>(list->items[0].first), list->items[0].entry), u"student");
   FreeResultList(list);
@@ -744,7 +744,7 @@ TEST_F(SearchDicts, DictionaryOrderPerKind) {
 
 TEST_F(SearchDicts, FindEntriesByPronunciationAlone) {
   SearchResultList* list =
-      FindEntriesByHeadword(engine_, nullptr, 0, nullptr, nullptr, u"tian1", kLanguageChinese, 65535, 0, 0, 0, 0);
+      FindEntriesByHeadword(engine_, nullptr, 0, nullptr, nullptr, u"tian1", kLanguageChinese, /*transLanguage=*/65535, /*flag=*/0, /*stopAtFirstDict=*/0, /*stopAtFirstHit=*/0, /*unique=*/0);
   ASSERT_NE(list, nullptr);
   bool found = false;
   for (uint32_t i = 0; i < list->count; ++i)

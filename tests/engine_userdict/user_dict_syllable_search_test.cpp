@@ -7,6 +7,7 @@
 #include "engine/search_methods.h"
 #include "engine/search_results.h"
 #include "engine/user_dict_search.h"
+#include "engine/user_dict_posdex_search.h"
 #include "tests/engine_userdict/userdict_fixture.h"
 
 namespace {
