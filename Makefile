@@ -69,7 +69,7 @@ run: build
 	else echo "The program is not built yet: only libraries and tests exist so far (see README)."; fi
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD)
 
 # The device data (`make data`): stroke order, pronunciation clips, code
 # pages and fonts in the device folder, built by tools/devicedata from pinned

@@ -7,10 +7,16 @@ set -euo pipefail
 folder=$1
 rate=$2
 shift 2
+# espeak-ng opens a sound-server client even when it only writes a file;
+# give that client a home of its own so nothing lands in the user's home
+# or in /tmp.
+quiet=$(mktemp -d "$folder/.espeak-home.XXXXXX")
+trap 'rm -rf "$quiet"' EXIT
 for name in "$@"; do
   wav="$folder/.$name.$$.wav"
   ogg="$folder/.$name.$$.ogg"
-  espeak-ng -v cmn-latn-pinyin -w "$wav" "$name"
+  HOME="$quiet" XDG_CONFIG_HOME="$quiet" XDG_RUNTIME_DIR="$quiet" PULSE_RUNTIME_PATH="$quiet" \
+    espeak-ng -v cmn-latn-pinyin -w "$wav" "$name"
   # A fixed stream serial keeps the clips the same from run to run.
   oggenc -Q -q 0 --resample "$rate" --serial 1 -o "$ogg" "$wav"
   rm -f "$wav"
