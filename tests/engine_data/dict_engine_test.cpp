@@ -365,4 +365,7 @@ TEST_F(Engine, HostCallsArriveAndWithoutAHostNothingIsThere) {
   EXPECT_EQ(GetFlashcardStore(e), nullptr);
   EXPECT_EQ(host_.addFontCalls, 2);
   EXPECT_EQ(HostSaveCard(e, &card, -1), -1);
+  // The host must outlive its engine.
+  DestroyAndFree(engine_);
+  engine_ = nullptr;
 }
