@@ -86,6 +86,9 @@ enum : int32_t {
   kPrefReportCards = 202,
   kPrefAudioFileSet = 210,
   kPrefWholeWordAudio = 211,
+  // Glyph rendering of the font slots: 1 monochrome, 2 light, 3 wider
+  // advances, 4 default hinting, else (0) light for CJK only.
+  kPrefFontRenderMode = 218,
   kPrefToneChanges = 235,
 };
 

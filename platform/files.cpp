@@ -799,6 +799,7 @@ FILE* _wfopen(LPCWSTR path, LPCWSTR mode) {
     }
     m.push_back(static_cast<char>(*p));
   }
+  const std::string cookieMode = m;
   m += 'e';  // close-on-exec
   ResolvedPath r;
   if (!ResolveDevicePath(path, &r)) {
@@ -809,7 +810,31 @@ FILE* _wfopen(LPCWSTR path, LPCWSTR mode) {
     errno = EISDIR;
     return nullptr;
   }
-  return std::fopen(r.host.c_str(), m.c_str());
+  FILE* host = std::fopen(r.host.c_str(), m.c_str());
+  if (!host) return nullptr;
+  // The caller's FILE reads through a cookie so that tests can make its
+  // reads fail (FileCall::StreamRead) as a removed storage card does.
+  cookie_io_functions_t io{};
+  io.read = [](void* c, char* buffer, size_t size) -> ssize_t {
+    FILE* f = static_cast<FILE*>(c);
+    if (Injected(FileCall::StreamRead)) return -1;
+    size_t n = std::fread(buffer, 1, size, f);
+    return n == 0 && std::ferror(f) ? -1 : static_cast<ssize_t>(n);
+  };
+  io.write = [](void* c, const char* buffer, size_t size) -> ssize_t {
+    size_t n = std::fwrite(buffer, 1, size, static_cast<FILE*>(c));
+    return n == 0 && size != 0 ? -1 : static_cast<ssize_t>(n);
+  };
+  io.seek = [](void* c, off64_t* offset, int whence) -> int {
+    FILE* f = static_cast<FILE*>(c);
+    if (fseeko(f, *offset, whence) != 0) return -1;
+    *offset = ftello(f);
+    return 0;
+  };
+  io.close = [](void* c) -> int { return std::fclose(static_cast<FILE*>(c)); };
+  FILE* wrapped = fopencookie(host, cookieMode.c_str(), io);
+  if (!wrapped) std::fclose(host);
+  return wrapped;
 }
 
 BOOL CeOidGetInfo(CEOID, CEOIDINFO* info) {

@@ -176,6 +176,7 @@ enum class FileCall {
   CreateDirectory,
   MoveFile,
   FindFirstFile,
+  StreamRead,  // reads of files opened with _wfopen
   Count
 };
 // The nth call of `call` from now (1 = the next) and the `times` - 1 calls
