@@ -833,7 +833,13 @@ FILE* _wfopen(LPCWSTR path, LPCWSTR mode) {
   };
   io.close = [](void* c) -> int { return std::fclose(static_cast<FILE*>(c)); };
   FILE* wrapped = fopencookie(host, cookieMode.c_str(), io);
-  if (!wrapped) std::fclose(host);
+  if (!wrapped) {
+    std::fclose(host);
+    return nullptr;
+  }
+  // Unbuffered: the host FILE buffers, and every read reaches the cookie
+  // where an injected failure can meet it.
+  setvbuf(wrapped, nullptr, _IONBF, 0);
   return wrapped;
 }
 

@@ -218,11 +218,16 @@ uint16_t ResolveBitmapWord(uint32_t word) {
     int dpi = std::min(GetDeviceCaps(nullptr, LOGPIXELSX), GetDeviceCaps(nullptr, LOGPIXELSY));
     bool large = 3 * dpi / 96 >= 4;
     switch (word) {
-      case kBitmapBackspace: return large ? 4592 : 4591;
-      case kBitmapEnter: return large ? 4612 : 4611;
-      case kBitmapShift: return large ? 5349 : 5348;
-      case kBitmapDropDown: return large ? 5326 : 5325;
-      default: break;
+      case kBitmapBackspace:
+        return large ? 4592 : 4591;
+      case kBitmapEnter:
+        return large ? 4612 : 4611;
+      case kBitmapShift:
+        return large ? 5349 : 5348;
+      case kBitmapDropDown:
+        return large ? 5326 : 5325;
+      default:
+        break;
     }
   }
   return static_cast<uint16_t>(word & 0xFFFF);
@@ -435,8 +440,8 @@ static void DrawGlyphDirect(DrawContext* context, const GlyphBitmap* g, int x, i
     bool grey = g->pixelMode == 2;
     uint8_t* bits = nullptr;
     uint16_t dstStride = 0;
-    HBITMAP bitmap = CreateGlyphBitmap(dc, grey ? stride : 8 * stride, -rows, grey ? 8 : 1, grey ? g->grays : 2, fg,
-                                       bg, &bits, &dstStride);
+    HBITMAP bitmap = CreateGlyphBitmap(dc, grey ? stride : 8 * stride, -rows, grey ? 8 : 1, grey ? g->grays : 2, fg, bg,
+                                       &bits, &dstStride);
     if (bitmap) {
       for (int r = 0; r < rows; ++r) {
         uint8_t* dst = bits + static_cast<ptrdiff_t>(r) * dstStride;
@@ -466,8 +471,8 @@ static void DrawGlyphDirect(DrawContext* context, const GlyphBitmap* g, int x, i
   ReleaseDrawDC(context);
 }
 
-void DrawGlyphRun(DrawContext* context, const GlyphBitmap* glyph, int x, int y, int penX, int advance,
-                  int rowLimit, ColorWord foreground, ColorWord background, int decoration, int bearing) {
+void DrawGlyphRun(DrawContext* context, const GlyphBitmap* glyph, int x, int y, int penX, int advance, int rowLimit,
+                  ColorWord foreground, ColorWord background, int decoration, int bearing) {
   if (!context || !glyph) return;
   int rows = std::clamp(rowLimit, 0, std::max(glyph->rows, 0));
   int extent = std::max(advance - bearing, glyph->width);

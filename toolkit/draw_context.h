@@ -26,10 +26,10 @@ ShortRect RectToShortRect(const RECT& r);
 // A colour word: 0xRRGGBB, or with bit 24 a system colour chosen by bits
 // 25-27 and the role it is used in.
 using ColorWord = uint32_t;
-inline constexpr ColorWord kColorSystem = 0x1000000;       // bit 24
-inline constexpr ColorWord kColorWindowFamily = 0xA000000;  // bits 25 and 27 together
-inline constexpr ColorWord kColorHighlight = 0x4000000;    // bit 26
-inline constexpr ColorWord kColorWhite = 0x10000000;       // bit 28; transparent as a text background
+inline constexpr ColorWord kColorSystem = 0x1000000;          // bit 24
+inline constexpr ColorWord kColorWindowFamily = 0xA000000;    // bits 25 and 27 together
+inline constexpr ColorWord kColorHighlight = 0x4000000;       // bit 26
+inline constexpr ColorWord kColorWhite = 0x10000000;          // bit 28; transparent as a text background
 inline constexpr ColorWord kColorUseBackground = 0x20000000;  // bit 29
 // The words used throughout the toolkit.
 inline constexpr ColorWord kColorStatic = 0x1000000;
@@ -78,14 +78,14 @@ struct DrawContext {
   HINSTANCE instance;  // where bitmap resources are loaded from
   HDC dc;              // held while useCount > 0
   int32_t useCount;
-  HRGN clip;                   // selected by SetClipShortRect, or null
-  TextOffscreen* offscreen;    // of the text line in progress, or null
-  uint16_t spanLeft;           // pending (not yet copied) columns
-  uint16_t lineTop;            // window y of offscreen row 0
+  HRGN clip;                 // selected by SetClipShortRect, or null
+  TextOffscreen* offscreen;  // of the text line in progress, or null
+  uint16_t spanLeft;         // pending (not yet copied) columns
+  uint16_t lineTop;          // window y of offscreen row 0
   uint16_t spanRight;
-  uint16_t lineHeight;         // rows of the line to copy
-  uint16_t drawnTo;            // x up to which the line is on the window
-  uint32_t lineForeground;     // the line's resolved colours
+  uint16_t lineHeight;      // rows of the line to copy
+  uint16_t drawnTo;         // x up to which the line is on the window
+  uint32_t lineForeground;  // the line's resolved colours
   uint32_t lineBackground;
 };
 
@@ -148,8 +148,8 @@ void BeginTextDraw(DrawContext* context, int x, int y, int lineHeight, ColorWord
 // One glyph: (x, y) its top-left, penX and advance its cell, bearing its left
 // offset from the pen. Rows at and past `rowLimit` are not drawn; with
 // decoration 2 the underline lies on row rowLimit - 1.
-void DrawGlyphRun(DrawContext* context, const GlyphBitmap* glyph, int x, int y, int penX, int advance,
-                  int rowLimit, ColorWord foreground, ColorWord background, int decoration, int bearing);
+void DrawGlyphRun(DrawContext* context, const GlyphBitmap* glyph, int x, int y, int penX, int advance, int rowLimit,
+                  ColorWord foreground, ColorWord background, int decoration, int bearing);
 void FlushTextDraw(DrawContext* context);
 void EndTextDraw(DrawContext* context);
 // Tests: every glyph takes the direct path.

@@ -30,23 +30,31 @@ int NextTab(int width) { return kTabStop * (width / kTabStop) + kTabStop; }
 bool IsBreakAfter(WCHAR c) {
   if (c >= 0x3400 && c <= 0xD7FF) return true;
   switch (c) {
-    case u'-': case u')': case u';': case u',': case u':': case u'/': case u'.':
-    case 0x02C7: case 0x02CA: case 0x02CB: case 0x02D9:
+    case u'-':
+    case u')':
+    case u';':
+    case u',':
+    case u':':
+    case u'/':
+    case u'.':
+    case 0x02C7:
+    case 0x02CA:
+    case 0x02CB:
+    case 0x02D9:
       return true;
-    default: break;
+    default:
+      break;
   }
   bool punctuation = (c >= 0x2000 && c <= 0x2026) || (c >= 0x3000 && c <= 0x33FF) || (c >= 0xFF00 && c <= 0xFF7F);
   if (!punctuation) return false;
-  static constexpr WCHAR kOpening[] = {u'(',  u'<',  u'[',  u'{',  0x2018, 0x201C, 0x3008, 0x300A, 0x300C,
-                                       0x300E, 0x3010, 0x3014, 0x3016, 0x301D, 0xFF08, 0xFF0F, 0xFF1C, 0xFF3B,
-                                       0xFF5B};
+  static constexpr WCHAR kOpening[] = {u'(',   u'<',   u'[',   u'{',   0x2018, 0x201C, 0x3008, 0x300A, 0x300C, 0x300E,
+                                       0x3010, 0x3014, 0x3016, 0x301D, 0xFF08, 0xFF0F, 0xFF1C, 0xFF3B, 0xFF5B};
   return std::find(std::begin(kOpening), std::end(kOpening), c) == std::end(kOpening);
 }
 
 }  // namespace
 
-int16_t GetCharAdvance(DictEngine* engine, uint16_t slot, uint16_t size, WCHAR character,
-                       const TextStyleState* style) {
+int16_t GetCharAdvance(DictEngine* engine, uint16_t slot, uint16_t size, WCHAR character, const TextStyleState* style) {
   if (IsStyleCode(character) || IsMarkupCode(character)) return 0;
   TrueTypeEngine* tt = GetSlotTrueTypeEngine(engine, slot);
   return tt ? GetSlotCharAdvance(engine, tt, size, character, style) : 0;

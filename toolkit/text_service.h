@@ -20,8 +20,7 @@
 
 struct DictEngine;
 
-int16_t GetCharAdvance(DictEngine* engine, uint16_t slot, uint16_t size, WCHAR character,
-                       const TextStyleState* style);
+int16_t GetCharAdvance(DictEngine* engine, uint16_t slot, uint16_t size, WCHAR character, const TextStyleState* style);
 uint16_t GetLineHeight(DictEngine* engine, uint16_t slot, uint16_t size);
 // TrueType: {cell width, line height, line height, 0}; result 0.
 int GetFontMetrics(DictEngine* engine, uint16_t slot, uint16_t size, uint16_t out[4]);
@@ -38,8 +37,7 @@ uint16_t HitTestText(DictEngine* engine, uint16_t slot, uint16_t size, const WCH
                      TextStyleState* style);
 // Units of one line that fit the width (a line break ending it included;
 // CR LF counts as two units).
-uint16_t FitText(DictEngine* engine, uint16_t slot, uint16_t size, const WCHAR* text, int width,
-                 TextStyleState* style);
+uint16_t FitText(DictEngine* engine, uint16_t slot, uint16_t size, const WCHAR* text, int width, TextStyleState* style);
 // Units of the next word-wrapped line; the style becomes the style at its end.
 uint16_t FindLineBreak(DictEngine* engine, uint16_t slot, uint16_t size, const WCHAR* text, int width,
                        TextStyleState* style);
@@ -47,8 +45,8 @@ uint16_t FindLineBreak(DictEngine* engine, uint16_t slot, uint16_t size, const W
 // means none), the hidden target of a U+EAD1 link in a new LocalAlloc block
 // the caller frees (null when none), and the id (-1 when none). Each output
 // may be null.
-void GetLinkAt(DictEngine* engine, const WCHAR* text, uint16_t position, uint16_t* start, uint16_t* end,
-               WCHAR** target, int32_t* id);
+void GetLinkAt(DictEngine* engine, const WCHAR* text, uint16_t position, uint16_t* start, uint16_t* end, WCHAR** target,
+               int32_t* id);
 // Pixels advanced. With no style the codes change nothing.
 int DrawStyledText(DictEngine* engine, DrawContext* context, uint16_t slot, uint16_t size, const WCHAR* text,
                    uint16_t count, int x, int y, int height, TextStyleState* style, ColorWord textColor,

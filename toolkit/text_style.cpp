@@ -5,13 +5,26 @@ int ApplyStyleCode(WCHAR code, uint32_t payload, TextStyleState* style, uint8_t*
   uint8_t ignored = 0;
   if (!hidden) hidden = &ignored;
   switch (code) {
-    case kStyleLineEnd: return 1;
-    case kStyleBoldOn: style->bold = 1; break;
-    case kStyleBoldOff: style->bold = 0; break;
-    case kStyleItalicOn: style->italic = 1; break;
-    case kStyleItalicOff: style->italic = 0; break;
-    case kStyleUnderlineOn: style->underline = 1; break;
-    case kStyleUnderlineOff: style->underline = 0; break;
+    case kStyleLineEnd:
+      return 1;
+    case kStyleBoldOn:
+      style->bold = 1;
+      break;
+    case kStyleBoldOff:
+      style->bold = 0;
+      break;
+    case kStyleItalicOn:
+      style->italic = 1;
+      break;
+    case kStyleItalicOff:
+      style->italic = 0;
+      break;
+    case kStyleUnderlineOn:
+      style->underline = 1;
+      break;
+    case kStyleUnderlineOff:
+      style->underline = 0;
+      break;
     case kStyleLinkStart:
     case kStylePlainLinkStart:
       style->inLink = 1;
@@ -39,9 +52,13 @@ int ApplyStyleCode(WCHAR code, uint32_t payload, TextStyleState* style, uint8_t*
       style->colourOn = 0;
       style->colour = 0;
       break;
-    case kStyleHiddenOn: *hidden = 1; break;
+    case kStyleHiddenOn:
+      *hidden = 1;
+      break;
     case kStyleHiddenOff:
-    case kStyleTargetEnd: *hidden = 0; break;
+    case kStyleTargetEnd:
+      *hidden = 0;
+      break;
     case kStyleSizeOn:
       style->sizeOn = 1;
       style->size = payload;
@@ -62,7 +79,8 @@ int ApplyStyleCode(WCHAR code, uint32_t payload, TextStyleState* style, uint8_t*
       style->inLink = 0;
       style->linkUnderlined = 0;
       break;
-    default: break;
+    default:
+      break;
   }
   return 0;
 }

@@ -181,11 +181,16 @@ static FT_Error RequestFreeTypeFace(FTC_FaceID faceId, FT_Library library, FT_Po
 
 uint32_t RenderModeFromPref(int32_t pref) {
   switch (pref) {
-    case 1: return kRenderMonochrome;
-    case 2: return kRenderLight;
-    case 3: return kRenderWide;
-    case 4: return kRenderDefault;
-    default: return kRenderLightCjk;
+    case 1:
+      return kRenderMonochrome;
+    case 2:
+      return kRenderLight;
+    case 3:
+      return kRenderWide;
+    case 4:
+      return kRenderDefault;
+    default:
+      return kRenderLightCjk;
   }
 }
 
@@ -283,8 +288,8 @@ static uint32_t AdvanceKey(int size, uint32_t character, int bold, int italic) {
 // The index of the first entry with a key not below `key`.
 static uint32_t AdvanceSlot(const TrueTypeEngine* tt, uint32_t key) {
   const AdvanceEntry* first = tt->advances;
-  const AdvanceEntry* found =
-      std::lower_bound(first, first + tt->advanceCount, key, [](const AdvanceEntry& e, uint32_t k) { return e.key < k; });
+  const AdvanceEntry* found = std::lower_bound(first, first + tt->advanceCount, key,
+                                               [](const AdvanceEntry& e, uint32_t k) { return e.key < k; });
   return static_cast<uint32_t>(found - first);
 }
 
@@ -442,17 +447,21 @@ struct RenderedGlyph {
   FT_Glyph owned;  // freed after drawing, or null
 };
 
-bool RenderGlyph(TrueTypeEngine* tt, uint16_t file, uint32_t glyph, uint32_t character, int size,
-                 RenderedGlyph* out) {
+bool RenderGlyph(TrueTypeEngine* tt, uint16_t file, uint32_t glyph, uint32_t character, int size, RenderedGlyph* out) {
   *out = RenderedGlyph{};
   FT_Int32 flags = 0;
   switch (tt->mode) {
-    case kRenderMonochrome: flags = FT_LOAD_TARGET_MONO; break;
-    case kRenderLight: flags = FT_LOAD_TARGET_LIGHT; break;
+    case kRenderMonochrome:
+      flags = FT_LOAD_TARGET_MONO;
+      break;
+    case kRenderLight:
+      flags = FT_LOAD_TARGET_LIGHT;
+      break;
     case kRenderLightCjk:
       if (character >= 0x3400 && character <= 0xD7FF && size <= 48) flags = FT_LOAD_TARGET_LIGHT;
       break;
-    default: break;
+    default:
+      break;
   }
   FTC_ImageTypeRec type{};
   type.face_id = &tt->files[file];
@@ -461,10 +470,9 @@ bool RenderGlyph(TrueTypeEngine* tt, uint16_t file, uint32_t glyph, uint32_t cha
   type.flags = flags;
   if (size < kSbitLimit) {
     FTC_SBit sbit = nullptr;
-    if (FTC_SBitCache_Lookup(tt->sbits, &type, glyph, &sbit, nullptr) == 0 && sbit && sbit->buffer &&
-        sbit->width > 0) {
-      out->bitmap = GlyphBitmap{sbit->height, sbit->width, sbit->pitch, sbit->buffer, sbit->max_grays + 1,
-                                sbit->format == FT_PIXEL_MODE_MONO ? 1 : 2};
+    if (FTC_SBitCache_Lookup(tt->sbits, &type, glyph, &sbit, nullptr) == 0 && sbit && sbit->buffer && sbit->width > 0) {
+      out->bitmap = GlyphBitmap{sbit->height, sbit->width,         sbit->pitch,
+                                sbit->buffer, sbit->max_grays + 1, sbit->format == FT_PIXEL_MODE_MONO ? 1 : 2};
       out->left = sbit->left;
       out->top = sbit->top;
       out->advance = sbit->xadvance;
@@ -486,8 +494,12 @@ bool RenderGlyph(TrueTypeEngine* tt, uint16_t file, uint32_t glyph, uint32_t cha
   }
   auto* bitmapGlyph = reinterpret_cast<FT_BitmapGlyph>(image);
   const FT_Bitmap& b = bitmapGlyph->bitmap;
-  out->bitmap = GlyphBitmap{static_cast<int32_t>(b.rows), static_cast<int32_t>(b.width), b.pitch, b.buffer,
-                            b.num_grays, b.pixel_mode == FT_PIXEL_MODE_MONO ? 1 : 2};
+  out->bitmap = GlyphBitmap{static_cast<int32_t>(b.rows),
+                            static_cast<int32_t>(b.width),
+                            b.pitch,
+                            b.buffer,
+                            b.num_grays,
+                            b.pixel_mode == FT_PIXEL_MODE_MONO ? 1 : 2};
   out->left = bitmapGlyph->left;
   out->top = bitmapGlyph->top;
   out->advance = static_cast<int>((cached->advance.x + 0x8000) >> 16);
