@@ -78,7 +78,8 @@ clean:
 SORVI_ROOT    ?= $(HOME)/.local/share/sorvi/device
 DATA_CACHE    ?= $(BUILD)/device-data
 DATA_DIR       = $(SORVI_ROOT)/Program Files/Sorvi
-DATA_FILES    := s2stroke.pdb s2unihan.pdb s2cedict.pdb s2audio.pdb s2codes.pdb tahoma.ttf tahomabd.ttf ZYSong.ttf
+DATA_FILES    := s2stroke.pdb s2unihan.pdb s2cedict.pdb s2audio.pdb s2codes.pdb tahoma.ttf tahomabd.ttf \
+                 SorviExtra.ttf SorviExtraBold.ttf ZYSong.ttf
 DATA_PACKAGES := espeak-ng vorbis-tools fonts-dejavu-core fonts-wqy-zenhei unicode-data
 DATA_MISSING  := $(shell for f in $(DATA_FILES); do [ -f "$(DATA_DIR)/$$f" ] || echo $$f; done)
 

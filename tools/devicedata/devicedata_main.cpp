@@ -8,12 +8,16 @@
 //   sorvi-devicedata unihan UNIHAN_FOLDER OUTPUT [NOTICE]
 //   sorvi-devicedata cedict ALL_JS OUTPUT [NOTICE]
 //   sorvi-devicedata font FILE CHARACTERS
+//   sorvi-devicedata coverage DEVICE_PATH...
 //
 // A file is written beside OUTPUT in a folder of its own, checked there and
 // only then renamed to OUTPUT, so a failed build never leaves a file behind.
 // Prints one line per file: its name, counts, size and time. `font` checks
 // a font as the program opens it (face 0, Unicode map, the characters given
-// as UTF-8) and prints its family, style and glyph count.
+// as UTF-8) and prints its family, style and glyph count. `coverage` checks
+// that the installed font list (device paths under $SORVI_ROOT, in the
+// program's order) covers every non-ASCII, non-Han character the program
+// shows, in regular and bold.
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -27,6 +31,7 @@
 #include "tools/devicedata/device_check.h"
 #include "tools/devicedata/device_files.h"
 #include "tools/devicedata/font_check.h"
+#include "tools/devicedata/font_coverage.h"
 #include "tools/devicedata/unihan_check.h"
 #include "tools/devicedata/unihan_file.h"
 
@@ -50,7 +55,8 @@ int Usage() {
                "       sorvi-devicedata codepages OUTPUT\n"
                "       sorvi-devicedata unihan UNIHAN_FOLDER OUTPUT [NOTICE]\n"
                "       sorvi-devicedata cedict ALL_JS OUTPUT [NOTICE]\n"
-               "       sorvi-devicedata font FILE CHARACTERS\n");
+               "       sorvi-devicedata font FILE CHARACTERS\n"
+               "       sorvi-devicedata coverage DEVICE_PATH...\n");
   return 2;
 }
 
@@ -206,6 +212,14 @@ int main(int argc, char** argv) {
     if (CheckFontFile(argv[2], Utf8ToUtf16(argv[3]), &info, &error) != 0) return Fail(argv[2], error);
     std::printf("%s %s, %ld glyphs%s\n", info.family.c_str(), info.style.c_str(), info.glyphs,
                 info.faces > 1 ? (", face 0 of " + std::to_string(info.faces)).c_str() : "");
+    return 0;
+  }
+  if (cmd == "coverage" && argc >= 3) {
+    std::vector<std::string> paths(argv + 2, argv + argc);
+    int files = 0;
+    if (CheckFontCoverage(paths, &files, &error) != 0) return Fail("font coverage", error);
+    std::printf("%-14s %zu characters in regular and bold, from %d font files\n", "font coverage",
+                CoverageCharacters().size(), files);
     return 0;
   }
   return Usage();

@@ -161,6 +161,16 @@ install_font() {
 }
 install_font "$FONT_REGULAR" tahoma.ttf "Aaz09āǚ"
 install_font "$FONT_BOLD" tahomabd.ttf "Aaz09āǚ"
+# The extra pair stands between the Latin pair and the CJK face in the
+# program's font list: pinyin, zhuyin tone marks, superscript digits and
+# the first ten section marks that a Latin face may lack.
+install_font "$FONT_REGULAR" SorviExtra.ttf "āǚü·…∼¹⁰⁴ˇ①⑩"
+install_font "$FONT_BOLD" SorviExtraBold.ttf "āǚü·…∼¹⁰⁴ˇ①⑩"
 install_font "$FONT_CJK" ZYSong.ttf "中國国ㄅ"
+# The list as a whole, in start-up's order, through the program's own file
+# choice: fails, naming the characters, when anything shown has no glyph.
+SORVI_ROOT="$ROOT" "$TOOL" coverage '\Program Files\Sorvi\tahoma.ttf' '\Program Files\Sorvi\tahomabd.ttf' \
+  '\Program Files\Sorvi\SorviExtra.ttf' '\Program Files\Sorvi\SorviExtraBold.ttf' \
+  '\Program Files\Sorvi\ZYSong.ttf' || die "the installed fonts do not cover the program's characters"
 
 echo "device data in $DEST"
