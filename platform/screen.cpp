@@ -13,7 +13,7 @@ namespace {
 
 std::mutex gMutex;
 bool gLoaded = false;
-ScreenProfile gProfile{480, 640, 192};
+ScreenProfile gProfile{480, 640, 192, 0};
 
 int DefaultDpi(int width, int height) { return std::min(width, height) <= 320 ? 96 : 192; }
 
@@ -43,16 +43,16 @@ BOOL ParseScreenProfile(const char* text, ScreenProfile* profile) {
   if (*rest != 0 || w < 64 || h < 64 || w > 4096 || h > 4096) return FALSE;
   if (dpi == 0) dpi = DefaultDpi(w, h);
   if (dpi < 48 || dpi > 960) return FALSE;
-  *profile = ScreenProfile{w, h, dpi};
+  *profile = ScreenProfile{w, h, dpi, 0};
   return TRUE;
 }
 
 ScreenProfile GetScreenProfile() { return Current(); }
 
-void SetScreenProfile(int width, int height, int dpi) {
+void SetScreenProfile(int width, int height, int dpi, int dpiY) {
   std::lock_guard<std::mutex> lk(gMutex);
   gLoaded = true;
-  gProfile = ScreenProfile{width, height, dpi ? dpi : DefaultDpi(width, height)};
+  gProfile = ScreenProfile{width, height, dpi ? dpi : DefaultDpi(width, height), dpiY};
 }
 
 int ScaleToScreenDpi(int length96) { return length96 * Current().dpi / 96; }
@@ -109,10 +109,10 @@ int GetDeviceCaps(HDC, int index) {
   switch (index) {
     case HORZRES: return p.width;
     case VERTRES: return p.height;
-    case LOGPIXELSX:
-    case LOGPIXELSY: return p.dpi;
+    case LOGPIXELSX: return p.dpi;
+    case LOGPIXELSY: return p.dpiY ? p.dpiY : p.dpi;
     case HORZSIZE: return p.width * 254 / (p.dpi * 10);
-    case VERTSIZE: return p.height * 254 / (p.dpi * 10);
+    case VERTSIZE: return p.height * 254 / ((p.dpiY ? p.dpiY : p.dpi) * 10);
     case BITSPIXEL: return 32;
     case PLANES: return 1;
     case NUMCOLORS: return -1;

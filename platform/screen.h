@@ -10,13 +10,15 @@
 struct ScreenProfile {
   int width;
   int height;
-  int dpi;
+  int dpi;   // horizontal, and vertical unless dpiY is set
+  int dpiY;  // 0: the same as dpi
 };
 
 ScreenProfile GetScreenProfile();
 // Tests: sets the profile (dpi 0 = the default for the size, as in
-// ParseScreenProfile). Call before windows exist.
-void SetScreenProfile(int width, int height, int dpi);
+// ParseScreenProfile; dpiY 0 = the same as dpi, other values give a screen
+// whose vertical dpi differs). Call before windows exist.
+void SetScreenProfile(int width, int height, int dpi, int dpiY = 0);
 // Parses "WxH@DPI" (the @DPI part may be left out: 96 dpi at up to 320 pixels
 // on the short side, else 192). FALSE for anything else.
 BOOL ParseScreenProfile(const char* text, ScreenProfile* profile);

@@ -1,6 +1,7 @@
 #include "resources/resources.h"
 
 #include "platform/resources.h"
+#include "resources/bitmap_data.h"
 #include "resources/syllables.h"
 
 namespace {
@@ -16,4 +17,6 @@ void RegisterSorviResources() {
   RegisterTable(u"USTR", kZhuyinSpellingTableId, ZhuyinSpellingTableBytes());
   RegisterTable(u"USTR", kZhuyinIndexTableId, ZhuyinIndexTableBytes());
   RegisterTable(u"USTR", kPinyinFinalsTableId, PinyinFinalsTableBytes());
+  for (const BitmapResource& b : SorviBitmapResources())
+    RegisterResource(RT_BITMAP, b.id, b.data, static_cast<DWORD>(b.size));
 }

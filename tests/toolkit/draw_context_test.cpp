@@ -5,6 +5,7 @@
 #include <iterator>
 #include <map>
 
+#include "resources/resources.h"
 #include "tests/toolkit/toolkit_fixture.h"
 
 namespace {
@@ -175,17 +176,17 @@ class BitmapResourceTest : public DrawContextTest {
 
 TEST_F(BitmapResourceTest, ResolutionChoosesTheBitmap) {
   struct Case {
-    int dpi;
-    uint32_t colour;
+    int dpi, dpiY;
     uint16_t backspace, enter, shift, dropDown;
   } cases[] = {
-      {96, 0xFF0000, 4591, 4611, 5348, 5325},
-      {192, 0x0000FF, 4592, 4612, 5349, 5326},
-      {128, 0x0000FF, 4592, 4612, 5349, 5326},  // factor 4 takes the large ones
+      {96, 0, 4591, 4611, 5348, 5325},   {192, 0, 4592, 4612, 5349, 5326},
+      {128, 0, 4592, 4612, 5349, 5326},   // factor 4 takes the large ones
+      {192, 96, 4591, 4611, 5348, 5325},  // the smaller dpi decides
+      {96, 192, 4591, 4611, 5348, 5325}, {192, 128, 4592, 4612, 5349, 5326},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.dpi);
-    SetScreenProfile(480, 640, c.dpi);
+    SCOPED_TRACE(testing::Message() << c.dpi << " x " << c.dpiY);
+    SetScreenProfile(480, 640, c.dpi, c.dpiY);
     EXPECT_EQ(ResolveBitmapWord(kBitmapBackspace), c.backspace);
     EXPECT_EQ(ResolveBitmapWord(kBitmapEnter), c.enter);
     EXPECT_EQ(ResolveBitmapWord(kBitmapShift), c.shift);
@@ -220,6 +221,33 @@ TEST_F(BitmapResourceTest, CentredInALargerBoxAndClippedToASmallerOne) {
   // The clip is gone afterwards.
   FillShortRect(dc, ShortRect{40, 20, 4, 4}, 0x00FF00);
   EXPECT_EQ(Pixel(41, 21), 0x00FF00u);
+}
+
+TEST_F(DrawContextTest, ProgramBitmapsComeInBothResolutions) {
+  RegisterSorviResources();
+  const uint16_t pairs[][2] = {{4591, 4592}, {4611, 4612}, {5348, 5349}, {5325, 5326}};
+  for (const auto& pair : pairs) {
+    SCOPED_TRACE(pair[0]);
+    BITMAP small{}, large{};
+    HBITMAP a = LoadBitmapW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(pair[0]));
+    HBITMAP b = LoadBitmapW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(pair[1]));
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    GetObjectW(a, sizeof(small), &small);
+    GetObjectW(b, sizeof(large), &large);
+    EXPECT_EQ(large.bmWidth, 2 * small.bmWidth);
+    EXPECT_EQ(large.bmHeight, 2 * small.bmHeight);
+    DeleteObject(a);
+    DeleteObject(b);
+  }
+  // The Backspace arrow on a coloured window: its corner is transparent,
+  // its shaft is drawn.
+  SetScreenProfile(480, 640, 96);
+  DrawContext* dc = Window(40, 20);
+  FillShortRect(dc, ShortRect{0, 0, 40, 20}, 0x445566);
+  DrawBitmapResource(dc, kBitmapBackspace, 0, 0, 0, 0);
+  EXPECT_EQ(Pixel(0, 0), 0x445566u);
+  EXPECT_EQ(Pixel(8, 5), 0x000000u);
 }
 
 TEST_F(DrawContextTest, ClipStaysUntilCleared) {

@@ -1,0 +1,20 @@
+# cmake -DFOLDER=... -DOUTPUT=... -P embed_bitmaps.cmake
+# Writes every FOLDER/<id>.png into OUTPUT as a byte array, with a table of
+# (id, bytes, size) for RegisterSorviResources.
+file(GLOB pngs ${FOLDER}/*.png)
+list(SORT pngs)
+set(out "// Generated from resources/bitmaps by resources/gen/embed_bitmaps.cmake.\n")
+string(APPEND out "#include \"resources/bitmap_data.h\"\n\nnamespace {\n\n")
+set(table "")
+foreach(png ${pngs})
+  get_filename_component(id ${png} NAME_WE)
+  file(READ ${png} hex HEX)
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(APPEND out "const unsigned char kBitmap${id}[] = {${bytes}};\n")
+  string(APPEND table "    {${id}, kBitmap${id}, sizeof(kBitmap${id})},\n")
+endforeach()
+string(APPEND out "\nconst BitmapResource kBitmaps[] = {\n${table}};\n\n}  // namespace\n\n")
+string(APPEND out "std::span<const BitmapResource> SorviBitmapResources() { return kBitmaps; }\n")
+file(WRITE ${OUTPUT}.tmp "${out}")
+file(COPY_FILE ${OUTPUT}.tmp ${OUTPUT} ONLY_IF_DIFFERENT)
+file(REMOVE ${OUTPUT}.tmp)
