@@ -304,7 +304,12 @@ static int32_t MeasureGlyphAdvance(TrueTypeEngine* tt, int size, uint32_t charac
   type.flags = 0;  // measured advances never depend on the render mode
   if (size < kSbitLimit) {
     FTC_SBit sbit = nullptr;
-    if (FTC_SBitCache_Lookup(tt->sbits, &type, glyph, &sbit, nullptr) == 0 && sbit) return sbit->xadvance;
+    // FreeType marks a glyph it could not load (or that is too large for a
+    // small bitmap) with width 255 and no pixels, leaving the rest unset:
+    // that one is asked of the image cache instead.
+    if (FTC_SBitCache_Lookup(tt->sbits, &type, glyph, &sbit, nullptr) == 0 && sbit &&
+        !(sbit->width == 255 && !sbit->buffer))
+      return sbit->xadvance;
   }
   FT_Glyph image = nullptr;
   if (FTC_ImageCache_Lookup(tt->images, &type, glyph, &image, nullptr) == 0 && image)
