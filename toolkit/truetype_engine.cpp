@@ -5,8 +5,10 @@
 #include FT_CACHE_H
 #include FT_GLYPH_H
 #include FT_LCD_FILTER_H
+#include FT_MODULE_H
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "engine/dict_engine.h"
@@ -38,6 +40,7 @@ inline constexpr int kSbitLimit = 48;  // smaller glyphs come from the SBit cach
 }  // namespace
 
 struct TrueTypeEngine {
+  FT_MemoryRec_ memory;  // zero-filling allocator of the library (see CreateTrueTypeEngine)
   FT_Library library;
   FTC_Manager manager;
   FTC_SBitCache sbits;
@@ -194,16 +197,32 @@ uint32_t RenderModeFromPref(int32_t pref) {
   }
 }
 
+// FreeType's cache manager leaves its running weight uninitialised when its
+// record comes from recycled memory (Debian's 2.12 allocates it without
+// clearing); the weight then starts as garbage above the 1 MiB limit, and
+// every lookup flushes the whole cache and loads its glyph from the file
+// again. The library therefore gets an allocator that clears every block.
+static void* ZeroAlloc(FT_Memory, long size) { return std::calloc(1, static_cast<size_t>(size)); }
+static void FreeBlock(FT_Memory, void* block) { std::free(block); }
+static void* ReallocBlock(FT_Memory, long, long size, void* block) {
+  return std::realloc(block, static_cast<size_t>(size));
+}
+
 TrueTypeEngine* CreateTrueTypeEngine(DictEngine*, uint32_t mode) {
   auto* tt = static_cast<TrueTypeEngine*>(LocalAlloc(LPTR, sizeof(TrueTypeEngine)));
   if (!tt) return nullptr;
   CreateTextOffscreens();
-  bool ok = FT_Init_FreeType(&tt->library) == 0;
+  tt->memory.alloc = ZeroAlloc;
+  tt->memory.free = FreeBlock;
+  tt->memory.realloc = ReallocBlock;
+  bool ok = FT_New_Library(&tt->memory, &tt->library) == 0;
   if (ok) {
+    FT_Add_Default_Modules(tt->library);
+    FT_Set_Default_Properties(tt->library);
     ok = FTC_Manager_New(tt->library, 6, 12, 0x100000, RequestFreeTypeFace, tt, &tt->manager) == 0 &&
          FTC_SBitCache_New(tt->manager, &tt->sbits) == 0 && FTC_ImageCache_New(tt->manager, &tt->images) == 0 &&
          FTC_CMapCache_New(tt->manager, &tt->charmaps) == 0;
-    if (!ok) FT_Done_FreeType(tt->library);  // also ends a manager made
+    if (!ok) FT_Done_Library(tt->library);  // also ends a manager made
   }
   if (!ok) {
     DeleteTextOffscreens();
@@ -220,7 +239,7 @@ TrueTypeEngine* CreateTrueTypeEngine(DictEngine*, uint32_t mode) {
 void FreeTrueTypeEngine(TrueTypeEngine* tt) {
   if (!tt) return;
   FTC_Manager_Done(tt->manager);
-  FT_Done_FreeType(tt->library);
+  FT_Done_Library(tt->library);
   DeleteTextOffscreens();
   LocalFree(tt);
 }

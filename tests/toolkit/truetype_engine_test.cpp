@@ -5,6 +5,7 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 
@@ -308,6 +309,30 @@ TEST_F(TrueTypeTest, EngineCreationMakesSlotZeroAndDestructionFreesIt) {
   // offscreens went with the last engine.
   EXPECT_EQ(GetTextOffscreen(0), nullptr);
   EXPECT_EQ(AppContextPointer, nullptr);
+}
+
+TEST_F(TrueTypeTest, WarmCacheDrawsWithoutReadingTheFiles) {
+  // Recycled heap blocks full of garbage, as a long-running program has:
+  // nothing FreeType allocates may take its state from them.
+  std::vector<void*> blocks;
+  for (size_t size = 16; size <= 4096; size += 16) {
+    void* block = std::malloc(size);
+    std::memset(block, 0xA5, size);
+    blocks.push_back(block);
+  }
+  for (void* block : blocks) std::free(block);
+  DictEngine* engine = MakeEngine({kLatin, kLatinBold});
+  const std::u16string text = u"Warm \uEAB2cache\uEAB3 zh\u014Dng";
+  DrawContext* dc = Window(300, 40);
+  DrawStyledText(engine, dc, 0, 20, text.c_str(), static_cast<uint16_t>(text.size()), 2, 2, 0, nullptr, 0, 0xFFFFFF);
+  std::vector<uint32_t> first = Pixels();
+  // Every file read fails from here on: the second drawing must come from
+  // the caches alone.
+  InjectFileError(FileCall::StreamRead, 1, ERROR_INVALID_HANDLE, 100000);
+  FillShortRect(dc, ShortRect{0, 0, 300, 40}, 0xFFFFFF);
+  DrawStyledText(engine, dc, 0, 20, text.c_str(), static_cast<uint16_t>(text.size()), 2, 2, 0, nullptr, 0, 0xFFFFFF);
+  ClearFileErrorInjection();
+  EXPECT_EQ(Pixels(), first);
 }
 
 // ---- The font stream ----
