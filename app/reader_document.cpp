@@ -166,7 +166,9 @@ void Refill(ReaderDocument* d, int64_t target) {
   const int32_t start = d->windowStart;
   const int32_t end = start + d->windowBytes;
   const int32_t length = static_cast<int32_t>(d->documentLength);
-  if (d->windowBytes > 0 && (target < start + kMargin || (start >= kNear && target < start && start - target < kNear))) {
+  const bool inLowMargin = target >= start && target < start + kMargin;
+  const bool justBefore = start >= kNear && target < start && start - target < kNear;
+  if (d->windowBytes > 0 && (inLowMargin || justBefore)) {
     // Back by half a window: the front half moves up, the new front is read.
     const int32_t newStart = std::max(0, start - kHalf);
     const int32_t shift = start - newStart;
