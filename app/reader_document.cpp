@@ -617,6 +617,9 @@ int LookupWordAt(ReaderDocument* d, int32_t p, int32_t maximum, int32_t minimum)
   request.query = run;
   request.language = static_cast<uint16_t>(kLanguageChinese);
   request.currentSlot = static_cast<uint16_t>(d->currentSlot);
+  // A run is usually longer than its first word: the longest partial match
+  // is the answer, not a failure.
+  request.keepPartial = 1;
   SearchResultList* list = Search(d->engine, &request);
   const uint32_t length = std::min(GetResultListBestMatch(list), n);
   if (!list || GetResultListCount(list) == 0 || length == 0 || static_cast<int32_t>(length) < minimum) {
@@ -721,6 +724,7 @@ int RelookupInDictionary(ReaderDocument* d, uint16_t slot) {
   request.slots = &slot;
   request.slotCount = 1;
   request.currentSlot = slot;
+  request.keepPartial = 1;
   SearchResultList* list = Search(d->engine, &request);
   if (!list || GetResultListCount(list) == 0) {
     FreeResultList(list);
