@@ -198,8 +198,25 @@ void Refill(ReaderDocument* d, int64_t target) {
 
 void SetPosition(ReaderDocument* d, int64_t target) {
   const int32_t rel = static_cast<int32_t>(std::clamp<int64_t>(target - d->windowStart, 0, d->windowBytes));
-  d->positionChar = ByteToChar(d, rel);
-  d->positionByte = CharToByte(d, d->positionChar) - d->skippedBytes;
+  if (IsUtf16(d)) {
+    d->positionChar = ByteToChar(d, rel);
+    d->positionByte = CharToByte(d, d->positionChar);
+    return;
+  }
+  // One walk for both: the character holding the byte, and where it starts.
+  const uint8_t* p = d->raw + d->skippedBytes;
+  const int32_t want = rel - d->skippedBytes;
+  int32_t at = 0, units = 0;
+  while (at < d->decodedBytes) {
+    WCHAR out[2];
+    uint32_t u = 0;
+    const uint32_t len = Utf8Char(p + at, static_cast<uint32_t>(d->decodedBytes - at), true, out, &u);
+    if (at + static_cast<int32_t>(len) > want) break;
+    units += static_cast<int32_t>(u);
+    at += static_cast<int32_t>(len);
+  }
+  d->positionChar = units;
+  d->positionByte = at;
 }
 
 void FreeResults(ReaderDocument* d) {
