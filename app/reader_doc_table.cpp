@@ -91,7 +91,9 @@ int GetDocumentLayout(DictEngine* engine, uint32_t i, uint32_t* length, uint32_t
   return 0;
 }
 
-int ReadDocumentText(DictEngine* engine, uint32_t i, uint32_t from, uint32_t count, void* buffer) {
+int ReadDocumentText(DictEngine* engine, uint32_t i, uint32_t from, uint32_t count, void* buffer,
+                     uint32_t* copied) {
+  if (copied) *copied = 0;
   uint32_t length = 0, blockSize = 0, stamp = 0;
   if (GetDocumentLayout(engine, i, &length, &blockSize, &stamp) != 0 || blockSize == 0) return 1;
   TableCursor* cursor = TextCursor(Group(engine, i));
@@ -112,6 +114,7 @@ int ReadDocumentText(DictEngine* engine, uint32_t i, uint32_t from, uint32_t cou
     std::memcpy(out, data + within, take);
     UnlockMemHandle(scratch);
     out += take;
+    if (copied) *copied += take;
     from += take;
     count -= take;
   }

@@ -41,8 +41,9 @@ uint16_t FindDocumentByIds(DictEngine* engine, uint32_t first, uint32_t second);
 int GetDocumentLayout(DictEngine* engine, uint32_t i, uint32_t* length, uint32_t* blockSize, uint32_t* fileTime);
 // Copies [from, from + count) block by block; 1 when a block cannot be read,
 // its record is shorter than the range needs, or the block size is 0 (the
-// bytes copied so far stay in the buffer).
-int ReadDocumentText(DictEngine* engine, uint32_t i, uint32_t from, uint32_t count, void* buffer);
+// bytes copied so far stay in the buffer; *copied, when given, counts them).
+int ReadDocumentText(DictEngine* engine, uint32_t i, uint32_t from, uint32_t count, void* buffer,
+                     uint32_t* copied = nullptr);
 // Sections under `parent` at `level` (level 0: all rows of column 0).
 uint32_t GetSectionCount(DictEngine* engine, uint32_t i, uint32_t level, uint32_t parent);
 // Row n of level `level`: start byte, first child (0 on the last level) and

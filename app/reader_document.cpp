@@ -121,10 +121,10 @@ void Notify(ReaderDocument* d, uint32_t flags, int32_t cardCode = 0, int32_t cat
 uint32_t ReadSource(ReaderDocument* d, uint8_t* to, uint32_t from, uint32_t count) {
   if (!count) return 0;
   if (d->sourceKind == kReaderSourceKindDatabase) {
-    // A failed block leaves what was read before it; the rest reads as zeros.
-    std::memset(to, 0, count);
-    ReadDocumentText(d->engine, d->documentIndex, from, count, to);
-    return count;
+    // A failed block ends the copy: the window keeps what was read.
+    uint32_t copied = 0;
+    ReadDocumentText(d->engine, d->documentIndex, from, count, to, &copied);
+    return copied;
   }
   const uint32_t got = d->readProc ? d->readProc(d->readContext, to, from, count) : 0;
   return std::min(got, count);
@@ -411,9 +411,7 @@ const WCHAR* GetReaderWord(const ReaderDocument* d, uint32_t* wordStart, uint32_
 }
 
 int CanPageBack(const ReaderDocument* d) { return d->positionByte > 0 || d->windowStart > 0 ? 1 : 0; }
-int CanPageForward(const ReaderDocument* d) {
-  return static_cast<uint32_t>(d->windowStart + d->positionByte) < d->documentLength ? 1 : 0;
-}
+int CanPageForward(const ReaderDocument* d) { return GetReaderAbsolutePosition(d) < d->documentLength ? 1 : 0; }
 int HasPreviousResult(const ReaderDocument* d) { return d->results && d->resultIndex > 0 ? 1 : 0; }
 int HasNextResult(const ReaderDocument* d) {
   return d->results && d->resultIndex + 1u < GetResultListCount(d->results) ? 1 : 0;
@@ -513,6 +511,7 @@ int MoveReaderWindow(ReaderDocument* d, int64_t target, int charIndex, int scrol
 
 int GoToPercentOrOffset(ReaderDocument* d, uint64_t value, int percent) {
   const uint64_t length = d->documentLength;
+  value = std::min<uint64_t>(value, UINT32_MAX);  // a typed number, never more
   uint64_t bytes;
   if (percent) bytes = length < 21474836 ? length * value / 100 : length / 100 * value;
   else bytes = value * (IsUtf16(d) ? 2 : 1);

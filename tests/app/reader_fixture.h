@@ -4,7 +4,8 @@
 // asked for. The dictionaries (written by tools/databuild) hold the words
 // the segmentation tables need: 中, 中国, 中国人, 中国人民, 人民, 我们, 好,
 // 国家 in "Words" (slot 0), and 中国 and 好 again in "Second" (slot 1), so
-// that the next-dictionary command has somewhere to go.
+// that the next-dictionary command has somewhere to go; and one audio group
+// (file set A) with clips of 中国 and 好.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -19,6 +20,7 @@
 #include "engine/preferences.h"
 #include "resources/resources.h"
 #include "tests/engine_search/search_fixture.h"
+#include "tools/databuild/audio_tables.h"
 #include "tests/support/fake_engine_host.h"
 #include "tests/support/virtual_clock.h"
 
@@ -101,7 +103,19 @@ class ReaderTest : public ::testing::Test {
                 Row(u"好", u"好", "hao3", {u"good"}),                Row(u"国家", u"國家", "guo2 jia1", {u"country"})};
       AddDict(searchfix::ChineseDict(words_, 1, u"Words"), u"WD");
       second_ = {Row(u"中国", u"中國", "Zhong1 guo2", {u"the Middle Kingdom"}), Row(u"好", u"好", "hao3", {u"fine"})};
-      AddDict(searchfix::ChineseDict(second_, 2, u"Second"), u"SE");
+      databuild::DictionarySpec second = searchfix::ChineseDict(second_, 2, u"Second");
+      second.info.flags |= secondFlags_;
+      AddDict(second, u"SE");
+      // One audio group (file set A): the whole word 中国 and 好.
+      databuild::AudioGroupSpec audio;
+      audio.flags = databuild::kAudioSetA;
+      audio.clips = {{databuild::PinyinNumbersToCodes("zhong1 guo2"), {'z', 'g'}},
+                     {databuild::PinyinNumbersToCodes("hao3"), {'h', '3'}}};
+      databuild::DataFileSpec audioFile;
+      audioFile.shortName = u"Audio";
+      std::string error;
+      ASSERT_EQ(databuild::AddAudioGroup(audio, &audioFile, &error), 0) << error;
+      files_.Add(audioFile);
     }
     for (auto& spec : extra_) {
       databuild::ByteVec bytes;
@@ -165,6 +179,7 @@ class ReaderTest : public ::testing::Test {
   FakeEngineHost host_;
   dictfix::DataFiles files_;
   std::vector<databuild::DataFileSpec> extra_;
+  uint32_t secondFlags_ = 0;  // extra flags of the "Second" dictionary
   DictEngine* engine_ = nullptr;
   ReaderDocument* doc_ = nullptr;
   Source page_;

@@ -2,6 +2,8 @@
 // percentage and jumps, and the position kept across closing.
 #include <gtest/gtest.h>
 
+#include "engine/audio_index.h"
+#include "engine/mem_handle.h"
 #include "engine/search_results.h"
 #include "tests/app/reader_fixture.h"
 
@@ -57,6 +59,11 @@ TEST_F(ReaderLookup, APlainTapFallsBackToTheWordBeforeIt) {
   updates_.clear();
   EXPECT_EQ(ReaderTapLookup(doc_, 2, 2, 0), 0);  // 好 alone
   EXPECT_EQ(Selected(), u"好");
+  uint32_t s = 0, e = 0;
+  EXPECT_EQ(Word(&s, &e), u"国好");  // one char of context
+  // A tap in the word field: its chars map back through the context.
+  EXPECT_EQ(ReaderTapLookup(doc_, 0, 0, 1), 0);  // 国 of the word field
+  EXPECT_EQ(Selected(), u"中国");
   ASSERT_FALSE(updates_.empty());
   EXPECT_TRUE(updates_.back().flags & kReaderUpdateDefinition);
   EXPECT_TRUE(updates_.back().flags & kReaderUpdateWord);
@@ -191,6 +198,48 @@ TEST_F(ReaderLookup, CardCommandsCallTheHostAndReport) {
   host_.saveFails = true;
   EXPECT_EQ(ReaderWordCommand(doc_, kReaderAddCard, -1), kCardReportFailed);
   EXPECT_EQ(host_.saveCalls, 6);
+}
+
+class ReaderLookupNoCards : public readerfix::ReaderTest {
+ protected:
+  void SetUp() override {
+    ReaderTest::SetUp();
+    secondFlags_ = 0x100;
+    BuildEngine();
+  }
+};
+
+TEST_F(ReaderLookupNoCards, ADictionaryWhoseEntriesCannotBeCardsSavesNothing) {
+  OpenText(u"中国");
+  ASSERT_EQ(LookupWordAt(doc_, 0, 4, 1), 0);
+  ASSERT_EQ(ReaderWordCommand(doc_, kReaderNextDictionary, -1), 0);
+  ASSERT_EQ(doc_->currentSlot, 1u);
+  SetPref(engine_, kPrefReportCards, 1);
+  EXPECT_EQ(ReaderWordCommand(doc_, kReaderAddCard, -1), kCardReportNotAllowed);
+  EXPECT_EQ(host_.saveCalls, 0);
+  ASSERT_EQ(ReaderWordCommand(doc_, kReaderNextDictionary, -1), 0);
+  EXPECT_EQ(ReaderWordCommand(doc_, kReaderAddCard, -1), kCardReportAdded);
+  EXPECT_EQ(host_.saveCalls, 1);
+}
+
+TEST_F(ReaderLookup, TheCurrentEntrysClipsUnderEitherFileSet) {
+  OpenText(u"中国");
+  MemHandle* clips[kMaxSyllableClips];
+  uint32_t sizes[kMaxSyllableClips] = {};
+  for (MemHandle*& h : clips) h = NewMemHandle(0);
+  EXPECT_EQ(CollectReaderAudioClips(doc_, clips, sizes), 1);  // no entry yet
+  ASSERT_EQ(LookupWordAt(doc_, 0, 4, 1), 0);
+  // Set A fixed; set B fixed, which has no group of its own: the engine
+  // answers from the group there is.
+  for (int32_t pref : {4, 3}) {
+    SetPref(engine_, kPrefAudioFileSet, pref);
+    std::fill(std::begin(sizes), std::end(sizes), 0u);
+    EXPECT_EQ(CollectReaderAudioClips(doc_, clips, sizes), 0) << pref;
+    ASSERT_EQ(sizes[0], 2u) << pref;
+    EXPECT_EQ(std::memcmp(LockMemHandle(clips[0]), "zg", 2), 0);
+    UnlockMemHandle(clips[0]);
+  }
+  for (MemHandle* h : clips) FreeMemHandle(h);
 }
 
 TEST_F(ReaderLookup, NoChineseDictionaryStartsWithNoSlot) {
