@@ -3,7 +3,7 @@
 // Sources sit behind a read proc that counts its calls and the bytes they
 // asked for. The dictionaries (written by tools/databuild) hold the words
 // the segmentation tables need: 中, 中国, 中国人, 中国人民, 人民, 我们, 好,
-// 国家 in "Words" (slot 0), and 中国 and 好 again in "Second" (slot 1), so
+// 国家 in "Words" (slot 0, 好 twice: hao3 and hao4), and 中国 and 好 again in "Second" (slot 1), so
 // that the next-dictionary command has somewhere to go; and one audio group
 // (file set A) with clips of 中国 and 好.
 #pragma once
@@ -100,7 +100,8 @@ class ReaderTest : public ::testing::Test {
                 Row(u"中国人", u"中國人", "Zhong1 guo2 ren2", {u"Chinese person"}),
                 Row(u"中国人民", u"中國人民", "Zhong1 guo2 ren2 min2", {u"the Chinese people"}),
                 Row(u"人民", u"人民", "ren2 min2", {u"the people"}), Row(u"我们", u"我們", "wo3 men5", {u"we"}),
-                Row(u"好", u"好", "hao3", {u"good"}),                Row(u"国家", u"國家", "guo2 jia1", {u"country"})};
+                Row(u"好", u"好", "hao3", {u"good"}),                Row(u"国家", u"國家", "guo2 jia1", {u"country"}),
+                Row(u"好", u"好", "hao4", {u"to be fond of"})};
       AddDict(searchfix::ChineseDict(words_, 1, u"Words"), u"WD");
       second_ = {Row(u"中国", u"中國", "Zhong1 guo2", {u"the Middle Kingdom"}), Row(u"好", u"好", "hao3", {u"fine"})};
       databuild::DictionarySpec second = searchfix::ChineseDict(second_, 2, u"Second");

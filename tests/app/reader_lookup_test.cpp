@@ -138,6 +138,22 @@ TEST_F(ReaderLookup, TheNextDictionaryAndTheNeighbouringResults) {
   EXPECT_EQ(ReaderWordCommand(doc_, kReaderPreviousResult, -1), 1);
 }
 
+TEST_F(ReaderLookup, PreviousAndNextResultWalkTheList) {
+  OpenText(u"好");
+  ASSERT_EQ(LookupWordAt(doc_, 0, 4, 1), 0);
+  ASSERT_EQ(GetResultListCount(doc_->results), 2u);
+  const uint32_t first = doc_->currentEntry;
+  EXPECT_EQ(HasPreviousResult(doc_), 0);
+  EXPECT_EQ(HasNextResult(doc_), 1);
+  EXPECT_EQ(ReaderWordCommand(doc_, kReaderNextResult, -1), 0);
+  EXPECT_NE(doc_->currentEntry, first);
+  EXPECT_EQ(doc_->resultIndex, 1);
+  EXPECT_EQ(HasNextResult(doc_), 0);
+  EXPECT_EQ(ReaderWordCommand(doc_, kReaderNextResult, -1), 1);
+  EXPECT_EQ(ReaderWordCommand(doc_, kReaderPreviousResult, -1), 0);
+  EXPECT_EQ(doc_->currentEntry, first);
+}
+
 TEST_F(ReaderLookup, ArrowKeysMoveAOneCharCursorAndLookUpOnKeyUp) {
   OpenText(u"我们，中国人民");
   doc_->request.hardwarePageScroll = 1;

@@ -65,6 +65,33 @@ TEST_F(ReaderWindow, MovesReadOnlyWhatTheWindowLacks) {
   }
 }
 
+TEST_F(ReaderWindow, MovesNotifyTheTextOnlyWhenTheWindowChanged) {
+  Source source;
+  source.bytes = readerfix::Utf16Le(readerfix::MixedText(50000));
+  Open(&source, kReaderUtf16Le, nullptr, kReaderSourceMemory);
+  constexpr uint32_t kAlways = kReaderUpdateSections | kReaderUpdatePercentage;
+  constexpr uint32_t kNewText = kReaderUpdateText | kReaderUpdateSelection;
+  struct Case {
+    const char* what;
+    int64_t target;
+    int scroll;
+    uint32_t flags;
+  };
+  const Case cases[] = {
+      {"a scroll inside the window", 600, 1, kAlways},
+      {"a jump inside the window keeps the position visible", 900, 0, kAlways | kReaderUpdateKeepVisible},
+      {"a far jump", 60000, 0, kAlways | kNewText | kReaderUpdateKeepVisible},
+      {"a scroll that refills", 70000, 1, kAlways | kNewText},
+      {"a scroll that reaches the end", 99999, 1, kAlways | kNewText | kReaderUpdateKeepVisible},
+  };
+  for (const Case& c : cases) {
+    updates_.clear();
+    MoveReaderWindow(doc_, c.target, 0, c.scroll, 0, nullptr);
+    ASSERT_EQ(updates_.size(), 1u) << c.what;
+    EXPECT_EQ(updates_[0].flags, c.flags) << c.what;
+  }
+}
+
 TEST_F(ReaderWindow, AKeptSelectionSurvivesOnlyWhileItsStartStaysInTheWindow) {
   Source source;
   source.bytes = readerfix::Utf16Le(readerfix::MixedText(50000));
