@@ -20,12 +20,11 @@ const TableGroup* Group(DictEngine* engine, uint32_t i) {
 
 TableCursor* TextCursor(const TableGroup* g) {
   return g->mainPosition >= 0 && static_cast<uint32_t>(g->mainPosition) < g->count ? g->cursors[g->mainPosition]
-                                                                                    : nullptr;
+                                                                                   : nullptr;
 }
 TableCursor* SectionCursor(const TableGroup* g) {
-  return g->secondPosition >= 0 && static_cast<uint32_t>(g->secondPosition) < g->count
-             ? g->cursors[g->secondPosition]
-             : nullptr;
+  return g->secondPosition >= 0 && static_cast<uint32_t>(g->secondPosition) < g->count ? g->cursors[g->secondPosition]
+                                                                                       : nullptr;
 }
 
 uint32_t InfoWord(const TableGroup* g, uint32_t w) {
@@ -91,8 +90,7 @@ int GetDocumentLayout(DictEngine* engine, uint32_t i, uint32_t* length, uint32_t
   return 0;
 }
 
-int ReadDocumentText(DictEngine* engine, uint32_t i, uint32_t from, uint32_t count, void* buffer,
-                     uint32_t* copied) {
+int ReadDocumentText(DictEngine* engine, uint32_t i, uint32_t from, uint32_t count, void* buffer, uint32_t* copied) {
   if (copied) *copied = 0;
   uint32_t length = 0, blockSize = 0, stamp = 0;
   if (GetDocumentLayout(engine, i, &length, &blockSize, &stamp) != 0 || blockSize == 0) return 1;

@@ -41,8 +41,10 @@ uint32_t Utf8Char(const uint8_t* p, uint32_t n, bool atEnd, WCHAR out[2], uint32
     return 1;
   }
   if (b >= 0xC2 && b <= 0xDF) len = 2, cp = b & 0x1F, min = 0x80;
-  else if (b >= 0xE0 && b <= 0xEF) len = 3, cp = b & 0x0F, min = 0x800;
-  else if (b >= 0xF0 && b <= 0xF4) len = 4, cp = b & 0x07, min = 0x10000;
+  else if (b >= 0xE0 && b <= 0xEF)
+    len = 3, cp = b & 0x0F, min = 0x800;
+  else if (b >= 0xF0 && b <= 0xF4)
+    len = 4, cp = b & 0x07, min = 0x10000;
   uint32_t k = 1;
   for (; len && k < len && k < n; ++k) {
     if ((p[k] & 0xC0) != 0x80) break;
@@ -136,8 +138,7 @@ void RebuildText(ReaderDocument* d) {
     d->textLength = n / 2;  // in place; an odd last byte is no character
   } else if (d->encoding == kReaderUtf16Be) {
     d->textLength = n / 2;
-    for (int32_t i = 0; i < d->textLength; ++i)
-      d->text[i] = static_cast<WCHAR>(d->raw[2 * i] << 8 | d->raw[2 * i + 1]);
+    for (int32_t i = 0; i < d->textLength; ++i) d->text[i] = static_cast<WCHAR>(d->raw[2 * i] << 8 | d->raw[2 * i + 1]);
   } else {
     int32_t skip = 0;
     while (skip < 4 && skip < n && (d->raw[skip] & 0xC0) == 0x80) ++skip;
@@ -318,7 +319,8 @@ ReaderDocument* OpenReaderDocument(DictEngine* engine, const ReaderSettings* req
   d->currentSlot = kNoDictSlot;  // until a lookup finds something
   d->currentEntry = 0xFFFFFFFFu;
   if (!engine->readerPositionStore) OpenReaderPositionStore(engine);
-  d->encoding = request->source == kReaderSourceDatabase ? static_cast<int32_t>(kReaderUtf16Le) : static_cast<int32_t>(request->encoding);
+  d->encoding = request->source == kReaderSourceDatabase ? static_cast<int32_t>(kReaderUtf16Le)
+                                                         : static_cast<int32_t>(request->encoding);
   if (d->encoding != kReaderUtf8 && d->encoding != kReaderUtf16Be) d->encoding = kReaderUtf16Le;
   d->rawCapacity = kWindow;
   if (d->encoding == kReaderUtf8) {
@@ -345,8 +347,8 @@ ReaderDocument* OpenReaderDocument(DictEngine* engine, const ReaderSettings* req
   if (request->source == kReaderSourceDatabase) {
     const uint16_t index = FindDocumentByIds(engine, request->firstId, request->secondId);
     uint32_t blockSize = 0;
-    if (index == kNoDocument ||
-        GetDocumentLayout(engine, index, &d->documentLength, &blockSize, &d->fileTime) != 0 || blockSize == 0)
+    if (index == kNoDocument || GetDocumentLayout(engine, index, &d->documentLength, &blockSize, &d->fileTime) != 0 ||
+        blockSize == 0)
       return fail();
     d->sourceKind = kReaderSourceKindDatabase;
     d->documentIndex = index;
@@ -432,9 +434,12 @@ void FormatPercentText(uint32_t position, uint32_t length, WCHAR* out) {
   // pass 100 % at the last byte, so p stops at 100.00.
   uint32_t p = 0;
   if (length == 0) p = 0;
-  else if (length < 214748) p = static_cast<uint32_t>(uint64_t{position} * 10000 / length);
-  else if (length < 21474836) p = static_cast<uint32_t>(uint64_t{position} * 100 / (length / 100));
-  else p = position / (length / 10000);
+  else if (length < 214748)
+    p = static_cast<uint32_t>(uint64_t{position} * 10000 / length);
+  else if (length < 21474836)
+    p = static_cast<uint32_t>(uint64_t{position} * 100 / (length / 100));
+  else
+    p = position / (length / 10000);
   p = std::min(p, 10000u);
   char buf[16];
   const int whole = static_cast<int>(p / 100), part = static_cast<int>(p % 100);
@@ -481,7 +486,8 @@ int MoveReaderWindow(ReaderDocument* d, int64_t target, int charIndex, int scrol
     selEnd = Absolute(d, d->selectionEnd);
   }
   const int64_t length = d->documentLength;
-  if (charIndex) target = Absolute(d, static_cast<int32_t>(std::clamp<int64_t>(target, 0, std::max(0, d->textLength - 1))));
+  if (charIndex)
+    target = Absolute(d, static_cast<int32_t>(std::clamp<int64_t>(target, 0, std::max(0, d->textLength - 1))));
   target = std::clamp<int64_t>(target, 0, std::max<int64_t>(0, length - 1));
 
   const int64_t start = d->windowStart, end = start + d->windowBytes;
@@ -497,7 +503,9 @@ int MoveReaderWindow(ReaderDocument* d, int64_t target, int charIndex, int scrol
   if (refilled) {
     if (selStart >= d->windowStart && selStart < d->windowStart + d->windowBytes) {
       d->selectionStart = ByteToChar(d, static_cast<int32_t>(selStart - d->windowStart));
-      d->selectionEnd = std::min(d->textLength, ByteToChar(d, static_cast<int32_t>(std::min<int64_t>(selEnd - d->windowStart, d->windowBytes))));
+      d->selectionEnd =
+          std::min(d->textLength,
+                   ByteToChar(d, static_cast<int32_t>(std::min<int64_t>(selEnd - d->windowStart, d->windowBytes))));
     } else {
       d->selectionStart = d->selectionEnd = 0;
     }
@@ -514,7 +522,8 @@ int GoToPercentOrOffset(ReaderDocument* d, uint64_t value, int percent) {
   value = std::min<uint64_t>(value, UINT32_MAX);  // a typed number, never more
   uint64_t bytes;
   if (percent) bytes = length < 21474836 ? length * value / 100 : length / 100 * value;
-  else bytes = value * (IsUtf16(d) ? 2 : 1);
+  else
+    bytes = value * (IsUtf16(d) ? 2 : 1);
   if (length && bytes >= length) bytes = length - 1;
   return MoveReaderWindow(d, static_cast<int64_t>(std::min<uint64_t>(bytes, UINT32_MAX)), 0, 0, 0, nullptr);
 }
@@ -697,7 +706,8 @@ int ReaderCursorKey(ReaderDocument* d, int op, int keyUp, int32_t cursor, int32_
       const int32_t top = d->positionChar;
       if (c < top || c >= top + visible) c = op == kReaderKeyRight ? top : top + visible;
       if (op == kReaderKeyRight) c = d->selectionEnd - d->selectionStart > 1 ? d->selectionEnd : c + 1;
-      else c -= 1;
+      else
+        c -= 1;
       c = std::clamp(c, 0, last);
       d->selectionStart = c;
       d->selectionEnd = c + 1;
@@ -776,8 +786,9 @@ int ReaderWordCommand(ReaderDocument* d, int command, int32_t category) {
     }
     case kReaderNextDictionary: {
       if (d->currentSlot == kNoDictSlot) return 1;
-      const uint16_t slot = FindNextDictionary(d->engine, GetDictLanguage(d->engine, static_cast<uint16_t>(d->currentSlot)),
-                                               static_cast<uint16_t>(d->currentSlot), -1, kCycleReaderList);
+      const uint16_t slot =
+          FindNextDictionary(d->engine, GetDictLanguage(d->engine, static_cast<uint16_t>(d->currentSlot)),
+                             static_cast<uint16_t>(d->currentSlot), -1, kCycleReaderList);
       if (slot == kNoDictSlot) return 1;
       const uint32_t oldSlot = d->currentSlot, oldEntry = d->currentEntry;
       if (RelookupInDictionary(d, slot) != 0) return 1;
@@ -809,7 +820,6 @@ int CollectReaderAudioClips(ReaderDocument* d, MemHandle* const* clips, uint32_t
   int result = CollectEntryAudioClips(d->engine, static_cast<int>(d->audioSetChoice), slot, d->currentEntry, clips,
                                       sizes, nullptr);
   if (result == kAudioNoGroup)
-    result = CollectEntryAudioClips(d->engine, d->audioSetChoice ? 0 : 1, slot, d->currentEntry, clips, sizes,
-                                    nullptr);
+    result = CollectEntryAudioClips(d->engine, d->audioSetChoice ? 0 : 1, slot, d->currentEntry, clips, sizes, nullptr);
   return result;
 }

@@ -202,7 +202,13 @@ int LookupWordAt(ReaderDocument* document, int32_t position, int32_t maximum, in
 // inWordField both are positions in the word text.
 int ReaderTapLookup(ReaderDocument* document, int32_t p, int32_t e, int inWordField);
 
-enum ReaderKeyOp : int { kReaderKeyUp = 1, kReaderKeyDown = 2, kReaderKeyLeft = 3, kReaderKeyRight = 4, kReaderKeyEnter = 5 };
+enum ReaderKeyOp : int {
+  kReaderKeyUp = 1,
+  kReaderKeyDown = 2,
+  kReaderKeyLeft = 3,
+  kReaderKeyRight = 4,
+  kReaderKeyEnter = 5
+};
 // A navigation key; `cursor` is the field's cursor char, `visible` the chars
 // on the page. 0 handled, 1 not.
 int ReaderCursorKey(ReaderDocument* document, int op, int keyUp, int32_t cursor, int32_t visible);
@@ -216,8 +222,8 @@ enum ReaderWordCommandId : int {
   kReaderNextDictionary = 10,
   kReaderPreviousResult = 11,
   kReaderNextResult = 12,
-  kReaderAddCardAlways = 13,   // the duplicate question answered "add"
-  kReaderAddCardReuse = 14,    // answered "use the existing card"
+  kReaderAddCardAlways = 13,  // the duplicate question answered "add"
+  kReaderAddCardReuse = 14,   // answered "use the existing card"
 };
 // Commands 5-8, 10-12: 0 done, 1 not. Card commands 9, 13, 14: the
 // ReaderCardCode (0 when nothing is reported). `category` for the card

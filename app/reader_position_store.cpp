@@ -106,8 +106,7 @@ void SlotToBytes(const Bookmark& slot, uint8_t* out) {
 }
 
 void SlotFromBytes(const uint8_t* in, Bookmark* slot) {
-  for (uint32_t i = 0; i < kBookmarkNameChars; ++i)
-    slot->name[i] = static_cast<WCHAR>(in[2 * i] | in[2 * i + 1] << 8);
+  for (uint32_t i = 0; i < kBookmarkNameChars; ++i) slot->name[i] = static_cast<WCHAR>(in[2 * i] | in[2 * i + 1] << 8);
   slot->name[kBookmarkNameChars - 1] = 0;
   slot->position = Le32(in + 2 * kBookmarkNameChars);
 }

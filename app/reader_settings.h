@@ -27,8 +27,8 @@ inline constexpr uint32_t kReaderSectionLevels = 3;
 inline constexpr uint32_t kReaderNoDocumentId = 0xFFFFFFFFu;
 
 struct ReaderSettings {
-  uint32_t source;    // ReaderSource
-  uint32_t firstId;   // database document, kReaderNoDocumentId none
+  uint32_t source;   // ReaderSource
+  uint32_t firstId;  // database document, kReaderNoDocumentId none
   uint32_t secondId;
   WCHAR path[256];    // text file
   uint32_t encoding;  // ReaderEncoding

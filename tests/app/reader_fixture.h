@@ -20,9 +20,9 @@
 #include "engine/preferences.h"
 #include "resources/resources.h"
 #include "tests/engine_search/search_fixture.h"
-#include "tools/databuild/audio_tables.h"
 #include "tests/support/fake_engine_host.h"
 #include "tests/support/virtual_clock.h"
+#include "tools/databuild/audio_tables.h"
 
 namespace readerfix {
 
@@ -96,11 +96,14 @@ class ReaderTest : public ::testing::Test {
   void BuildEngine(bool dictionaries = true) {
     using searchfix::Row;
     if (dictionaries) {
-      words_ = {Row(u"中", u"中", "zhong1", {u"middle"}),         Row(u"中国", u"中國", "Zhong1 guo2", {u"China"}),
+      words_ = {Row(u"中", u"中", "zhong1", {u"middle"}),
+                Row(u"中国", u"中國", "Zhong1 guo2", {u"China"}),
                 Row(u"中国人", u"中國人", "Zhong1 guo2 ren2", {u"Chinese person"}),
                 Row(u"中国人民", u"中國人民", "Zhong1 guo2 ren2 min2", {u"the Chinese people"}),
-                Row(u"人民", u"人民", "ren2 min2", {u"the people"}), Row(u"我们", u"我們", "wo3 men5", {u"we"}),
-                Row(u"好", u"好", "hao3", {u"good"}),                Row(u"国家", u"國家", "guo2 jia1", {u"country"}),
+                Row(u"人民", u"人民", "ren2 min2", {u"the people"}),
+                Row(u"我们", u"我們", "wo3 men5", {u"we"}),
+                Row(u"好", u"好", "hao3", {u"good"}),
+                Row(u"国家", u"國家", "guo2 jia1", {u"country"}),
                 Row(u"好", u"好", "hao4", {u"to be fond of"})};
       AddDict(searchfix::ChineseDict(words_, 1, u"Words"), u"WD");
       second_ = {Row(u"中国", u"中國", "Zhong1 guo2", {u"the Middle Kingdom"}), Row(u"好", u"好", "hao3", {u"fine"})};

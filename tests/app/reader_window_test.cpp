@@ -31,15 +31,15 @@ TEST_F(ReaderWindow, MovesReadOnlyWhatTheWindowLacks) {
     int32_t newStart;
   };
   const Case cases[] = {
-      {0, 500, {}, 0},                                 // inside: the first margin is no margin at byte 0
-      {8192, 11192, {}, 8192},                         // inside the safe zone
-      {8192, 8692, {{4096, 4096}}, 4096},              // the lower margin: half a window back
-      {8192, 6500, {{4096, 4096}}, 4096},              // less than 2,048 bytes before the window
-      {8192, 16084, {{16384, 4096}}, 12288},           // the upper margin: half a window on
-      {8192, 17384, {{16384, 4096}}, 12288},           // less than 2,048 bytes beyond it
-      {8192, 3000, {{0, 8192}}, 0},                    // far: restarts, at 0 when that is near the start
-      {0, 60000, {{55296, 8192}}, 55296},              // far: 4,096 before the target's kilobyte
-      {0, 99999, {{95232, 4768}}, 95232},              // the document's end
+      {0, 500, {}, 0},                        // inside: the first margin is no margin at byte 0
+      {8192, 11192, {}, 8192},                // inside the safe zone
+      {8192, 8692, {{4096, 4096}}, 4096},     // the lower margin: half a window back
+      {8192, 6500, {{4096, 4096}}, 4096},     // less than 2,048 bytes before the window
+      {8192, 16084, {{16384, 4096}}, 12288},  // the upper margin: half a window on
+      {8192, 17384, {{16384, 4096}}, 12288},  // less than 2,048 bytes beyond it
+      {8192, 3000, {{0, 8192}}, 0},           // far: restarts, at 0 when that is near the start
+      {0, 60000, {{55296, 8192}}, 55296},     // far: 4,096 before the target's kilobyte
+      {0, 99999, {{95232, 4768}}, 95232},     // the document's end
   };
   const std::u16string text = readerfix::MixedText(50000);
   for (const Case& c : cases) {
@@ -166,8 +166,7 @@ TEST_F(ReaderWindow, InvalidUtf8DecodesByteByByteAndStillRoundTrips) {
   Source source;
   source.bytes = {'a', 0xFF, 0xE4, 0xB8, 'b', 0xC0, 0xAF, 0xED, 0xA0, 0x80, 0xE4, 0xB8, 0xAD};
   Open(&source, kReaderUtf8, nullptr, kReaderSourceMemory);
-  EXPECT_EQ(std::u16string(doc_->text, doc_->textLength),
-            u"a\uFFFD\uFFFD\uFFFDb\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD中");
+  EXPECT_EQ(std::u16string(doc_->text, doc_->textLength), u"a\uFFFD\uFFFD\uFFFDb\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD中");
   for (int32_t i = 0; i < doc_->textLength; ++i) {
     MoveReaderWindow(doc_, i, 1, 1, 0, nullptr);
     EXPECT_EQ(doc_->positionChar, i);

@@ -22,8 +22,7 @@ using Bytes = std::vector<uint8_t>;
 // makes it.
 inline std::filesystem::path StorePath(const TempDeviceRoot& root) {
   std::string host;
-  if (DevicePathToHostPath(u"\\Program Files\\Sorvi\\Sorvi Reader Bookmarks", &host) &&
-      std::filesystem::exists(host))
+  if (DevicePathToHostPath(u"\\Program Files\\Sorvi\\Sorvi Reader Bookmarks", &host) && std::filesystem::exists(host))
     return host;
   return root.Host("Program Files/Sorvi/Sorvi Reader Bookmarks");
 }

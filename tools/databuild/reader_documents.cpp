@@ -56,7 +56,11 @@ int AddReaderDocument(const ReaderDocumentSpec& doc, DataFileSpec* file, std::st
   }
   GroupTableSpec text;
   text.type = kTypeGroupMain;
-  text.infoWords = {doc.firstId, doc.secondId, 0, 0, doc.overrideInfoBlockSize ? doc.infoBlockSize : doc.blockSize,
+  text.infoWords = {doc.firstId,
+                    doc.secondId,
+                    0,
+                    0,
+                    doc.overrideInfoBlockSize ? doc.infoBlockSize : doc.blockSize,
                     static_cast<std::uint32_t>(bytes.size())};
   if (!doc.shortInfo) {
     for (std::size_t k = 0; k < kDocumentTitleUnits; k += 2) {
