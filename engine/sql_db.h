@@ -37,7 +37,7 @@ inline constexpr uint32_t kSqlRollbackActionMax = 8;
 
 struct SqlDb {
   sqlite3* conn;
-  uint32_t writeStamp;  // low 32 bits of the file's last-write time when opened
+  uint64_t writeStamp;  // the file's last-write time when opened (GetFileWriteStamp)
   char path[kSqlPathMax];  // the device path, UTF-8
   // The scratch block lent to one statement text at a time.
   MemHandle* scratch;
