@@ -148,9 +148,9 @@ int32_t CreateFlashListRecord(FlashcardStore* store, uint32_t kind, const WCHAR*
   SqlDb* db = store->database;
   FlashList* list = LoadFlashList(store, kind);
   if (SqlBegin(db) != SQLITE_OK) return kFlashCreateFailed;
-  int rc = FlashRegisterRollback(store);
-  // Dirty records first, so that the rollback's reload loses nothing.
-  if (rc == SQLITE_OK) SaveFlashListRecords(store, kind, 0);
+  int rc = SQLITE_OK;
+  // Dirty records first, so that a later rollback's reload loses nothing.
+  SaveFlashListRecords(store, kind, 0);
   FlashListRecord r{};
   WideStrCopyN(r.name, name, kFlashNameMax);
   r.sort = list->count ? list->records[list->count - 1].sort + 1 : 1;
@@ -175,6 +175,8 @@ int32_t CreateFlashListRecord(FlashcardStore* store, uint32_t kind, const WCHAR*
   } else if (rc == SQLITE_OK) {
     rc = CopyProfileSettings(store, r.id, source);
   }
+  // Memory changes only from here on; a rollback before leaves it alone.
+  if (rc == SQLITE_OK) rc = FlashRegisterRollback(store);
   if (Finish(db, rc) != SQLITE_OK) return kFlashCreateFailed;
   // Memory follows once the file has it (a caller's later rollback reloads).
   list = LoadFlashList(store, kind);
@@ -198,11 +200,11 @@ int DeleteFlashListRecord(FlashcardStore* store, uint32_t kind, int32_t id) {
   const int32_t at = IndexOfId(list, id);
   if (list->count <= 1 || at < 0) return 1;
   if (SqlBegin(db) != SQLITE_OK) return 1;
-  int rc = FlashRegisterRollback(store);
-  // Dirty records first, so that a rollback's reload loses nothing; a
-  // rename that still collides stays dirty and does not stop the delete.
-  if (rc == SQLITE_OK) SaveFlashListRecords(store, kind, 0);
-  if (rc == SQLITE_OK && kind == kFlashListScorefiles) {
+  int rc = SQLITE_OK;
+  // Dirty records first, so that a later rollback's reload loses nothing;
+  // a rename that still collides stays dirty and does not stop the delete.
+  SaveFlashListRecords(store, kind, 0);
+  if (kind == kFlashListScorefiles) {
     char table[kFlashScoresTableMax];
     FlashScoresTableName(id, table);
     // A table that is already gone is no failure.
@@ -218,14 +220,20 @@ int DeleteFlashListRecord(FlashcardStore* store, uint32_t kind, int32_t id) {
     rc = SqlDelete(db, k->table, k->columns, &where, 1);
   }
   const int32_t firstOther = list->records[at == 0 ? 1 : 0].id;
+  // The cache's unsaved settings go into the file first (its dirty marks
+  // come back if the delete fails after all).
+  uint8_t dirty[kProfileSettingCount] = {};
+  for (uint32_t i = 0; i < kProfileSettingCount; ++i) dirty[i] = store->settings[i].dirty ? 1 : 0;
   if (rc == SQLITE_OK && kind == kFlashListScorefiles) {
     if (store->settingsLoaded) rc = SaveCurrentProfileSettings(store);
     if (rc == SQLITE_OK)
       rc = SqlUpdateProperty(db, kFlashProfileSettingsTable, kProfileSettingKeys[kSetScorefile], id, firstOther);
   }
+  // Memory changes only from here on; a rollback before leaves it alone.
+  if (rc == SQLITE_OK) rc = FlashRegisterRollback(store);
   if (rc != SQLITE_OK) {
-    // Memory is untouched so far; the file goes back with the rollback.
     SqlRollback(db);
+    for (uint32_t i = 0; i < kProfileSettingCount; ++i) store->settings[i].dirty = dirty[i];
     return 1;
   }
   // Records behind move up one place, each taking the sort of its new place.

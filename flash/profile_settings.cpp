@@ -222,9 +222,10 @@ int ResetProfileToPreset(FlashcardStore* store, int32_t profile, uint32_t mode) 
   SqlDb* db = store->database;
   int rc = SqlBegin(db);
   if (rc != SQLITE_OK) return rc;
-  rc = FlashRegisterRollback(store);
-  if (rc == SQLITE_OK) rc = SqlDeletePropertySet(db, kFlashProfileSettingsTable, SetOf(profile));
+  rc = SqlDeletePropertySet(db, kFlashProfileSettingsTable, SetOf(profile));
   if (rc == SQLITE_OK) rc = WritePresetSettings(store, profile, preset);
+  // Memory changes only from here on; a rollback before leaves it alone.
+  if (rc == SQLITE_OK) rc = FlashRegisterRollback(store);
   if (rc != SQLITE_OK) {
     SqlRollback(db);
     return rc;

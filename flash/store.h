@@ -71,6 +71,7 @@ void FillFlashcardHost(EngineHost* host);
 int32_t FlashNow();
 // Registers, in the open transaction, that a rollback reloads the lists,
 // the settings cache and the current profile from the file (0, or the
-// SqlOnRollback failure). Every change of those memories inside a
-// transaction calls it first.
+// SqlOnRollback failure). A change calls it once its statements have
+// succeeded and before it changes memory, so that its own failure leaves
+// memory alone and a caller's later rollback brings memory back.
 int FlashRegisterRollback(FlashcardStore* store);
