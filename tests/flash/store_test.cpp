@@ -296,6 +296,28 @@ TEST_F(FlashTest, FailedCreationLeavesAFileWithoutTables) {
   EXPECT_EQ(GetProfileCount(store), 3);
 }
 
+// A new database whose defaults cannot be written (an authorizer refuses
+// the profile rows) is removed again rather than left without profiles.
+namespace {
+int RefuseProfileRows(void*, int action, const char* name, const char*, const char*, const char*) {
+  return action == SQLITE_INSERT && name && std::string(name) == "sorvi_flash_profiles" ? SQLITE_DENY : SQLITE_OK;
+}
+int InstallProfileRefusal(sqlite3* db, const char**, const sqlite3_api_routines*) {
+  sqlite3_set_authorizer(db, RefuseProfileRows, nullptr);
+  return SQLITE_OK;
+}
+}  // namespace
+
+TEST_F(FlashTest, FailedDefaultsRemoveTheNewFile) {
+  sqlite3_auto_extension(reinterpret_cast<void (*)()>(InstallProfileRefusal));
+  EXPECT_EQ(Open(), nullptr);
+  sqlite3_cancel_auto_extension(reinterpret_cast<void (*)()>(InstallProfileRefusal));
+  EXPECT_EQ(engine->userDbCount, 0u);
+  EXPECT_FALSE(std::filesystem::exists(HostOf(kDefaultKvb)));
+  ASSERT_NE(Open(), nullptr);
+  EXPECT_EQ(GetProfileCount(store), 3);
+}
+
 TEST_F(FlashTest, DestroyingTheEngineWritesDirtyListRecords) {
   ASSERT_NE(Open(), nullptr);
   const int32_t id = GetScorefileIdByIndex(store, 0);
