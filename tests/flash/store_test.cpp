@@ -161,13 +161,13 @@ TEST_F(FlashTest, EquallyOldDatabasesGoByTheWholeWriteTime) {
 TEST_F(FlashTest, OtherFilesArePassedOverAndNeverOverwritten) {
   struct Case {
     const char* what;
-    const char* sql;    // applied to a fresh flashcard database; null: a file of another kind
-    const char* bytes;  // raw file contents instead (a damaged file)
+    const char* sql;  // applied to a fresh flashcard database; null: a file of another kind
+    bool damaged;     // raw bytes instead: an SQLite header over nothing
   };
   const Case cases[] = {
-      {"format version 7", "UPDATE sorvi_flash_properties SET propvalue = '7' WHERE propid = 'FormatVersion'", nullptr},
-      {"a user dictionary", nullptr, nullptr},
-      {"a damaged database", nullptr, "SQLite format 3\0 this is not really a database at all, just bytes......"},
+      {"format version 7", "UPDATE sorvi_flash_properties SET propvalue = '7' WHERE propid = 'FormatVersion'", false},
+      {"a user dictionary", nullptr, false},
+      {"a damaged database", nullptr, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -175,8 +175,11 @@ TEST_F(FlashTest, OtherFilesArePassedOverAndNeverOverwritten) {
       const std::string path = atDefault ? kDefaultKvb : "\\My Documents\\other.kvb";
       std::filesystem::remove(HostOf(kDefaultKvb));
       std::filesystem::remove(HostOf("\\My Documents\\other.kvb"));
-      if (c.bytes) {
-        std::ofstream(HostOf(path), std::ios::binary).write(c.bytes, 80);
+      if (c.damaged) {
+        std::string bytes("SQLite format 3", 15);
+        bytes.push_back('\0');
+        bytes.append(84, 'Z');
+        std::ofstream(HostOf(path), std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
       } else if (c.sql) {
         MakeDatabase(path.c_str());
         Raw(path, c.sql);
