@@ -129,7 +129,12 @@ FlashList* LoadFlashList(FlashcardStore* store, uint32_t kind) {
     r.id = SqlColumnInt(stmt, 0);
     WideStrCopyN(r.name, SqlColumnText16(stmt, 1), kFlashNameMax);
     r.sort = SqlColumnInt(stmt, 2);
-    if (Append(list, r) != 0) break;
+    if (Append(list, r) != 0) {
+      // Out of memory: a part of the list would pass for the whole one and
+      // be written back so; it stays unloaded and the next use tries again.
+      FreeFlashList(list);
+      break;
+    }
   }
   SqlFinalize(stmt);
   return list;

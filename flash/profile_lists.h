@@ -45,7 +45,8 @@ inline constexpr int32_t kFlashCreateFailed = -1;
 inline constexpr int kFlashRenameTaken = 10;
 
 // Loads the list when it is not loaded (an unreadable table gives an empty,
-// loaded list). The list, or null for another kind.
+// loaded list; running out of memory an empty list left unloaded). The
+// list, or null for another kind.
 FlashList* LoadFlashList(FlashcardStore* store, uint32_t kind);
 void FreeFlashList(FlashList* list);
 

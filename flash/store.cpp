@@ -99,6 +99,10 @@ FlashcardStore* OpenFlashcardStore(DictEngine* engine, const char* defaultPath) 
     const int32_t wanted = GetPref(engine, kPrefCurrentProfile);
     if (ProfileExists(store, wanted)) {
       store->currentProfile = wanted;
+    } else if (!store->profiles.loaded) {
+      // No memory for the list: no store, rather than a current profile
+      // chosen from a list that could not be read.
+      store->database = nullptr;
     } else {
       store->currentProfile = GetProfileIdByIndex(store, 0);
       SetPref(engine, kPrefCurrentProfile, store->currentProfile);

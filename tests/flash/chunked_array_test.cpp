@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "flash/chunked_array.h"
+#include "platform/heap.h"
 #include "platform/random.h"
 
 namespace {
@@ -221,4 +222,28 @@ TEST(ChunkedArray, ShufflesFollowTheScriptedValues) {
     ShuffleIdArray(pair, 2, nullptr);  // bit 1 set: exchanged
     EXPECT_EQ(pair[0], 2);
   }
+}
+
+// Every allocation of creation is checked: any one that fails gives no
+// array and leaves nothing allocated; a chunk that cannot be had leaves the
+// array as it was.
+TEST(ChunkedArray, FailedAllocationsLeaveNothingBehind) {
+  const SIZE_T before = GetLocalHeapBlockCount();
+  for (DWORD nth = 1; nth <= 5; ++nth) {
+    SCOPED_TRACE(nth);
+    SetLocalHeapFailure(nth, 1);
+    EXPECT_EQ(CreateChunkedArray(2, 4, 8, 1), nullptr);
+    ClearLocalHeapFailure();
+    EXPECT_EQ(GetLocalHeapBlockCount(), before);
+  }
+  ChunkedArray* a = Filled(4);
+  SetLocalHeapFailure(1, 1);
+  EXPECT_EQ(AppendChunkedArray(a, 5, 0), 1);
+  ClearLocalHeapFailure();
+  EXPECT_EQ(a->count, 4);
+  EXPECT_EQ(a->chunkCount, 1);
+  EXPECT_EQ(AppendChunkedArray(a, 5, 0), 0);
+  EXPECT_EQ(Items(a), (std::vector<int32_t>{1, 2, 3, 4, 5}));
+  FreeChunkedArray(a);
+  EXPECT_EQ(GetLocalHeapBlockCount(), before);
 }

@@ -8,6 +8,7 @@
 #include "flash/profile_lists.h"
 #include "flash/profile_settings.h"
 #include "flash_fixture.h"
+#include "platform/heap.h"
 #include "tests/support/utf16_print.h"
 
 namespace {
@@ -336,4 +337,30 @@ TEST_F(FlashTest, TheHostTableCarriesTheStoreServices) {
   EXPECT_EQ(fresh.closeFlashcardStore, &CloseFlashcardStore);
   EXPECT_EQ(fresh.isFlashcardIndexCurrent, &IsFlashcardIndexCurrent);
   EXPECT_EQ(fresh.saveCard, nullptr);
+}
+
+// Opening over an existing database while the heap fails at any one point
+// gives a store or none, and leaks nothing either way.
+TEST_F(FlashTest, OpeningSurvivesAFailingHeap) {
+  ASSERT_NE(Open(), nullptr);
+  ASSERT_NE(Open({kDefaultKvb}, nullptr), nullptr);
+  const int32_t current = GetPref(engine, kPrefCurrentProfile);
+  ASSERT_GT(current, 0);
+  int opened = 0;
+  for (DWORD nth = 1; nth <= 40; ++nth) {
+    SCOPED_TRACE(nth);
+    const SIZE_T before = GetLocalHeapBlockCount();
+    SetLocalHeapFailure(nth, 1);
+    FlashcardStore* s = OpenFlashcardStore(engine, nullptr);
+    ClearLocalHeapFailure();
+    if (s) {
+      ++opened;
+      EXPECT_EQ(GetProfileCount(s), 3);
+      CloseFlashcardStore(s);
+    }
+    EXPECT_EQ(GetLocalHeapBlockCount(), before);
+    // A list that could not be read never replaces the current profile.
+    EXPECT_EQ(GetPref(engine, kPrefCurrentProfile), current);
+  }
+  EXPECT_GT(opened, 0);  // past the last allocation it opens
 }
