@@ -22,6 +22,8 @@ SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 .PHONY: deps build asan fuzz test test-fast test-asan run clean
 
 FUZZ_SECONDS ?= 60
+# The flashcard text readers are small: a short run covers them.
+FLASH_FUZZ_SECONDS ?= 15
 
 deps:
 	@missing=""; \
@@ -54,12 +56,15 @@ test-asan: asan
 fuzz: deps
 	cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DSORVI_FUZZ=ON
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_data_file fuzz_data_file_seeds
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_data_file fuzz_data_file_seeds fuzz_flash_text
 	rm -rf $(FUZZ_BUILD)/corpus && mkdir -p $(FUZZ_BUILD)/corpus
 	$(FUZZ_BUILD)/tests/fuzz/fuzz_data_file_seeds $(FUZZ_BUILD)/corpus
 	$(FUZZ_BUILD)/tests/fuzz/fuzz_data_file \
 	  -max_total_time=$(FUZZ_SECONDS) -max_len=16384 -timeout=10 -artifact_prefix=$(FUZZ_BUILD)/ \
 	  -print_final_stats=1 $(FUZZ_BUILD)/corpus
+	$(FUZZ_BUILD)/tests/fuzz/fuzz_flash_text \
+	  -max_total_time=$(FLASH_FUZZ_SECONDS) -max_len=4096 -timeout=10 -artifact_prefix=$(FUZZ_BUILD)/ \
+	  -print_final_stats=1
 
 test: test-fast test-asan fuzz
 

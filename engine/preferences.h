@@ -47,6 +47,7 @@ enum : int32_t {
   kPrefEnlargeWithOwnSize = 52,
   kPrefCompoundsCreator = 76,
   kPrefCompoundsDictId = 77,
+  kPrefCurrentProfile = 82,  // id of the flashcard profile in use
   kPrefDefaultCategory = 83,
   kPrefOtherFormBracket = 90,
   kPrefCharsetMode = 91,

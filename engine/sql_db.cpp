@@ -11,6 +11,7 @@
 #include "platform/device_paths.h"
 #include "platform/engine_lock.h"
 #include "platform/heap.h"
+#include "platform/threads.h"
 
 namespace {
 
@@ -70,14 +71,40 @@ void SqlClose(SqlDb* db) {
   LocalFree(db);
 }
 
+int SqlTransactionOwnedElsewhere(const SqlDb* db) {
+  return db && db->transactionDepth > 0 && db->ownerThread != GetCurrentThreadId() ? 1 : 0;
+}
+
+int SqlChangeRefusedHere(SqlDb* db, const char* sql) {
+  if (!SqlTransactionOwnedElsewhere(db) || !sql) return 0;
+  // Every statement of the text must be a read.
+  const char* rest = sql;
+  while (rest && *rest) {
+    sqlite3_stmt* stmt = nullptr;
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(db->conn, rest, -1, &stmt, &tail) != SQLITE_OK) {
+      sqlite3_finalize(stmt);
+      return 1;
+    }
+    const bool readOnly = !stmt || sqlite3_stmt_readonly(stmt);
+    sqlite3_finalize(stmt);
+    if (!readOnly) return 1;
+    if (tail == rest) break;
+    rest = tail;
+  }
+  return 0;
+}
+
 int SqlBegin(SqlDb* db) {
   if (!db) return SQLITE_MISUSE;
   EngineLockGuard lock;
+  if (SqlTransactionOwnedElsewhere(db)) return SQLITE_BUSY;
   if (db->transactionDepth == 0) {
     int rc = Exec(db, "BEGIN");
     if (rc == SQLITE_OK) {
       db->transactionDepth = 1;
       db->transactionFailed = 0;
+      db->ownerThread = GetCurrentThreadId();
     }
     return rc;
   }
@@ -97,6 +124,7 @@ int SqlCommit(SqlDb* db) {
   if (!db) return SQLITE_MISUSE;
   EngineLockGuard lock;
   if (db->transactionDepth == 0) return SQLITE_ERROR;
+  if (SqlTransactionOwnedElsewhere(db)) return SQLITE_BUSY;
   const bool lost = TransactionLost(db);
   if (lost) db->transactionFailed = 1;
   if (db->transactionDepth > 1) {
@@ -109,6 +137,7 @@ int SqlCommit(SqlDb* db) {
     return db->transactionFailed ? (rc != SQLITE_OK ? rc : SQLITE_ABORT) : SQLITE_OK;
   }
   db->transactionDepth = 0;
+  db->ownerThread = 0;
   if (db->transactionFailed) {
     db->transactionFailed = 0;
     if (!lost) Exec(db, "ROLLBACK");
@@ -127,6 +156,7 @@ int SqlRollback(SqlDb* db) {
   if (!db) return SQLITE_MISUSE;
   EngineLockGuard lock;
   if (db->transactionDepth == 0) return SQLITE_ERROR;
+  if (SqlTransactionOwnedElsewhere(db)) return SQLITE_BUSY;
   const bool lost = TransactionLost(db);
   if (db->transactionDepth > 1) {
     --db->transactionDepth;
@@ -141,6 +171,7 @@ int SqlRollback(SqlDb* db) {
   }
   db->transactionDepth = 0;
   db->transactionFailed = 0;
+  db->ownerThread = 0;
   const int rc = lost ? SQLITE_OK : Exec(db, "ROLLBACK");
   EndOutermost(db, true);
   return rc;
@@ -176,6 +207,7 @@ int64_t SqlSetSoftHeapLimit(int64_t limit) { return sqlite3_soft_heap_limit64(li
 int SqlExecRaw(SqlDb* db, const char* utf8Sql) {
   if (!db || !utf8Sql) return SQLITE_MISUSE;
   EngineLockGuard lock;
+  if (SqlChangeRefusedHere(db, utf8Sql)) return SQLITE_BUSY;
   return Exec(db, utf8Sql);
 }
 

@@ -10,6 +10,15 @@
 // is never composed in the scratch block by two threads at once. A caller
 // that steps a statement over many calls holds the engine lock around the
 // whole read, as workers do around every engine call.
+//
+// A transaction belongs to the thread that opened its outermost level. A
+// worker keeps its transaction open while it waits on the UI thread (with
+// the engine lock released); a change from another thread would then join
+// that transaction and be rolled back with it. So while a transaction is
+// open, SqlBegin, SqlCommit, SqlRollback and every changing statement
+// (one SQLite does not report read-only) from another thread fail with
+// SQLITE_BUSY without touching the database; reads go on. Callers pass the
+// 5 on; one on the UI thread tells the user.
 #pragma once
 
 #include <cstdint>
@@ -37,7 +46,7 @@ inline constexpr uint32_t kSqlRollbackActionMax = 8;
 
 struct SqlDb {
   sqlite3* conn;
-  uint32_t writeStamp;  // low 32 bits of the file's last-write time when opened
+  uint64_t writeStamp;  // the file's last-write time when opened (GetFileWriteStamp)
   char path[kSqlPathMax];  // the device path, UTF-8
   // The scratch block lent to one statement text at a time.
   MemHandle* scratch;
@@ -52,6 +61,8 @@ struct SqlDb {
   // Run when the outermost level ends rolled back; dropped when it commits.
   SqlRollbackAction rollbackActions[kSqlRollbackActionMax];
   uint32_t rollbackActionCount;
+  // The thread that opened the outermost level; 0 outside a transaction.
+  uint32_t ownerThread;
 };
 
 // Opens (creating when missing) the database at a UTF-8 device path, which
@@ -73,6 +84,13 @@ int SqlBegin(SqlDb* db);
 int SqlCommit(SqlDb* db);
 int SqlRollback(SqlDb* db);
 uint32_t SqlTransactionDepth(const SqlDb* db);
+// 1 when a transaction opened by another thread is open: changes from this
+// thread are refused with SQLITE_BUSY.
+int SqlTransactionOwnedElsewhere(const SqlDb* db);
+// 1 when `utf8Sql` may not run on this thread now: a transaction of another
+// thread is open and the text holds a statement that changes the database
+// (or one SQLite cannot compile, which is never taken for a read).
+int SqlChangeRefusedHere(SqlDb* db, const char* utf8Sql);
 // Registers work to run once the open transaction has ended rolled back at
 // its outermost level: an explicit rollback, a commit turned into a
 // rollback by a failed inner level, a failed COMMIT, or a transaction that

@@ -188,8 +188,12 @@ void SqlTextEnd(SqlDb* db, SqlText* t) {
 
 int SqlTextExec(SqlDb* db, SqlText* t) {
   int rc = SQLITE_MISUSE;
-  if (db && !t->failed) rc = sqlite3_exec(db->conn, t->data, nullptr, nullptr, nullptr);
-  else if (db) rc = SQLITE_NOMEM;
+  if (db && !t->failed) {
+    EngineLockGuard lock;
+    rc = SqlChangeRefusedHere(db, t->data) ? SQLITE_BUSY : sqlite3_exec(db->conn, t->data, nullptr, nullptr, nullptr);
+  } else if (db) {
+    rc = SQLITE_NOMEM;
+  }
   SqlTextEnd(db, t);
   return rc;
 }

@@ -44,12 +44,12 @@ void GetPlatformName(WCHAR* buffer) {
   std::char_traits<char16_t>::copy(buffer, kName, kPlatformNameSize);
 }
 
-uint32_t GetFileWriteStamp(const char* utf8Path) {
+uint64_t GetFileWriteStamp(const char* utf8Path) {
   if (!utf8Path) return 0;
   std::u16string path = Utf8ToUtf16(utf8Path);
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
-  return data.ftLastWriteTime.dwLowDateTime;
+  return static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32 | data.ftLastWriteTime.dwLowDateTime;
 }
 
 uint32_t GetRandomValue(uint32_t) { return GetRandom32(); }

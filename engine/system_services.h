@@ -31,9 +31,10 @@ double SquareRoot(double x);
 // Copies "Windows Mobile" with its terminator (15 units) into `buffer`.
 inline constexpr size_t kPlatformNameSize = 15;
 void GetPlatformName(WCHAR* buffer);
-// Low 32 bits of the last-write time of the file at a UTF-8 device path;
-// 0 when it cannot be read.
-uint32_t GetFileWriteStamp(const char* utf8Path);
+// The whole last-write time (100 ns units) of the file at a UTF-8 device
+// path; 0 when it cannot be read. The low word alone wraps every seven
+// minutes, too often to tell a file from its copy.
+uint64_t GetFileWriteStamp(const char* utf8Path);
 
 // 1 when left <= x < left + width and top <= y < top + height for
 // rect = {left, top, width, height}.

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <mutex>
+#include <vector>
 
 #include "platform/errors.h"
 
@@ -19,6 +20,11 @@ struct SeededSource {
 };
 
 SeededSource g_seeded;
+
+// Bytes a test scripted; taken before any other source (under g_seeded's
+// mutex).
+std::vector<BYTE> g_script;
+size_t g_scriptNext = 0;
 
 ULONGLONG Next(ULONGLONG* state) {
   ULONGLONG z = (*state += 0x9E3779B97F4A7C15ull);
@@ -36,6 +42,13 @@ BOOL CeGenRandom(DWORD length, BYTE* buffer) {
   }
   {
     std::lock_guard lock(g_seeded.mutex);
+    DWORD scripted = 0;
+    while (scripted < length && g_scriptNext < g_script.size()) buffer[scripted++] = g_script[g_scriptNext++];
+    if (scripted == length) return TRUE;
+    if (scripted > 0) {
+      buffer += scripted;
+      length -= scripted;
+    }
     if (g_seeded.active) {
       for (DWORD i = 0; i < length; ++i) {
         if (g_seeded.left == 0) {
@@ -72,4 +85,13 @@ void SeedRandomForTests(ULONGLONG seed) {
 void UnseedRandomForTests() {
   std::lock_guard lock(g_seeded.mutex);
   g_seeded.active = false;
+}
+
+void ScriptRandomForTests(const DWORD* values, DWORD count) {
+  std::lock_guard lock(g_seeded.mutex);
+  g_script.clear();
+  g_scriptNext = 0;
+  if (!values) return;
+  for (DWORD i = 0; i < count; ++i)
+    for (int b = 0; b < 4; ++b) g_script.push_back(static_cast<BYTE>(values[i] >> (8 * b)));
 }

@@ -315,7 +315,9 @@ TEST(Services, FileWriteStamp) {
   CloseHandle(h);
   WIN32_FILE_ATTRIBUTE_DATA data;
   ASSERT_TRUE(GetFileAttributesExW(u"\\My Documents\\stamp.db", GetFileExInfoStandard, &data));
-  EXPECT_EQ(GetFileWriteStamp("\\My Documents\\stamp.db"), data.ftLastWriteTime.dwLowDateTime);
+  const uint64_t whole =
+      static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32 | data.ftLastWriteTime.dwLowDateTime;
+  EXPECT_EQ(GetFileWriteStamp("\\My Documents\\stamp.db"), whole);
   EXPECT_NE(GetFileWriteStamp("\\My Documents\\stamp.db"), 0u);
   EXPECT_EQ(GetFileWriteStamp("\\My Documents\\missing.db"), 0u);
 }

@@ -357,3 +357,44 @@ TEST_F(SqlTest, ThreadsShareOneHandle) {
 }
 
 }  // namespace
+
+// A worker's open transaction belongs to it: while it waits (with the engine
+// lock released), another thread's begin, changes and ends are refused with
+// SQLITE_BUSY and touch nothing; its reads go on.
+TEST_F(SqlTest, TransactionOfAnotherThreadRefusesChangesHere) {
+  MakeItems();
+  std::atomic<int> stage{0};
+  std::thread worker([&] {
+    EXPECT_EQ(SqlBegin(db), SQLITE_OK);
+    SqlTerm row[2] = {IntTerm(kId, 0, 100), IntTerm(kN, 0, 1)};
+    EXPECT_EQ(SqlInsert(db, "items", kItems, row, 2, nullptr, 0), SQLITE_OK);
+    stage = 1;
+    while (stage != 2) std::this_thread::yield();
+    EXPECT_EQ(SqlCommit(db), SQLITE_OK);
+    stage = 3;
+  });
+  while (stage != 1) std::this_thread::yield();
+  EXPECT_EQ(SqlTransactionOwnedElsewhere(db), 1);
+  const SqlTerm where = IntTerm(kId, kSqlOpEqual, 1);
+  SqlTerm set = IntTerm(kN, 0, 555);
+  SqlTerm row[2] = {IntTerm(kId, 0, 200), IntTerm(kN, 0, 2)};
+  EXPECT_EQ(SqlBegin(db), SQLITE_BUSY);
+  EXPECT_EQ(SqlInsert(db, "items", kItems, row, 2, nullptr, 0), SQLITE_BUSY);
+  EXPECT_EQ(SqlUpdate(db, "items", kItems, &where, 1, &set, 1), SQLITE_BUSY);
+  EXPECT_EQ(SqlDelete(db, "items", kItems, &where, 1), SQLITE_BUSY);
+  EXPECT_EQ(SqlExecRaw(db, "SELECT 1; DELETE FROM items"), SQLITE_BUSY);
+  EXPECT_EQ(SqlCommit(db), SQLITE_BUSY);
+  EXPECT_EQ(SqlRollback(db), SQLITE_BUSY);
+  EXPECT_EQ(SqlExecRaw(db, "SELECT count(*) FROM items"), SQLITE_OK);  // reads go on
+  EXPECT_EQ(CountItems({}), 21);  // the worker's row is visible on the shared connection
+  stage = 2;
+  while (stage != 3) std::this_thread::yield();
+  worker.join();
+  // After the worker's commit: its row stays, nothing of ours got in, and
+  // this thread may change again.
+  EXPECT_EQ(SqlTransactionOwnedElsewhere(db), 0);
+  EXPECT_EQ(CountItems({IntTerm(kId, kSqlOpEqual, 100)}), 1);
+  EXPECT_EQ(CountItems({IntTerm(kId, kSqlOpEqual, 200)}), 0);
+  EXPECT_EQ(CountItems({IntTerm(kN, kSqlOpEqual, 555)}), 0);
+  EXPECT_EQ(SqlInsert(db, "items", kItems, row, 2, nullptr, 0), SQLITE_OK);
+}

@@ -1,6 +1,7 @@
 // Entries of user dictionaries: key forms, saving, updating, touching and
 // deleting with their index rows, the refusals, and changes that fail
 // half-way.
+#include <atomic>
 #include <thread>
 
 #include "engine/pinyin.h"
@@ -382,3 +383,30 @@ TEST_F(EntryTest, AFailedQueryIsNotAnAnswer) {
 }
 
 }  // namespace
+
+// A transaction another thread keeps open on the dictionary (a worker
+// waiting on the UI) refuses this thread's edits with SQLITE_BUSY; the
+// file is left alone and reads go on.
+TEST_F(EntryTest, EditsWaitForAnotherThreadsTransaction) {
+  const uint16_t zh = NewDict(kLanguageChinese);
+  const int32_t uid = AddUserDictEntry(engine, zh, u"你好", nullptr, u"ni3hao3", u"hello");
+  ASSERT_GT(uid, 0);
+  SqlDb* db = Slot(zh)->db;
+  std::atomic<int> stage{0};
+  std::thread worker([&] {
+    EXPECT_EQ(SqlBegin(db), SQLITE_OK);
+    stage = 1;
+    while (stage != 2) std::this_thread::yield();
+    EXPECT_EQ(SqlCommit(db), SQLITE_OK);
+  });
+  while (stage != 1) std::this_thread::yield();
+  EXPECT_EQ(AddUserDictEntry(engine, zh, u"再见", nullptr, u"zai4jian4", u"goodbye"), -1);
+  EXPECT_EQ(DeleteUserDictEntry(engine, zh, uid), SQLITE_BUSY);
+  EXPECT_EQ(HasUserDictEntry(engine, zh, uid), 1);  // reads go on
+  stage = 2;
+  worker.join();
+  EXPECT_EQ(Count(zh, "sorvi_dict_entries"), 1);
+  EXPECT_EQ(GetUserDictEntryCount(engine, zh), 1);
+  EXPECT_EQ(DeleteUserDictEntry(engine, zh, uid), 0);
+  EXPECT_EQ(Count(zh, "sorvi_dict_entries"), 0);
+}
