@@ -216,14 +216,17 @@ std::vector<Stroke> OtherHand(const std::vector<Stroke>& medians, const SynthPar
   if (extra->Uniform(0, 1) < p.componentChance) {
     const std::vector<StrokeRun> runs = FindComponents(work);
     const double shiftX = extra->Gauss(p.componentShift * 1024), shiftY = extra->Gauss(p.componentShift * 1024);
-    const double scale = 1 + extra->Uniform(-p.componentScale, p.componentScale);
+    // Width and height change apart: another hand's radical is narrower or
+    // wider, not only smaller.
+    const double scaleX = 1 + extra->Uniform(-p.componentScale, p.componentScale);
+    const double scaleY = 1 + extra->Uniform(-p.componentScale, p.componentScale);
     if (!runs.empty()) {
       const StrokeRun run = runs[std::min(runs.size() - 1, static_cast<size_t>(extra->Uniform(0, static_cast<double>(runs.size()))))];
       Box box;
       for (size_t k = run.first; k < run.last; ++k) box.Add(StrokeBox(work[k], 0));
       const double cx = (box.x0 + box.x1) / 2, cy = (box.y0 + box.y1) / 2;
       for (size_t k = run.first; k < run.last; ++k)
-        for (Point& q : work[k]) q = Point{cx + (q.x - cx) * scale + shiftX, cy + (q.y - cy) * scale + shiftY};
+        for (Point& q : work[k]) q = Point{cx + (q.x - cx) * scaleX + shiftX, cy + (q.y - cy) * scaleY + shiftY};
     }
   }
   for (Stroke& s : work) {

@@ -41,11 +41,12 @@ struct SynthParams {
   // Dropped hooks and serifs (per stroke): the last short turn is cut off.
   double hookDropChance = 0;
   // Component shift (per writing): a run of strokes that overlaps little
-  // with the rest moves (sigma, em-box fraction) and scales (1 +- this)
-  // together. The shift is wider than the per-stroke shift on purpose.
+  // with the rest moves (sigma, em-box fraction) and scales (width and
+  // height each 1 +- this) together. The shift is wider than the per-stroke
+  // shift on purpose.
   double componentChance = 0;
   double componentShift = 0.06;
-  double componentScale = 0.15;
+  double componentScale = 0.20;
   // Stroke proportions (per stroke): length 1 +- this, along the stroke.
   double proportionChance = 0;
   double proportion = 0.20;
