@@ -36,13 +36,13 @@ SynthParams SynthParams::Scaled(double f) const {
 
 SynthParams TrainingParams() {
   SynthParams p;
-  p.straightenChance = 0.30;
-  p.hookDropChance = 0.15;
-  p.componentChance = 0.25;
-  p.proportionChance = 0.30;
-  p.speedChance = 0.35;
-  p.swapChance = 0.04;
-  p.reverseChance = 0.04;
+  p.straightenChance = 0.20;
+  p.hookDropChance = 0.10;
+  p.componentChance = 0.15;
+  p.proportionChance = 0.15;
+  p.speedChance = 0.30;
+  p.swapChance = 0.03;
+  p.reverseChance = 0.03;
   return p;
 }
 
