@@ -224,9 +224,14 @@ TEST(SynthesizeWriting, DeterministicAtASeedAndKindsOffByDefault) {
   for (double chance : {d.straightenChance, d.hookDropChance, d.componentChance, d.proportionChance, d.speedChance,
                         d.swapChance, d.reverseChance})
     EXPECT_EQ(chance, 0);
-  for (const char* const* k = kSynthKinds; *k; ++k) {
+  for (const char* k : SynthKindNames()) {
+    // Every evaluation kind switches at least one other-hand step on.
     SynthParams p;
-    EXPECT_TRUE(KindParams(*k, &p)) << *k;
+    ASSERT_TRUE(KindParams(k, &p)) << k;
+    EXPECT_GT(p.straightenChance + p.hookDropChance + p.componentChance + p.proportionChance + p.speedChance +
+                  p.swapChance + p.reverseChance,
+              0)
+        << k;
   }
   SynthParams p;
   EXPECT_FALSE(KindParams("no such kind", &p));

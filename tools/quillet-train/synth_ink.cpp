@@ -71,8 +71,11 @@ const KindEntry kKindTable[] = {
 
 }  // namespace
 
-const char* const kSynthKinds[] = {"straight", "straight-mid", "hooks", "components", "proportions",
-                                   "speed",    "swap",         "reverse", "mixed",      nullptr};
+std::vector<const char*> SynthKindNames() {
+  std::vector<const char*> names;
+  for (const KindEntry& k : kKindTable) names.push_back(k.name);
+  return names;
+}
 
 bool KindParams(const char* name, SynthParams* out) {
   for (const KindEntry& k : kKindTable) {

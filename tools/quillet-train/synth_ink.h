@@ -68,8 +68,8 @@ SynthParams TrainingParams();
 // Evaluation kinds: one other-hand kind alone, always applied, on top of the
 // default distortions. Unknown names give false.
 bool KindParams(const char* name, SynthParams* out);
-// The names KindParams knows, in report order; ends with nullptr.
-extern const char* const kSynthKinds[];
+// The names KindParams knows, in report order.
+std::vector<const char*> SynthKindNames();
 
 // A small deterministic generator (splitmix64).
 struct SynthRandom {
