@@ -21,12 +21,15 @@ using namespace quillet_tools;
 void Usage() {
   std::fprintf(stderr,
                "usage: quillet-eval --medians FILE [--chars FILE] [--per-char N] [--seed S] [--distort F] [--join P]\n"
-               "                    [--flags N] [--confusions N]\n"
+               "                    [--kind NAME] [--flags N] [--confusions N]\n"
                "       quillet-eval --samples FILE [--flags N] [--confusions N]\n"
                "  --medians: stroke medians (CHAR<TAB>STROKES), as train.py writes them\n"
                "  --chars: the characters to test, UTF-8 text (default: every median)\n"
                "  --seed: writings differ from training (train.py uses 1); default 777\n"
-               "  --join: chance that a stroke is joined to the one before (default from --distort)\n");
+               "  --join: chance that a stroke is joined to the one before (default from --distort)\n"
+               "  --kind: one other-hand kind always applied on top of the distortions: straight\n"
+               "          (12%% tolerance), straight-mid (6%%), hooks, components, proportions, speed,\n"
+               "          swap, reverse, mixed (the training mix); default: none (the reference set)\n");
 }
 
 }  // namespace
@@ -37,6 +40,7 @@ int main(int argc, char** argv) {
   uint64_t seed = 777;
   double distort = 1.0, join = -1;
   uint32_t flags = 0x1 | 0x2;
+  std::string kind;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string a = argv[i];
     const char* v = argv[i + 1];
@@ -49,6 +53,7 @@ int main(int argc, char** argv) {
     else if (a == "--join") join = std::atof(v);
     else if (a == "--flags") flags = static_cast<uint32_t>(std::strtoul(v, nullptr, 0));
     else if (a == "--confusions") confusions = std::atoi(v);
+    else if (a == "--kind") kind = v;
     else return Usage(), 2;
   }
   if ((argc % 2) == 0 || (medians.empty() && samplesPath.empty())) return Usage(), 2;
@@ -73,8 +78,11 @@ int main(int argc, char** argv) {
         if (it != byChar.end()) chosen.push_back(it->second);
       }
     }
-    SynthParams params = SynthParams{}.Scaled(distort);
-  if (join >= 0) params.joinChance = join;
+    SynthParams params;
+    if (!kind.empty() && !KindParams(kind.c_str(), &params))
+      return std::fprintf(stderr, "unknown kind %s\n", kind.c_str()), 2;
+    params = params.Scaled(distort);
+    if (join >= 0) params.joinChance = join;
     for (size_t c = 0; c < chosen.size(); ++c)
       for (int s = 0; s < perChar; ++s) {
         SynthRandom rng = MakeRandom(seed, c, s);
@@ -85,12 +93,19 @@ int main(int argc, char** argv) {
   std::vector<std::vector<int16_t>> inks;
   for (const InkSample& s : tests) inks.push_back(ToInkPoints(s.strokes));
   std::vector<std::vector<uint16_t>> results(tests.size(), std::vector<uint16_t>(11));
-  const auto t0 = std::chrono::steady_clock::now();
+  // Each call timed on its own: on a shared machine the median is steadier
+  // than the mean.
+  std::vector<double> times(tests.size());
+  double seconds = 0;
   for (size_t i = 0; i < tests.size(); ++i) {
+    const auto t0 = std::chrono::steady_clock::now();
     const int n = HWRecognize(inks[i].data(), results[i].data(), 10, flags);
+    times[i] = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    seconds += times[i];
     results[i].resize(static_cast<size_t>(n));
   }
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  std::nth_element(times.begin(), times.begin() + times.size() / 2, times.end());
+  const double median = times.empty() ? 0 : times[times.size() / 2];
 
   size_t top1 = 0, top10 = 0;
   std::map<std::pair<char32_t, char32_t>, int> confused;
@@ -102,9 +117,10 @@ int main(int argc, char** argv) {
     if (std::find(r.begin(), r.end(), truth) != r.end()) ++top10;
   }
   const double n = static_cast<double>(std::max<size_t>(tests.size(), 1));
-  std::printf("writings %zu  flags 0x%X  distort %.2f\n", tests.size(), flags, distort);
-  std::printf("top-1 %.2f%%  top-10 %.2f%%  time %.1f us per character\n", 100.0 * top1 / n, 100.0 * top10 / n,
-              1e6 * seconds / n);
+  std::printf("writings %zu  flags 0x%X  distort %.2f  kind %s\n", tests.size(), flags, distort,
+              kind.empty() ? "reference" : kind.c_str());
+  std::printf("top-1 %.2f%%  top-10 %.2f%%  time %.1f us per character (median %.1f us)\n", 100.0 * top1 / n,
+              100.0 * top10 / n, 1e6 * seconds / n, 1e6 * median);
   std::vector<std::pair<int, std::pair<char32_t, char32_t>>> worst;
   for (const auto& [pair, count] : confused) worst.push_back({count, pair});
   std::sort(worst.begin(), worst.end(), [](const auto& a, const auto& b) { return a.first > b.first; });

@@ -2,7 +2,7 @@
 """Learns Quillet's template table from synthetic writings of stroke medians.
 
   train.py --data DIR --trainer BIN --work DIR --out FILE [--per-char N] [--seed S]
-           [--threads T] [--distort F]
+           [--threads T] [--distort F] [--recipe training|reference]
 
 DIR is the hanzi-writer-data package folder; BIN the quillet-train program.
 See README.md for the recipe and every constant."""
@@ -256,6 +256,7 @@ def main():
     ap.add_argument('--seed', type=int, default=1)
     ap.add_argument('--threads', type=int, default=4)
     ap.add_argument('--distort', type=float, default=1.0)
+    ap.add_argument('--recipe', choices=['training', 'reference'], default='training')
     args = ap.parse_args()
     os.makedirs(args.work, exist_ok=True)
 
@@ -285,7 +286,7 @@ def main():
         log('synthesising', args.per_char, 'writings per label')
         subprocess.run([args.trainer, 'features', '--medians', mpath, '--out', fpath, '--per-char',
                         str(args.per_char), '--seed', str(args.seed), '--threads', str(args.threads),
-                        '--distort', str(args.distort)], check=True)
+                        '--distort', str(args.distort), '--recipe', args.recipe], check=True)
     labels, counters = read_features(fpath)
     log('writings', len(labels))
 

@@ -24,15 +24,19 @@ struct Options {
   uint64_t seed = 1;
   double distort = 1.0;
   int threads = 4;
+  bool reference = false;  // --recipe reference: today's distortions only
 };
 
 void Usage() {
   std::fprintf(stderr,
                "usage: quillet-train features --medians FILE --out FILE [--per-char N] [--seed S]\n"
-               "                              [--distort F] [--threads T]\n"
+               "                              [--distort F] [--threads T] [--recipe training|reference]\n"
                "       quillet-train ink --medians FILE --out FILE [--per-char N] [--seed S] [--distort F]\n"
+               "                         [--recipe training|reference]\n"
                "  features: one record per writing: u32 LE line index, 1,024 counter bytes\n"
-               "  ink: the writings as text (CHAR<TAB>STROKES), for quillet-recognize\n");
+               "  ink: the writings as text (CHAR<TAB>STROKES), for quillet-recognize\n"
+               "  --recipe: training (default) adds the other-hand kinds; reference is the\n"
+               "            distortions alone, as the reference evaluation draws them\n");
 }
 
 bool ParseOptions(int argc, char** argv, Options* o) {
@@ -46,13 +50,19 @@ bool ParseOptions(int argc, char** argv, Options* o) {
     else if (a == "--seed") o->seed = std::strtoull(v, nullptr, 10);
     else if (a == "--distort") o->distort = std::atof(v);
     else if (a == "--threads") o->threads = std::atoi(v);
+    else if (a == "--recipe" && (std::strcmp(v, "training") == 0 || std::strcmp(v, "reference") == 0))
+      o->reference = std::strcmp(v, "reference") == 0;
     else return false;
   }
   return !o->medians.empty() && !o->out.empty() && o->perChar > 0 && o->threads > 0;
 }
 
+SynthParams Recipe(const Options& o) {
+  return (o.reference ? SynthParams{} : TrainingParams()).Scaled(o.distort);
+}
+
 int RunFeatures(const Options& o, const std::vector<InkSample>& medians) {
-  const SynthParams params = SynthParams{}.Scaled(o.distort);
+  const SynthParams params = Recipe(o);
   const size_t n = medians.size();
   std::vector<std::vector<uint8_t>> chunks(o.threads);
   std::vector<std::thread> workers;
@@ -81,7 +91,7 @@ int RunFeatures(const Options& o, const std::vector<InkSample>& medians) {
 }
 
 int RunInk(const Options& o, const std::vector<InkSample>& medians) {
-  const SynthParams params = SynthParams{}.Scaled(o.distort);
+  const SynthParams params = Recipe(o);
   FILE* f = std::fopen(o.out.c_str(), "w");
   if (!f) return 1;
   for (size_t c = 0; c < medians.size(); ++c) {
