@@ -209,7 +209,7 @@ bool WriteFile(const std::string& path, const Bytes& bytes, std::string* error) 
     *error = "cannot create " + path;
     return false;
   }
-  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  const bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   if (std::fclose(f) != 0 || !ok) {
     *error = "cannot write " + path;
     return false;
