@@ -66,6 +66,12 @@ void CloseFirstGenDb(FirstGenDb* db) {
   delete db;
 }
 
+uint32_t GetFirstGenDbRecordLength(const FirstGenDb* db, uint32_t index) {
+  if (db->file) return GetFirstGenRecordLength(db->file, index);
+  if (!db->bundle || index >= db->bundle->memberCount) return 0;
+  return db->bundle->members[index].usedLength;
+}
+
 FirstGenRecord* ReadFirstGenDbRecord(FirstGenDb* db, uint32_t index) {
   return db->file ? ReadFirstGenFileRecord(db->file, index) : ReadFirstGenBundleMember(db->bundle, index);
 }

@@ -38,6 +38,9 @@ FirstGenDb* OpenFirstGenDbFromBundle(FirstGenBundle* bundle);
 // Closes the tables, frees the directory and closes the file.
 void CloseFirstGenDb(FirstGenDb* db);
 
+// The length of a record (a bundle member's used length) without reading
+// it; 0 for a record that is not there.
+uint32_t GetFirstGenDbRecordLength(const FirstGenDb* db, uint32_t index);
 // A record of its own (not cached); null when it cannot be read.
 FirstGenRecord* ReadFirstGenDbRecord(FirstGenDb* db, uint32_t index);
 // A block record: through the cache for containers (under `key`), read

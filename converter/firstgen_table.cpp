@@ -128,6 +128,11 @@ FirstGenTable* OpenFirstGenTable(FirstGenDb* db, uint32_t recordNumber) {
     t->defaultMarker = ViewBe16(rec, 22);
     ok = ((t->flags & kTableFixedRows) == 0 || t->fixedRowSize != 0) && ReadIndex(t) && LoadCode(t);
   }
+  if (ok) {
+    for (uint32_t k = 0; k < t->blockCount; ++k) {
+      t->rowCapacity += GetFirstGenDbRecordLength(db, recordNumber + k + 1) / 2;
+    }
+  }
   if (ok && db->cache) ok = ReserveRecordCacheKeys(db->cache, t->blockCount, &t->keyBase) == 0;
   if (!ok) {
     CloseFirstGenTable(t);

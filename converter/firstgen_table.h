@@ -68,8 +68,9 @@ struct FirstGenTable {
   uint16_t blockCount;
   uint16_t rowsPerBlock;
   uint16_t defaultMarker;
-  uint32_t rowCount;
-  uint32_t keyBase;  // container tables: the first of blockCount cache keys
+  uint32_t rowCount;     // as the table record says
+  uint64_t rowCapacity;  // rows the block records can hold at most (a 2-byte index entry each)
+  uint32_t keyBase;      // container tables: the first of blockCount cache keys
   ByteView name;
   std::vector<uint16_t> subTableFirst;  // first block of each sub-table
   std::vector<uint32_t> blockFirstRow;  // per block record (not with 0x100)

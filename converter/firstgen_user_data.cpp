@@ -63,7 +63,8 @@ ByteView GetUserListName(const UserDataView* view, uint32_t list) {
 
 uint32_t GetUserListCardCount(const UserDataView* view, uint32_t list) {
   if (list >= view->db->tables.size()) return 0;
-  return view->db->tables[list]->rowCount;
+  const FirstGenTable* t = view->db->tables[list];
+  return t->rowCount < t->rowCapacity ? t->rowCount : static_cast<uint32_t>(t->rowCapacity);
 }
 
 int ReadUserCard(UserDataView* view, uint32_t list, uint32_t k, FirstGenCardRecord* card) {

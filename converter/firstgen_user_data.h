@@ -68,6 +68,9 @@ int GetUserRankWord(const UserDataView* view, uint32_t r, uint32_t w, uint16_t* 
 uint32_t GetUserListCount(const UserDataView* view);
 // The list's name bytes (8-bit text, not terminated; may be empty).
 ByteView GetUserListName(const UserDataView* view, uint32_t list);
+// The table record's card count, but no more than its blocks can hold: a
+// damaged count of billions would otherwise keep a conversion busy for
+// hours reading rows that are not there.
 uint32_t GetUserListCardCount(const UserDataView* view, uint32_t list);
 // Card k of a list. 0 on success; 1 when its row cannot be read. Fields
 // past a short row read 0.

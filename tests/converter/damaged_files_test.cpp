@@ -8,6 +8,7 @@
 #include <fstream>
 #include <functional>
 
+#include "platform/errors.h"
 #include "platform/files.h"
 #include "tests/converter/reader_fixture.h"
 
@@ -264,6 +265,12 @@ TEST_F(ReaderTest, BundlesAreReadOnly) {
   FirstGenDictionary* dict = FindFirstGenDictionary(&set_, firstgen::kUserDictId);
   ASSERT_NE(dict, nullptr);
   EXPECT_GT(ReadEverything(dict->db), 0u);
+  CloseFirstGenDictSet(&set_);
+  // Failed reads give zeros in memory, and still nothing goes back to the file.
+  ASSERT_EQ(OfferFirstGenBundle(&set_, path.c_str()), kFirstGenAdded);
+  InjectFileError(FileCall::ReadFile, 1, ERROR_ACCESS_DENIED, 4);
+  ReadEverything(set_.dicts[0]->db);
+  ClearFileErrorInjection();
   CloseFirstGenDictSet(&set_);
   chmod(host.c_str(), 0644);
   EXPECT_EQ(std::filesystem::last_write_time(host), before);

@@ -123,6 +123,22 @@ TEST_F(UserDataTest, FieldsOutsideTheHeaderOrRowReadAsAbsent) {
   EXPECT_EQ(card.rank, 0);
 }
 
+TEST_F(UserDataTest, CardCountIsBoundedByTheRowsTheBlocksCanHold) {
+  firstgen::UserFileSpec spec = firstgen::SampleUserFile(CedictRows());
+  firstgen::DatabaseSpec db = firstgen::UserFile(spec);
+  db.tables[0].rowCount = 0xFFFFFFFF;  // "Lesson 1", three cards in one block
+  db.tables[1].rowCount = 1;           // "Verbs": fewer than it holds
+  ASSERT_EQ(OfferFirstGenContainer(&set_, PutContainer("count.pdb", db).c_str(), cache_), kFirstGenAdded);
+  UserDataView* view = set_.userData;
+  ASSERT_NE(view, nullptr);
+  const uint32_t count = GetUserListCardCount(view, 0);
+  EXPECT_GE(count, 3u);
+  EXPECT_LT(count, 200u);
+  EXPECT_EQ(GetUserListCardCount(view, 1), 1u);
+  FirstGenCardRecord card;
+  for (uint32_t k = 3; k < count; ++k) EXPECT_EQ(ReadUserCard(view, 0, k, &card), 1);
+}
+
 TEST_F(UserDataTest, FlagNamesEndAtTwentyFourBytes) {
   firstgen::UserFileSpec spec;
   spec.flagNames = {std::string(24, 'x'), "next"};
