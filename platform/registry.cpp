@@ -166,6 +166,9 @@ bool Decode(const std::vector<BYTE>& file, std::map<std::u16string, Key>* keys) 
       value.data.assign(r.p, r.p + size);
       r.p += size;
       r.left -= size;
+      // RegSetValueExW accepts a DWORD of 4 bytes only; one of another size
+      // reads as absent rather than as a number cut short.
+      if (value.type == REG_DWORD && size != 4) continue;
       key.values[FoldCase(value.name)] = std::move(value);
     }
     (*keys)[FoldCase(key.path)] = std::move(key);
@@ -435,7 +438,7 @@ LONG RegQueryValueExW(HKEY key, LPCWSTR name, DWORD* reserved, DWORD* type, BYTE
       *size = needed;
       return ERROR_MORE_DATA;
     }
-    std::memcpy(data, v.data.data(), needed);
+    if (needed) std::memcpy(data, v.data.data(), needed);
   }
   if (size) *size = needed;
   return ERROR_SUCCESS;

@@ -1,4 +1,5 @@
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -237,3 +238,76 @@ TEST_F(RegistryTest, AKilledWriterLeavesTheOldOrTheNewStore) {
 }
 
 }  // namespace
+
+namespace {
+
+// A store file with the given payload, framed and checksummed as the
+// registry writes it.
+std::string StoreFile(const std::vector<BYTE>& payload) {
+  DWORD crc = 0xFFFFFFFFu;
+  for (BYTE b : payload) {
+    crc ^= b;
+    for (int k = 0; k < 8; ++k) crc = (crc & 1) ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
+  }
+  crc ^= 0xFFFFFFFFu;
+  std::string file = "SRVREG01";
+  for (DWORD v : {static_cast<DWORD>(payload.size()), crc})
+    for (int i = 0; i < 4; ++i) file.push_back(static_cast<char>(v >> (8 * i)));
+  file.append(payload.begin(), payload.end());
+  return file;
+}
+
+void PutText(std::vector<BYTE>* b, const std::u16string& s) {
+  b->push_back(static_cast<BYTE>(s.size()));
+  b->push_back(static_cast<BYTE>(s.size() >> 8));
+  for (char16_t c : s) {
+    b->push_back(static_cast<BYTE>(c));
+    b->push_back(static_cast<BYTE>(c >> 8));
+  }
+}
+
+void PutU32(std::vector<BYTE>* b, DWORD v) {
+  for (int i = 0; i < 4; ++i) b->push_back(static_cast<BYTE>(v >> (8 * i)));
+}
+
+}  // namespace
+
+TEST_F(RegistryTest, EmptyValuesReadBackIntoABuffer) {
+  // An empty binary value set through the API and read into a buffer.
+  HKEY key = CreateKey();
+  ASSERT_EQ(RegSetValueExW(key, u"Empty", 0, REG_BINARY, nullptr, 0), ERROR_SUCCESS);
+  BYTE buffer[4] = {7, 7, 7, 7};
+  DWORD type = 0, size = sizeof buffer;
+  EXPECT_EQ(RegQueryValueExW(key, u"Empty", nullptr, &type, buffer, &size), ERROR_SUCCESS);
+  EXPECT_EQ(size, 0u);
+  EXPECT_EQ(type, REG_BINARY);
+  EXPECT_EQ(buffer[0], 7);
+  RegCloseKey(key);
+
+  // A valid store holding DWORDs of a wrong size (which the API never
+  // writes): they read as absent, the well-formed one beside them stays.
+  std::vector<BYTE> payload;
+  PutU32(&payload, 1);
+  PutText(&payload, std::u16string(u"HKLM\\") + kAppKey);
+  PutU32(&payload, 3);
+  for (DWORD bytes : {0u, 2u, 4u}) {
+    PutText(&payload, u"D" + std::u16string(1, static_cast<char16_t>(u'0' + bytes)));
+    PutU32(&payload, REG_DWORD);
+    PutU32(&payload, bytes);
+    for (DWORD i = 0; i < bytes; ++i) payload.push_back(static_cast<BYTE>(i + 1));
+  }
+  WriteHostFile(SORVI_REGISTRY_FILE, StoreFile(payload));
+  ReloadRegistryForTests();
+  key = CreateKey();
+  for (const char16_t* name : {u"D0", u"D2"}) {
+    DWORD value = 99;
+    size = sizeof value;
+    EXPECT_EQ(RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size),
+              ERROR_FILE_NOT_FOUND)
+        << Narrow(name);
+    EXPECT_EQ(value, 99u);
+  }
+  EXPECT_EQ(Query(key, u"D4", &type), (std::vector<BYTE>{1, 2, 3, 4}));
+  EXPECT_FALSE(std::filesystem::exists(Host(SORVI_REGISTRY_FILE ".bad")));
+  RegCloseKey(key);
+}
