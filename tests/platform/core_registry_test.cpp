@@ -4,7 +4,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <vector>
 
 #include "core_fixture.h"
@@ -309,5 +312,88 @@ TEST_F(RegistryTest, EmptyValuesReadBackIntoABuffer) {
   }
   EXPECT_EQ(Query(key, u"D4", &type), (std::vector<BYTE>{1, 2, 3, 4}));
   EXPECT_FALSE(std::filesystem::exists(Host(SORVI_REGISTRY_FILE ".bad")));
+  RegCloseKey(key);
+}
+
+// Whatever stands in the store's place, the first registry call answers at
+// once with an empty store and the thing is set aside untouched.
+TEST_F(RegistryTest, AStoreThatIsNotAReadableFileIsSetAsideAtOnce) {
+  struct Case {
+    const char* what;
+    std::function<void(const std::string& path)> make;
+    std::function<void(const std::string& aside)> check;
+  };
+  const Case cases[] = {
+      {"a FIFO", [](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); },
+       [](const std::string& a) { EXPECT_EQ(std::filesystem::status(a).type(), std::filesystem::file_type::fifo); }},
+      {"a link to /dev/zero", [](const std::string& p) { std::filesystem::create_symlink("/dev/zero", p); },
+       [](const std::string& a) { EXPECT_EQ(std::filesystem::read_symlink(a), "/dev/zero"); }},
+      {"a file past the cap",  // sparse, so it costs no disk
+       [](const std::string& p) {
+         std::ofstream(p) << "SRVREG01";
+         std::filesystem::resize_file(p, 64u << 20);
+       },
+       [](const std::string& a) { EXPECT_EQ(std::filesystem::file_size(a), 64u << 20); }},
+      {"a folder", [](const std::string& p) { std::filesystem::create_directory(p); },
+       [](const std::string& a) { EXPECT_TRUE(std::filesystem::is_directory(a)); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ReloadRegistryForTests();
+    HKEY key = CreateKey();  // makes the root
+    RegCloseKey(key);
+    const std::string store = Host(SORVI_REGISTRY_FILE), aside = store + ".bad";
+    std::filesystem::remove_all(store);
+    std::filesystem::remove_all(aside);
+    c.make(store);
+    ReloadRegistryForTests();
+    const auto start = std::chrono::steady_clock::now();
+    HKEY k = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAppKey, 0, 0, &k), ERROR_FILE_NOT_FOUND);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    c.check(aside);
+    // The fresh store works and persists.
+    k = CreateKey();
+    const BYTE one = 1;
+    EXPECT_EQ(RegSetValueExW(k, u"v", 0, REG_BINARY, &one, 1), ERROR_SUCCESS);
+    RegCloseKey(k);
+    ReloadRegistryForTests();
+    k = CreateKey();
+    DWORD type;
+    EXPECT_EQ(Query(k, u"v", &type), std::vector<BYTE>{1});
+    RegCloseKey(k);
+  }
+}
+
+TEST_F(RegistryTest, ADamagedStoreThatCannotBeSetAsideIsLeftAlone) {
+  HKEY key = CreateKey();
+  RegCloseKey(key);
+  const std::string damaged = "SRVREG01 but not a store";
+  WriteHostFile(SORVI_REGISTRY_FILE, damaged);
+  std::filesystem::create_directory(Host(SORVI_REGISTRY_FILE ".bad"));
+  WriteHostFile(SORVI_REGISTRY_FILE ".bad/keep", "x");  // a folder rename cannot replace
+  ReloadRegistryForTests();
+  key = CreateKey();
+  const BYTE one = 1;
+  EXPECT_EQ(RegSetValueExW(key, u"v", 0, REG_BINARY, &one, 1), ERROR_SUCCESS);
+  DWORD type;
+  EXPECT_EQ(Query(key, u"v", &type), std::vector<BYTE>{1});  // kept in memory
+  RegCloseKey(key);
+  EXPECT_EQ(ReadHostFile(SORVI_REGISTRY_FILE), damaged);
+  EXPECT_EQ(ReadHostFile(SORVI_REGISTRY_FILE ".bad/keep"), "x");
+}
+
+TEST_F(RegistryTest, AValueThatWouldPassTheCapIsRefusedAndNotKept) {
+  HKEY key = CreateKey();
+  const BYTE one = 1;
+  ASSERT_EQ(RegSetValueExW(key, u"Big", 0, REG_BINARY, &one, 1), ERROR_SUCCESS);
+  std::vector<BYTE> huge(17u << 20, 5);
+  EXPECT_EQ(RegSetValueExW(key, u"Big", 0, REG_BINARY, huge.data(), static_cast<DWORD>(huge.size())),
+            ERROR_CANTWRITE);
+  EXPECT_EQ(RegSetValueExW(key, u"Huge", 0, REG_BINARY, huge.data(), static_cast<DWORD>(huge.size())),
+            ERROR_CANTWRITE);
+  DWORD type, size = 0;
+  EXPECT_EQ(Query(key, u"Big", &type), std::vector<BYTE>{1});
+  EXPECT_EQ(RegQueryValueExW(key, u"Huge", nullptr, &type, nullptr, &size), ERROR_FILE_NOT_FOUND);
   RegCloseKey(key);
 }
