@@ -28,7 +28,7 @@ const char16_t kDevicePath[] = u"\\Program Files\\Sorvi\\fuzz.pdb";
 
 // Queries of each search kind: characters, pinyin with and without tones,
 // English, wildcards, full text, a homograph mark.
-const char16_t* const kQueries[] = {u"你好", u"中", u"nihao", u"ni3 hao3", u"zhong1guo2", u"hello",
+const char16_t* const kQueries[] = {u"你好", u"中",  u"nihao", u"ni3 hao3", u"zhong1guo2", u"hello",
                                     u"h*o",  u"?ao", u"#good", u"hao2",     u"a",          u"好*"};
 
 void FormatFirstRows(LookupSession* session) {
@@ -87,8 +87,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!fuzz::WriteBytes(fuzz::UsePrivateDeviceRoot() + "/Program Files/Sorvi/fuzz.pdb", data, size)) return 0;
-  HANDLE h = CreateFileW(kDevicePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_RANDOM_ACCESS,
-                         nullptr);
+  HANDLE h =
+      CreateFileW(kDevicePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_RANDOM_ACCESS, nullptr);
   if (h == INVALID_HANDLE_VALUE) return 0;
   int kind = 0;
   DbFile* file = OpenDbFile(h, kDevicePath, &kind);

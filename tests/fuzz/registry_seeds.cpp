@@ -50,8 +50,8 @@ int main(int argc, char** argv) {
   RegCloseKey(key);
   ok = ok && Snapshot(root, dir, "values.dat");
   HKEY other = nullptr;
-  ok = ok && RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"a\\b", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &other,
-                             nullptr) == ERROR_SUCCESS;
+  ok = ok && RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"a\\b", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &other, nullptr) ==
+                 ERROR_SUCCESS;
   RegSetValueExW(other, u"v", 0, REG_BINARY, blob, 3);
   RegCloseKey(other);
   ok = ok && Snapshot(root, dir, "two-roots.dat");

@@ -14,8 +14,8 @@ namespace fuzz {
 inline std::vector<uint8_t> RecordsDictionaryFile() {
   using searchfix::Row;
   const std::vector<searchfix::CedictRow> rows = {
-      Row(u"你", u"你", "ni3", {u"you (informal)"}),   Row(u"好", u"好", "hao3", {u"good", u"well"}),
-      Row(u"好", u"好", "hao4", {u"to be fond of"}),  Row(u"你好", u"你好", "ni3 hao3", {u"hello; hi"}),
+      Row(u"你", u"你", "ni3", {u"you (informal)"}),    Row(u"好", u"好", "hao3", {u"good", u"well"}),
+      Row(u"好", u"好", "hao4", {u"to be fond of"}),    Row(u"你好", u"你好", "ni3 hao3", {u"hello; hi"}),
       Row(u"中国", u"中國", "Zhong1 guo2", {u"China"}),
   };
   databuild::DataFileSpec file;

@@ -51,8 +51,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  HANDLE h = CreateFileW(kDevicePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_RANDOM_ACCESS,
-                         nullptr);
+  HANDLE h =
+      CreateFileW(kDevicePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_RANDOM_ACCESS, nullptr);
   if (h == INVALID_HANDLE_VALUE) return 0;
   int kind = 0;
   DbFile* file = OpenDbFile(h, kDevicePath, &kind);

@@ -66,7 +66,8 @@ TEST(QuilletRecognize, LinesThatAreNotSamplesAreCountedAndReported) {
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(Lines(run.out), c.results) << run.out;
     if (c.report) EXPECT_NE(run.err.find(c.report), std::string::npos) << run.err;
-    else EXPECT_EQ(run.err, "");
+    else
+      EXPECT_EQ(run.err, "");
   }
 }
 
@@ -77,9 +78,14 @@ TEST(QuilletRecognize, AnInputThatCannotBeReadFailsWithAMessage) {
     const char* what;
     std::function<fs::path()> make;
   } cases[] = {
-      {"a folder", [&] { fs::create_directory(dir / "folder"); return dir / "folder"; }},
+      {"a folder",
+       [&] {
+         fs::create_directory(dir / "folder");
+         return dir / "folder";
+       }},
       {"a missing file", [&] { return dir / "missing.txt"; }},
-      {"a FIFO", [&] {
+      {"a FIFO",
+       [&] {
          mkfifo((dir / "fifo").c_str(), 0600);
          return dir / "fifo";
        }},
