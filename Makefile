@@ -21,9 +21,7 @@ SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
 .PHONY: deps build asan fuzz test test-fast test-asan run clean
 
-FUZZ_SECONDS ?= 60
-# The flashcard text readers are small: a short run covers them.
-FLASH_FUZZ_SECONDS ?= 15
+FUZZ_SECONDS ?= 90
 
 deps:
 	@missing=""; \
@@ -51,20 +49,16 @@ test-asan: asan
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure --timeout 600 -j $(JOBS)
 
-# The data-file reader under libFuzzer (clang), built apart from the gcc builds;
-# only the fuzz targets are built there.
+# Every fuzz target under libFuzzer (clang), built apart from the gcc builds;
+# only the fuzz targets and their seeding programs are built there. They share
+# FUZZ_SECONDS between them (tests/fuzz/run_fuzz.sh); FUZZ_TARGETS picks some.
+FUZZ_TARGETS ?=
+
 fuzz: deps
 	cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DSORVI_FUZZ=ON
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_data_file fuzz_data_file_seeds fuzz_flash_text
-	rm -rf $(FUZZ_BUILD)/corpus && mkdir -p $(FUZZ_BUILD)/corpus
-	$(FUZZ_BUILD)/tests/fuzz/fuzz_data_file_seeds $(FUZZ_BUILD)/corpus
-	$(FUZZ_BUILD)/tests/fuzz/fuzz_data_file \
-	  -max_total_time=$(FUZZ_SECONDS) -max_len=16384 -timeout=10 -artifact_prefix=$(FUZZ_BUILD)/ \
-	  -print_final_stats=1 $(FUZZ_BUILD)/corpus
-	$(FUZZ_BUILD)/tests/fuzz/fuzz_flash_text \
-	  -max_total_time=$(FLASH_FUZZ_SECONDS) -max_len=4096 -timeout=10 -artifact_prefix=$(FUZZ_BUILD)/ \
-	  -print_final_stats=1
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_all
+	tests/fuzz/run_fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 test: test-fast test-asan fuzz
 

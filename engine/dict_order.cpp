@@ -423,6 +423,17 @@ int GetDictListItemIds(DictEngine* engine, uint32_t list, uint32_t item, uint32_
   return 0;
 }
 
+int GetDictListItemIds2(DictEngine* engine, uint32_t list, uint32_t item, uint8_t* exportRecord) {
+  uint32_t ids[2];
+  if (!exportRecord || GetDictListItemIds(engine, list, item, &ids[0], &ids[1]) != 0) return 1;
+  // Byte by byte: the record is little-endian whatever the host, and the
+  // caller's buffer need not be aligned.
+  uint8_t* out = exportRecord + kExportRecordCreatorOffset;
+  for (uint32_t v : ids)
+    for (int i = 0; i < 4; ++i) *out++ = static_cast<uint8_t>(v >> (8 * i));
+  return 0;
+}
+
 int GetDictListItemImportRange(DictEngine* engine, uint32_t list, uint32_t item, uint32_t* first, uint32_t* last,
                                uint32_t* count) {
   DictOrderRecord* r = ItemAt(engine, list, item);

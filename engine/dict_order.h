@@ -114,6 +114,13 @@ int SetDictListItemText(DictEngine* engine, uint32_t list, uint32_t item, int wh
 // The creator and id (FileCreator, FileID) of the item's dictionary into the
 // caller's import or export record: 0.
 int GetDictListItemIds(DictEngine* engine, uint32_t list, uint32_t item, uint32_t* creator, uint32_t* dictId);
+// The same two numbers written into an export settings record (1096 bytes,
+// little-endian), where the creator is at byte kExportRecordCreatorOffset
+// and the id follows it; nothing else of the record changes. 0 [1, the record
+// untouched; also for a null record].
+constexpr uint32_t kExportRecordCreatorOffset = 56;
+constexpr uint32_t kExportRecordBytes = 1096;
+int GetDictListItemIds2(DictEngine* engine, uint32_t list, uint32_t item, uint8_t* exportRecord);
 // The dictionary's last import (times and entry count), and its undo.
 int GetDictListItemImportRange(DictEngine* engine, uint32_t list, uint32_t item, uint32_t* first, uint32_t* last,
                                uint32_t* count);

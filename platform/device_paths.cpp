@@ -1,12 +1,12 @@
 #include "platform/device_paths.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <mutex>
 
 #include "platform/device_paths_internal.h"
@@ -211,22 +211,111 @@ BOOL DevicePathToHostPath(LPCWSTR devicePath, std::string* hostPath) {
   return TRUE;
 }
 
-BOOL IsStorageCardFolder(LPCWSTR folderName) {
-  if (!folderName) return FALSE;
-  std::u16string name(folderName);
-  while (!name.empty() && (name.front() == u'\\' || name.front() == u'/')) name.erase(0, 1);
-  while (!name.empty() && (name.back() == u'\\' || name.back() == u'/')) name.pop_back();
-  if (name.empty()) return FALSE;
-  std::ifstream list(EnsureDeviceRoot() + "/" SORVI_STORAGE_CARD_LIST);
-  std::string line;
-  while (std::getline(list, line)) {
+namespace {
+
+// The largest card list that is read: a handful of short folder names fit in
+// a few hundred bytes, so a bigger file is not a list the user wrote.
+constexpr off_t kMaxCardListBytes = 16 << 10;
+
+// The card list as last read, with what identifies that version of the file;
+// it is read again only when one of these changes.
+struct CardList {
+  std::mutex mutex;
+  bool valid = false;
+  std::string path;
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  timespec modified = {};
+  std::vector<std::u16string> names;
+};
+
+CardList& Cards() {
+  static CardList* list = new CardList;
+  return *list;
+}
+
+// A name that can never be a card: the root itself, a way out of it, or the
+// system folder.
+bool RefusedCardName(const std::u16string& name) {
+  return name.empty() || name == u"." || name == u".." || EqualsIgnoreCase(name, u"Windows");
+}
+
+std::vector<std::u16string> ParseCardList(std::string text) {
+  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);  // a byte-order mark
+  std::vector<std::u16string> names;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(pos, end - pos);
+    pos = end + 1;
     while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.pop_back();
     size_t start = 0;
     while (start < line.size() && (line[start] == ' ' || line[start] == '\t')) ++start;
     line.erase(0, start);
     if (line.empty() || line[0] == '#') continue;
-    if (EqualsIgnoreCase(Utf8ToUtf16(line), name)) return TRUE;
+    std::u16string name = Utf8ToUtf16(line);
+    if (!RefusedCardName(name)) names.push_back(std::move(name));
   }
+  return names;
+}
+
+// Reads the list when it changed since the last call. Only a regular file
+// within kMaxCardListBytes is read; anything else counts as no list.
+void RefreshCardList(CardList& cards, const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxCardListBytes) {
+    cards.valid = false;
+    cards.names.clear();
+    return;
+  }
+  if (cards.valid && cards.path == path && cards.device == st.st_dev && cards.inode == st.st_ino &&
+      cards.size == st.st_size && cards.modified.tv_sec == st.st_mtim.tv_sec &&
+      cards.modified.tv_nsec == st.st_mtim.tv_nsec)
+    return;
+  cards.valid = false;
+  cards.names.clear();
+  // O_NONBLOCK: the file may have been swapped for a FIFO since the stat.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return;
+  struct stat opened;
+  std::string text;
+  if (fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_size <= kMaxCardListBytes) {
+    char buffer[4096];
+    for (;;) {
+      const ssize_t n = read(fd, buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      text.append(buffer, static_cast<size_t>(n));
+      if (text.size() > static_cast<size_t>(kMaxCardListBytes)) break;
+    }
+  }
+  close(fd);
+  if (text.size() > static_cast<size_t>(kMaxCardListBytes)) return;
+  cards.names = ParseCardList(std::move(text));
+  cards.valid = true;
+  cards.path = path;
+  cards.device = st.st_dev;
+  cards.inode = st.st_ino;
+  cards.size = st.st_size;
+  cards.modified = st.st_mtim;
+}
+
+}  // namespace
+
+BOOL IsStorageCardFolder(LPCWSTR folderName) {
+  if (!folderName) return FALSE;
+  std::u16string name(folderName);
+  while (!name.empty() && (name.front() == u'\\' || name.front() == u'/')) name.erase(0, 1);
+  while (!name.empty() && (name.back() == u'\\' || name.back() == u'/')) name.pop_back();
+  if (RefusedCardName(name)) return FALSE;
+  const std::string path = EnsureDeviceRoot() + "/" SORVI_STORAGE_CARD_LIST;
+  CardList& cards = Cards();
+  std::lock_guard lock(cards.mutex);
+  RefreshCardList(cards, path);
+  for (const std::u16string& card : cards.names)
+    if (EqualsIgnoreCase(card, name)) return TRUE;
   return FALSE;
 }
 

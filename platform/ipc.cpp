@@ -45,6 +45,7 @@ struct Ipc {
   bool lockHeld = false;
   int wakePipe[2] = {-1, -1};
   bool listening = false;
+  std::vector<UINT> accepted;  // message numbers other processes may post
 };
 Ipc& I() {
   static auto* ipc = new Ipc;
@@ -173,8 +174,13 @@ void Listen() {
       if (!live) continue;
       ssize_t n = recv(fds[i].fd, packet, sizeof packet, MSG_DONTWAIT);
       if (n != static_cast<ssize_t>(kPacket) || Get(packet, 0, 4) != kMagic) continue;
-      PostMessageW(owners[i], static_cast<UINT>(Get(packet, 4, 4)), static_cast<WPARAM>(Get(packet, 8, 8)),
-                   static_cast<LPARAM>(Get(packet, 16, 8)));
+      // Any program of the user can write to the socket: only a registered
+      // message number with lParam 0 gets through, so nothing that arrives
+      // can be taken for a pointer of this process.
+      const UINT msg = static_cast<UINT>(Get(packet, 4, 4));
+      const std::vector<UINT>& accepted = I().accepted;
+      if (Get(packet, 16, 8) != 0 || std::find(accepted.begin(), accepted.end(), msg) == accepted.end()) continue;
+      PostMessageW(owners[i], msg, static_cast<WPARAM>(Get(packet, 8, 8)), 0);
     }
   }
 }
@@ -219,6 +225,17 @@ void SetIpcFolder(const char* hostPath) {
 std::string IpcSocketPath(LPCWSTR className, LPCWSTR windowName) {
   std::lock_guard<std::mutex> lk(I().mutex);
   return FolderLocked() + "/" + ClassKey(ToU16(className)) + "-" + TitleKey(ToU16(windowName)) + ".sock";
+}
+
+void AcceptRemoteMessage(UINT msg) {
+  std::lock_guard<std::mutex> lk(I().mutex);
+  std::vector<UINT>& accepted = I().accepted;
+  if (std::find(accepted.begin(), accepted.end(), msg) == accepted.end()) accepted.push_back(msg);
+}
+
+void ClearRemoteMessagesForTests() {
+  std::lock_guard<std::mutex> lk(I().mutex);
+  I().accepted.clear();
 }
 
 void SetIpcPublishing(BOOL enabled) {

@@ -3,8 +3,11 @@
 // folder ($XDG_RUNTIME_DIR/sorvi-layer, else /tmp/sorvi-layer-<uid>), named
 // by hashes of its class and title. FindWindowW connects to it (a stale
 // socket is removed and counts as absent) and returns a proxy handle;
-// PostMessageW on a proxy carries {msg, wParam, lParam} as integers, and the
-// receiving process posts them to its window. A lock file, held from
+// PostMessageW on a proxy carries {msg, wParam, lParam} as integers (lParam
+// must be 0 unless the message is WM_NULL, WM_CLOSE or WM_COMMAND), and the
+// receiving process posts them to its window when the message number is one
+// it accepts (AcceptRemoteMessage) and lParam is 0; anything else that
+// arrives is dropped. A lock file, held from
 // FindWindowW until this process publishes a window (or ReleaseStartLock),
 // makes two simultaneous starts agree on one primary.
 #pragma once
@@ -17,6 +20,10 @@
 std::string GetIpcFolder();
 // Tests: a private folder (created when missing); null goes back to the default.
 void SetIpcFolder(const char* hostPath);
+// Lets other processes post `msg` to this process's published windows. None
+// is accepted until the program names it; the test hook forgets them all.
+void AcceptRemoteMessage(UINT msg);
+void ClearRemoteMessagesForTests();
 // Publishing on/off for this process (on by default).
 void SetIpcPublishing(BOOL enabled);
 

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,9 @@ struct Store {
   std::map<std::u16string, Key> keys;    // by folded path
   bool dirty = false;
   std::vector<OpenKey> handles;
+  // Set when a damaged store could not be set aside: it stays untouched on
+  // disk and this session keeps its settings in memory only.
+  bool memoryOnly = false;
   bool failAll = false;
   std::u16string failPath;               // folded; empty = none
   LONG failError = 0;
@@ -166,6 +170,9 @@ bool Decode(const std::vector<BYTE>& file, std::map<std::u16string, Key>* keys) 
       value.data.assign(r.p, r.p + size);
       r.p += size;
       r.left -= size;
+      // RegSetValueExW accepts a DWORD of 4 bytes only; one of another size
+      // reads as absent rather than as a number cut short.
+      if (value.type == REG_DWORD && size != 4) continue;
       key.values[FoldCase(value.name)] = std::move(value);
     }
     (*keys)[FoldCase(key.path)] = std::move(key);
@@ -177,25 +184,44 @@ bool Decode(const std::vector<BYTE>& file, std::map<std::u16string, Key>* keys) 
 
 std::string StorePath(const std::string& root) { return root + "/" SORVI_REGISTRY_FILE; }
 
-bool ReadWholeFile(const std::string& path, std::vector<BYTE>* out, bool* missing) {
+// The largest store file that is read. The program keeps settings and a few
+// short saved records there (well under a megabyte even with full recent
+// lists); the cap bounds the memory a damaged or hostile file can take while
+// leaving room for many times the real size.
+constexpr off_t kMaxStoreBytes = 16 << 20;
+
+// Reads the store file. Only a regular file is read (a FIFO, device or
+// folder in its place would block or never end), and only up to
+// kMaxStoreBytes; anything else is unreadable (false, *missing false).
+bool ReadStoreFile(const std::string& path, std::vector<BYTE>* out, bool* missing) {
   *missing = false;
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK so that opening a FIFO returns at once; fstat then refuses it.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     *missing = errno == ENOENT;
     return false;
   }
-  BYTE buffer[65536];
-  for (;;) {
-    const ssize_t n = read(fd, buffer, sizeof buffer);
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxStoreBytes) {
+    close(fd);
+    return false;
+  }
+  // One byte more than the size fstat gave shows a file that grows while it
+  // is read; the decoder refuses it by its length.
+  out->resize(static_cast<size_t>(st.st_size) + 1);
+  size_t done = 0;
+  while (done < out->size()) {
+    const ssize_t n = read(fd, out->data() + done, out->size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       close(fd);
       return false;
     }
     if (n == 0) break;
-    out->insert(out->end(), buffer, buffer + n);
+    done += static_cast<size_t>(n);
   }
   close(fd);
+  out->resize(done);
   return true;
 }
 
@@ -243,7 +269,10 @@ void RemoveStaleTemporaries(const std::string& root) {
 }
 
 bool Save(Store& s) {
-  if (!WriteAtomically(s.root, Encode(s))) return false;
+  if (s.memoryOnly) return true;
+  const std::vector<BYTE> bytes = Encode(s);
+  // A store the next load would refuse is not written.
+  if (bytes.size() > static_cast<size_t>(kMaxStoreBytes) || !WriteAtomically(s.root, bytes)) return false;
   s.dirty = false;
   return true;
 }
@@ -256,6 +285,7 @@ void EnsureLoaded(Store& s) {
   s.dirty = false;
   s.root = root;
   s.loaded = true;
+  s.memoryOnly = false;
   for (OpenKey& h : s.handles) {
     if (h.used) {
       h.used = false;
@@ -265,7 +295,7 @@ void EnsureLoaded(Store& s) {
   RemoveStaleTemporaries(root);
   std::vector<BYTE> bytes;
   bool missing;
-  if (ReadWholeFile(StorePath(root), &bytes, &missing)) {
+  if (ReadStoreFile(StorePath(root), &bytes, &missing)) {
     std::map<std::u16string, Key> keys;
     if (Decode(bytes, &keys)) {
       s.keys = std::move(keys);
@@ -274,8 +304,14 @@ void EnsureLoaded(Store& s) {
   } else if (missing) {
     return;
   }
-  // Unreadable or corrupt: keep it aside for inspection and start empty.
-  std::rename(StorePath(root).c_str(), (StorePath(root) + ".bad").c_str());
+  // Unreadable or corrupt: keep it aside for inspection and start empty. When
+  // it cannot be set aside (say "registry.dat.bad" is a folder), it stays
+  // where it is and this session runs on an empty store in memory, so
+  // nothing the user had is overwritten.
+  if (std::rename(StorePath(root).c_str(), (StorePath(root) + ".bad").c_str()) != 0) {
+    s.memoryOnly = true;
+    return;
+  }
   Save(s);
 }
 
@@ -435,7 +471,7 @@ LONG RegQueryValueExW(HKEY key, LPCWSTR name, DWORD* reserved, DWORD* type, BYTE
       *size = needed;
       return ERROR_MORE_DATA;
     }
-    std::memcpy(data, v.data.data(), needed);
+    if (needed) std::memcpy(data, v.data.data(), needed);
   }
   if (size) *size = needed;
   return ERROR_SUCCESS;
@@ -452,9 +488,16 @@ LONG RegSetValueExW(HKEY key, LPCWSTR name, DWORD, DWORD type, const BYTE* data,
   v.name = ValueName(name);
   v.type = type;
   if (size) v.data.assign(data, data + size);
-  k->values[FoldCase(v.name)] = std::move(v);
+  const std::u16string folded = FoldCase(v.name);
+  // A value that cannot be saved is taken back, so memory and file agree.
+  std::optional<Value> old;
+  if (auto it = k->values.find(folded); it != k->values.end()) old = std::move(it->second);
+  k->values[folded] = std::move(v);
   s.dirty = true;
-  return Save(s) ? ERROR_SUCCESS : ERROR_CANTWRITE;
+  if (Save(s)) return ERROR_SUCCESS;
+  if (old) k->values[folded] = std::move(*old);
+  else k->values.erase(folded);
+  return ERROR_CANTWRITE;
 }
 
 LONG RegDeleteValueW(HKEY key, LPCWSTR name) {

@@ -2,7 +2,11 @@
 // typed values, kept in the device root's file "registry.dat". Every change
 // rewrites the whole file atomically (temporary file, fsync, rename), so a
 // crash leaves the old or the new store, never half of one. A store that
-// cannot be read is renamed to "registry.dat.bad" and an empty one is used.
+// cannot be read (damaged, not a regular file, or larger than the reader's
+// cap) is renamed to "registry.dat.bad" and an empty one is used; when it
+// cannot be renamed it is left untouched and the session keeps its values
+// in memory only. A change that would make the store larger than the cap
+// fails with ERROR_CANTWRITE and is not kept.
 // Results are ERROR_* numbers (ERROR_SUCCESS = 0).
 #pragma once
 

@@ -130,6 +130,20 @@ TEST(DatabuildDescription, ErrorsNameTheirLine) {
       {"table type=1 zlib=maybe\n", "zlib=finished or zlib=unfinished"},
       {"table type=1 flags=huffman\ncolumn\nrow hex=00\n", "line 3: Huffman-coded rows"},
       {"\"quoted\" x=1\n", "line 1: a line starts with its directive"},
+      // Descriptions that once passed without a word.
+      {"table type=1 blockrows=0\n", "line 1: blockrows= takes 1 or more"},
+      {"file\ndictionary creator=1 id=1 blockrows=0\n", "line 2: blockrows= takes 1 or more"},
+      {"table type=1\ncolumn unit=1 sort=mode99\n", "line 2: sort=modeN takes mode 0, 5, 6 or 7"},
+      {"table type=1\ncolumn unit=1 sort=mode3\n", "line 2: sort=modeN takes mode 0, 5, 6 or 7"},
+      {"table type=1 flags=key16\ncolumn unit=4\nrow key=1 values=1,2\n", "line 3: values= is for a table with flags=bits"},
+      {"dictionary creator=1 id=1 secondary=99\nfield name=\"Headword\"\ntable type=1\n",
+       "line 3: the dictionary of line 1: secondary=99 is past its 1 field(s)"},
+      {"dictionary creator=1 id=1 secondary=1\nfield name=\"Headword\"\n", "the dictionary of line 1: secondary=1"},
+      {"file short=\"a\\0b\"\n", "line 1: \"short\" holds a NUL"},
+      {"file long=\"a\\u0000\"\n", "line 1: \"long\" holds a NUL"},
+      {"table type=1 name=\"\\uD800x\"\n", "line 1: \"name\" holds an unpaired surrogate"},
+      {"file name=ab\xFF\n", "line 1: malformed UTF-8"},
+      {"dictionary creator=1 id=1 menu=\"x\\0\"\n", "line 1: \"menu\" holds a NUL"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -157,12 +171,25 @@ TEST(DatabuildCommand, WritesTheDescribedFileAndReportsBadInput) {
   EXPECT_EQ(written, expect);
   EXPECT_EQ(dectest::ContainerRecords(written).size(), db::GetU16BE(&written[76]));
 
-  std::ofstream(desc) << "table type=1\nnonsense\n";
-  const int rc = std::system((cmd + " 2>" + (dir / "err.txt").string()).c_str());
-  EXPECT_NE(rc, 0);
-  std::ifstream err(dir / "err.txt");
-  const std::string message((std::istreambuf_iterator<char>(err)), std::istreambuf_iterator<char>());
-  EXPECT_NE(message.find("line 2: unknown directive"), std::string::npos) << message;
+  // Faults of the whole description, each named by its line.
+  const struct {
+    const char* text;
+    const char* message;
+  } bad[] = {
+      {"file short=\"x\"\ntable type=1\nnonsense\n", "line 3: unknown directive"},
+      {"", "line 1: an empty description"},
+      {"# only a comment\n\n", "line 2: an empty description"},
+      {"\n# the file line is missing\ntable type=1\n", "line 3: the description starts without its \"file\""},
+  };
+  for (const auto& b : bad) {
+    SCOPED_TRACE(b.text);
+    std::ofstream(desc) << b.text;
+    const int rc = std::system((cmd + " 2>" + (dir / "err.txt").string()).c_str());
+    EXPECT_NE(rc, 0);
+    std::ifstream err(dir / "err.txt");
+    const std::string message((std::istreambuf_iterator<char>(err)), std::istreambuf_iterator<char>());
+    EXPECT_NE(message.find(b.message), std::string::npos) << message;
+  }
   std::filesystem::remove_all(dir);
 }
 #endif

@@ -263,8 +263,8 @@ TEST(TypedDescription, CommandRefusesABrokenRuleUnlessTold) {
   const std::string out = (dir / "d.pdb").string();
   const std::string err = (dir / "err.txt").string();
   // A stroke index described as a plain table behind another table.
-  std::ofstream(desc) << "table type=0x4000\ncolumn\ntable type=0x9010 infowords=1,1,10,10 flags=key16,sorted\n"
-                         "column unit=2\nrow key=1 words=1,2\n";
+  std::ofstream(desc) << "file short=\"x\"\ntable type=0x4000\ncolumn\n"
+                         "table type=0x9010 infowords=1,1,10,10 flags=key16,sorted\ncolumn unit=2\nrow key=1 words=1,2\n";
   const std::string exe = SORVI_DATABUILD_EXE;
   EXPECT_NE(std::system((exe + " " + desc + " " + out + " 2>" + err).c_str()), 0);
   std::ifstream e(err);

@@ -1,6 +1,7 @@
 // The user dictionary file: making it and its names, accepting or refusing
 // a database, loading its slot, its properties and the engine's view of it.
 #include <algorithm>
+#include <vector>
 
 #include "engine/dict_order.h"
 #include "engine/sql_properties.h"
@@ -113,6 +114,49 @@ TEST_F(FileTest, NamesStayUtf16AndFileNamesStaySafe) {
   std::u16string longName(40, u'x');
   const uint16_t cut = NewDict(kLanguageEnglish, longName.c_str());
   EXPECT_EQ(U16(GetUserDictText(engine, cut, 1)), std::u16string(32, u'x'));
+}
+
+// The two ways of handing a list item's user-dictionary ids to an import or
+// an export: two numbers, or the export record's fields at their offsets.
+TEST_F(FileTest, ListItemIdsGoIntoTheCallersRecord) {
+  const uint16_t zh = NewDict(kLanguageChinese);
+  const uint16_t en = NewDict(kLanguageEnglish);
+  ASSERT_NE(GetDictId(engine, zh), GetDictId(engine, en));
+  struct Case {
+    uint32_t list, item;
+    int slot;  // -1: no open user dictionary there
+    const char* why;
+  };
+  const Case cases[] = {
+      {0, 0, zh, "the Chinese list's user dictionary"},
+      {1, 0, en, "the English list's user dictionary"},
+      {0, 1, -1, "an item past the end"},
+      {2, 0, -1, "a list that does not exist"},
+      {0xFFFFFFFFu, 0xFFFFFFFFu, -1, "both out of range"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    uint32_t creator = 5, id = 6;
+    std::vector<uint8_t> record(kExportRecordBytes, 0xAB);
+    const int expected = c.slot < 0 ? 1 : 0;
+    EXPECT_EQ(GetDictListItemIds(engine, c.list, c.item, &creator, &id), expected);
+    EXPECT_EQ(GetDictListItemIds2(engine, c.list, c.item, record.data()), expected);
+    std::vector<uint8_t> want(kExportRecordBytes, 0xAB);
+    if (c.slot >= 0) {
+      const auto slot = static_cast<uint16_t>(c.slot);
+      EXPECT_EQ(creator, GetDictCreator(engine, slot));
+      EXPECT_EQ(id, static_cast<uint32_t>(GetDictId(engine, slot)));
+      for (int i = 0; i < 4; ++i) {
+        want[56 + i] = static_cast<uint8_t>(creator >> (8 * i));
+        want[60 + i] = static_cast<uint8_t>(id >> (8 * i));
+      }
+    } else {
+      EXPECT_EQ(creator, 5u);
+      EXPECT_EQ(id, 6u);
+    }
+    EXPECT_EQ(record, want);  // nothing outside the two fields changes
+  }
+  EXPECT_EQ(GetDictListItemIds2(engine, 0, 0, nullptr), 1);
 }
 
 TEST_F(FileTest, FileIdsOfDictionariesMadeTogetherDiffer) {

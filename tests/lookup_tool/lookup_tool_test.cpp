@@ -4,9 +4,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <memory>
 #include <string>
@@ -87,6 +89,7 @@ class LookupTool : public ::testing::Test {
         Row(u"中", u"中", "zhong1", {u"within; among"}),
         Row(u"泥", u"泥", "ni2", {u"mud"}),
         Row(u"号", u"號", "hao4", {u"number"}),
+        Row(u"绿", u"綠", "lu:4", {u"green"}),
     };
     db::DictionarySpec dict = searchfix::ChineseDict(rows, 1, u"Test");
     db::DataFileSpec file;
@@ -180,6 +183,89 @@ TEST_F(LookupTool, BadArgumentsAndMissingDataExitWith2) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(RunTool(c.args).exitCode, c.exitCode);
   }
+}
+
+// Whether any of the first rows is the headword.
+bool HasHeadword(const ToolRun& run, const std::string& headword) {
+  for (size_t i = 0; i < run.rows.size() && i < 3; ++i)
+    if (run.rows[i][2] == headword) return true;
+  return false;
+}
+
+TEST_F(LookupTool, QueriesAreTakenAsTheMainWindowsFieldTakesThem) {
+  WriteDictionary();
+  struct Case {
+    const char* query;
+    const char* headword;  // null: nothing matches
+    const char* why;
+  } cases[] = {
+      {"nǐhǎo", "你好", "tone marks become tone digits"},
+      {"zhōngguó", "中国", "also on a word with a capital in the data"},
+      {"Nǐ", "你", "a capital tone-marked letter"},
+      {"lǜ", "绿", "ü with a tone mark"},
+      {"lü", "绿", "ü without one"},
+      {"LÜ", "绿", "a capital Ü is the same letter"},
+      {"#", nullptr, "the full-text prefix alone searches nothing"},
+      {"\xEE\x80\x80", nullptr, "a lone private-use unit is no text"},
+      {"\xEF\xA3\xBF", nullptr, "nor the last one"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.why) + ": " + c.query);
+    const ToolRun run = RunTool({"--root", Root(), c.query});
+    if (!c.headword) {
+      EXPECT_EQ(run.exitCode, 1) << run.out;
+      EXPECT_TRUE(run.rows.empty()) << run.out;
+      continue;
+    }
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_TRUE(HasHeadword(run, c.headword)) << run.out;
+  }
+}
+
+TEST_F(LookupTool, DataFilesThatAreLinksAreFound) {
+  WriteDictionary();
+  // The real files live elsewhere; the device root holds only links to them,
+  // one of them in a sub-folder.
+  const fs::path store = root_ / "elsewhere";
+  fs::create_directories(store);
+  const fs::path data = root_ / "Program Files" / "Sorvi";
+  fs::rename(data / "test.pdb", store / "test.pdb");
+  fs::copy_file(store / "test.pdb", store / "copy.pdb");
+  fs::create_symlink(store / "test.pdb", data / "test.pdb");
+  fs::create_directories(data / "more");
+  fs::create_symlink(fs::relative(store / "copy.pdb", data / "more"), data / "more" / "copy.pdb");
+  const ToolRun run = RunTool({"--root", Root(), "你好"});
+  EXPECT_EQ(run.exitCode, 0) << run.out;
+  EXPECT_TRUE(HasHeadword(run, "你好")) << run.out;
+}
+
+TEST_F(LookupTool, ARootWithoutDataIsLeftAsItWas) {
+  struct Case {
+    const char* why;
+    std::function<void(const fs::path& folder)> make;
+  } cases[] = {
+      {"an empty folder", [](const fs::path&) {}},
+      {"a folder of other things", [](const fs::path& f) { std::ofstream(f / "notes.txt") << "x"; }},
+      {"Program Files without Sorvi", [](const fs::path& f) { fs::create_directories(f / "Program Files"); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    const fs::path folder = root_ / "other";
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    c.make(folder);
+    std::vector<fs::path> before;
+    for (const auto& e : fs::recursive_directory_iterator(folder)) before.push_back(e.path());
+    EXPECT_EQ(RunTool({"--root", folder.string(), "hao"}).exitCode, 2);
+    std::vector<fs::path> after;
+    for (const auto& e : fs::recursive_directory_iterator(folder)) after.push_back(e.path());
+    std::sort(before.begin(), before.end());
+    std::sort(after.begin(), after.end());
+    EXPECT_EQ(after, before);
+  }
+  // An empty root is an error, not the default root.
+  WriteDictionary();
+  EXPECT_EQ(RunTool({"--root", "", "hao"}, "SORVI_ROOT=" + Quote(Root())).exitCode, 2);
 }
 
 TEST_F(LookupTool, EmptyDataFolderExitsWith2) {

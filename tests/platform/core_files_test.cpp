@@ -2,7 +2,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <vector>
 
 #include "core_fixture.h"
@@ -380,6 +383,56 @@ TEST_F(FilesTest, StorageCardsComeFromTheListFile) {
   EXPECT_FALSE(IsStorageCardFolder(u"# cards"));
   EXPECT_FALSE(IsStorageCardFolder(u"Windows"));
   EXPECT_FALSE(IsStorageCardFolder(u""));
+}
+
+TEST_F(FilesTest, StorageCardListEdgeCases) {
+  struct Case {
+    const char* list;
+    const char16_t* name;
+    bool card;
+    const char* why;
+  };
+  const Case cases[] = {
+      {"\xEF\xBB\xBFStorage Card\n", u"Storage Card", true, "a byte-order mark is not part of the first name"},
+      {"\xEF\xBB\xBF# cards\nSD\n", u"SD", true, "nor does it hide a comment"},
+      {".\n..\nWindows\nwindows\n", u".", false, "the root is no card"},
+      {".\n..\nWindows\n", u"..", false, "nor the way out of it"},
+      {".\n..\nWindows\n", u"WINDOWS", false, "nor the system folder"},
+      {"Card\n", u"Card", true, "a changed list is read again"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    WriteHostFile(SORVI_STORAGE_CARD_LIST, c.list);
+    EXPECT_EQ(IsStorageCardFolder(c.name), c.card ? TRUE : FALSE);
+  }
+}
+
+// A list file that would block or never end is no list, and answers at once.
+TEST_F(FilesTest, StorageCardListThatIsNotASmallFileIsIgnoredAtOnce) {
+  struct Case {
+    const char* what;
+    std::function<void(const std::string& path)> make;
+  };
+  const Case cases[] = {
+      {"a FIFO", [](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); }},
+      {"a link to /dev/zero", [](const std::string& p) { std::filesystem::create_symlink("/dev/zero", p); }},
+      {"a 100 MB line", [](const std::string& p) {
+         std::ofstream(p) << "Storage Card\nx";
+         std::filesystem::resize_file(p, 100u << 20);  // sparse: a line of NULs
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteHostFile(SORVI_STORAGE_CARD_LIST, "Storage Card\n");
+    ASSERT_TRUE(IsStorageCardFolder(u"Storage Card"));
+    const std::string path = Host(SORVI_STORAGE_CARD_LIST);
+    std::filesystem::remove(path);
+    c.make(path);
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 3; ++i) EXPECT_FALSE(IsStorageCardFolder(u"Storage Card"));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    std::filesystem::remove(path);
+  }
 }
 
 }  // namespace

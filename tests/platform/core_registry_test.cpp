@@ -1,9 +1,13 @@
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <vector>
 
 #include "core_fixture.h"
@@ -237,3 +241,159 @@ TEST_F(RegistryTest, AKilledWriterLeavesTheOldOrTheNewStore) {
 }
 
 }  // namespace
+
+namespace {
+
+// A store file with the given payload, framed and checksummed as the
+// registry writes it.
+std::string StoreFile(const std::vector<BYTE>& payload) {
+  DWORD crc = 0xFFFFFFFFu;
+  for (BYTE b : payload) {
+    crc ^= b;
+    for (int k = 0; k < 8; ++k) crc = (crc & 1) ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
+  }
+  crc ^= 0xFFFFFFFFu;
+  std::string file = "SRVREG01";
+  for (DWORD v : {static_cast<DWORD>(payload.size()), crc})
+    for (int i = 0; i < 4; ++i) file.push_back(static_cast<char>(v >> (8 * i)));
+  file.append(payload.begin(), payload.end());
+  return file;
+}
+
+void PutText(std::vector<BYTE>* b, const std::u16string& s) {
+  b->push_back(static_cast<BYTE>(s.size()));
+  b->push_back(static_cast<BYTE>(s.size() >> 8));
+  for (char16_t c : s) {
+    b->push_back(static_cast<BYTE>(c));
+    b->push_back(static_cast<BYTE>(c >> 8));
+  }
+}
+
+void PutU32(std::vector<BYTE>* b, DWORD v) {
+  for (int i = 0; i < 4; ++i) b->push_back(static_cast<BYTE>(v >> (8 * i)));
+}
+
+}  // namespace
+
+TEST_F(RegistryTest, EmptyValuesReadBackIntoABuffer) {
+  // An empty binary value set through the API and read into a buffer.
+  HKEY key = CreateKey();
+  ASSERT_EQ(RegSetValueExW(key, u"Empty", 0, REG_BINARY, nullptr, 0), ERROR_SUCCESS);
+  BYTE buffer[4] = {7, 7, 7, 7};
+  DWORD type = 0, size = sizeof buffer;
+  EXPECT_EQ(RegQueryValueExW(key, u"Empty", nullptr, &type, buffer, &size), ERROR_SUCCESS);
+  EXPECT_EQ(size, 0u);
+  EXPECT_EQ(type, REG_BINARY);
+  EXPECT_EQ(buffer[0], 7);
+  RegCloseKey(key);
+
+  // A valid store holding DWORDs of a wrong size (which the API never
+  // writes): they read as absent, the well-formed one beside them stays.
+  std::vector<BYTE> payload;
+  PutU32(&payload, 1);
+  PutText(&payload, std::u16string(u"HKLM\\") + kAppKey);
+  PutU32(&payload, 3);
+  for (DWORD bytes : {0u, 2u, 4u}) {
+    PutText(&payload, u"D" + std::u16string(1, static_cast<char16_t>(u'0' + bytes)));
+    PutU32(&payload, REG_DWORD);
+    PutU32(&payload, bytes);
+    for (DWORD i = 0; i < bytes; ++i) payload.push_back(static_cast<BYTE>(i + 1));
+  }
+  WriteHostFile(SORVI_REGISTRY_FILE, StoreFile(payload));
+  ReloadRegistryForTests();
+  key = CreateKey();
+  for (const char16_t* name : {u"D0", u"D2"}) {
+    DWORD value = 99;
+    size = sizeof value;
+    EXPECT_EQ(RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size),
+              ERROR_FILE_NOT_FOUND)
+        << Narrow(name);
+    EXPECT_EQ(value, 99u);
+  }
+  EXPECT_EQ(Query(key, u"D4", &type), (std::vector<BYTE>{1, 2, 3, 4}));
+  EXPECT_FALSE(std::filesystem::exists(Host(SORVI_REGISTRY_FILE ".bad")));
+  RegCloseKey(key);
+}
+
+// Whatever stands in the store's place, the first registry call answers at
+// once with an empty store and the thing is set aside untouched.
+TEST_F(RegistryTest, AStoreThatIsNotAReadableFileIsSetAsideAtOnce) {
+  struct Case {
+    const char* what;
+    std::function<void(const std::string& path)> make;
+    std::function<void(const std::string& aside)> check;
+  };
+  const Case cases[] = {
+      {"a FIFO", [](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); },
+       [](const std::string& a) { EXPECT_EQ(std::filesystem::status(a).type(), std::filesystem::file_type::fifo); }},
+      {"a link to /dev/zero", [](const std::string& p) { std::filesystem::create_symlink("/dev/zero", p); },
+       [](const std::string& a) { EXPECT_EQ(std::filesystem::read_symlink(a), "/dev/zero"); }},
+      {"a file past the cap",  // sparse, so it costs no disk
+       [](const std::string& p) {
+         std::ofstream(p) << "SRVREG01";
+         std::filesystem::resize_file(p, 64u << 20);
+       },
+       [](const std::string& a) { EXPECT_EQ(std::filesystem::file_size(a), 64u << 20); }},
+      {"a folder", [](const std::string& p) { std::filesystem::create_directory(p); },
+       [](const std::string& a) { EXPECT_TRUE(std::filesystem::is_directory(a)); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ReloadRegistryForTests();
+    HKEY key = CreateKey();  // makes the root
+    RegCloseKey(key);
+    const std::string store = Host(SORVI_REGISTRY_FILE), aside = store + ".bad";
+    std::filesystem::remove_all(store);
+    std::filesystem::remove_all(aside);
+    c.make(store);
+    ReloadRegistryForTests();
+    const auto start = std::chrono::steady_clock::now();
+    HKEY k = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAppKey, 0, 0, &k), ERROR_FILE_NOT_FOUND);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    c.check(aside);
+    // The fresh store works and persists.
+    k = CreateKey();
+    const BYTE one = 1;
+    EXPECT_EQ(RegSetValueExW(k, u"v", 0, REG_BINARY, &one, 1), ERROR_SUCCESS);
+    RegCloseKey(k);
+    ReloadRegistryForTests();
+    k = CreateKey();
+    DWORD type;
+    EXPECT_EQ(Query(k, u"v", &type), std::vector<BYTE>{1});
+    RegCloseKey(k);
+  }
+}
+
+TEST_F(RegistryTest, ADamagedStoreThatCannotBeSetAsideIsLeftAlone) {
+  HKEY key = CreateKey();
+  RegCloseKey(key);
+  const std::string damaged = "SRVREG01 but not a store";
+  WriteHostFile(SORVI_REGISTRY_FILE, damaged);
+  std::filesystem::create_directory(Host(SORVI_REGISTRY_FILE ".bad"));
+  WriteHostFile(SORVI_REGISTRY_FILE ".bad/keep", "x");  // a folder rename cannot replace
+  ReloadRegistryForTests();
+  key = CreateKey();
+  const BYTE one = 1;
+  EXPECT_EQ(RegSetValueExW(key, u"v", 0, REG_BINARY, &one, 1), ERROR_SUCCESS);
+  DWORD type;
+  EXPECT_EQ(Query(key, u"v", &type), std::vector<BYTE>{1});  // kept in memory
+  RegCloseKey(key);
+  EXPECT_EQ(ReadHostFile(SORVI_REGISTRY_FILE), damaged);
+  EXPECT_EQ(ReadHostFile(SORVI_REGISTRY_FILE ".bad/keep"), "x");
+}
+
+TEST_F(RegistryTest, AValueThatWouldPassTheCapIsRefusedAndNotKept) {
+  HKEY key = CreateKey();
+  const BYTE one = 1;
+  ASSERT_EQ(RegSetValueExW(key, u"Big", 0, REG_BINARY, &one, 1), ERROR_SUCCESS);
+  std::vector<BYTE> huge(17u << 20, 5);
+  EXPECT_EQ(RegSetValueExW(key, u"Big", 0, REG_BINARY, huge.data(), static_cast<DWORD>(huge.size())),
+            ERROR_CANTWRITE);
+  EXPECT_EQ(RegSetValueExW(key, u"Huge", 0, REG_BINARY, huge.data(), static_cast<DWORD>(huge.size())),
+            ERROR_CANTWRITE);
+  DWORD type, size = 0;
+  EXPECT_EQ(Query(key, u"Big", &type), std::vector<BYTE>{1});
+  EXPECT_EQ(RegQueryValueExW(key, u"Huge", nullptr, &type, nullptr, &size), ERROR_FILE_NOT_FOUND);
+  RegCloseKey(key);
+}

@@ -233,6 +233,7 @@ class IpcTest : public WindowTest {
   void TearDown() override {
     WindowTest::TearDown();
     SetIpcFolder(nullptr);
+    ClearRemoteMessagesForTests();
   }
   // A raw datagram socket standing for another process's window.
   int Peer(const std::string& path) {
@@ -293,19 +294,34 @@ TEST_F(IpcTest, PostsIntegerMessagesToAnotherProcessOnly) {
 }
 
 TEST_F(IpcTest, ArrivingMessagesArePostedToThePublishedWindow) {
+  AcceptRemoteMessage(0x8306);
+  AcceptRemoteMessage(0x8310);
   HWND main = Top(0, 52, 100, 100, WS_VISIBLE, 0, nullptr, u"Sorvi");
   std::string path = IpcSocketPath(kClass, u"Sorvi");
   int fd = socket(AF_UNIX, SOCK_DGRAM, 0);
   sockaddr_un addr{};
   addr.sun_family = AF_UNIX;
   std::strncpy(addr.sun_path, path.c_str(), sizeof addr.sun_path - 1);
-  unsigned char packet[24] = {'S', 'R', 'V', 'I', 0x06, 0x83, 0, 0, 7};
-  ASSERT_EQ(sendto(fd, packet, sizeof packet, 0, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 24);
+  auto send = [&](UINT msg, std::uint64_t wParam, std::uint64_t lParam) {
+    unsigned char packet[24] = {'S', 'R', 'V', 'I'};
+    for (int i = 0; i < 4; ++i) packet[4 + i] = static_cast<unsigned char>(msg >> (8 * i));
+    for (int i = 0; i < 8; ++i) packet[8 + i] = static_cast<unsigned char>(wParam >> (8 * i));
+    for (int i = 0; i < 8; ++i) packet[16 + i] = static_cast<unsigned char>(lParam >> (8 * i));
+    ASSERT_EQ(sendto(fd, packet, sizeof packet, 0, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 24);
+  };
+  // Any program of the user can write to the socket; only what the program
+  // accepts, with no lParam, is posted.
+  send(0x8310, 0, 0x7fff12345678);  // a pointer-sized lParam: dropped
+  send(WM_SETTEXT, 0, 0);            // not accepted: dropped
+  send(WM_CLOSE, 0, 0);              // not accepted by this test: dropped
+  send(0x8306, 7, 0);
   unsigned char junk[5] = {1, 2, 3, 4, 5};
   sendto(fd, junk, sizeof junk, 0, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  send(0x8310, 3, 0);
   close(fd);
-  // Delivery crosses the listener thread: wait for it (real time, bounded).
-  for (int i = 0; i < 2000 && TheLog().Of(0x8306, main).empty(); ++i) {
+  // Delivery crosses the listener thread: wait for the last one (real time,
+  // bounded); datagrams of one socket arrive in order.
+  for (int i = 0; i < 2000 && TheLog().Of(0x8310, main).empty(); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
     PumpPendingMessages();
   }
@@ -313,6 +329,13 @@ TEST_F(IpcTest, ArrivingMessagesArePostedToThePublishedWindow) {
   ASSERT_EQ(got.size(), 1u);
   EXPECT_EQ(got[0].wParam, 7u);
   EXPECT_EQ(got[0].lParam, 0);
+  auto last = TheLog().Of(0x8310, main);
+  ASSERT_EQ(last.size(), 1u);
+  EXPECT_EQ(last[0].wParam, 3u);
+  EXPECT_EQ(last[0].lParam, 0);
+  EXPECT_TRUE(TheLog().Of(WM_SETTEXT, main).empty());
+  EXPECT_TRUE(TheLog().Of(WM_CLOSE, main).empty());
+  EXPECT_TRUE(IsWindow(main));
 }
 
 }  // namespace

@@ -15,6 +15,27 @@
 
 using namespace databuild;
 
+namespace {
+
+// A description names its file first ("file", once); the parser takes
+// fragments without one, the command does not. The message, or "".
+std::string MissingFileLine(const std::string& text) {
+  std::istringstream lines(text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? text.substr(3) : text);
+  std::string line;
+  size_t number = 0;
+  while (std::getline(lines, line)) {
+    ++number;
+    const size_t start = line.find_first_not_of(" \t\r");
+    if (start == std::string::npos || line[start] == '#') continue;
+    const size_t end = line.find_first_of(" \t\r#", start);
+    if (line.substr(start, end == std::string::npos ? std::string::npos : end - start) == "file") return "";
+    return "line " + std::to_string(number) + ": the description starts without its \"file\" line";
+  }
+  return "line " + std::to_string(number ? number : 1) + ": an empty description";
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   bool check = true;
   if (argc == 4 && std::string(argv[1]) == "--no-check") {
@@ -42,6 +63,10 @@ int main(int argc, char** argv) {
   }
   DataFileSpec desc;
   std::string error;
+  if (const std::string missing = MissingFileLine(text); !missing.empty()) {
+    std::fprintf(stderr, "sorvi-databuild: %s: %s\n", in.c_str(), missing.c_str());
+    return 1;
+  }
   if (ParseDataFileDescription(text, &desc, &error) != 0) {
     std::fprintf(stderr, "sorvi-databuild: %s: %s\n", in.c_str(), error.c_str());
     return 1;

@@ -38,6 +38,7 @@ enum class Typed { None, Dictionary, Radicals, AudioIndex, ClipTable, AudioGroup
 
 struct TypedState {
   Typed kind = Typed::None;
+  std::size_t line = 0;  // where it was opened
   DictionarySpec dict;
   RadicalTablesSpec radicals;
   SyllableIndexSpec audioIndex;
@@ -48,6 +49,7 @@ struct TypedState {
 
 struct ParseState {
   DataFileSpec* desc = nullptr;
+  std::size_t lineNo = 0;  // the line being read
   bool sawFile = false;
   std::vector<std::vector<SortRequest>> sorts;  // per table, per column
   TypedState typed;
@@ -259,6 +261,7 @@ ColumnSpec* CurrentColumn(ParseState& st) {
 }
 
 bool FinishTyped(ParseState& st, std::string* error);
+bool NameText(const Attr& a, std::u16string* out, std::string* error);
 
 bool OnFile(ParseState& st, const Line& line, std::string* error) {
   if (st.sawFile || !st.desc->tables.empty() || st.typed.kind != Typed::None) {
@@ -267,13 +270,15 @@ bool OnFile(ParseState& st, const Line& line, std::string* error) {
   st.sawFile = true;
   for (const Attr& a : line.attrs) {
     if (a.name == "name") {
+      std::u16string name;
+      if (!NameText(a, &name, error)) return false;
       st.desc->containerName = a.value;
     } else if (a.name == "type") {
       if (!ParseFourCC(a.value, &st.desc->containerType)) return Err(error, "type is four characters");
     } else if (a.name == "short") {
-      st.desc->shortName = a.text;
+      if (!NameText(a, &st.desc->shortName, error)) return false;
     } else if (a.name == "long") {
-      st.desc->longName = a.text;
+      if (!NameText(a, &st.desc->longName, error)) return false;
     } else if (a.name == "notice") {
       st.desc->notice = a.text;
     } else {
@@ -299,9 +304,9 @@ bool OnTable(ParseState& st, const Line& line, std::string* error) {
     } else if (a.name == "flags") {
       if (!ParseFlags(a.value, &t.flags, error)) return false;
     } else if (a.name == "name") {
-      t.name1 = a.text;
+      if (!NameText(a, &t.name1, error)) return false;
     } else if (a.name == "name2") {
-      t.name2 = a.text;
+      if (!NameText(a, &t.name2, error)) return false;
     } else if (a.name == "entries" && num) {
       t.hasEntryCount = true;
       t.entryCount = v;
@@ -320,6 +325,7 @@ bool OnTable(ParseState& st, const Line& line, std::string* error) {
         return Err(error, "zlib=finished or zlib=unfinished");
       }
     } else if (a.name == "blockrows" && num) {
+      if (v == 0) return Err(error, "blockrows= takes 1 or more (a block of 0 rows holds nothing)");
       t.maxBlockRows = v;
     } else if (a.name == "blockbytes" && num) {
       t.maxBlockBytes = v;
@@ -372,6 +378,9 @@ bool OnColumn(ParseState& st, const Line& line, std::string* error) {
     } else if (a.name == "sort" && a.value == "key") {
       sort.byKey = true;
     } else if (a.name == "sort" && a.value.rfind("mode", 0) == 0 && ParseNumber(a.value.substr(4), &v)) {
+      // The text orders that exist; any other mode would leave the rows as
+      // written while the reader searches them as sorted.
+      if (v != 0 && v != 5 && v != 6 && v != 7) return Err(error, "sort=modeN takes mode 0, 5, 6 or 7");
       sort.mode = static_cast<int>(v);
     } else {
       return Err(error, "bad attribute \"" + a.name + "=" + a.value + "\" of column");
@@ -412,6 +421,7 @@ bool OnRow(ParseState& st, const Line& line, std::string* error) {
       if (huffman) return Err(error, "Huffman-coded rows take text= and words=");
       if (!ParseHex(a.value, &r.bytes, error)) return false;
     } else if (a.name == "values") {
+      if (!(t->flags & kTableBitPacked)) return Err(error, "values= is for a table with flags=bits");
       if (!ParseNumberList(a.value, &r.values, error)) return false;
     } else if (a.name == "index") {
       r.indexText = a.text;
@@ -441,6 +451,32 @@ bool Bare(const Attr& a, const char* word) { return a.name.empty() && a.value ==
 
 bool Number(const Attr& a, std::uint32_t* out, std::string* error) {
   if (!ParseNumber(a.value, out)) return Err(error, "\"" + a.name + "\" takes a number");
+  return true;
+}
+
+// A block of no rows cannot hold anything: blockrows= is 1 or more.
+bool BlockRows(const Attr& a, std::uint32_t* out, std::string* error) {
+  if (!Number(a, out, error)) return false;
+  if (*out == 0) return Err(error, "blockrows= takes 1 or more (a block of 0 rows holds nothing)");
+  return true;
+}
+
+// A name is shown and compared as text: no NUL (the reader would cut it
+// there), no unpaired surrogate, and valid UTF-8 as written.
+bool NameText(const Attr& a, std::u16string* out, std::string* error) {
+  std::u16string check;
+  if (!Utf8ToUtf16(a.value, &check)) return Err(error, "\"" + a.name + "\" is not valid UTF-8");
+  for (std::size_t i = 0; i < a.text.size(); ++i) {
+    const char16_t c = a.text[i];
+    if (c == 0) return Err(error, "\"" + a.name + "\" holds a NUL");
+    const bool high = c >= 0xD800 && c <= 0xDBFF, low = c >= 0xDC00 && c <= 0xDFFF;
+    if (high && i + 1 < a.text.size() && a.text[i + 1] >= 0xDC00 && a.text[i + 1] <= 0xDFFF) {
+      ++i;
+    } else if (high || low) {
+      return Err(error, "\"" + a.name + "\" holds an unpaired surrogate");
+    }
+  }
+  *out = a.text;
   return true;
 }
 
@@ -476,6 +512,14 @@ bool FinishTyped(ParseState& st, std::string* error) {
   std::size_t inFront = 0;  // tables inserted as table 0
   switch (t.kind) {
     case Typed::Dictionary:
+      // The secondary table starts at one of the dictionary's own fields.
+      if (t.dict.secondaryFirstField != 0 && t.dict.secondaryFirstField >= t.dict.info.fields.size()) {
+        const std::string message = "the dictionary of line " + std::to_string(t.line) + ": secondary=" +
+                                    std::to_string(t.dict.secondaryFirstField) + " is past its " +
+                                    std::to_string(t.dict.info.fields.size()) + " field(s)";
+        st.typed = TypedState{};
+        return Err(error, message);
+      }
       r = AddDictionaryTables(t.dict, &file, error);
       break;
     case Typed::Radicals:
@@ -513,6 +557,7 @@ bool FinishTyped(ParseState& st, std::string* error) {
 bool OpenTyped(ParseState& st, Typed kind, std::string* error) {
   if (!FinishTyped(st, error)) return false;
   st.typed.kind = kind;
+  st.typed.line = st.lineNo;
   return true;
 }
 
@@ -617,9 +662,9 @@ bool OnDictionary(ParseState& st, const Line& line, std::string* error) {
     } else if (a.name == "textcolor") {
       ok = Number(a, &d.info.iconTextColor, error);
     } else if (a.name == "menu") {
-      d.info.menuName = a.text;
+      ok = NameText(a, &d.info.menuName, error);
     } else if (a.name == "short") {
-      d.info.shortName = a.text;
+      ok = NameText(a, &d.info.shortName, error);
     } else if (a.name == "coding") {
       if (a.value == "huffman") {
         d.coding = EntryCoding::Huffman;
@@ -633,7 +678,7 @@ bool OnDictionary(ParseState& st, const Line& line, std::string* error) {
     } else if (Bare(a, "key32")) {
       d.key32 = true;
     } else if (a.name == "blockrows") {
-      ok = Number(a, &d.maxBlockRows, error);
+      ok = BlockRows(a, &d.maxBlockRows, error);
     } else if (a.name == "secondary") {
       ok = Number(a, &d.secondaryFirstField, error);
       if (ok && d.secondaryFirstField == 0) ok = Err(error, "secondary= is the secondary table's first field, not 0");
@@ -657,7 +702,7 @@ bool OnField(ParseState& st, const Line& line, std::string* error) {
   for (const Attr& a : line.attrs) {
     bool ok = true;
     if (a.name == "name") {
-      f.name = a.text;
+      ok = NameText(a, &f.name, error);
     } else if (a.name == "name2") {
       f.name2 = a.text;
     } else if (a.name == "prefix") {
@@ -820,7 +865,7 @@ bool OnRadicals(ParseState& st, const Line& line, std::string* error) {
         r.listA.push_back(static_cast<std::uint16_t>(x));
       }
     } else if (a.name == "blockrows") {
-      ok = Number(a, &r.maxBlockRows, error);
+      ok = BlockRows(a, &r.maxBlockRows, error);
     } else {
       ok = BadAttr(a, "radicals", error);
     }
@@ -906,7 +951,7 @@ bool OnAudioIndex(ParseState& st, const Line& line, std::string* error) {
         x.clipTables.push_back(static_cast<std::uint16_t>(n));
       }
     } else if (a.name == "blockrows") {
-      ok = Number(a, &x.maxBlockRows, error);
+      ok = BlockRows(a, &x.maxBlockRows, error);
     } else {
       ok = BadAttr(a, "audioindex", error);
     }
@@ -951,7 +996,7 @@ bool OnClipTable(ParseState& st, const Line& line, std::string* error) {
     } else if (a.name == "place") {
       ok = Number16(a, &c.place, error);
     } else if (a.name == "blockrows") {
-      ok = Number(a, &c.maxBlockRows, error);
+      ok = BlockRows(a, &c.maxBlockRows, error);
     } else {
       ok = BadAttr(a, "cliptable", error);
     }
@@ -1019,7 +1064,7 @@ bool OnStrokes(ParseState& st, const Line& line, std::string* error) {
     } else if (a.name == "height") {
       ok = Number(a, &s.designHeight, error);
     } else if (a.name == "blockrows") {
-      ok = Number(a, &s.maxBlockRows, error);
+      ok = BlockRows(a, &s.maxBlockRows, error);
     } else {
       ok = BadAttr(a, "strokes", error);
     }
@@ -1090,7 +1135,7 @@ int ParseDataFileDescription(std::string_view text, DataFileSpec* desc, std::str
     if (nl == std::string_view::npos) nl = text.size();
     const std::string_view raw = text.substr(pos, nl - pos);
     pos = nl + 1;
-    ++lineNo;
+    st.lineNo = ++lineNo;
     Line line;
     bool ok = Tokenize(raw, &line, &err);
     if (ok && line.directive.empty() && !line.attrs.empty()) ok = Err(&err, "a line starts with its directive");

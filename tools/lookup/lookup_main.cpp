@@ -11,6 +11,7 @@
 // prints the definition of row N as plain text. Exit code 0 with rows, 1
 // when nothing matched, 2 for bad arguments or missing data.
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,6 +31,7 @@
 #include "engine/search_results.h"
 #include "engine/string_utils.h"
 #include "engine/text_buffer.h"
+#include "engine/text_encoding.h"
 #include "platform/device_paths.h"
 #include "platform/files.h"
 #include "platform/heap.h"
@@ -89,6 +91,8 @@ int ParseArguments(int argc, char** argv, Options* options) {
       if (i + 1 >= argc) return Usage((a + " needs a value").c_str());
       const char* value = argv[++i];
       if (a == "--root") {
+        // An empty root would silently mean the default one.
+        if (!*value) return Usage("--root needs a folder");
         options->root = value;
         options->haveRoot = true;
       } else if (!ParseCount(value, a == "--entry" ? &options->entry : &options->limit)) {
@@ -114,6 +118,18 @@ int ParseArguments(int argc, char** argv, Options* options) {
   options->query = Utf8ToUtf16(joined);
   if (options->query.size() > kLookupQueryUnits) return Usage("the query is longer than 40 characters");
   return 0;
+}
+
+// The query as the main window's field takes text pasted into it: tone
+// marks become tone digits (nǐhǎo -> ni3hao3), "u:" becomes v, and
+// private-use units, which no typed text holds, are dropped.
+std::u16string AsTheFieldTakesIt(const std::u16string& query) {
+  std::vector<WCHAR> out(2 * query.size() + 1, 0);
+  if (!ConvertPinyinToneMarks(reinterpret_cast<const WCHAR*>(query.c_str()), out.data())) return {};
+  std::u16string converted(reinterpret_cast<const char16_t*>(out.data()));
+  // A capital Ü is the same letter as ü to the search.
+  std::replace(converted.begin(), converted.end(), u'\u00DC', u'\u00FC');
+  return converted;
 }
 
 // ---- plain text ----
@@ -216,7 +232,9 @@ std::vector<std::u16string> FindDataFiles(const std::string& hostFolder, const s
     if (!it->is_regular_file()) continue;
     std::string ext = it->path().extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-    if (ext == ".pdb") names.push_back(fs::relative(it->path(), hostFolder).generic_string());
+    // The name as listed, not resolved: a link to a data file keeps its own
+    // place in the folder, which the device layer follows.
+    if (ext == ".pdb") names.push_back(it->path().lexically_relative(hostFolder).generic_string());
   }
   std::sort(names.begin(), names.end());
   for (const std::string& name : names) {
@@ -232,6 +250,27 @@ struct Row {
   uint32_t entry;
 };
 
+// The host folder in `folder` named `name` (ASCII) ignoring case, as the
+// device layer matches it, a real folder and not a link to one; "" when none.
+std::string FindFolderIgnoringCase(const std::string& folder, const std::string& name) {
+  auto same = [&](const std::string& n) {
+    return n.size() == name.size() && std::equal(n.begin(), n.end(), name.begin(), [](char a, char b) {
+             return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+           });
+  };
+  std::error_code ec;
+  std::string found;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string n = it->path().filename().string();
+    std::error_code kind;
+    if (!it->is_directory(kind) || it->is_symlink(kind)) continue;
+    if (!same(n)) continue;
+    // The smallest match, as the device layer picks it.
+    if (found.empty() || n < found) found = n;
+  }
+  return found.empty() ? std::string() : folder + "/" + found;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -246,9 +285,11 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   const std::u16string deviceFolder = u"\\Program Files\\Sorvi";
-  std::string hostFolder;
-  if (!DevicePathToHostPath(reinterpret_cast<LPCWSTR>(deviceFolder.c_str()), &hostFolder) ||
-      !fs::is_directory(hostFolder, ec)) {
+  // Looked for on the host before the device layer is used: its first use
+  // makes the standard folders, which a wrong --root must not get.
+  std::string hostFolder = FindFolderIgnoringCase(root, "Program Files");
+  if (!hostFolder.empty()) hostFolder = FindFolderIgnoringCase(hostFolder, "Sorvi");
+  if (hostFolder.empty()) {
     std::fprintf(stderr, "sorvi-lookup: no data folder \"Program Files/Sorvi\" under %s\n", root.c_str());
     return kExitUsage;
   }
@@ -278,10 +319,18 @@ int main(int argc, char** argv) {
   LookupSessionParams sessionParams{};
   sessionParams.freshStart = 1;
   LookupSession* session = NewLookupSession(engine, &sessionParams);
-  LookupSearchFor(session, reinterpret_cast<const WCHAR*>(options.query.c_str()), 0);
+  const std::u16string query = AsTheFieldTakesIt(options.query);
+  LookupSearchFor(session, reinterpret_cast<const WCHAR*>(query.c_str()), 0);
 
+  // A query with nothing to search for (empty once converted, or the
+  // full-text prefix alone) leaves the session where it started, at the
+  // first entry: that is no match.
+  const auto prefix = static_cast<char16_t>(GetPref(engine, kPrefFullTextPrefix));
+  const bool searched = !query.empty() && !(query.size() == 1 && query[0] == prefix);
   std::vector<Row> rows;
-  if (LookupIsShowingResults(session) && session->results) {
+  if (!searched) {
+    // Nothing.
+  } else if (LookupIsShowingResults(session) && session->results) {
     for (uint32_t i = 0; i < session->results->count; ++i)
       rows.push_back({static_cast<uint16_t>(session->results->items[i].first & kResultSlotMask),
                       session->results->items[i].entry});

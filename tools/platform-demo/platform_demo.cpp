@@ -22,6 +22,7 @@
 #include "platform/controls.h"
 #include "platform/core.h"
 #include "platform/dialog.h"
+#include "platform/ipc.h"
 #include "platform/msgbox.h"
 #include "platform/tab_control.h"
 #include "platform/ui.h"
@@ -368,6 +369,8 @@ int main(int argc, char** argv) {
       return 3;
     }
   }
+  // What a second start (or the tests) may post to the window from outside.
+  for (UINT msg : {kBringForward, UINT{0x8310}, UINT{WM_CLOSE}}) AcceptRemoteMessage(msg);
   WNDCLASSW wc{};
   wc.style = CS_DBLCLKS;
   wc.lpfnWndProc = &DemoProc;

@@ -1,7 +1,14 @@
 // quillet-recognize FILE [--flags N]: runs the recogniser on every sample of
 // FILE (CHAR<TAB>STROKES) and prints CHAR<TAB> and up to 10 candidates.
+// Blank lines and lines starting with '#' are skipped quietly; a line that is
+// not a sample is skipped too and counted, and the count is reported on
+// stderr. Exit code 0, 1 when FILE cannot be read (a folder, a device,
+// missing), 2 for bad arguments.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -25,21 +32,40 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: quillet-recognize FILE [--flags N]\n");
     return 2;
   }
-  std::vector<InkSample> samples;
-  if (!ReadInkFile(path, &samples)) {
-    std::fprintf(stderr, "quillet-recognize: cannot read %s\n", path.c_str());
+  // A folder opens as a stream that reads nothing, and a FIFO or device may
+  // never end: only a regular file is read.
+  struct stat st;
+  std::ifstream in;
+  if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) in.open(path, std::ios::binary);
+  if (!in.is_open()) {
+    std::fprintf(stderr, "quillet-recognize: cannot read %s (not a readable file)\n", path.c_str());
     return 1;
   }
-  for (const InkSample& s : samples) {
+  std::string line;
+  size_t number = 0, skipped = 0;
+  InkSample s;
+  while (std::getline(in, line)) {
+    ++number;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line[0] == '#') continue;
+    if (!ParseInkLine(line, &s)) {
+      if (skipped++ < 5) std::fprintf(stderr, "quillet-recognize: line %zu is not a sample\n", number);
+      continue;
+    }
     const std::vector<int16_t> ink = ToInkPoints(s.strokes);
     uint16_t out[11] = {};
     const int n = HWRecognize(ink.data(), out, 10, flags);
-    std::u32string line = s.character + U"\t";
+    std::u32string result = s.character + U"\t";
     for (int i = 0; i < n; ++i) {
-      if (i) line += U' ';
-      line += static_cast<char32_t>(out[i]);
+      if (i) result += U' ';
+      result += static_cast<char32_t>(out[i]);
     }
-    std::printf("%s\n", ToUtf8(line).c_str());
+    std::printf("%s\n", ToUtf8(result).c_str());
   }
+  if (in.bad()) {
+    std::fprintf(stderr, "quillet-recognize: reading %s failed\n", path.c_str());
+    return 1;
+  }
+  if (skipped) std::fprintf(stderr, "quillet-recognize: skipped %zu line(s) that are not samples\n", skipped);
   return 0;
 }
