@@ -370,6 +370,25 @@ int SearchSyllableKey(DictEngine* engine, SearchMethod* m, uint16_t slot, Search
     if (list->count > before) list->bestMatch = t;
   }
   if (cursor) ResetCursor(cursor);
+  // A key with ranges (a syllable typed without its tone covers the codes
+  // of its five tones) is read row by row, so its entries would come tone by
+  // tone; the dictionary orders the entries of the same letters as a
+  // learner wants them (commoner first, then by tone), and that order is
+  // the one kept: the key's results by entry number. The keys keep their
+  // own order.
+  // Only such tone ranges: other ranges (wildcards, partial syllables)
+  // keep the index's order.
+  bool toneRanges = false;
+  for (uint32_t i = 0; i < n; ++i) {
+    if (low[i] == high[i]) continue;
+    toneRanges = IsSyllableCode(low[i]) && (low[i] - kSyllableFirst) % 5 == 0 && high[i] >= low[i] &&
+                 high[i] - low[i] <= 5;
+    if (!toneRanges) break;
+  }
+  auto byEntry = [](const SearchResultItem& a, const SearchResultItem& b) { return a.entry < b.entry; };
+  if (toneRanges && list->count - before > 1 &&
+      !std::is_sorted(list->items + before, list->items + list->count, byEntry))
+    std::stable_sort(list->items + before, list->items + list->count, byEntry);
   if (t < n) {
     if (t == 0) return kSearchNothing;
     WCHAR last = low[n - 1];

@@ -67,10 +67,13 @@
 //   ")" become blanks; each piece is turned into its letter key (FoldToKey,
 //   the same key the search makes of a query: lower case, accents folded,
 //   non-letters dropped); empty keys are dropped.
-//   Values: the entry number, ascending; in 0x1131 with the relevance r in
-//   the top x = 2 bits: value = r << (w - 2) | entry, postings ascending by
-//   entry (the low w - 2 bits). Lower r is more relevant, so results sorted
-//   by whole value put the best first:
+//   Values: the entry number, ascending; in 0x1131 with the rank in the top
+//   x bits: value = rank << (w - x) | entry, postings ascending by entry (the
+//   low w - x bits). A lower rank is better, so results sorted by whole
+//   value put the best first. The rank is the relevance r (2 bits), and
+//   with SearchIndexOptions::frequencyBits = b > 0 a frequency band below
+//   it: rank = r << b | band, x = 2 + b, so that within one relevance the
+//   commoner word comes first (FrequencyBand). The relevance r:
 //     0  the entry's first text IS the word,
 //     1  a later text is the word,
 //     2  the word is in the first text,
@@ -116,6 +119,7 @@ struct SearchIndexEntry {
   std::u16string pinyin;                  // syllable codes; other units are ignored
   std::vector<std::u16string> senses;     // the definitions, in order
   std::vector<std::u16string> moreTexts;  // other shown text (classifiers, examples): character pairs only
+  std::uint64_t frequency = 0;            // how common the word is (a corpus count; 0: unknown)
 };
 using DictionaryEntries = std::vector<SearchIndexEntry>;
 
@@ -136,12 +140,21 @@ struct SearchIndexOptions {
   std::uint32_t tooCommonEntries = 0;  // 0: no key or word is too common
   std::vector<std::u16string> tooCommonWords;  // letter keys marked too common in the word index
   bool cjkPairsOnly = false;
+  // Bits of frequency band under the relevance in 0x1131 (0: relevance
+  // alone, x = 2). Each bit widens every posting by one bit.
+  std::uint32_t frequencyBits = 0;
   std::uint32_t maxBlockRows = 0;  // 0: no limit (tests use small values for many blocks)
 };
 
 // The defaults of a headword language: Chinese (4096) prefix index, pairs
 // and ranked words; English (0) pairs, ranked words and triples.
 SearchIndexOptions SearchIndexOptionsFor(std::uint32_t language);
+
+// The band of a frequency among 2^bits bands, 0 the commonest: a log scale
+// of base 8 (each band 8 times the count of the next), so that counts of
+// the same order fall together and the entry order decides among them;
+// 2^bits - 1 is the band of a frequency of 0 (unknown). bits is 1-8.
+std::uint32_t FrequencyBand(std::uint64_t frequency, std::uint32_t bits);
 
 // Keys as the indexes hold them (for callers and tests that check them).
 std::vector<std::u16string> PrefixIndexKeys(const SearchIndexEntry& entry);

@@ -124,6 +124,17 @@ int MakeNumericPostingTable(std::uint32_t type, const std::map<std::uint32_t, st
 
 }  // namespace
 
+std::uint32_t FrequencyBand(std::uint64_t frequency, std::uint32_t bits) {
+  const std::uint32_t last = AllOnes(bits);
+  if (frequency == 0) return last;
+  std::uint32_t level = 0;  // floor(log8(frequency))
+  while (frequency >= 8 && level + 1 < last) {
+    frequency /= 8;
+    ++level;
+  }
+  return last - 1 - level;
+}
+
 std::vector<std::uint32_t> CharPairKeys(const SearchIndexEntry& entry, bool cjkPairsOnly) {
   std::set<std::uint32_t> keys;
   std::set<char16_t> chinese;  // every Chinese character of the entry's texts
@@ -260,12 +271,15 @@ int MakeTripleIndexTable(const DictionaryEntries& entries, const SearchIndexOpti
 
 int MakeWordIndexTable(const DictionaryEntries& entries, const SearchIndexOptions& options, bool ranked,
                        TableSpec* out, std::string* error) {
-  (void)error;
   // word -> entry -> relevance; entries ascend.
+  // The rank is the relevance, with the entry's frequency band below it
+  // when the options ask for one.
+  const std::uint32_t bandBits = ranked ? options.frequencyBits : 0;
   std::map<std::u16string, std::map<std::uint32_t, std::uint32_t>> postings;
   for (std::size_t e = 0; e < entries.size(); ++e) {
+    const std::uint32_t band = bandBits ? FrequencyBand(entries[e].frequency, bandBits) : 0;
     for (auto& [word, relevance] : EntryWords(entries[e], options.englishHeadwords)) {
-      postings[word][static_cast<std::uint32_t>(e)] = relevance;
+      postings[word][static_cast<std::uint32_t>(e)] = relevance << bandBits | band;
     }
   }
   std::set<std::u16string> common;
@@ -275,8 +289,12 @@ int MakeWordIndexTable(const DictionaryEntries& entries, const SearchIndexOption
   // the too-common mark; at least 8 bits, so a record's padding (less than
   // a byte) never reads as a value.
   const std::uint32_t entryBits = BitsFor(entries.size());
-  const std::uint32_t extra = ranked ? kRelevanceBits : 0;
+  const std::uint32_t extra = ranked ? kRelevanceBits + bandBits : 0;
   const std::uint32_t bits = std::max<std::uint32_t>(8, entryBits + extra);
+  if (bandBits > 8 || entryBits + extra > 32) {
+    if (error) *error = "word index: " + std::to_string(entryBits + extra) + " bits a posting (more than 32)";
+    return 1;
+  }
 
   ColumnSpec col;
   col.unitSize = 1;
@@ -294,7 +312,7 @@ int MakeWordIndexTable(const DictionaryEntries& entries, const SearchIndexOption
     if (tooCommon) {
       WriteBits(w, AllOnes(bits), bits);
     } else {
-      for (const auto& [id, relevance] : ids) WriteBits(w, ranked ? relevance << (bits - extra) | id : id, bits);
+      for (const auto& [id, rank] : ids) WriteBits(w, ranked ? rank << (bits - extra) | id : id, bits);
     }
     AlignBits(w, 8);
     AppendBytes(row.bytes, w.bytes);

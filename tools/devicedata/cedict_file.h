@@ -20,6 +20,7 @@
 
 #include "tools/databuild/cedict_entry.h"
 #include "tools/databuild/data_file_builder.h"
+#include "tools/devicedata/word_frequency.h"
 
 namespace devicedata {
 
@@ -28,7 +29,15 @@ struct CedictBuildStats {
   std::size_t entries = 0;     // entries written
   std::size_t duplicates = 0;  // rows skipped: the same as an earlier row
   databuild::CedictCounts counts;  // senses, links, classifiers and the quirks kept
+  // Where the entries' frequencies came from (word_frequency.h).
+  std::size_t fromWords = 0;         // dict.txt (one character: shared out by kHanyuPinlu)
+  std::size_t fromReadings = 0;      // kHanyuPinlu alone
+  std::size_t withoutFrequency = 0;  // neither: 0
 };
+
+// Bits of frequency band under the relevance of the English word index
+// when the build has frequencies (8 bands, a log scale).
+constexpr std::uint32_t kCedictFrequencyBits = 3;
 
 // The rows of all.js. 0, or 1 with "row N (headword): reason".
 int ReadCedictAllJs(std::string_view text, std::vector<databuild::CedictRow>* rows, std::string* error);
@@ -43,16 +52,22 @@ struct CedictExpected {
 // syllable (letters first, "u:" as "v"), so that every word read "ni" comes
 // before "nian" and a word before its longer compounds; then by the tones,
 // lower case before capitals, and the headwords. Rows the same in all of it
-// keep their order.
+// keep their order. (With frequencies, the built dictionary puts the
+// commoner row first among rows of the same letters, before the tones.)
 bool CedictReadingBefore(const databuild::CedictRow& a, const databuild::CedictRow& b);
 
 // The whole dictionary file from the rows, its entries in reading order.
+// With `counts`, each entry has its frequency (CedictRowFrequency): rows of
+// the same syllable letters (a toneless group, which stays together and in
+// its place) go commonest first, then by tones and the rest as above; and
+// the English word index ranks entries of one relevance by frequency band.
 int BuildCedictData(const std::vector<databuild::CedictRow>& rows, const std::u16string& notice,
                     databuild::DataFileSpec* file, CedictExpected* expected, CedictBuildStats* stats,
-                    std::string* error);
+                    std::string* error, const WordCounts* counts = nullptr);
 // The same from the all.js file at `path`.
 int BuildCedictFile(const std::string& path, const std::u16string& notice, databuild::DataFileSpec* file,
-                    CedictExpected* expected, CedictBuildStats* stats, std::string* error);
+                    CedictExpected* expected, CedictBuildStats* stats, std::string* error,
+                    const WordCounts* counts = nullptr);
 
 // A search the check runs: the query (UTF-16), its language (4096 Chinese, 0
 // English), and the simplified headword that must be among the first

@@ -5,8 +5,8 @@
 //   sorvi-devicedata clip-names
 //   sorvi-devicedata audio CLIP_FOLDER SAMPLE_RATE OUTPUT [NOTICE]
 //   sorvi-devicedata codepages OUTPUT
-//   sorvi-devicedata unihan UNIHAN_FOLDER OUTPUT [NOTICE]
-//   sorvi-devicedata cedict ALL_JS OUTPUT [NOTICE]
+//   sorvi-devicedata unihan UNIHAN_FOLDER OUTPUT [NOTICE] [--words DICT_TXT]
+//   sorvi-devicedata cedict ALL_JS OUTPUT [NOTICE] [--words DICT_TXT] [--readings UNIHAN_READINGS_TXT]
 //   sorvi-devicedata font FILE CHARACTERS
 //   sorvi-devicedata coverage DEVICE_PATH...
 //
@@ -17,11 +17,14 @@
 // as UTF-8) and prints its family, style and glyph count. `coverage` checks
 // that the installed font list (device paths under $SORVI_ROOT, in the
 // program's order) covers every non-ASCII, non-Han character the program
-// shows, in regular and bold.
+// shows, in regular and bold. --words and --readings give the frequencies
+// the dictionaries are ordered by (word_frequency.h): jieba's dict.txt and
+// Unihan's kHanyuPinlu.
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/device_paths.h"
 #include "tools/databuild/code_page_tables.h"
@@ -53,8 +56,8 @@ int Usage() {
                "       sorvi-devicedata clip-names\n"
                "       sorvi-devicedata audio CLIP_FOLDER SAMPLE_RATE OUTPUT [NOTICE]\n"
                "       sorvi-devicedata codepages OUTPUT\n"
-               "       sorvi-devicedata unihan UNIHAN_FOLDER OUTPUT [NOTICE]\n"
-               "       sorvi-devicedata cedict ALL_JS OUTPUT [NOTICE]\n"
+               "       sorvi-devicedata unihan UNIHAN_FOLDER OUTPUT [NOTICE] [--words DICT_TXT]\n"
+               "       sorvi-devicedata cedict ALL_JS OUTPUT [NOTICE] [--words DICT_TXT] [--readings UNIHAN_READINGS]\n"
                "       sorvi-devicedata font FILE CHARACTERS\n"
                "       sorvi-devicedata coverage DEVICE_PATH...\n");
   return 2;
@@ -108,7 +111,21 @@ std::string Name(const std::string& output) { return fs::path(output).filename()
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argvIn) {
+  // The frequency options, wherever they stand, taken out of the arguments.
+  std::string wordsPath, readingsPath;
+  std::vector<char*> args;
+  for (int i = 0; i < argc; ++i) {
+    const std::string a = argvIn[i];
+    if ((a == "--words" || a == "--readings") && i + 1 < argc) {
+      (a == "--words" ? wordsPath : readingsPath) = argvIn[++i];
+      continue;
+    }
+    args.push_back(argvIn[i]);
+  }
+  argc = static_cast<int>(args.size());
+  args.push_back(nullptr);
+  char** argv = args.data();
   if (argc < 2) return Usage();
   const std::string cmd = argv[1];
   const auto start = std::chrono::steady_clock::now();
@@ -176,7 +193,12 @@ int main(int argc, char** argv) {
     databuild::DataFileSpec file;
     CedictExpected expected;
     CedictBuildStats st;
-    if (BuildCedictFile(argv[2], notice, &file, &expected, &st, &error) != 0) return Fail(Name(output), error);
+    WordCounts counts;
+    const bool frequencies = !wordsPath.empty() || !readingsPath.empty();
+    if (frequencies && ReadWordCountFiles(wordsPath, readingsPath, &counts, &error) != 0)
+      return Fail(Name(output), error);
+    if (BuildCedictFile(argv[2], notice, &file, &expected, &st, &error, frequencies ? &counts : nullptr) != 0)
+      return Fail(Name(output), error);
     const double built = Seconds(start);
     auto check = [&](const std::string& path, std::string* e) {
       return CheckCedictFile(path, expected, CedictStandardProbes(), e);
@@ -188,6 +210,10 @@ int main(int argc, char** argv) {
                 "%ju bytes, %.1f s (built in %.1f s)\n",
                 Name(output).c_str(), st.entries, st.rows, st.duplicates, q.senses, q.links, q.classifiers,
                 q.latinTokens, q.unknownSyllables, q.noDefinition, size, Seconds(start), built);
+    if (frequencies)
+      std::printf("%-14s frequency: %zu entries from dict.txt (%zu words), %zu from kHanyuPinlu alone, %zu from "
+                  "neither (0)\n",
+                  "", st.fromWords, counts.words.size(), st.fromReadings, st.withoutFrequency);
     return 0;
   }
   if (cmd == "unihan" && (argc == 4 || argc == 5)) {
@@ -198,13 +224,16 @@ int main(int argc, char** argv) {
     databuild::DataFileSpec file;
     UnihanContents contents;
     UnihanBuildStats st;
-    if (BuildUnihanFile(data, notice, &file, &contents, &st, &error) != 0) return Fail(Name(output), error);
+    WordCounts words;
+    if (!wordsPath.empty() && ReadWordCountFiles(wordsPath, "", &words, &error) != 0) return Fail(Name(output), error);
+    if (BuildUnihanFile(data, notice, &file, &contents, &st, &error, wordsPath.empty() ? nullptr : &words) != 0)
+      return Fail(Name(output), error);
     auto check = [&](const std::string& path, std::string* e) { return CheckUnihanFile(path, contents, e); };
     if (WriteChecked(file, output, check, &size) != 0) return 1;
-    std::printf("%-14s Unihan %s: %zu characters (%zu with a pinyin reading, %zu with a definition; %zu beyond "
-                "U+FFFF left out), %zu radicals listing %zu characters, %ju bytes, %.1f s\n",
+    std::printf("%-14s Unihan %s: %zu characters (%zu with a pinyin reading, %zu with a definition, %zu with a "
+                "frequency; %zu beyond U+FFFF left out), %zu radicals listing %zu characters, %ju bytes, %.1f s\n",
                 Name(output).c_str(), st.version.c_str(), st.entries, st.withReading, st.withDefinition,
-                st.outsideBmp, st.radicals, st.radicalChars, size, Seconds(start));
+                st.withFrequency, st.outsideBmp, st.radicals, st.radicalChars, size, Seconds(start));
     return 0;
   }
   if (cmd == "font" && argc == 4) {

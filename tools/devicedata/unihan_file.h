@@ -23,12 +23,14 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "tools/databuild/data_file_builder.h"
 #include "tools/databuild/dict_tables.h"
 #include "tools/databuild/radical_tables.h"
 #include "tools/devicedata/unihan_source.h"
+#include "tools/devicedata/word_frequency.h"
 
 namespace devicedata {
 
@@ -97,13 +99,14 @@ int MakeUnihanEntry(const UnihanChar& c, const std::vector<UnihanRadical>& radic
                     std::string* error);
 
 // The radical tables: records by radical number (the characters by
-// residual strokes, common block first, then by code; compatibility
-// ideographs left out), the radical list (list B: traditional and
+// residual strokes, the commoner first by `frequency` when given, then the
+// common block first, then by code; compatibility ideographs left out), the radical list (list B: traditional and
 // simplified radicals ordered by their strokes, each item the radical's
 // ideograph, its stroke count and its number; list A[s]: the item where the
 // radicals of s strokes start, A[0] = 0), and the code table 0x5110 over
 // U+3400..the highest unified ideograph (a character's first radical).
-int MakeUnihanRadicalTables(const UnihanData& data, databuild::RadicalTablesSpec* out, std::string* error);
+int MakeUnihanRadicalTables(const UnihanData& data, databuild::RadicalTablesSpec* out, std::string* error,
+                            const std::unordered_map<char16_t, std::uint64_t>* frequency = nullptr);
 
 // The dictionary's header: names, icon, flags and the field descriptors.
 databuild::DictInfoSpec UnihanDictInfo();
@@ -112,6 +115,7 @@ struct UnihanBuildStats {
   std::size_t entries = 0;
   std::size_t withReading = 0;     // a main reading as a syllable code
   std::size_t withDefinition = 0;
+  std::size_t withFrequency = 0;   // a character frequency (dict.txt or kHanyuPinlu)
   std::size_t radicalChars = 0;    // characters in the radical records (with repeats)
   std::size_t radicals = 0;        // radical records
   std::size_t outsideBmp = 0;
@@ -136,8 +140,13 @@ int AddReadingKeys(databuild::DataFileSpec* file, const std::vector<std::u16stri
 // The notice of the file: the source, its Unicode version and licence.
 std::u16string UnihanNotice(const std::string& version);
 
-// The whole file from what ReadUnihanFolder read.
+// The whole file from what ReadUnihanFolder read. Entries go by character
+// frequency (the dict.txt count of `words` when given, else the
+// kHanyuPinlu counts together; commonest first, by code among equals), so
+// a reading lists its common characters first; the radical records order
+// each section so too.
 int BuildUnihanFile(const UnihanData& data, const std::u16string& notice, databuild::DataFileSpec* file,
-                    UnihanContents* contents, UnihanBuildStats* stats, std::string* error);
+                    UnihanContents* contents, UnihanBuildStats* stats, std::string* error,
+                    const WordCounts* words = nullptr);
 
 }  // namespace devicedata
