@@ -1,6 +1,7 @@
 #include "toolkit/control_classes.h"
 
 #include "toolkit/control_frame.h"
+#include "toolkit/control_grid.h"
 #include "toolkit/control_list.h"
 
 namespace {
@@ -9,6 +10,7 @@ namespace {
 // as they are built.
 const ControlClassRow kClasses[] = {
     {kListClassName, &ListWndProc, kControlStyleA, COLOR_WINDOW},
+    {kGridClassName, &GridWndProc, kControlStyleB, COLOR_WINDOW},
     {kToolBackgroundClassName, &DefWindowProcW, kControlStyleB, COLOR_BTNFACE},
 };
 

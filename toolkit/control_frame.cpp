@@ -1,12 +1,11 @@
 #include "toolkit/control_frame.h"
 
 #include "toolkit/app_context.h"
+#include "toolkit/control_grid.h"
 #include "toolkit/control_list.h"
 
 namespace {
 
-constexpr UINT kGridChosenCode = 0x8321;
-constexpr UINT kGridPressedCode = 0x8322;
 constexpr UINT kChoicesCode = 0x8331;
 constexpr UINT kSelectorModeCode = 0x8341;
 constexpr UINT kSelectorKeyCode = 0x8342;
