@@ -266,6 +266,18 @@ TEST_F(FittedGridTest, PressOnNothingDoesNothing) {
             (std::vector<std::vector<uint32_t>>{{kGridPressedCode, u'c', 7, 0}, {kGridChosenCode, u'c', 7, 0}}));
 }
 
+// With every line shown there is nothing to scroll: no scroll code may
+// move the first line below 0 or past the items.
+TEST_F(FittedGridTest, ScrollCodesKeepAGridThatFitsAtItsFirstLine) {
+  uint16_t items[12] = {};
+  for (uint16_t& c : items) c = u'z';
+  Lend(items, 12);
+  for (WPARAM code : {SB_LINEDOWN, SB_PAGEDOWN, SB_LINEUP, SB_PAGEUP}) {
+    SendMessageW(grid_, WM_VSCROLL, code, 0);
+    EXPECT_EQ(State()->first, 0) << "code " << code;
+  }
+}
+
 TEST_F(FittedGridTest, PressedAreaFollowsThePen) {
   uint16_t items[3] = {u'a', u'b', u'c'};
   Lend(items, 3);

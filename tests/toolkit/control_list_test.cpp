@@ -406,6 +406,20 @@ TEST_F(ListTest, ReadMessagesAnswerOneForAnUnknownField) {
   EXPECT_EQ(Get(3), 8);
   EXPECT_EQ(Get(4), 4);
   EXPECT_EQ(Get(9), 1);
+  // A bigger font fits fewer rows.
+  EXPECT_EQ(SendMessageW(list_, kListSetFont, 0, 2 * kListFontSizeDefault), 1);
+  EXPECT_EQ(Get(4), static_cast<LRESULT>((4 * line_) / GetLineHeight(app_->engine(), 0, 2 * kListFontSizeDefault)));
+  EXPECT_LT(Get(4), 4);
+}
+
+TEST_F(ListTest, TakesTheFocusOnTapOnlyWhenAsked) {
+  MakeList(5, 5);
+  SetFocus(parent_);
+  Tap(list_, 30, RowY(1));
+  EXPECT_NE(GetFocus(), list_);
+  EXPECT_EQ(SendMessageW(list_, kListSetFocusOnTap, 1, 0), 1);
+  Tap(list_, 30, RowY(2));
+  EXPECT_EQ(GetFocus(), list_);
 }
 
 }  // namespace
