@@ -246,7 +246,7 @@ void DrawList(ListState* s, uint32_t item) {
   RowLayout l = LayOutRows(s);
   ShortRect u = UsableRect(s);
   if (s->border) DrawShortRectEdge(s->drawContext, s->rect, kColorStatic);
-  if (!l.spread && item == kListNone) {
+  if (!l.spread) {
     int below = l.usableTop + static_cast<int>(l.shown) * l.lineHeight;
     if (below < l.usableBottom) {
       ShortRect rest{u.x, static_cast<int16_t>(below), u.width, static_cast<uint16_t>(l.usableBottom - below)};
