@@ -122,7 +122,7 @@ bool MakeList(HWND hwnd, const ListCreateParams* given, bool defaults) {
 
 void DropList(HWND hwnd) {
   ListState* state = static_cast<ListState*>(RemoveControlState(hwnd, kListProperty));
-  FreeListState(state);
+  FreeControlState(state);
 }
 
 void ScrollList(ListState* s, WPARAM code) {
@@ -195,7 +195,7 @@ ListState* NewListState(DictEngine* engine, const ListCreateParams* params) {
   return s;
 }
 
-void FreeListState(ListState* state) {
+void FreeControlState(ListState* state) {
   if (!state) return;
   FreeDrawContext(state->drawContext);
   LocalFree(state);

@@ -97,7 +97,7 @@ extern PopupListRecord PopupListWindow;
 
 // Null when the heap is exhausted. The state owns the record's draw context.
 ListState* NewListState(DictEngine* engine, const ListCreateParams* params);
-void FreeListState(ListState* state);
+void FreeControlState(ListState* state);
 // Each value may be kListNone to leave it. A selection is limited to
 // count - 1 (none when the list is empty); a top so that the last page is
 // full, 0 when everything fits.
