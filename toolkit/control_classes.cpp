@@ -1,0 +1,37 @@
+#include "toolkit/control_classes.h"
+
+#include "toolkit/control_frame.h"
+#include "toolkit/control_grid.h"
+#include "toolkit/control_list.h"
+
+namespace {
+
+// In registration order; the classes not listed here join at their places
+// as they are built.
+const ControlClassRow kClasses[] = {
+    {kListClassName, &ListWndProc, kControlStyleA, COLOR_WINDOW},
+    {kGridClassName, &GridWndProc, kControlStyleB, COLOR_WINDOW},
+    {kToolBackgroundClassName, &DefWindowProcW, kControlStyleB, COLOR_BTNFACE},
+};
+
+}  // namespace
+
+const ControlClassRow* GetControlClassTable(int* count) {
+  *count = static_cast<int>(sizeof(kClasses) / sizeof(kClasses[0]));
+  return kClasses;
+}
+
+ATOM RegisterControlClasses(HINSTANCE instance) {
+  ATOM atom = 0;
+  for (const ControlClassRow& row : kClasses) {
+    WNDCLASSW wc{};
+    wc.style = row.style;
+    wc.lpfnWndProc = row.procedure;
+    wc.hInstance = instance;
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<intptr_t>(row.brushColor + 1));
+    wc.lpszClassName = row.name;
+    atom = RegisterClassW(&wc);
+    if (!atom) return 0;
+  }
+  return atom;
+}

@@ -1,0 +1,226 @@
+// controls-demo: a list whose rows the window supplies (a headword and its
+// pinyin in two halves), a fitted grid of characters with its scroll bar,
+// and a fixed keyboard-like grid with a joined cell and a bitmap cell.
+// Taps on the controls are printed.
+//
+//   controls-demo [--end] [--shot PNG] [FONT_DEVICE_PATH...]
+//
+// Without paths the fonts `make data` installs are used, in start-up's
+// order. --end selects and shows the last row. With --shot the screen is saved as a PNG once drawn, and the
+// program ends.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "engine/dict_engine.h"
+#include "engine/engine_host.h"
+#include "platform/core.h"
+#include "platform/ui.h"
+#include "resources/resources.h"
+#include "toolkit/app_context.h"
+#include "toolkit/control_classes.h"
+#include "toolkit/control_grid.h"
+#include "toolkit/control_list.h"
+#include "toolkit/font_slot.h"
+
+namespace {
+
+constexpr UINT_PTR kShotTimer = 1;
+constexpr int kListId = 10;
+constexpr int kGridId = 11;
+constexpr int kKeysId = 12;
+
+struct Row {
+  const char16_t* word;
+  const char16_t* pinyin;
+};
+const Row kRows[] = {
+    {u"中文", u"zhōng wén"},
+    {u"你好", u"nǐ hǎo"},
+    {u"学习", u"xué xí"},
+    {u"龍", u"lóng"},
+    {u"字典", u"zì diǎn"},
+    {u"汉字", u"hàn zì"},
+    {u"朋友", u"péng you"},
+    {u"电脑", u"diàn nǎo"},
+    {u"谢谢", u"xiè xie"},
+    {u"再见", u"zài jiàn"},
+    {u"图书馆", u"tú shū guǎn"},
+    {u"英语", u"yīng yǔ"},
+    {u"a long English row that must be cut at the half", u"and its second text, cut too"},
+};
+constexpr uint32_t kRowCount = sizeof(kRows) / sizeof(kRows[0]);
+
+const char16_t kCharacters[] = u"一二三四五六七八九十人口日月山水火木金土天地上下大小中心手足目耳";
+// The joined cell's second column holds 0 (nothing drawn, nothing reported).
+const uint16_t kKeys[] = {u'q', u'w', u'e', u'r', u't', u'a', u's', u'd', u'f', u'g', u'z', u' ', 0, u'c', u'v'};
+const GridSpan kKeySpans[] = {{2, 1, 2}};
+const GridBitmapCell kKeyBitmaps[] = {{kBitmapEnter, 14}};
+
+std::string Utf8(const char16_t* s) {
+  std::string out;
+  for (; *s; ++s) {
+    char32_t c = *s;
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::string gShot;
+bool gEnd = false;  // select and show the last row
+
+LRESULT DemoProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case kListItemTextMessage: {
+      auto* request = reinterpret_cast<ListItemTextRequest*>(lParam);
+      if (request->index >= kRowCount) return 0;
+      const Row& row = kRows[request->index];
+      for (uint16_t i = 0; i < request->capacity && (request->text[i] = row.word[i]); ++i) {
+      }
+      for (uint16_t i = 0; i < request->capacity && (request->second[i] = row.pinyin[i]); ++i) {
+      }
+      return 1;
+    }
+    case WM_NOTIFY: {
+      const auto* note = reinterpret_cast<const ControlNotify*>(lParam);
+      if (note->header.idFrom == kListId) {
+        std::printf("list %s %u\n", note->header.code == kListChooseCode ? "choose" : "activate", note->payload.index);
+      } else {
+        char16_t text[2] = {static_cast<char16_t>(note->payload.grid.value1), 0};
+        std::printf("grid %u %s %s\n", static_cast<unsigned>(note->header.idFrom),
+                    note->header.code == kGridChosenCode ? "chosen" : "pressed", Utf8(text).c_str());
+      }
+      std::fflush(stdout);
+      return 0;
+    }
+    case WM_TIMER:
+      if (wParam == kShotTimer) {
+        KillTimer(hwnd, kShotTimer);
+        UpdateWindow(hwnd);
+        std::printf("shot %s %s\n", gShot.c_str(), SaveScreenPng(gShot.c_str()) ? "ok" : "failed");
+        PostQuitMessage(0);
+      }
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return DefWindowProcW(hwnd, msg, wParam, lParam);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> paths;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "--end") {
+      gEnd = true;
+    } else if (a == "--shot" && i + 1 < argc) {
+      gShot = argv[++i];
+    } else {
+      paths.push_back(a);
+    }
+  }
+  if (paths.empty())
+    for (const char* name : {"tahoma.ttf", "tahomabd.ttf", "SorviExtra.ttf", "SorviExtraBold.ttf", "ZYSong.ttf"})
+      paths.push_back(std::string("\\Program Files\\Sorvi\\") + name);
+  InitUiThread();
+  RegisterSorviResources();
+  std::vector<const char*> pointers;
+  for (const std::string& p : paths) pointers.push_back(p.c_str());
+  EngineHost host{};
+  SetFontSlotHost(&host);
+  EngineParams params{};
+  params.fontFiles = pointers.data();
+  params.fontFileCount = static_cast<uint16_t>(pointers.size());
+  params.noFlashcards = 1;
+  params.dataOnly = 1;
+  params.host = &host;
+  DictEngine* engine = CreateEngine(nullptr, 0, &params);
+  if (!engine || engine->fontSlotCount == 0) {
+    std::fprintf(stderr, "controls-demo: no font slot\n");
+    return 1;
+  }
+  AppContext app{};
+  app.engine = engine;
+  app.dpiFactor = static_cast<uint16_t>(3 * GetDeviceCaps(nullptr, LOGPIXELSX) / 96);
+  AppContextPointer = &app;
+  AppInstance = GetModuleHandleW(nullptr);
+  if (!RegisterControlClasses(AppInstance)) return 1;
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = &DemoProc;
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<intptr_t>(COLOR_BTNFACE + 1));
+  wc.lpszClassName = u"SorviControlsDemo";
+  RegisterClassW(&wc);
+  HWND top = CreateWindowExW(0, wc.lpszClassName, u"Controls Demo", WS_POPUP | WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
+                             CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
+  if (!top) return 1;
+  RECT client{};
+  GetClientRect(top, &client);
+  const int scale = app.dpiFactor;  // layout values are given at 96 dpi (factor 3)
+  const int margin = 4 * scale / 3;
+  const int width = client.right - 2 * margin;
+  const uint16_t size = static_cast<uint16_t>(14 * scale / 3);
+
+  ListCreateParams list{};
+  list.itemCount = kRowCount;
+  list.fontSize = size;
+  list.border = 1;
+  int listHeight = client.bottom * 2 / 5;
+  HWND listWindow =
+      CreateWindowExW(0, kListClassName, u"", WS_CHILD | WS_VISIBLE | WS_VSCROLL, margin, margin, width, listHeight,
+                      top, reinterpret_cast<HMENU>(static_cast<intptr_t>(kListId)), nullptr, &list);
+
+  if (gEnd) {
+    SendMessageW(listWindow, kListSetInfo, 2, kRowCount - 1);
+    SendMessageW(listWindow, kListShowSelection, 0, 0);
+  }
+
+  GridCreateParams fitted{};
+  fitted.fontSize = static_cast<uint16_t>(20 * scale / 3);
+  fitted.cellSpacing = static_cast<uint16_t>(4 * scale / 3);
+  int gridTop = 2 * margin + listHeight;
+  int gridHeight = client.bottom / 5;
+  HWND grid = CreateWindowExW(0, kGridClassName, u"", WS_CHILD | WS_VISIBLE, margin, gridTop, width, gridHeight, top,
+                              reinterpret_cast<HMENU>(static_cast<intptr_t>(kGridId)), nullptr, &fitted);
+  GridItems chars{reinterpret_cast<const uint16_t*>(kCharacters), nullptr,
+                  static_cast<uint16_t>(sizeof(kCharacters) / sizeof(kCharacters[0]) - 1), 1};
+  SendMessageW(grid, kGridSetItems, 0, reinterpret_cast<LPARAM>(&chars));
+
+  GridCreateParams keys{};
+  keys.fontSize = size;
+  keys.fixedLayout = 1;
+  keys.fixedColumns = 5;
+  keys.fixedRows = 3;
+  keys.spans = kKeySpans;
+  keys.spanCount = 1;
+  keys.bitmapCells = kKeyBitmaps;
+  keys.bitmapCellCount = 1;
+  int keysTop = gridTop + gridHeight + margin;
+  HWND keyGrid = CreateWindowExW(0, kGridClassName, u"", WS_CHILD | WS_VISIBLE, margin, keysTop, width,
+                                 client.bottom - keysTop - margin, top,
+                                 reinterpret_cast<HMENU>(static_cast<intptr_t>(kKeysId)), nullptr, &keys);
+  GridItems keyItems{kKeys, nullptr, static_cast<uint16_t>(sizeof(kKeys) / sizeof(kKeys[0])), 1};
+  SendMessageW(keyGrid, kGridSetItems, 0, reinterpret_cast<LPARAM>(&keyItems));
+
+  if (!gShot.empty()) SetTimer(top, kShotTimer, 500, nullptr);
+  MSG m;
+  while (GetMessageW(&m, nullptr, 0, 0) > 0) {
+    TranslateMessage(&m);
+    DispatchMessageW(&m);
+  }
+  FreeEngineSaveBlock(DestroyEngine(engine));
+  StopBackend();
+  return 0;
+}
