@@ -102,15 +102,22 @@ data: deps
 # `make run` builds the device data first when the device folder lacks it.
 run: $(if $(DATA_MISSING),data)
 
-# The lookup benchmark (`make bench`, not part of `make test`): a Release
-# build of its own, run over the device data (built first when missing).
+# The benchmarks (`make bench`, not part of `make test`): a Release build of
+# their own; the lookup and reader benchmarks run over the device data (built
+# first when missing), the others over fixtures of their own. Each prints its
+# table in turn.
 BENCH_BUILD ?= build-bench
 BENCH_DICT  ?= s2cedict.pdb
+BENCHES     := bench_lookup bench_reader bench_text bench_search bench_pinyin
 
 .PHONY: bench
 
 bench: deps $(if $(DATA_MISSING),data)
 	@[ -f "$(DATA_DIR)/$(BENCH_DICT)" ] || $(MAKE) data
 	cmake -S . -B $(BENCH_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release
-	cmake --build $(BENCH_BUILD) -j $(JOBS) --target bench_lookup
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target $(BENCHES)
 	SORVI_ROOT="$(SORVI_ROOT)" $(BENCH_BUILD)/bench/lookup/bench_lookup
+	SORVI_ROOT="$(SORVI_ROOT)" $(BENCH_BUILD)/bench/reader/bench_reader
+	$(BENCH_BUILD)/bench/text/bench_text
+	$(BENCH_BUILD)/bench/search/bench_search
+	$(BENCH_BUILD)/bench/pinyin/bench_pinyin
