@@ -36,9 +36,9 @@ inline std::string FindSystemFont(const char* fileName) {
 }
 
 // The fonts the toolkit tests draw with: DejaVu Sans in three styles
-// (fonts-dejavu-core, always installed for the tests) and the CJK face that
-// `make data` installs (WenQuanYi Zen Hei, fonts-wqy-zenhei), which may be
-// missing on a machine that never ran `make data`.
+// (fonts-dejavu-core and fonts-dejavu-extra) and the CJK face that `make
+// data` installs (WenQuanYi Zen Hei, fonts-wqy-zenhei). `make test` installs
+// all three packages; a machine without them skips the tests that need them.
 enum TestFont { kLatin, kLatinBold, kLatinOblique, kCjk, kTestFontCount };
 inline const char* TestFontFile(TestFont f) {
   static const char* const kFiles[] = {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf", "DejaVuSans-Oblique.ttf",
