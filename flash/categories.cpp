@@ -9,7 +9,10 @@
 
 #include "engine/sql_db.h"
 #include "engine/sql_query.h"
+#include "engine/preferences.h"
 #include "flash/cards.h"
+#include "flash/chunked_array.h"
+#include "flash/profile_settings.h"
 #include "flash/store.h"
 #include "flash/store_schema.h"
 #include "platform/engine_lock.h"
@@ -660,4 +663,178 @@ int32_t* ExpandCategoryIds(FlashcardStore* store, const int32_t* ids, uint32_t c
   std::memcpy(block, all.data(), all.size() * sizeof(int32_t));
   if (outCount) *outCount = static_cast<uint32_t>(all.size());
   return block;
+}
+
+int MoveCategory(FlashcardStore* store, int32_t id, int32_t target, int before) {
+  if (!store || LoadCategories(store) != 0 || IndexOf(store, id) < 0) return 1;
+  const int32_t targetIndex = IndexOf(store, target);
+  if (targetIndex < 0 || id == target) return 1;
+  FlashCategoryRecord record = Records(store)[IndexOf(store, id)];
+  const int32_t parent = Records(store)[targetIndex].parent;
+  const int32_t targetSort = Records(store)[targetIndex].sort;
+  if (parent == id) return 9;
+  if (parent != record.parent) {
+    if (!CanMoveUnder(store, id, parent)) return 9;
+    if (!IsValidCategoryName(store, record.name, parent)) return 10;
+  }
+  RemoveAt(store, IndexOf(store, id));
+  int32_t at = IndexOf(store, target) + (before ? 0 : 1);
+  record.parent = parent;
+  InsertAt(store, at, record);
+  FlashCategoryRecord* r = Records(store);
+  int32_t sort = before ? targetSort : targetSort + 1;
+  for (int32_t i = at; i < store->categories.count && r[i].parent == parent; ++i) {
+    r[i].sort = sort++;
+    r[i].dirty = 1;
+  }
+  ClearCategoryTreeRows(store);
+  return 0;
+}
+
+int MoveCategoryAfter(FlashcardStore* store, int32_t id, int32_t target) { return MoveCategory(store, id, target, 0); }
+
+int ListCategoryChoices(FlashcardStore* store, int32_t mode, int32_t card, int32_t* count, int32_t** ids) {
+  if (count) *count = 0;
+  if (ids) *ids = nullptr;
+  if (!store || !count || !ids) return 1;
+  std::vector<int32_t> cats;
+  if (GetPref(store->engine, kPrefTopCategoriesOnly)) {
+    for (int32_t i = 0, n = GetChildRange(store, kCategoryRoot, nullptr, nullptr); i < n; ++i)
+      cats.push_back(GetChildCategory(store, kCategoryRoot, i));
+  } else {
+    int32_t n = 0;
+    const CategoryTreeRow* rows = GetCategoryTreeRows(store, &n, 0);
+    for (int32_t i = 0; rows && i < n; ++i)
+      if (rows[i].id >= 0) cats.push_back(rows[i].id);
+  }
+  std::vector<int32_t> out;
+  switch (mode) {
+    case 2:
+      out.push_back(kCategoryRoot);
+      out.insert(out.end(), cats.begin(), cats.end());
+      break;
+    case 3:
+      out = cats;
+      out.push_back(kCategoryRoot);
+      break;
+    case 4:
+      out.push_back(kCategoryUncategorized);
+      out.insert(out.end(), cats.begin(), cats.end());
+      break;
+    case 5:
+      out = cats;
+      out.push_back(kCategoryUncategorized);
+      break;
+    case 6: {
+      int32_t* mine = nullptr;
+      int32_t mineCount = 0;
+      GetCardCategoryIds(store, card, &mine, &mineCount);
+      std::vector<int32_t> in(mine, mine + mineCount);
+      if (mine) LocalFree(mine);
+      if (!in.empty()) {
+        out.push_back(kCategoryCurrentHeader);
+        out.insert(out.end(), in.begin(), in.end());
+      }
+      out.push_back(kCategoryAvailableHeader);
+      for (int32_t c : cats)
+        if (std::find(in.begin(), in.end(), c) == in.end()) out.push_back(c);
+      break;
+    }
+    case 7:
+      out.push_back(kCategoryNone);
+      out.insert(out.end(), cats.begin(), cats.end());
+      break;
+    default:
+      out = cats;
+  }
+  if (!out.empty() && out.back() == kCategoryAvailableHeader) out.pop_back();
+  auto* block = static_cast<int32_t*>(LocalAlloc(LPTR, (out.size() + 1) * sizeof(int32_t)));
+  if (!block) return 1;
+  std::memcpy(block, out.data(), out.size() * sizeof(int32_t));
+  *ids = block;
+  *count = static_cast<int32_t>(out.size());
+  return 0;
+}
+
+int IsCardInCategory(FlashcardStore* store, int32_t card, int32_t category) {
+  if (!store || !store->database) return 0;
+  SqlTerm where[2] = {Int(kAssignCard, card), Int(kAssignCat, category)};
+  SqlQuery q{};
+  q.table = kFlashCategoryAssignsTable;
+  q.columns = kFlashAssignColumns;
+  q.columnCount = kAssignColumnCount;
+  q.where = where;
+  q.whereCount = category == kCategoryUncategorized ? 1 : 2;
+  const int64_t n = SqlCount(store->database, kFlashCategoryAssignsTable, &q);
+  if (category == kCategoryUncategorized) return n == 0 ? 1 : 0;
+  return n != 0 ? 1 : 0;
+}
+
+int AssignCardToCategory(FlashcardStore* store, int32_t card, int32_t category, ChunkedArray* pane) {
+  if (!store) return 1;
+  if (category == kCategoryUncategorized) {
+    if (RemoveCardFromAllCategories(store, card) != SQLITE_OK) return 1;
+    TouchCard(store, card);
+    if (pane) AppendChunkedArray(pane, static_cast<uint32_t>(card), 0);
+    return 0;
+  }
+  if (!CategoryExists(store, category)) return 1;
+  const int32_t assignment = AssignCard(store, card, category);
+  if (assignment < 0) return 1;
+  if (pane) {
+    // The assignment id goes into word 1 of a pair list.
+    if (AppendChunkedArray(pane, static_cast<uint32_t>(card), static_cast<uint32_t>(assignment)) != 0) return 1;
+  }
+  return 0;
+}
+
+int ToggleCardCategory(FlashcardStore* store, int32_t card, int32_t category) {
+  if (!store || category < 0) return 1;
+  if (IsCardInCategory(store, card, category)) return RemoveCardsFromCategory(store, &card, 1, 1, category) ? 1 : 0;
+  return AssignCard(store, card, category) >= 0 ? 0 : 1;
+}
+
+int GetCardCategoryIds(FlashcardStore* store, int32_t card, int32_t** ids, int32_t* count) {
+  if (count) *count = 0;
+  if (ids) *ids = nullptr;
+  if (!store || !store->database) return 1;
+  EngineLockGuard lock;
+  const SqlTerm where = Int(kAssignCard, card);
+  const SqlTerm select = Int(kAssignCat, 0);
+  SqlQuery q{};
+  q.table = kFlashCategoryAssignsTable;
+  q.columns = kFlashAssignColumns;
+  q.columnCount = kAssignColumnCount;
+  q.where = &where;
+  q.whereCount = 1;
+  q.select = &select;
+  q.selectCount = 1;
+  sqlite3_stmt* s = SqlPrepareSelect(store->database, &q);
+  if (!s) return 1;
+  std::vector<int32_t> found;
+  while (SqlStep(s) == SQLITE_ROW) found.push_back(SqlColumnInt(s, 0));
+  SqlFinalize(s);
+  found.erase(std::remove_if(found.begin(), found.end(), [&](int32_t c) { return !CategoryExists(store, c); }),
+              found.end());
+  if (count) *count = static_cast<int32_t>(found.size());
+  if (ids && !found.empty()) {
+    *ids = static_cast<int32_t*>(LocalAlloc(LPTR, found.size() * sizeof(int32_t)));
+    if (!*ids) return 1;
+    std::memcpy(*ids, found.data(), found.size() * sizeof(int32_t));
+  }
+  return 0;
+}
+
+int ResetProfileCategorySetting(FlashcardStore* store, uint32_t setting) {
+  if (!store) return 0;
+  ProfileSettingValue value{};
+  if (GetProfileSetting(store, setting, &value) == 0) {
+    if (value.text) LocalFree(const_cast<WCHAR*>(value.text));
+    if (CategoryExists(store, value.value)) return 1;
+  }
+  ProfileSettingValue first{};
+  first.value = GetChildCategory(store, kCategoryRoot, 0);
+  SetProfileSetting(store, setting, &first);
+  SaveCurrentProfileSettings(store);
+  return 0;
 }

@@ -97,3 +97,27 @@ void ClearCategoryTreeRows(FlashcardStore* store);
 // The ids with all their subcategories, each once (LocalFree); pseudo ids
 // are kept. Null when memory runs out.
 int32_t* ExpandCategoryIds(FlashcardStore* store, const int32_t* ids, uint32_t count, uint32_t* outCount);
+
+struct ChunkedArray;
+
+// A move next to `target` (before or after it), taking the target's parent.
+// 0; 9 when the rule is broken or the target's parent is the category
+// itself; 10 name clash; 1 for an unknown id.
+int MoveCategory(FlashcardStore* store, int32_t id, int32_t target, int before);
+int MoveCategoryAfter(FlashcardStore* store, int32_t id, int32_t target);
+// The ids a combo box or menu offers (modes 2-7 add the pseudo entries);
+// a new array (LocalFree). 0; 1 when memory runs out.
+int ListCategoryChoices(FlashcardStore* store, int32_t mode, int32_t card, int32_t* count, int32_t** ids);
+// For -3: whether the card has no category; else whether it is filed there
+// (a failed count counts as yes).
+int IsCardInCategory(FlashcardStore* store, int32_t card, int32_t category);
+// Files the card (a real category) and appends {card, assignment id} to
+// the pane's list; -3 removes every assignment and appends {card, 0}. 0; 1.
+int AssignCardToCategory(FlashcardStore* store, int32_t card, int32_t category, ChunkedArray* pane);
+int ToggleCardCategory(FlashcardStore* store, int32_t card, int32_t category);
+// The card's categories that exist, in a new array (LocalFree; null for
+// none). 0; 1 on failure.
+int GetCardCategoryIds(FlashcardStore* store, int32_t card, int32_t** ids, int32_t* count);
+// 1 when the profile setting names an existing category; otherwise it is
+// set to the first top-level category (0).
+int ResetProfileCategorySetting(FlashcardStore* store, uint32_t setting);

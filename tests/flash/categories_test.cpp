@@ -5,6 +5,8 @@
 
 #include "flash/cards.h"
 #include "flash/categories.h"
+#include "flash/chunked_array.h"
+#include "flash/profile_settings.h"
 #include "flash_fixture.h"
 #include "platform/heap.h"
 #include "tests/support/utf16_print.h"
@@ -227,6 +229,90 @@ TEST_F(CategoryTest, AFailedSplitLeavesFileAndArrayAsBefore) {
   const int32_t next = Make(u"Next");
   EXPECT_GT(next, 0);
   EXPECT_EQ(GetCategoryCount(store), 2);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CategoryTest, ChoiceListsByModeAndPreference) {
+  const int32_t a = Make(u"A");
+  const int32_t a1 = Make(u"A1", a);
+  const int32_t b = Make(u"B");
+  const int32_t card = NewCard(0);
+  const int32_t filed = NewCard(1);
+  ASSERT_GT(AssignCard(store, filed, a1), 0);
+  struct Case {
+    int32_t mode;
+    int32_t card;
+    std::vector<int32_t> all;  // preference 205 off: the tree
+    std::vector<int32_t> top;  // on: the top level
+  } cases[] = {
+      {2, card, {-2, a, a1, b}, {-2, a, b}},
+      {3, card, {a, a1, b, -2}, {a, b, -2}},
+      {4, card, {-3, a, a1, b}, {-3, a, b}},
+      {5, card, {a, a1, b, -3}, {a, b, -3}},
+      {6, card, {-5, a, a1, b}, {-5, a, b}},           // no categories yet
+      {6, filed, {-4, a1, -5, a, b}, {-4, a1, -5, a, b}},
+      {7, card, {-1, a, a1, b}, {-1, a, b}},
+      {1, card, {a, a1, b}, {a, b}},
+  };
+  for (int top = 0; top < 2; ++top) {
+    SetPref(engine, kPrefTopCategoriesOnly, top);
+    for (const Case& c : cases) {
+      int32_t n = 0;
+      int32_t* ids = nullptr;
+      ASSERT_EQ(ListCategoryChoices(store, c.mode, c.card, &n, &ids), 0);
+      EXPECT_EQ(std::vector<int32_t>(ids, ids + n), top ? c.top : c.all) << "mode " << c.mode << " top " << top;
+      LocalFree(ids);
+    }
+  }
+}
+
+TEST_F(CategoryTest, ProfileCategorySettingFollowsDeletion) {
+  const int32_t first = Make(u"First");
+  const int32_t gone = Make(u"Gone");
+  ProfileSettingValue v{};
+  v.value = gone;
+  ASSERT_EQ(SetProfileSetting(store, kSetButtonWhichCat, &v), 0);
+  EXPECT_EQ(ResetProfileCategorySetting(store, kSetButtonWhichCat), 1);
+  ASSERT_EQ(DeleteCategory(store, gone), 0);
+  EXPECT_EQ(ResetProfileCategorySetting(store, kSetButtonWhichCat), 0);
+  ProfileSettingValue now{};
+  ASSERT_EQ(GetProfileSetting(store, kSetButtonWhichCat, &now), 0);
+  EXPECT_EQ(now.value, first);
+}
+
+TEST_F(CategoryTest, MoveNextToATargetRenumbersTheSiblings) {
+  const int32_t a = Make(u"A"), b = Make(u"B"), c = Make(u"C");
+  EXPECT_EQ(MoveCategory(store, c, a, 1), 0);
+  EXPECT_EQ(GetChildCategory(store, kCategoryRoot, 0), c);
+  EXPECT_EQ(GetChildCategory(store, kCategoryRoot, 1), a);
+  EXPECT_EQ(GetChildCategory(store, kCategoryRoot, 2), b);
+  EXPECT_LT(GetCategoryRecord(store, c)->sort, GetCategoryRecord(store, a)->sort);
+  EXPECT_LT(GetCategoryRecord(store, a)->sort, GetCategoryRecord(store, b)->sort);
+  const int32_t child = Make(u"Child", a);
+  EXPECT_EQ(MoveCategoryAfter(store, a, child), 9);  // under its own child
+}
+
+TEST_F(CategoryTest, PaneAssignmentAndToggle) {
+  const int32_t cat = Make(u"Pane");
+  const int32_t card = NewCard(0);
+  ChunkedArray* pane = CreateChunkedArray(2, 128, 512, 0);
+  ASSERT_NE(pane, nullptr);
+  EXPECT_EQ(AssignCardToCategory(store, card, cat, pane), 0);
+  EXPECT_EQ(IsCardInCategory(store, card, cat), 1);
+  EXPECT_EQ(IsCardInCategory(store, card, kCategoryUncategorized), 0);
+  EXPECT_EQ(GetChunkedArrayItem(pane, 0), card);
+  EXPECT_EQ(std::to_string(GetChunkedArrayWeight(pane, 0)),
+            Query(kDefaultKvb, "SELECT id FROM sorvi_flash_categoryassigns WHERE card = " + std::to_string(card)));
+  EXPECT_EQ(AssignCardToCategory(store, card, kCategoryUncategorized, pane), 0);
+  EXPECT_EQ(IsCardInCategory(store, card, kCategoryUncategorized), 1);
+  EXPECT_EQ(ToggleCardCategory(store, card, cat), 0);
+  EXPECT_EQ(IsCardInCategory(store, card, cat), 1);
+  EXPECT_EQ(ToggleCardCategory(store, card, cat), 0);
+  EXPECT_EQ(IsCardInCategory(store, card, cat), 0);
+  FreeChunkedArray(pane);
 }
 
 }  // namespace
