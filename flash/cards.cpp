@@ -10,6 +10,7 @@
 #include "engine/engine_host.h"
 #include "engine/entry_fetch.h"
 #include "engine/entry_formatter.h"
+#include "engine/text_buffer.h"
 #include "engine/lookup_services.h"
 #include "engine/mem_handle.h"
 #include "engine/pinyin.h"
@@ -103,6 +104,24 @@ std::u16string FetchPart(DictEngine* engine, uint16_t slot, uint32_t entry, int 
   return Str(buffer);
 }
 
+// The text after headword and reading (field classes 2-5) that a card of a
+// text-lending dictionary keeps as its definition.
+constexpr uint32_t kDefinitionClasses = 0x3C;
+constexpr uint32_t kCardDefinitionMax = 4096;
+std::u16string GetEntryCardDefinition(DictEngine* engine, uint16_t slot, uint32_t entry) {
+  std::u16string buffer(kCardDefinitionMax, u'\0');
+  EntryFetchRequest request{};
+  request.slot = slot;
+  request.entry = entry;
+  request.options = kFetchClassMask;
+  request.suppressStyles = 0xFFFFFFFFu;
+  request.classMask = kDefinitionClasses;
+  TextBuffer tb{reinterpret_cast<WCHAR*>(buffer.data()), kCardDefinitionMax, nullptr, 0};
+  if (FetchDictEntryText(engine, &request, &tb) != 0) return {};
+  buffer[kCardDefinitionMax - 1] = 0;
+  return Str(reinterpret_cast<const WCHAR*>(buffer.c_str()));
+}
+
 bool IsSyllableCode(char16_t c) { return c >= 0xE000 && c <= 0xE9EF; }
 
 // The pinyin of a stored key normalised for comparison ("ni3hao3" and
@@ -153,12 +172,7 @@ int GatherTexts(FlashcardStore* store, const CardEditRecord* r, CardTexts* t) {
     if (t->hw.empty() && t->pron.empty()) return -1;
     if (t->language == kCardLanguageChinese) t->wordLength = GetEntryWordLength(engine, slot, r->entry);
     if (flags & kDictFlagLendsText) {
-      MemHandle* h = NewMemHandle(2);
-      if (!h) return -1;
-      FormatEntryText(engine, h, slot, r->entry, 0, 0);
-      t->defn = Str(static_cast<const WCHAR*>(LockMemHandle(h)));
-      UnlockMemHandle(h);
-      FreeMemHandle(h);
+      t->defn = GetEntryCardDefinition(engine, slot, r->entry);
       if (t->defn.empty()) return -1;
     } else {
       t->creator = static_cast<int32_t>(GetDictCreator(engine, slot));
