@@ -26,9 +26,8 @@ namespace {
 // Pinyin typed into a pronunciation condition is read up to this length.
 constexpr uint32_t kPronQueryMax = 41;
 
-constexpr uint32_t kSqlOpOf[9] = {kSqlOpEqual,   kSqlOpNotEqual,     kSqlOpGreater,
-                                  kSqlOpLess,    kSqlOpGreaterEqual, kSqlOpLessEqual,
-                                  kSqlOpEqual,   kSqlOpNotEqual,     kSqlOpLike};
+constexpr uint32_t kSqlOpOf[9] = {kSqlOpEqual,     kSqlOpNotEqual, kSqlOpGreater,  kSqlOpLess, kSqlOpGreaterEqual,
+                                  kSqlOpLessEqual, kSqlOpEqual,    kSqlOpNotEqual, kSqlOpLike};
 
 uint32_t MapSearchOperator(int32_t op) { return op >= 0 && op <= 8 ? kSqlOpOf[op] : kSqlOpEqual; }
 
@@ -227,7 +226,8 @@ void AppendGroup(Builder& b, const FlashQueryRecord& q, int32_t first, int32_t e
   SqlText* t = b.text;
   SqlTextAppend(t, "SELECT c.\"id\"");
   if (filter)
-    SqlTextAppend(t, ", c.\"dictcreator\", c.\"dictid\", c.\"dictentry\", c.\"defn\", c.\"hw\", c.\"althw\", c.\"pron\"");
+    SqlTextAppend(t,
+                  ", c.\"dictcreator\", c.\"dictid\", c.\"dictentry\", c.\"defn\", c.\"hw\", c.\"althw\", c.\"pron\"");
   if (sorting) {
     SqlTextAppend(t, ", ");
     if (IsScoreSort(q.sortKey)) {
@@ -328,7 +328,8 @@ ChunkedArray* SearchCards(FlashcardStore* store, const FlashQueryRecord* query) 
     AppendGroup(b, *query, first, i + 1, sorting, filter);
     first = i + 1;
   }
-  if (sorting) SqlTextAppend(&text, query->sortDescending == 1 ? " ORDER BY \"sortkey\" DESC" : " ORDER BY \"sortkey\"");
+  if (sorting)
+    SqlTextAppend(&text, query->sortDescending == 1 ? " ORDER BY \"sortkey\" DESC" : " ORDER BY \"sortkey\"");
   sqlite3_stmt* s = SqlTextPrepare(store->database, &text);
   if (!s) return list;
   while (SqlStep(s) == SQLITE_ROW) {

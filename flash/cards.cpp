@@ -10,12 +10,12 @@
 #include "engine/engine_host.h"
 #include "engine/entry_fetch.h"
 #include "engine/entry_formatter.h"
-#include "engine/text_buffer.h"
 #include "engine/lookup_services.h"
 #include "engine/mem_handle.h"
 #include "engine/pinyin.h"
 #include "engine/sql_db.h"
 #include "engine/sql_query.h"
+#include "engine/text_buffer.h"
 #include "engine/user_dict_entries.h"
 #include "flash/card_scores.h"
 #include "flash/categories.h"
@@ -128,8 +128,8 @@ bool IsSyllableCode(char16_t c) { return c >= 0xE000 && c <= 0xE9EF; }
 // "ni3@hao3" compare equal).
 std::u16string NormalisedPron(DictEngine* engine, const WCHAR* pron) {
   WCHAR low[kPronCompareMax] = {};
-  ParsePinyinQuery(engine, pron, low, nullptr, kPronCompareMax, kParseDefiniteTone | kParseLettersOnly |
-                                                                    kParseWholeSyllables);
+  ParsePinyinQuery(engine, pron, low, nullptr, kPronCompareMax,
+                   kParseDefiniteTone | kParseLettersOnly | kParseWholeSyllables);
   return Str(low);
 }
 
@@ -153,7 +153,8 @@ int GatherTexts(FlashcardStore* store, const CardEditRecord* r, CardTexts* t) {
     const uint32_t flags = GetDictFlags(engine, slot);
     if (flags & kDictFlagNoCards) return -1;
     const bool builtin = GetDictKind(engine, slot) != kDictKindUser;
-    t->language = GetDictLanguage(engine, slot) == kCardLanguageChinese ? static_cast<uint32_t>(kCardLanguageChinese) : 0u;
+    t->language =
+        GetDictLanguage(engine, slot) == kCardLanguageChinese ? static_cast<uint32_t>(kCardLanguageChinese) : 0u;
     t->hw = FetchPart(engine, slot, r->entry, 0);
     if (t->language == kCardLanguageChinese) t->pron = FetchPart(engine, slot, r->entry, 1);
     if (flags & kDictFlagCharDict) {
@@ -215,8 +216,8 @@ int32_t SaveInTransaction(FlashcardStore* store, CardEditRecord* r, int32_t card
   if (GatherTexts(store, r, &t) != 0) return -1;
   const std::u16string hw = HeadwordKey(t.hw, t.language);
   const std::u16string althw = HeadwordKey(t.althw, t.language);
-  const std::u16string pron = t.language == kCardLanguageChinese ? PronunciationKey(store->engine, t.pron, t.language)
-                                                                  : t.pron;
+  const std::u16string pron =
+      t.language == kCardLanguageChinese ? PronunciationKey(store->engine, t.pron, t.language) : t.pron;
   if (hw.empty() && althw.empty() && pron.empty()) return -1;
 
   int32_t card = cardId;
@@ -225,8 +226,8 @@ int32_t SaveInTransaction(FlashcardStore* store, CardEditRecord* r, int32_t card
       r->duplicateMode == kDuplicatePrompt) {
     const int32_t hit = FindCardsByTexts(store, hw.empty() ? nullptr : reinterpret_cast<const WCHAR*>(hw.c_str()),
                                          althw.empty() ? nullptr : reinterpret_cast<const WCHAR*>(althw.c_str()),
-                                         pron.empty() ? nullptr : reinterpret_cast<const WCHAR*>(pron.c_str()),
-                                         cardId, 0, nullptr, nullptr);
+                                         pron.empty() ? nullptr : reinterpret_cast<const WCHAR*>(pron.c_str()), cardId,
+                                         0, nullptr, nullptr);
     if (hit >= 0 && hit != cardId) {
       duplicate = true;
       r->usedExisting = 1;
@@ -473,8 +474,7 @@ int32_t AssignCard(FlashcardStore* store, int32_t card, int32_t category) {
   return Inserted(id);
 }
 
-int AddCardsToCategory(FlashcardStore* store, const int32_t* cards, uint32_t count, uint32_t stride,
-                       int32_t category) {
+int AddCardsToCategory(FlashcardStore* store, const int32_t* cards, uint32_t count, uint32_t stride, int32_t category) {
   if (!store || !cards || !CategoryExists(store, category)) return 1;
   bool added = false;
   for (uint32_t i = 0; i < count; ++i)

@@ -56,8 +56,7 @@ int64_t CountCategoryCards(FlashcardStore* store, int32_t category);
 int32_t AssignCard(FlashcardStore* store, int32_t card, int32_t category);
 // 0 when at least one assignment was added; 1 when none was or the
 // category does not exist. `stride` steps through `cards` (words).
-int AddCardsToCategory(FlashcardStore* store, const int32_t* cards, uint32_t count, uint32_t stride,
-                       int32_t category);
+int AddCardsToCategory(FlashcardStore* store, const int32_t* cards, uint32_t count, uint32_t stride, int32_t category);
 // Without cards every assignment of the category goes (unstamped). 0.
 int RemoveCardsFromCategory(FlashcardStore* store, const int32_t* cards, uint32_t count, uint32_t stride,
                             int32_t category);

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/preferences.h"
 #include "engine/sql_db.h"
 #include "engine/sql_query.h"
-#include "engine/preferences.h"
 #include "flash/cards.h"
 #include "flash/chunked_array.h"
 #include "flash/profile_settings.h"
@@ -67,14 +67,12 @@ bool NamesMatch(const WCHAR* a, const WCHAR* b) {
   return a[i] == 0 && b[i] == 0;
 }
 
-bool Equal(const WCHAR* a, const char16_t* b) {
-  return std::u16string(reinterpret_cast<const char16_t*>(a)) == b;
-}
+bool Equal(const WCHAR* a, const char16_t* b) { return std::u16string(reinterpret_cast<const char16_t*>(a)) == b; }
 
 int EnsureCapacity(FlashcardStore* store, int32_t count) {
   const size_t need = static_cast<size_t>((count + kCategoryGrowth - 1) / kCategoryGrowth * kCategoryGrowth);
-  const size_t have = store->categories.records ? LocalSize(store->categories.records) / sizeof(FlashCategoryRecord)
-                                                : 0;
+  const size_t have =
+      store->categories.records ? LocalSize(store->categories.records) / sizeof(FlashCategoryRecord) : 0;
   if (need <= have && store->categories.records) return 0;
   void* block = LocalAlloc(LPTR, std::max<size_t>(need, kCategoryGrowth) * sizeof(FlashCategoryRecord));
   if (!block) return 1;
@@ -237,8 +235,8 @@ int LoadCategories(FlashcardStore* store) {
   EngineLockGuard lock;
   store->categories.count = 0;
   if (EnsureCapacity(store, kCategoryGrowth) != 0) return 1;
-  const SqlTerm select[5] = {Int(kCategoryId, 0), Int(kCategoryName, 0), Int(kCategoryParent, 0),
-                             Int(kCategorySort, 0), Int(kCategoryHidden, 0)};
+  const SqlTerm select[5] = {Int(kCategoryId, 0), Int(kCategoryName, 0), Int(kCategoryParent, 0), Int(kCategorySort, 0),
+                             Int(kCategoryHidden, 0)};
   const SqlTerm order[2] = {Int(kCategoryParent, 0), Int(kCategorySort, 0)};
   SqlQuery q{};
   q.table = kFlashCategoriesTable;
@@ -416,8 +414,8 @@ int32_t CreateCategory(FlashcardStore* store, const WCHAR* name, int32_t source,
   if (!store || !store->database || !name || LoadCategories(store) != 0) return -1;
   EngineLockGuard lock;
   FlushDirtyCategories(store, 0);
-  if (parent == -1) parent = after >= 0 && GetCategoryRecord(store, after) ? GetCategoryParent(store, after)
-                                                                           : kCategoryRoot;
+  if (parent == -1)
+    parent = after >= 0 && GetCategoryRecord(store, after) ? GetCategoryParent(store, after) : kCategoryRoot;
   if (!IsValidCategoryName(store, name, parent)) return kCategoryNameInvalid;
   if (!CanMoveUnder(store, source >= 0 ? source : kCategoryNone, parent)) return kCategoryRuleBroken;
   int32_t first = 0, end = 0;

@@ -69,12 +69,13 @@ int main(int argc, char** argv) {
   if (!Exec(c, sql)) return 1;
   for (int i = 1; i <= kCards; ++i) {
     const char first = static_cast<char>('a' + i % 26);
-    sql = "INSERT INTO sorvi_flash_cards (id, lang, hw, pron, dictcreator, dictid, dictentry, wordlength, created, "
-          "modified) VALUES (" +
-          std::to_string(i) + ", 0, '" + first + "word" + std::to_string(i) + "', NULL, -1, -1, -1, 0, 0, 0);";
+    sql =
+        "INSERT INTO sorvi_flash_cards (id, lang, hw, pron, dictcreator, dictid, dictentry, wordlength, created, "
+        "modified) VALUES (" +
+        std::to_string(i) + ", 0, '" + first + "word" + std::to_string(i) + "', NULL, -1, -1, -1, 0, 0, 0);";
     if (i % 3 == 0)
-      sql += "INSERT INTO sorvi_flash_scores_1 (card, score, difficulty, history) VALUES (" + std::to_string(i) +
-             ", " + std::to_string(10 + i % 200) + ", 100, '5');";
+      sql += "INSERT INTO sorvi_flash_scores_1 (card, score, difficulty, history) VALUES (" + std::to_string(i) + ", " +
+             std::to_string(10 + i % 200) + ", 100, '5');";
     if (i % 10 == 0)
       sql += "INSERT INTO sorvi_flash_categoryassigns (card, cat) VALUES (" + std::to_string(i) + ", " +
              std::to_string(cat) + ");";

@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "engine/engine_host.h"
+#include "engine/mem_handle.h"
+#include "engine/user_dict_entries.h"
 #include "flash/card_scores.h"
 #include "flash/cards.h"
 #include "flash/categories.h"
@@ -11,8 +13,6 @@
 #include "flash_fixture.h"
 #include "platform/heap.h"
 #include "resources/resources.h"
-#include "engine/mem_handle.h"
-#include "engine/user_dict_entries.h"
 #include "tests/support/utf16_print.h"
 
 namespace {
@@ -37,9 +37,10 @@ class FlashCardTest : public FlashTest {
     return Query(kDefaultKvb, "SELECT " + column + " FROM sorvi_flash_cards WHERE id = " + std::to_string(id));
   }
   std::string CategoriesOf(int32_t card) {
-    return Query(kDefaultKvb, "SELECT ifnull(group_concat(cat, ','), '') FROM (SELECT cat FROM "
-                              "sorvi_flash_categoryassigns WHERE card = " +
-                                  std::to_string(card) + " ORDER BY cat)");
+    return Query(kDefaultKvb,
+                 "SELECT ifnull(group_concat(cat, ','), '') FROM (SELECT cat FROM "
+                 "sorvi_flash_categoryassigns WHERE card = " +
+                     std::to_string(card) + " ORDER BY cat)");
   }
   int32_t Category(const char16_t* name, int32_t parent = kCategoryRoot) {
     return CreateCategory(store, reinterpret_cast<const WCHAR*>(name), kCategoryNone, parent, kCategoryNone);
@@ -80,9 +81,9 @@ TEST_F(FlashCardTest, DuplicateModesDecideWhatASecondSaveDoes) {
   ASSERT_GT(cat, 0);
   struct Case {
     uint32_t mode;
-    bool sameCard;       // the first card's id comes back
-    bool found;          // "duplicate found"
-    const char* filed;   // categories of the first card afterwards
+    bool sameCard;      // the first card's id comes back
+    bool found;         // "duplicate found"
+    const char* filed;  // categories of the first card afterwards
   } cases[] = {
       {kDuplicateSkip, true, true, ""},     // skip: nothing filed anywhere
       {kDuplicateMerge, true, true, "C"},   // merge: the categories go to the first card
@@ -132,8 +133,8 @@ TEST_F(FlashCardTest, ScoreRowsOnlyForNewCards) {
   EXPECT_EQ(DeleteCard(store, id), 0);
   EXPECT_EQ(Card(id, "id"), "<none>");
   for (int32_t i = 0; i < GetScorefileCount(store); ++i)
-    EXPECT_EQ(Query(kDefaultKvb, "SELECT count(*) FROM sorvi_flash_scores_" +
-                                     std::to_string(GetScorefileIdByIndex(store, i))),
+    EXPECT_EQ(Query(kDefaultKvb,
+                    "SELECT count(*) FROM sorvi_flash_scores_" + std::to_string(GetScorefileIdByIndex(store, i))),
               "0");
 }
 
@@ -153,26 +154,27 @@ TEST_F(FlashCardTest, DeleteCardReportsAFailureAndKeepsEverything) {
 
 TEST_F(FlashCardTest, FindCardsByTextsMatchesItsConditionShapes) {
   // Stored: 1 hw only; 2 hw + different althw; 3 pron only.
-  OnStore("INSERT INTO sorvi_flash_cards (id, hw, althw, pron) VALUES (1, 'a@b', NULL, 'ni3@hao3'),"
-          "(2, 'c@d', 'e@f', NULL), (3, NULL, NULL, 'ma1'), (4, 'a@b', NULL, 'ni3@hao3')");
+  OnStore(
+      "INSERT INTO sorvi_flash_cards (id, hw, althw, pron) VALUES (1, 'a@b', NULL, 'ni3@hao3'),"
+      "(2, 'c@d', 'e@f', NULL), (3, NULL, NULL, 'ma1'), (4, 'a@b', NULL, 'ni3@hao3')");
   auto find = [&](const char16_t* hw, const char16_t* alt, const char16_t* pron, int32_t card = -1) {
     return FindCardsByTexts(store, reinterpret_cast<const WCHAR*>(hw), reinterpret_cast<const WCHAR*>(alt),
                             reinterpret_cast<const WCHAR*>(pron), card, 0, nullptr, nullptr);
   };
-  EXPECT_EQ(find(u"a@b", nullptr, nullptr), 1);           // hw alone
-  EXPECT_EQ(find(u"a@b", u"a@b", nullptr), 1);            // equal althw matches a NULL one
-  EXPECT_EQ(find(u"c@d", u"e@f", nullptr), 2);            // both given
-  EXPECT_EQ(find(u"c@d", u"x", nullptr), -1);             // althw differs
-  EXPECT_EQ(find(nullptr, u"e@f", nullptr), -1);          // althw alone needs hw equal or NULL
-  EXPECT_EQ(find(nullptr, nullptr, u"ma1"), 3);           // pron alone
-  EXPECT_EQ(find(u"a@b", nullptr, u"ni3hao3"), 1);        // pron compared normalised
-  EXPECT_EQ(find(u"a@b", nullptr, u"ni3hao2"), -1);       // a different tone
-  EXPECT_EQ(find(u"a@b", nullptr, nullptr, 4), 4);        // the given card is preferred
+  EXPECT_EQ(find(u"a@b", nullptr, nullptr), 1);      // hw alone
+  EXPECT_EQ(find(u"a@b", u"a@b", nullptr), 1);       // equal althw matches a NULL one
+  EXPECT_EQ(find(u"c@d", u"e@f", nullptr), 2);       // both given
+  EXPECT_EQ(find(u"c@d", u"x", nullptr), -1);        // althw differs
+  EXPECT_EQ(find(nullptr, u"e@f", nullptr), -1);     // althw alone needs hw equal or NULL
+  EXPECT_EQ(find(nullptr, nullptr, u"ma1"), 3);      // pron alone
+  EXPECT_EQ(find(u"a@b", nullptr, u"ni3hao3"), 1);   // pron compared normalised
+  EXPECT_EQ(find(u"a@b", nullptr, u"ni3hao2"), -1);  // a different tone
+  EXPECT_EQ(find(u"a@b", nullptr, nullptr, 4), 4);   // the given card is preferred
   int32_t ids[4] = {};
   uint32_t n = 4;
-  EXPECT_EQ(FindCardsByTexts(store, reinterpret_cast<const WCHAR*>(u"a@b"), nullptr, nullptr, 1, kFindSkipGivenCard,
-                             ids, &n),
-            4);
+  EXPECT_EQ(
+      FindCardsByTexts(store, reinterpret_cast<const WCHAR*>(u"a@b"), nullptr, nullptr, 1, kFindSkipGivenCard, ids, &n),
+      4);
   EXPECT_EQ(n, 1u);
 }
 
@@ -183,8 +185,8 @@ TEST_F(FlashCardTest, UpdateCardCategoriesMakesTheListEqual) {
   const int32_t card = SaveCard(store, &r, -1);
   const int32_t old[3] = {c[2], c[5], c[9]};
   for (int32_t id : old) ASSERT_GT(AssignCard(store, card, id), 0);
-  const int32_t keep = std::stoi(Query(kDefaultKvb, "SELECT id FROM sorvi_flash_categoryassigns WHERE cat = " +
-                                                        std::to_string(c[5])));
+  const int32_t keep =
+      std::stoi(Query(kDefaultKvb, "SELECT id FROM sorvi_flash_categoryassigns WHERE cat = " + std::to_string(c[5])));
   const int32_t now[2] = {c[5], c[7]};
   EXPECT_EQ(UpdateCardCategories(store, card, old, 3, now, 2), 0);
   EXPECT_EQ(CategoriesOf(card), std::to_string(c[5]) + "," + std::to_string(c[7]));

@@ -215,9 +215,10 @@ TEST_F(CategoryTest, AFailedSplitLeavesFileAndArrayAsBefore) {
   const int32_t cat = Make(u"Big");
   for (int i = 0; i < 10; ++i) ASSERT_GT(AssignCard(store, NewCard(i), cat), 0);
   // Dealing fails at the fifth card, after every part was made.
-  OnStore("CREATE TABLE moved (n INTEGER); CREATE TRIGGER fail_deal BEFORE UPDATE ON sorvi_flash_categoryassigns "
-          "BEGIN INSERT INTO moved VALUES (1); SELECT RAISE(ABORT, 'no') WHERE (SELECT count(*) FROM moved) > 4; "
-          "END");
+  OnStore(
+      "CREATE TABLE moved (n INTEGER); CREATE TRIGGER fail_deal BEFORE UPDATE ON sorvi_flash_categoryassigns "
+      "BEGIN INSERT INTO moved VALUES (1); SELECT RAISE(ABORT, 'no') WHERE (SELECT count(*) FROM moved) > 4; "
+      "END");
   EXPECT_EQ(SplitCategory(store, cat, 3), nullptr);
   EXPECT_EQ(Count("sorvi_flash_categories"), "1");
   EXPECT_EQ(GetCategoryCount(store), 1);
@@ -252,7 +253,7 @@ TEST_F(CategoryTest, ChoiceListsByModeAndPreference) {
       {3, card, {a, a1, b, -2}, {a, b, -2}},
       {4, card, {-3, a, a1, b}, {-3, a, b}},
       {5, card, {a, a1, b, -3}, {a, b, -3}},
-      {6, card, {-5, a, a1, b}, {-5, a, b}},           // no categories yet
+      {6, card, {-5, a, a1, b}, {-5, a, b}},  // no categories yet
       {6, filed, {-4, a1, -5, a, b}, {-4, a1, -5, a, b}},
       {7, card, {-1, a, a1, b}, {-1, a, b}},
       {1, card, {a, a1, b}, {a, b}},

@@ -5,12 +5,12 @@
 #include <sqlite3.h>
 
 #include "engine/dict_set.h"
-#include "engine/sql_db.h"
-#include "tests/support/utf16_print.h"
 #include "engine/preferences.h"
+#include "engine/sql_db.h"
 #include "flash/cards.h"
 #include "flash/store.h"
 #include "tests/engine_session/session_fixture.h"
+#include "tests/support/utf16_print.h"
 
 namespace {
 

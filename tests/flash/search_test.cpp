@@ -138,14 +138,13 @@ TEST_F(CardSearchTest, SixCategoryConditionsInOneGroupAreAllHonoured) {
 
 TEST_F(CardSearchTest, SortsAndFilters) {
   // Score descending: new cards count as 100.
-  const std::vector<int> order = Run({Cond(kQueryAllCards, kQueryOpEqual, 0), Cond(kQueryScore, kQueryOpGreater, 0)},
-                                     kQueryScore, 1);
+  const std::vector<int> order =
+      Run({Cond(kQueryAllCards, kQueryOpEqual, 0), Cond(kQueryScore, kQueryOpGreater, 0)}, kQueryScore, 1);
   ASSERT_EQ(order.size(), 5u);
   EXPECT_EQ(order.front(), 2);
   EXPECT_EQ(order.back(), 1);
   // Incomplete: custom cards without definition; the sort is ignored.
-  EXPECT_EQ(Sorted(Run({Cond(kQueryIncomplete, kQueryOpEqual, 0)}, kQueryScore, 1)),
-            (std::vector<int>{1, 2, 3, 4, 5}));
+  EXPECT_EQ(Sorted(Run({Cond(kQueryIncomplete, kQueryOpEqual, 0)}, kQueryScore, 1)), (std::vector<int>{1, 2, 3, 4, 5}));
   // Duplicate: only cards with a twin.
   EXPECT_TRUE(Run({Cond(kQueryDuplicate, kQueryOpEqual, 0)}).empty());
   CardEditRecord twin{};
