@@ -51,6 +51,8 @@ enum : uint32_t {
   kDictFlagNoOrderList = 0x2,
   kDictFlagNeverSearched = 0x4,
   kDictFlagCharDict = 0x10,
+  kDictFlagNoCards = 0x100,    // its entries never become flashcards
+  kDictFlagLendsText = 0x200,  // a card takes its text, not a link to it
   kDictFlagSecondary = 0x10000,
   kDictFlagSortLast = 0x20000,
 };

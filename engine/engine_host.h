@@ -19,19 +19,24 @@
 struct DictEngine;
 struct FlashcardStore;
 
-// Input of SaveCard, cleared by the caller (seventeen 32-bit words as the
-// flashcard code reads them).
+// Input of SaveCard, cleared by the caller.
 struct CardEditRecord {
   int32_t scorefile;          // gets a score row for a new card; -1 none, -2 all
-  uint32_t reserved1;
-  uint32_t reserved2;
+  int32_t initialScore;       // of that row
+  int32_t initialDifficulty;  // of that row
   const int32_t* categories;  // category ids to file the card in
   uint32_t categoryCount;
   uint32_t linked;         // 1: texts come from the entry (dictSlot, entry)
   uint32_t duplicateMode;  // 0, 1, 4: reuse a card with the same texts; 3: always add
   uint32_t dictSlot;
   uint32_t entry;
-  uint32_t reserved9[6];
+  // Custom cards (linked = 0): language (4096 Chinese, 0 English) and texts.
+  uint32_t language;
+  const WCHAR* headword;
+  const WCHAR* altHeadword;
+  const WCHAR* pronunciation;
+  const WCHAR* definition;
+  uint32_t reserved;
   uint32_t usedExisting;  // result: an existing card was used
   uint32_t filed;         // result: filed in at least one category
 };

@@ -14,7 +14,6 @@
 namespace {
 
 constexpr uint32_t kNoEntry = 0xFFFFFFFFu;
-constexpr uint32_t kDictFlagNoCards = 0x100;
 
 bool IsMarkup(WCHAR u) { return u >= 0xEA00 && u <= 0xEAFF; }
 

@@ -18,7 +18,6 @@
 namespace {
 
 constexpr uint32_t kNone = static_cast<uint32_t>(-1);
-constexpr uint32_t kDictFlagNoCards = 0x100;
 
 bool IsInstalled(DictEngine* engine, uint16_t slot) { return slot < GetDictCount(engine); }
 

@@ -85,6 +85,8 @@ enum : int32_t {
   kPrefChineseAllLists = 143,
   kPrefCardMode = 201,
   kPrefReportCards = 202,
+  // Category choice lists offer the top-level categories only.
+  kPrefTopCategoriesOnly = 205,
   kPrefAudioFileSet = 210,
   kPrefWholeWordAudio = 211,
   // Glyph rendering of the font slots: 1 monochrome, 2 light, 3 wider

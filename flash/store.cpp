@@ -8,6 +8,8 @@
 #include "engine/preferences.h"
 #include "engine/sql_db.h"
 #include "engine/sql_properties.h"
+#include "flash/cards.h"
+#include "flash/categories.h"
 #include "flash/store_schema.h"
 #include "platform/device_paths.h"
 #include "platform/engine_lock.h"
@@ -140,7 +142,9 @@ int CloseFlashcardStore(FlashcardStore* store) {
   if (store->database) {
     SaveFlashListRecords(store, kFlashListProfiles, 1);
     SaveFlashListRecords(store, kFlashListScorefiles, 1);
+    FlushDirtyCategories(store, 1);
   }
+  UnloadCategories(store);
   FreeFlashList(&store->profiles);
   FreeFlashList(&store->scorefiles);
   LocalFree(store);
@@ -167,4 +171,6 @@ void FillFlashcardHost(EngineHost* host) {
   host->openFlashcardStore = OpenFlashcardStoreFromEngine;
   host->closeFlashcardStore = CloseFlashcardStore;
   host->isFlashcardIndexCurrent = IsFlashcardIndexCurrent;
+  host->saveCard = SaveCard;
+  host->getCategoryDisplayName = GetCategoryDisplayName;
 }

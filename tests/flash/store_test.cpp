@@ -7,6 +7,8 @@
 #include "engine/sql_schema.h"
 #include "flash/profile_lists.h"
 #include "flash/profile_settings.h"
+#include "flash/cards.h"
+#include "flash/categories.h"
 #include "flash_fixture.h"
 #include "platform/heap.h"
 #include "tests/support/utf16_print.h"
@@ -336,7 +338,9 @@ TEST_F(FlashTest, TheHostTableCarriesTheStoreServices) {
   EXPECT_EQ(fresh.openFlashcardStore, &OpenFlashcardStoreFromEngine);
   EXPECT_EQ(fresh.closeFlashcardStore, &CloseFlashcardStore);
   EXPECT_EQ(fresh.isFlashcardIndexCurrent, &IsFlashcardIndexCurrent);
-  EXPECT_EQ(fresh.saveCard, nullptr);
+  EXPECT_EQ(fresh.saveCard, &SaveCard);
+  EXPECT_EQ(fresh.getCategoryDisplayName, &GetCategoryDisplayName);
+  EXPECT_EQ(fresh.relinkCardsOfUserEntry, nullptr);
 }
 
 // Opening over an existing database while the heap fails at any one point
