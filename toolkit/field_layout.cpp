@@ -490,3 +490,41 @@ FieldScrollParams GetFieldScrollParams(const FieldState* s) {
     p.maximum = static_cast<uint16_t>(std::max<int>(s->lineCount, s->topLine + p.page));
   return p;
 }
+
+void SetFieldCaretOffset(FieldState* s, uint16_t offset) {
+  offset = std::min(offset, s->length);
+  if (s->options.singleLine || s->lineCount == 0) {
+    s->caretLine = 0;
+    s->caretColumn = offset;
+    TextStyleState style{};
+    int x = s->textRect.x + s->margin + s->singleIndent +
+            MeasureText(s->engine, s->fontSlot, s->fontSize, s->text, offset, &style);
+    s->caretX = static_cast<uint16_t>(std::max(0, x));
+    s->caretY = static_cast<uint16_t>(s->textRect.y);
+    s->caretHeight = s->options.singleLine ? s->textRect.height : GetLineHeight(s->engine, s->fontSlot, s->fontSize);
+    s->options.caretShown = s->selStart == s->selEnd;
+    return;
+  }
+  uint16_t line = s->lineCount;
+  for (uint16_t i = 0; i < s->lineCount; ++i) {
+    const FieldLine& l = s->lines[i];
+    if (offset >= l.start && (offset < l.start + l.length || i + 1 == s->lineCount)) {
+      line = i;
+      break;
+    }
+  }
+  if (line == s->lineCount) line = static_cast<uint16_t>(s->lineCount - 1);
+  // The caret stands before a line's ending break, never after it.
+  const FieldLine& l = s->lines[line];
+  s->caretLine = static_cast<int16_t>(line - s->topLine);
+  s->caretColumn = static_cast<uint16_t>(offset - l.start);
+  bool visible = line >= s->topLine && line < s->topLine + s->visibleCount;
+  if (visible) PlaceCaretOnLine(s);
+  s->options.caretShown = visible && s->selStart == s->selEnd;
+}
+
+uint16_t GetFieldCaretOffset(const FieldState* s) {
+  if (s->options.singleLine || s->lineCount == 0) return std::min(s->caretColumn, s->length);
+  if (s->caretLine < 0 || s->caretLine >= s->visibleCount) return 0;
+  return static_cast<uint16_t>(s->lines[s->topLine + s->caretLine].start + s->caretColumn);
+}

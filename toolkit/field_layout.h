@@ -136,3 +136,10 @@ struct FieldScrollParams {
   uint16_t maximum;
 };
 FieldScrollParams GetFieldScrollParams(const FieldState* state);
+
+// Puts the caret at a text offset: its line (relative to the top line),
+// column and pixel position. The caret is shown only when the offset lies on
+// a visible line and there is no selection.
+void SetFieldCaretOffset(FieldState* state, uint16_t offset);
+// The caret's text offset; 0 when its line is beyond the visible lines.
+uint16_t GetFieldCaretOffset(const FieldState* state);

@@ -1,0 +1,365 @@
+#include "toolkit/control_field.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/caret.h"
+#include "platform/controls.h"
+#include "platform/core.h"
+#include "platform/ime.h"
+#include "toolkit/app_context.h"
+#include "toolkit/control_frame.h"
+#include "toolkit/text_service.h"
+
+namespace {
+
+FieldState* StateOf(HWND hwnd) { return static_cast<FieldState*>(GetControlState(hwnd, kFieldProperty)); }
+
+ShortRect ClientRectOf(HWND hwnd) {
+  RECT r{};
+  GetClientRect(hwnd, &r);
+  return RectToShortRect(r);
+}
+
+// The button is 20 pixels at 96 dpi, scaled by the screen's resolution
+// factor (3 at 96 dpi).
+uint16_t ButtonWidth() {
+  uint16_t factor = AppContextPointer && AppContextPointer->dpiFactor ? AppContextPointer->dpiFactor : 3;
+  return static_cast<uint16_t>(20 * factor / 3);
+}
+
+void Notify(HWND hwnd, UINT code, FieldNotify* record) {
+  record->header.hwndFrom = hwnd;
+  record->header.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(hwnd));
+  record->header.code = code;
+  HWND parent = GetParent(hwnd);
+  if (parent) SendNotify(parent, &record->header);
+}
+
+void NotifyChanged(HWND hwnd, uint32_t backspace) {
+  FieldNotify n{};
+  n.payload.changedByBackspace = backspace;
+  Notify(hwnd, kFieldChanged, &n);
+}
+
+// Builds the state from a create record (or the defaults); null when the
+// heap is exhausted.
+FieldState* MakeState(HWND hwnd, const FieldCreateParams* given) {
+  FieldCreateParams p{};
+  if (given) p = *given;
+  else
+    p.fontSize = 14;
+  p.window = hwnd;
+  p.clientRect = ClientRectOf(hwnd);
+  p.drawContext = NewDrawContext(hwnd, AppInstance);
+  p.buttonWidth = ButtonWidth();
+  auto* s = static_cast<FieldState*>(LocalAlloc(LPTR, sizeof(FieldState)));
+  if (!s || InitFieldStorage(s) != 0) {
+    if (s) LocalFree(s);
+    FreeDrawContext(p.drawContext);
+    return nullptr;
+  }
+  s->window = hwnd;
+  s->engine = ControlEngine();
+  s->draw = p.drawContext;
+  s->fontSlot = p.fontSlot;
+  s->fontSize = p.fontSize;
+  s->value = p.value;
+  s->buttonWidth = static_cast<uint16_t>(p.buttonWidth);
+  s->margin = 1;
+  s->options.editable = p.editable;
+  s->options.singleLine = p.singleLine;
+  s->options.ruled = p.ruled;
+  s->options.characterSelection = p.characterSelection;
+  s->options.fixed = p.fixed;
+  s->options.buttonRegion = p.singleLine ? p.buttonRegion : 0;
+  s->options.buttonLeft = p.buttonLeft;
+  s->clientRect = p.clientRect;
+  ComputeFieldTextRect(s);
+  LayoutField(s);
+  return s;
+}
+
+void FreeState(FieldState* s) {
+  if (!s) return;
+  FreeFieldStorage(s);
+  FreeDrawContext(s->draw);
+  LocalFree(s);
+}
+
+// Places, shows or hides the platform caret.
+void UpdateCaret(FieldState* s) {
+  if (!s->options.editable || !s->options.caretActive) return;
+  CreateCaret(s->window, nullptr, 0, s->caretHeight);
+  if (s->options.caretShown && s->selStart == s->selEnd) {
+    SetCaretPos(s->caretX, s->caretY);
+    ShowCaret(s->window);
+  } else {
+    HideCaret(s->window);
+  }
+}
+
+// Sets the scroll bar from the field's numbers; 1 when its visibility
+// changed (the WM_SIZE that follows has then laid out and drawn the field).
+int UpdateScrollBar(FieldState* s) {
+  SCROLLINFO before{};
+  before.cbSize = sizeof(before);
+  before.fMask = SIF_RANGE | SIF_PAGE;
+  GetScrollInfo(s->window, SB_VERT, &before);
+  bool wasShown = before.nMax > 0 && before.nMax >= static_cast<int>(before.nPage);
+  FieldScrollParams p = s->options.fixed ? FieldScrollParams{} : GetFieldScrollParams(s);
+  SCROLLINFO info{};
+  info.cbSize = sizeof(info);
+  info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+  info.nMax = p.maximum ? p.maximum - 1 : 0;
+  info.nPage = p.page;
+  info.nPos = p.position;
+  bool shown = info.nMax > 0 && info.nMax >= static_cast<int>(info.nPage);
+  SetScrollInfo(s->window, SB_VERT, &info, shown == wasShown);
+  return shown != wasShown;
+}
+
+void CaretAndBar(FieldState* s, int* barChanged = nullptr) {
+  int changed = UpdateScrollBar(s);
+  if (barChanged) *barChanged = changed;
+  UpdateCaret(s);
+}
+
+// A whole new text from its first laid-out unit; the selection and the
+// caret go to that unit. 1 when the text could not be stored.
+int SetFieldTextAt(FieldState* s, const WCHAR* text, uint16_t first) {
+  uint32_t count = 0;
+  if (text)
+    while (text[count] && count <= kFieldMaxUnits) ++count;
+  if (StoreFieldText(s, text, count) != 0) return 1;
+  s->firstUnit = first <= s->length ? first : 0;
+  s->selStart = s->selEnd = s->firstUnit;
+  s->topLine = 0;
+  s->caretLine = 0;
+  s->caretColumn = 0;
+  LayoutField(s);
+  SetFieldCaretOffset(s, s->firstUnit);
+  return 0;
+}
+
+void SetSelection(FieldState* s, uint16_t start, uint16_t end) {
+  start = std::min(start, s->length);
+  end = std::min(end, s->length);
+  if (end < start) std::swap(start, end);
+  s->selStart = start;
+  s->selEnd = end;
+  SetFieldCaretOffset(s, end);
+  RedrawField(s);
+}
+
+LRESULT Handle(HWND hwnd, FieldState* s, UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_DESTROY:
+      RemoveControlState(hwnd, kFieldProperty);
+      FreeState(s);
+      return 0;
+    case WM_MOVE:
+    case WM_SIZE:
+    case WM_WINDOWPOSCHANGED: {
+      ShortRect client = ClientRectOf(hwnd);
+      if (std::memcmp(&client, &s->clientRect, sizeof(client)) != 0) {
+        ResizeField(s, client, 0);
+        CaretAndBar(s);
+      }
+      if (msg == WM_WINDOWPOSCHANGED) return DefWindowProcW(hwnd, msg, wParam, lParam);
+      return 1;
+    }
+    case WM_SETFOCUS: {
+      s->options.caretActive = 1;
+      HIMC ime = ImmGetContext(hwnd);
+      ImmSetOpenStatus(ime, TRUE);
+      ImmEscapeW(nullptr, ime, 0x800, nullptr);
+      ImmReleaseContext(hwnd, ime);
+      UpdateCaret(s);
+      return 1;
+    }
+    case WM_KILLFOCUS: {
+      if (s->options.editable) DestroyCaret();
+      s->options.caretActive = 0;
+      FieldNotify n{};
+      Notify(hwnd, kFieldFocusLost, &n);
+      HIMC ime = ImmGetContext(hwnd);
+      HWND gaining = reinterpret_cast<HWND>(wParam);
+      if (gaining && (SendMessageW(gaining, WM_IME_REQUEST, 0x1000, 0) & 1))
+        ImmEscapeW(nullptr, ime, 0x804, reinterpret_cast<LPVOID>(1));
+      ImmSetOpenStatus(ime, FALSE);
+      ImmReleaseContext(hwnd, ime);
+      return 1;
+    }
+    case WM_IME_REQUEST:
+      return 1;
+    case WM_SETTEXT:
+    case kFieldSetTextAt: {
+      uint16_t first = msg == kFieldSetTextAt ? static_cast<uint16_t>(wParam & 0xFFFF) : 0;
+      if (SetFieldTextAt(s, reinterpret_cast<const WCHAR*>(lParam), first) != 0) return 1;
+      int barChanged = 0;
+      CaretAndBar(s, &barChanged);
+      bool redraw = msg == kFieldSetTextAt || (wParam & 0xFF);
+      if (redraw && !barChanged) RedrawField(s);
+      NotifyChanged(hwnd, 0);
+      return 1;
+    }
+    case WM_GETTEXT: {
+      auto* buffer = reinterpret_cast<WCHAR*>(lParam);
+      uint32_t size = static_cast<uint32_t>(wParam);
+      if (!buffer || size == 0) return 1;
+      uint32_t n = std::min<uint32_t>(s->length, size - 1);
+      if (n) std::memcpy(buffer, s->text, n * sizeof(WCHAR));
+      buffer[n] = 0;
+      return 1;
+    }
+    case WM_GETTEXTLENGTH:
+      return s->length;
+    case WM_PAINT: {
+      PAINTSTRUCT paint{};
+      BeginPaint(hwnd, &paint);
+      RedrawField(s);
+      EndPaint(hwnd, &paint);
+      return 0;
+    }
+    case WM_VSCROLL: {
+      SCROLLINFO info{};
+      info.cbSize = sizeof(info);
+      info.fMask = SIF_ALL;
+      GetScrollInfo(hwnd, SB_VERT, &info);
+      int pos = info.nPos, page = static_cast<int>(info.nPage);
+      switch (LOWORD(wParam)) {
+        case SB_LINEUP:
+          pos -= 1;
+          break;
+        case SB_LINEDOWN:
+          pos += 1;
+          break;
+        case SB_PAGEUP:
+          pos -= page;
+          break;
+        case SB_PAGEDOWN:
+          pos += page;
+          break;
+        case SB_THUMBPOSITION:
+        case SB_THUMBTRACK:
+          pos = info.nTrackPos;
+          break;
+        case SB_TOP:
+          pos = 0;
+          break;
+        default:
+          break;
+      }
+      pos = std::min(pos, info.nMax + 1 - page);
+      pos = std::max(pos, 0);
+      if (pos != s->topLine) ScrollFieldBy(s, static_cast<uint16_t>(std::abs(pos - s->topLine)), pos < s->topLine);
+      CaretAndBar(s);
+      return 1;
+    }
+    case EM_GETSEL: {
+      uint32_t start = s->selStart, end = s->selEnd;
+      if (start == end) start = end = GetFieldCaretOffset(s);
+      if (wParam) *reinterpret_cast<uint32_t*>(wParam) = start;
+      if (lParam) *reinterpret_cast<uint32_t*>(lParam) = end;
+      return static_cast<LRESULT>(start << 16 | end);
+    }
+    case EM_SETSEL:
+    case kFieldSetSelection:
+      SetSelection(s, static_cast<uint16_t>(wParam & 0xFFFF), static_cast<uint16_t>(lParam & 0xFFFF));
+      CaretAndBar(s);
+      return 1;
+    case kFieldGetCaret:
+      return GetFieldCaretOffset(s);
+    case kFieldSetCaret:
+      s->selStart = s->selEnd = std::min<uint16_t>(static_cast<uint16_t>(wParam & 0xFFFF), s->length);
+      SetFieldCaretOffset(s, s->selStart);
+      CaretAndBar(s);
+      return 1;
+    case kFieldFullLines:
+      return FullyVisibleLines(s);
+    case kFieldGetSelection:
+      return s->selStart == s->selEnd ? 0 : static_cast<LRESULT>(uint32_t{s->selStart} << 16 | s->selEnd);
+    case kFieldRelayout:
+      LayoutField(s);
+      if (wParam & 0xFF) {
+        RedrawField(s);
+        CaretAndBar(s);
+      }
+      return 1;
+    case kFieldActivateCaret:
+      s->options.caretActive = 1;
+      s->options.caretShown = 1;
+      UpdateCaret(s);
+      return 1;
+    case kFieldCopyRange: {
+      // Clamped to the text; nothing is copied for an empty or reversed
+      // range, and the buffer is always terminated.
+      auto* buffer = reinterpret_cast<WCHAR*>(lParam);
+      if (!buffer) return 1;
+      uint32_t start = std::min<uint32_t>((wParam >> 16) & 0xFFFF, s->length);
+      uint32_t end = std::min<uint32_t>(wParam & 0xFFFF, s->length);
+      uint32_t n = end > start ? end - start : 0;
+      if (n) std::memcpy(buffer, s->text + start, n * sizeof(WCHAR));
+      buffer[n] = 0;
+      return 1;
+    }
+    case kFieldRecreate: {
+      auto* given = reinterpret_cast<const FieldCreateParams*>(lParam);
+      if (!given) return 1;
+      FieldState* fresh = MakeState(hwnd, given);
+      if (!fresh) return 1;
+      FreeState(s);
+      SetControlState(hwnd, kFieldProperty, fresh);
+      return 1;
+    }
+    case kFieldSetFont:
+      SetFieldFont(s, static_cast<uint16_t>(wParam & 0xFFFF), static_cast<uint16_t>(lParam & 0xFFFF), 0);
+      return 1;
+    case kFieldPlainLinesFit: {
+      uint16_t h = GetLineHeight(s->engine, s->fontSlot, s->fontSize);
+      return h ? static_cast<int16_t>(s->textRect.height / h) : 0;
+    }
+    case kFieldTopOffset:
+      return s->lineCount ? s->lines[s->topLine].start : 0;
+    case kFieldLastVisibleUnit: {
+      uint16_t full = FullyVisibleLines(s);
+      if (!s->lineCount || !full) return 0;
+      const FieldLine& l = s->lines[s->topLine + full - 1];
+      return l.length ? l.start + l.length - 1 : l.start;
+    }
+    case kFieldShowRange:
+      ScrollFieldToShow(s, static_cast<uint16_t>(wParam >> 16), static_cast<uint16_t>(wParam & 0xFFFF), 1);
+      CaretAndBar(s);
+      return 1;
+    case kFieldIsEditable:
+      return s->options.editable;
+    case kFieldMoreBelow: {
+      if (!s->lineCount) return 0;
+      return s->lastPartlyVisible || s->topLine + s->visibleCount < s->lineCount ? 1 : 0;
+    }
+    case kFieldSetUserValue:
+      s->userValue = static_cast<uint32_t>(wParam);
+      return 1;
+    default:
+      return DefWindowProcW(hwnd, msg, wParam, lParam);
+  }
+}
+
+}  // namespace
+
+FieldState* GetFieldState(HWND hwnd) { return StateOf(hwnd); }
+
+LRESULT FieldWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_CREATE) {
+    auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+    const auto* given = create ? static_cast<const FieldCreateParams*>(create->lpCreateParams) : nullptr;
+    FieldState* s = MakeState(hwnd, given);
+    if (!s) return -1;
+    SetControlState(hwnd, kFieldProperty, s);
+    return 0;
+  }
+  FieldState* s = StateOf(hwnd);
+  if (!s) return msg == WM_NCCREATE || msg == WM_NCDESTROY ? DefWindowProcW(hwnd, msg, wParam, lParam) : 1;
+  return Handle(hwnd, s, msg, wParam, lParam);
+}
