@@ -3,12 +3,16 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/string_utils.h"
+#include "engine/text_encoding.h"
 #include "platform/caret.h"
+#include "platform/clipboard.h"
 #include "platform/controls.h"
 #include "platform/core.h"
 #include "platform/ime.h"
 #include "toolkit/app_context.h"
 #include "toolkit/control_frame.h"
+#include "toolkit/field_edit.h"
 #include "toolkit/text_service.h"
 
 namespace {
@@ -125,31 +129,27 @@ void CaretAndBar(FieldState* s, int* barChanged = nullptr) {
   UpdateCaret(s);
 }
 
-// A whole new text from its first laid-out unit; the selection and the
-// caret go to that unit. 1 when the text could not be stored.
-int SetFieldTextAt(FieldState* s, const WCHAR* text, uint16_t first) {
-  uint32_t count = 0;
-  if (text)
-    while (text[count] && count <= kFieldMaxUnits) ++count;
-  if (StoreFieldText(s, text, count) != 0) return 1;
-  s->firstUnit = first <= s->length ? first : 0;
-  s->selStart = s->selEnd = s->firstUnit;
-  s->topLine = 0;
-  s->caretLine = 0;
-  s->caretColumn = 0;
-  LayoutField(s);
-  SetFieldCaretOffset(s, s->firstUnit);
-  return 0;
+// The clipboard's text as a new block, or null when it cannot be opened or
+// holds no text.
+WCHAR* ReadClipboard(HWND hwnd) {
+  if (!OpenClipboard(hwnd)) return nullptr;
+  auto* text = static_cast<WCHAR*>(GetClipboardDataAlloc(CF_UNICODETEXT));
+  CloseClipboard();
+  return text;
 }
 
-void SetSelection(FieldState* s, uint16_t start, uint16_t end) {
-  start = std::min(start, s->length);
-  end = std::min(end, s->length);
-  if (end < start) std::swap(start, end);
-  s->selStart = start;
-  s->selEnd = end;
-  SetFieldCaretOffset(s, end);
-  RedrawField(s);
+// Puts a block on the clipboard without its style codes; the block is
+// taken over either way.
+void WriteClipboard(HWND hwnd, WCHAR* block) {
+  if (!block) return;
+  StripFormatCodes(block);
+  if (!OpenClipboard(hwnd)) {
+    LocalFree(block);
+    return;
+  }
+  EmptyClipboard();
+  if (!SetClipboardData(CF_UNICODETEXT, block)) LocalFree(block);
+  CloseClipboard();
 }
 
 LRESULT Handle(HWND hwnd, FieldState* s, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -195,8 +195,10 @@ LRESULT Handle(HWND hwnd, FieldState* s, UINT msg, WPARAM wParam, LPARAM lParam)
       return 1;
     case WM_SETTEXT:
     case kFieldSetTextAt: {
-      uint16_t first = msg == kFieldSetTextAt ? static_cast<uint16_t>(wParam & 0xFFFF) : 0;
-      if (SetFieldTextAt(s, reinterpret_cast<const WCHAR*>(lParam), first) != 0) return 1;
+      auto* text = reinterpret_cast<const WCHAR*>(lParam);
+      int failed = msg == kFieldSetTextAt ? SetFieldTextAt(s, text, static_cast<uint16_t>(wParam & 0xFFFF))
+                                          : SetFieldText(s, text);
+      if (failed) return 1;
       int barChanged = 0;
       CaretAndBar(s, &barChanged);
       bool redraw = msg == kFieldSetTextAt || (wParam & 0xFF);
@@ -266,8 +268,75 @@ LRESULT Handle(HWND hwnd, FieldState* s, UINT msg, WPARAM wParam, LPARAM lParam)
     }
     case EM_SETSEL:
     case kFieldSetSelection:
-      SetSelection(s, static_cast<uint16_t>(wParam & 0xFFFF), static_cast<uint16_t>(lParam & 0xFFFF));
+      SetFieldSelection(s, static_cast<uint16_t>(wParam & 0xFFFF), static_cast<uint16_t>(lParam & 0xFFFF));
+      SetFieldCaretOffset(s, s->selEnd);
+      s->options.caretShown = s->selStart == s->selEnd;
       CaretAndBar(s);
+      return 1;
+    case WM_CHAR: {
+      WCHAR c = static_cast<WCHAR>(wParam);
+      if (!s->options.editable) {
+        FieldNotify n{};
+        n.payload.character = c;
+        Notify(hwnd, kFieldCharInReadOnly, &n);
+        return 0;
+      }
+      TypeFieldChar(s, c);
+      CaretAndBar(s);
+      NotifyChanged(hwnd, c == 8 ? 1 : 0);
+      return 1;
+    }
+    case WM_CLEAR:
+      if (!s->options.editable) return 1;
+      ClearField(s);
+      CaretAndBar(s);
+      NotifyChanged(hwnd, 0);
+      return 1;
+    case WM_CUT:
+      if (!s->options.editable || s->selStart == s->selEnd) return 1;
+      if (!OpenClipboard(hwnd)) return 1;
+      CloseClipboard();
+      WriteClipboard(hwnd, CutFieldSelection(s));
+      CaretAndBar(s);
+      NotifyChanged(hwnd, 0);
+      return 1;
+    case WM_COPY:
+      WriteClipboard(hwnd, CopyFieldSelection(s));
+      return 1;
+    case kFieldCopyAll: {
+      if (!s->length) return 1;
+      auto* block = static_cast<WCHAR*>(LocalAlloc(LPTR, (s->length + 1u) * sizeof(WCHAR)));
+      if (block) std::memcpy(block, s->text, (s->length + 1u) * sizeof(WCHAR));
+      WriteClipboard(hwnd, block);
+      return 1;
+    }
+    case WM_PASTE: {
+      WCHAR* text = ReadClipboard(hwnd);
+      if (!text) return 1;
+      WCHAR* converted = ConvertPinyinToneMarks(text, nullptr);
+      if (converted) InsertFieldText(s, converted);
+      if (converted) LocalFree(converted);
+      LocalFree(text);
+      CaretAndBar(s);
+      NotifyChanged(hwnd, 0);
+      return 1;
+    }
+    case EM_REPLACESEL:
+      InsertFieldText(s, reinterpret_cast<const WCHAR*>(lParam));
+      CaretAndBar(s);
+      NotifyChanged(hwnd, 0);
+      return 1;
+    case kFieldReplaceCount:
+      ReplaceFieldSelection(s, reinterpret_cast<const WCHAR*>(lParam),
+                            lParam ? static_cast<uint32_t>(wParam & 0xFFFF) : 0);
+      CaretAndBar(s);
+      NotifyChanged(hwnd, 0);
+      return 1;
+    case kFieldDeleteRange:
+      if ((lParam & 0xFFFF) < (wParam & 0xFFFF)) return 1;
+      DeleteFieldRange(s, static_cast<uint16_t>(wParam & 0xFFFF), static_cast<uint16_t>(lParam & 0xFFFF));
+      CaretAndBar(s);
+      NotifyChanged(hwnd, 0);
       return 1;
     case kFieldGetCaret:
       return GetFieldCaretOffset(s);
