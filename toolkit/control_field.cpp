@@ -12,6 +12,7 @@
 #include "platform/ime.h"
 #include "toolkit/app_context.h"
 #include "toolkit/control_frame.h"
+#include "toolkit/control_list.h"
 #include "toolkit/field_edit.h"
 #include "toolkit/text_service.h"
 
@@ -338,6 +339,52 @@ LRESULT Handle(HWND hwnd, FieldState* s, UINT msg, WPARAM wParam, LPARAM lParam)
       CaretAndBar(s);
       NotifyChanged(hwnd, 0);
       return 1;
+    case WM_KEYDOWN: {
+      if (s->options.buttonRegion && PopupListWindow.window && wParam != VK_UP && wParam != VK_DOWN && wParam < 0x5F) {
+        SendMessageW(PopupListWindow.window, kControlCloseMessage, 0, 0);
+        PopupListWindow = PopupListRecord{};
+      }
+      if (s->options.editable && s->options.caretActive) HideCaret(hwnd);
+      int direction = wParam == VK_UP      ? kFieldUp
+                      : wParam == VK_DOWN  ? kFieldDown
+                      : wParam == VK_LEFT  ? kFieldLeft
+                      : wParam == VK_RIGHT ? kFieldRight
+                                           : -1;
+      if (direction < 0) {
+        LRESULT r = DefWindowProcW(hwnd, msg, wParam, lParam);
+        CaretAndBar(s);
+        return r;
+      }
+      int moved = MoveFieldCaret(s, direction);
+      CaretAndBar(s);
+      if (moved) return 0;
+      if (!s->options.editable && (direction == kFieldUp || direction == kFieldDown) && (s->userValue & 1)) {
+        FieldNotify n{};
+        n.payload.up = direction == kFieldUp ? 1 : 0;
+        Notify(hwnd, kFieldArrowAtEdge, &n);
+      }
+      return DefWindowProcW(hwnd, msg, wParam, lParam);
+    }
+    case WM_GETDLGCODE: {
+      auto* m = reinterpret_cast<const MSG*>(lParam);
+      if (m && m->message == WM_KEYDOWN && (m->wParam == VK_UP || m->wParam == VK_DOWN)) {
+        if (s->options.singleLine) return 0;
+        bool up = m->wParam == VK_UP;
+        bool canScroll = !s->options.fixed && (up ? s->topLine > 0 : s->topLine < s->greatestTop);
+        if (canScroll) return 1;
+        return (s->userValue & 1) ? 1 : 0;
+      }
+      return s->options.editable ? 4 : 1;
+    }
+    case kFieldPageUp:
+    case kFieldPageDown: {
+      bool up = msg == kFieldPageUp;
+      bool can = !s->options.singleLine && (up ? s->topLine > 0 : s->topLine < s->greatestTop);
+      if (!can) return 0;
+      ScrollFieldBy(s, FieldPageStep(s), up);
+      CaretAndBar(s);
+      return 1;
+    }
     case kFieldGetCaret:
       return GetFieldCaretOffset(s);
     case kFieldSetCaret:

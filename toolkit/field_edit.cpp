@@ -178,3 +178,122 @@ int SetFieldTextAt(FieldState* s, const WCHAR* text, uint16_t first) {
   LayoutField(s);
   return 0;
 }
+
+uint16_t FieldPageStep(const FieldState* s) {
+  uint16_t full = FullyVisibleLines(s);
+  return full < 2 ? full : static_cast<uint16_t>(full - 1);
+}
+
+namespace {
+
+const FieldLine& VisibleLine(const FieldState* s, int v) { return s->lines[s->topLine + v]; }
+
+// Column cut to the line, and never after the line's ending break.
+void SettleCaret(FieldState* s) {
+  const FieldLine& line = VisibleLine(s, s->caretLine);
+  if (s->caretColumn > line.length) s->caretColumn = line.length;
+  if (s->caretColumn > 0 && IsBreakUnit(s->text[line.start + s->caretColumn - 1])) --s->caretColumn;
+  // Never between the two units of a CR LF pair: typing there would split it.
+  if (s->caretColumn > 0 && s->text[line.start + s->caretColumn - 1] == 13 &&
+      s->text[line.start + s->caretColumn] == 10)
+    --s->caretColumn;
+  uint16_t offset = static_cast<uint16_t>(line.start + s->caretColumn);
+  SetFieldCaretOffset(s, offset);
+}
+
+}  // namespace
+
+int MoveFieldCaret(FieldState* s, int direction) {
+  if (s->options.singleLine) {
+    uint16_t column = s->caretColumn;
+    if (direction == kFieldLeft && column > 0) --column;
+    if (direction == kFieldRight && column < s->length) ++column;
+    if (column == s->caretColumn) return 0;
+    s->selStart = s->selEnd = column;
+    SetFieldCaretOffset(s, column);
+    return 1;
+  }
+  if (s->options.fixed || s->lineCount == 0 || s->visibleCount == 0) return 0;
+  if (!s->options.editable) {
+    if (direction == kFieldUp && s->topLine > 0) {
+      ScrollFieldBy(s, FieldPageStep(s), 1);
+      return 1;
+    }
+    if (direction == kFieldDown && s->topLine < s->greatestTop) {
+      ScrollFieldBy(s, FieldPageStep(s), 0);
+      return 1;
+    }
+    if (direction != kFieldLeft && direction != kFieldRight) return 0;
+  }
+  if (s->caretLine < 0 || s->caretLine >= s->visibleCount) s->caretLine = 0;
+  int line = s->caretLine;
+  int column = s->caretColumn;
+  bool moved = false;
+  switch (direction) {
+    case kFieldUp:
+      if (line > 0) {
+        --line;
+        moved = true;
+      } else if (ScrollFieldByLine(s, 1, 1)) {
+        line = 0;
+        moved = true;
+      }
+      break;
+    case kFieldDown: {
+      int next = line + 1;
+      bool lastVisible = next == s->visibleCount - 1;
+      if (next < FullyVisibleLines(s) && VisibleLine(s, next).length > 0) {
+        line = next;
+        moved = true;
+      } else if (next < s->visibleCount && VisibleLine(s, next).length == 0 && lastVisible &&
+                 s->topLine == s->greatestTop && s->endsWithBreak) {
+        line = next;
+        moved = true;
+      } else if (ScrollFieldByLine(s, 0, 1)) {
+        // The line below now stands where the caret's line stood.
+        line = std::min<int>(line, FullyVisibleLines(s) - 1);
+        moved = true;
+      }
+      break;
+    }
+    case kFieldLeft:
+      if (column > 0) {
+        --column;
+        moved = true;
+      } else if (line > 0) {
+        --line;
+        column = VisibleLine(s, line).length;
+        moved = true;
+      } else if (ScrollFieldByLine(s, 1, 1)) {
+        line = 0;
+        column = 0;
+        moved = true;
+      }
+      break;
+    case kFieldRight: {
+      const FieldLine& current = VisibleLine(s, line);
+      if (column < current.length && !IsBreakUnit(s->text[current.start + column]) &&
+          current.start + column < s->length) {
+        ++column;
+        moved = true;
+      } else if (line + 1 < FullyVisibleLines(s) && VisibleLine(s, line + 1).length > 0) {
+        ++line;
+        column = 0;
+        moved = true;
+      } else if (ScrollFieldByLine(s, 0, 1)) {
+        line = std::min<int>(line, FullyVisibleLines(s) - 1);
+        column = 0;
+        moved = true;
+      }
+      break;
+    }
+    default:
+      return 0;
+  }
+  if (!moved) return 0;
+  s->caretLine = static_cast<int16_t>(line);
+  s->caretColumn = static_cast<uint16_t>(column);
+  SettleCaret(s);
+  s->selStart = s->selEnd = GetFieldCaretOffset(s);
+  return 1;
+}

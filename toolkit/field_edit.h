@@ -30,3 +30,10 @@ WCHAR* CutFieldSelection(FieldState* state);
 int SetFieldText(FieldState* state, const WCHAR* text);
 // 0, or 1 without text or when memory runs out.
 int SetFieldTextAt(FieldState* state, const WCHAR* text, uint16_t first);
+
+enum FieldDirection : int { kFieldUp = 0, kFieldDown = 1, kFieldLeft = 2, kFieldRight = 3 };
+// Moves the caret one step (a read-only field pages up and down instead);
+// 1 when the caret or the view moved.
+int MoveFieldCaret(FieldState* state, int direction);
+// Fully visible lines less one (the count itself below 2): a page's step.
+uint16_t FieldPageStep(const FieldState* state);
