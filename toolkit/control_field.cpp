@@ -14,6 +14,7 @@
 #include "toolkit/control_frame.h"
 #include "toolkit/control_list.h"
 #include "toolkit/field_edit.h"
+#include "toolkit/field_pen.h"
 #include "toolkit/text_service.h"
 
 namespace {
@@ -47,6 +48,32 @@ void NotifyChanged(HWND hwnd, uint32_t backspace) {
   Notify(hwnd, kFieldChanged, &n);
 }
 
+constexpr UINT_PTR kHoldTimer = 0x9105;
+constexpr UINT kHoldMs = 500;
+
+void SendPen(HWND hwnd, const WCHAR* text, uint32_t start, uint32_t end, uint32_t flags, int16_t x, int16_t y) {
+  FieldNotify n{};
+  n.payload.pen.text = text;
+  n.payload.pen.start = start;
+  n.payload.pen.end = end;
+  n.payload.pen.flags = flags;
+  n.payload.pen.x = x;
+  n.payload.pen.y = y;
+  Notify(hwnd, kFieldPen, &n);
+}
+void SendLink(HWND hwnd, WCHAR* text, WCHAR* target, int32_t id) {
+  FieldNotify n{};
+  n.payload.link.text = text;
+  n.payload.link.target = target;
+  n.payload.link.id = id;
+  Notify(hwnd, kFieldLink, &n);
+}
+void SendButton(HWND hwnd, uint32_t value) {
+  FieldNotify n{};
+  n.payload.value = value;
+  Notify(hwnd, kFieldButton, &n);
+}
+
 // Builds the state from a create record (or the defaults); null when the
 // heap is exhausted.
 FieldState* MakeState(HWND hwnd, const FieldCreateParams* given) {
@@ -65,6 +92,9 @@ FieldState* MakeState(HWND hwnd, const FieldCreateParams* given) {
     return nullptr;
   }
   s->window = hwnd;
+  s->penCallback = &SendPen;
+  s->linkCallback = &SendLink;
+  s->buttonCallback = &SendButton;
   s->engine = ControlEngine();
   s->draw = p.drawContext;
   s->fontSlot = p.fontSlot;
@@ -87,6 +117,7 @@ FieldState* MakeState(HWND hwnd, const FieldCreateParams* given) {
 
 void FreeState(FieldState* s) {
   if (!s) return;
+  EndFieldPen(s);
   FreeFieldStorage(s);
   FreeDrawContext(s->draw);
   LocalFree(s);
@@ -273,6 +304,40 @@ LRESULT Handle(HWND hwnd, FieldState* s, UINT msg, WPARAM wParam, LPARAM lParam)
       SetFieldCaretOffset(s, s->selEnd);
       s->options.caretShown = s->selStart == s->selEnd;
       CaretAndBar(s);
+      return 1;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+      HandleFieldPen(s, kFieldPenDown, PenX(lParam), PenY(lParam), msg == WM_LBUTTONDBLCLK ? 2 : 1);
+      if (s->options.editable) DestroyCaret();
+      SetCapture(hwnd);
+      KillTimer(hwnd, kHoldTimer);
+      SetTimer(hwnd, kHoldTimer, kHoldMs, nullptr);
+      return 1;
+    case WM_MOUSEMOVE:
+      HandleFieldPen(s, kFieldPenMove, PenX(lParam), PenY(lParam), 0);
+      return 1;
+    case WM_LBUTTONUP:
+      KillTimer(hwnd, kHoldTimer);
+      // The gesture ends before the capture goes, so that the release is not
+      // taken for a lost capture.
+      HandleFieldPen(s, kFieldPenUp, PenX(lParam), PenY(lParam), 0);
+      if (GetCapture() == hwnd) ReleaseCapture();
+      if (s->options.editable) {
+        SetFocus(hwnd);
+        s->options.caretActive = 1;
+      }
+      CaretAndBar(s);
+      return 1;
+    case WM_TIMER:
+      KillTimer(hwnd, kHoldTimer);
+      HandleFieldPen(s, kFieldPenHold, s->pen.x, s->pen.y, 0);
+      return 1;
+    case WM_CAPTURECHANGED:
+      // A gesture that lost the pen ends here, with its link block.
+      if (s->pen.down && reinterpret_cast<HWND>(lParam) != hwnd) {
+        KillTimer(hwnd, kHoldTimer);
+        EndFieldPen(s);
+      }
       return 1;
     case WM_CHAR: {
       WCHAR c = static_cast<WCHAR>(wParam);

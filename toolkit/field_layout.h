@@ -55,6 +55,33 @@ struct FieldOptions {
   uint16_t ruled;  // 0 none, 1 ruled
 };
 
+// The senders of the pen (0x8302), link (0x8303) and button (0x8305)
+// notifications; the link blocks stay the field's.
+using FieldPenCallback = void (*)(HWND window, const WCHAR* text, uint32_t start, uint32_t end, uint32_t flags,
+                                  int16_t x, int16_t y);
+using FieldLinkCallback = void (*)(HWND window, WCHAR* text, WCHAR* target, int32_t id);
+using FieldButtonCallback = void (*)(HWND window, uint32_t value);
+
+// One pen gesture, from down to up or hold.
+struct FieldPen {
+  uint8_t down;
+  uint8_t tapCount;
+  uint8_t buttonPressed;
+  uint8_t linkPressed;
+  uint8_t dragged;
+  uint8_t rightHalf;
+  uint8_t belowLast;
+  uint8_t insideSelection;  // a read-only field's kept selection was tapped
+  uint8_t selectionByPress;
+  int16_t x, y;
+  uint16_t anchorStart, pressOffset, anchorEnd;
+  ShortRect charBox;
+  uint16_t savedStart, savedEnd;
+  uint16_t linkStart, linkEnd;
+  WCHAR* linkTarget;  // LocalAlloc, freed wherever a gesture ends
+  int32_t linkId;
+};
+
 struct FieldState {
   HWND window;
   ShortRect textRect;
@@ -98,6 +125,11 @@ struct FieldState {
 
   DrawContext* draw;
   uint32_t userValue;
+
+  FieldPenCallback penCallback;
+  FieldLinkCallback linkCallback;
+  FieldButtonCallback buttonCallback;
+  FieldPen pen;
 };
 
 // Allocates the line array (kFieldLineStep records) and an empty text.

@@ -41,7 +41,7 @@ bool gField = false;
 // Bold, colour, a link, pinyin with tone marks, Chinese and a paragraph.
 const char16_t kPaneText[] =
     u"\uEAB2\u4F60\u597D nǐ hǎo\uEAB3 \u2014 hello; hi. A greeting used at any time of day, "
-    u"\uEAC1\u0180\u8000\u8BF7\uEAC2 see also \uEAD0\u518D\u89C1\uEAD2 (zài jiàn).\r\n"
+    u"\uEAC1\u0180\u8000\u8BF7\uEAC2 see also \uEAB8\u518D\u89C1\uEABB (zài jiàn).\r\n"
     u"The second paragraph wraps over the width of the pane, and the selection covers words.";
 
 struct Row {
