@@ -450,6 +450,10 @@ LRESULT Handle(HWND hwnd, FieldState* s, UINT msg, WPARAM wParam, LPARAM lParam)
       CaretAndBar(s);
       return 1;
     }
+    case kFieldPage:
+      if (!PageField(s, static_cast<uint32_t>(wParam))) return 0;
+      CaretAndBar(s);
+      return 1;
     case kFieldGetCaret:
       return GetFieldCaretOffset(s);
     case kFieldSetCaret:

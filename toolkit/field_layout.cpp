@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "toolkit/text_service.h"
 
@@ -527,4 +528,113 @@ uint16_t GetFieldCaretOffset(const FieldState* s) {
   if (s->options.singleLine || s->lineCount == 0) return std::min(s->caretColumn, s->length);
   if (s->caretLine < 0 || s->caretLine >= s->visibleCount) return 0;
   return static_cast<uint16_t>(s->lines[s->topLine + s->caretLine].start + s->caretColumn);
+}
+
+namespace {
+
+struct ParaLine {
+  uint16_t start, length, height;
+};
+
+// Lays out the paragraph from `from` with a cleared style until the line
+// holding `offset` (or the text's end); keeps at most `keep` last lines.
+std::vector<ParaLine> ParagraphLines(const FieldState* s, uint16_t from, uint16_t offset, size_t keep) {
+  std::vector<ParaLine> lines;
+  TextStyleState style{};
+  uint32_t start = from;
+  while (start < s->length) {
+    TextStyleState lineStyle = style;
+    uint16_t n = FindLineBreak(s->engine, s->fontSlot, s->fontSize, s->text + start, s->textWidth, &style);
+    if (n == 0) n = 1;
+    if (start + n > s->length) n = static_cast<uint16_t>(s->length - start);
+    uint16_t h = std::max<uint16_t>(
+        s->minLineHeight, GetTextLineHeight(s->engine, s->fontSlot, s->fontSize, s->text + start, n, &lineStyle));
+    lines.push_back({static_cast<uint16_t>(start), n, h});
+    if (keep && lines.size() > keep) lines.erase(lines.begin());
+    if (offset < start + n || IsBreakUnit(s->text[start + n - 1])) break;
+    start += n;
+  }
+  return lines;
+}
+
+}  // namespace
+
+uint16_t FindFieldPageStart(const FieldState* s, uint16_t offset, int startsOnly) {
+  if (s->length == 0 || s->textWidth == 0) return 0;
+  offset = std::min<uint16_t>(offset, static_cast<uint16_t>(s->length - 1));
+  if (offset > 0 && s->text[offset] == 13 && offset + 1 < s->length && s->text[offset + 1] == 10) --offset;
+  size_t keep = std::max(1, s->textRect.height / kFieldMinLineHeight);
+  int sum = 0;
+  int pos = offset;
+  for (;;) {
+    int paraStart = pos;
+    while (paraStart > 0 && !IsBreakUnit(s->text[paraStart - 1])) --paraStart;
+    std::vector<ParaLine> lines = ParagraphLines(s, static_cast<uint16_t>(paraStart), static_cast<uint16_t>(pos), keep);
+    if (lines.empty()) return 0;
+    if (startsOnly) return lines.back().start;
+    for (int j = static_cast<int>(lines.size()) - 1; j >= 0; --j) {
+      sum += lines[j].height;
+      if (sum > s->textRect.height) {
+        // The page starts after the line that overflowed (after the
+        // offset's own line when it alone overflows).
+        size_t next = static_cast<size_t>(j) + 1;
+        if (next < lines.size()) return lines[next].start;
+        return static_cast<uint16_t>(lines[j].start + lines[j].length);
+      }
+    }
+    if (lines.size() >= keep) return lines.front().start;
+    if (paraStart == 0) return 0;
+    pos = std::max(0, paraStart - 2);
+  }
+}
+
+int PageField(FieldState* s, uint32_t flags) {
+  if (s->options.singleLine || s->lineCount == 0) return 0;
+  uint16_t first = s->firstUnit;
+  uint32_t next = first;
+  if (!(flags & (kFieldPageBack | kFieldPageAlign))) {
+    uint16_t full = FullyVisibleLines(s);
+    int target = (flags & kFieldPageLine) ? 1 : std::max(0, full - 1);
+    int line = s->topLine + target;
+    if (line < s->lineCount) {
+      next = s->lines[line].start;
+    } else {
+      // Beyond the laid-out lines: break on from the last one.
+      const FieldLine& last = s->lines[s->lineCount - 1];
+      TextStyleState style = last.startStyle;
+      uint32_t start = last.start;
+      for (int i = s->lineCount - 1; i < line && start < s->length; ++i) {
+        uint16_t n = FindLineBreak(s->engine, s->fontSlot, s->fontSize, s->text + start, s->textWidth, &style);
+        start += n ? n : 1;
+      }
+      next = std::min<uint32_t>(start, s->length);
+    }
+  } else {
+    if (first == 0) return 0;
+    int search;
+    if (flags & kFieldPageAlign) search = first + 1;
+    else
+      search = first - (IsBreakUnit(s->text[first - 1]) ? 2 : 1);
+    search = std::clamp(search, 0, std::max(0, s->length - 1));
+    if (flags & (kFieldPageLine | kFieldPageAlign)) {
+      next = FindFieldPageStart(s, static_cast<uint16_t>(search), 1);
+    } else {
+      next = FindFieldPageStart(s, static_cast<uint16_t>(search), 0);
+      // One line of overlap, as a page forward keeps: the current first
+      // line ends the previous page.
+      std::vector<ParaLine> lines = ParagraphLines(s, static_cast<uint16_t>(next), static_cast<uint16_t>(next), 1);
+      if (!lines.empty() && lines[0].start + lines[0].length < first) next = lines[0].start + lines[0].length;
+    }
+  }
+  if (next == first && next < s->length) return 0;
+  if (next >= s->length && first < s->length && !(flags & (kFieldPageBack | kFieldPageAlign))) {
+    if (next == first) return 0;
+  }
+  s->firstUnit = static_cast<uint16_t>(std::min<uint32_t>(next, s->length));
+  uint16_t caret = GetFieldCaretOffset(s);
+  s->topLine = 0;
+  LayoutField(s);
+  if (caret < s->firstUnit) s->options.caretShown = 0;
+  RedrawField(s);
+  return 1;
 }

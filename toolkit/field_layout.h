@@ -175,3 +175,14 @@ FieldScrollParams GetFieldScrollParams(const FieldState* state);
 void SetFieldCaretOffset(FieldState* state, uint16_t offset);
 // The caret's text offset; 0 when its line is beyond the visible lines.
 uint16_t GetFieldCaretOffset(const FieldState* state);
+
+// Paging the shown window of text (the reader). Flags: 1 backward, 2 by one
+// line, 4 re-align on the current line; other bits have no effect. 1 when
+// the first laid-out unit moved (the field is then laid out and drawn).
+inline constexpr uint32_t kFieldPageBack = 1;
+inline constexpr uint32_t kFieldPageLine = 2;
+inline constexpr uint32_t kFieldPageAlign = 4;
+int PageField(FieldState* state, uint32_t flags);
+// The first unit of the page that ends with the line holding `offset`, or
+// with `startsOnly` the start of that line.
+uint16_t FindFieldPageStart(const FieldState* state, uint16_t offset, int startsOnly);

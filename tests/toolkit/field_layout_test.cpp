@@ -225,6 +225,42 @@ TEST_F(FieldLayoutTest, ScrollRedrawEqualsAFullRedrawOfTheNewTop) {
   }
 }
 
+TEST_F(FieldLayoutTest, PagingMovesTheFirstLaidOutUnit) {
+  const int h = LineHeight();
+  // Ten lines "l0".."l9" of three units each (the last without its LF):
+  // line n starts at 3n.
+  std::u16string text;
+  for (int i = 0; i < 10; ++i) text += u"l" + std::u16string(1, static_cast<char16_t>('0' + i)) + (i < 9 ? u"\n" : u"");
+  FieldState& s = Field(text, 200, 4 * h);
+  ASSERT_EQ(FullyVisibleLines(&s), 4);
+  struct Step {
+    uint32_t flags;
+    uint16_t first;
+    int moved;
+    const char* why;
+  } steps[] = {
+      {0, 9, 1, "a page forward keeps the last fully visible line (3) as the first"},
+      {2, 12, 1, "one line forward"},
+      {1, 3, 1, "a page back: the current first line ends the previous page"},
+      {1 | 2, 0, 1, "one line back"},
+      {1, 0, 0, "nothing before the first unit"},
+      {8, 9, 1, "bit 8 has no effect: a page forward"},
+  };
+  for (const Step& st : steps) {
+    SCOPED_TRACE(st.why);
+    EXPECT_EQ(PageField(&s, st.flags), st.moved);
+    EXPECT_EQ(s.firstUnit, st.first);
+  }
+  // Re-align: from the middle of a line back to its start, and no move when
+  // already at a start.
+  s.firstUnit = 4;
+  LayoutField(&s);
+  EXPECT_EQ(PageField(&s, 4), 1);
+  EXPECT_EQ(s.firstUnit, 3);
+  EXPECT_EQ(PageField(&s, 4), 0);
+  EXPECT_EQ(FindFieldPageStart(&s, 10, 1), 9);
+}
+
 TEST_F(FieldLayoutTest, WholeTextIsCutAtTheBoundNeverInsideAPairOrPayload) {
   struct Case {
     size_t codeAt;  // where a two-unit item starts near the bound
