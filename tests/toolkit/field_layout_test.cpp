@@ -4,6 +4,7 @@
 // selection, ruled lines and scrolling.
 #include <string>
 
+#include "resources/resources.h"
 #include "tests/toolkit/toolkit_fixture.h"
 #include "toolkit/field_layout.h"
 
@@ -259,6 +260,33 @@ TEST_F(FieldLayoutTest, PagingMovesTheFirstLaidOutUnit) {
   EXPECT_EQ(s.firstUnit, 3);
   EXPECT_EQ(PageField(&s, 4), 0);
   EXPECT_EQ(FindFieldPageStart(&s, 10, 1), 9);
+}
+
+TEST_F(FieldLayoutTest, DropDownButtonAtTheRightOrTheLeftEnd) {
+  RegisterSorviResources();
+  for (uint8_t left : {0, 1}) {
+    SCOPED_TRACE(static_cast<int>(left));
+    FieldOptions o = Editable();
+    o.singleLine = 1;
+    o.buttonRegion = 1;
+    o.buttonLeft = left;
+    FieldState& s = Field(u"query", 200, 30, o, true);
+    EXPECT_EQ(s.textRect.width, 180);
+    EXPECT_EQ(s.textRect.x, left ? 20 : 0);
+    RedrawField(&s);
+    uint32_t text = ResolveColorWord(kFieldEditableColor, kRoleBackground);
+    // The button's image puts ink of its own inside the button's columns.
+    int buttonX = left ? 0 : 180;
+    int ink = 0;
+    for (int y = 0; y < 30; ++y)
+      for (int x = buttonX; x < buttonX + 20; ++x) ink += Pixel(x, y) != text;
+    EXPECT_GT(ink, 20) << "the button image is drawn in its region";
+    int textX = left ? 190 : 10;
+    EXPECT_EQ(Pixel(textX, 28), text) << "the text area keeps its background";
+    FreeFieldStorage(&state_);
+    FreeDrawContext(context_);
+    context_ = nullptr;
+  }
 }
 
 TEST_F(FieldLayoutTest, WholeTextIsCutAtTheBoundNeverInsideAPairOrPayload) {
