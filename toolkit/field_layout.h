@@ -73,6 +73,9 @@ struct FieldPen {
   uint8_t belowLast;
   uint8_t insideSelection;  // a read-only field's kept selection was tapped
   uint8_t selectionByPress;
+  uint8_t highlightShown;  // the rectangles below are inverted now
+  uint8_t highlightCount;
+  ShortRect highlight[3];  // the pressed link's lines or the button
   int16_t x, y;
   uint16_t anchorStart, pressOffset, anchorEnd;
   ShortRect charBox;

@@ -63,6 +63,59 @@ ShortRect CharBox(const FieldState* s, const FieldHit& hit) {
                    height};
 }
 
+// The box of the unit at `offset` on its visible line (GetFieldCharRect's
+// column box), found by the line holding the offset.
+ShortRect OffsetBox(const FieldState* s, uint16_t offset, uint16_t* lineOut) {
+  FieldHit hit{};
+  if (!s->options.singleLine && s->lineCount) {
+    uint16_t v = 0;
+    while (v + 1 < s->visibleCount && offset >= s->lines[s->topLine + v].start + s->lines[s->topLine + v].length) ++v;
+    hit.line = v;
+    hit.column = static_cast<uint16_t>(offset - std::min<uint16_t>(offset, s->lines[s->topLine + v].start));
+  } else {
+    hit.column = offset;
+  }
+  if (lineOut) *lineOut = hit.line;
+  return CharBox(s, hit);
+}
+
+// One to three rectangles over a link: one on a single line, else the first
+// line's part to the right edge, the full lines between, and the last
+// line's part from the left.
+void FindLinkRects(FieldState* s) {
+  FieldPen& p = s->pen;
+  uint16_t firstLine = 0, lastLine = 0;
+  ShortRect a = OffsetBox(s, p.linkStart, &firstLine);
+  ShortRect b = OffsetBox(s, static_cast<uint16_t>(p.linkEnd), &lastLine);
+  int right = s->textRect.x + s->textRect.width;
+  if (firstLine == lastLine) {
+    p.highlight[0] = ShortRect{a.x, a.y, static_cast<uint16_t>(std::max(1, b.x - a.x)), a.height};
+    p.highlightCount = 1;
+    return;
+  }
+  p.highlight[0] = ShortRect{a.x, a.y, static_cast<uint16_t>(std::max(1, right - a.x)), a.height};
+  p.highlightCount = 1;
+  if (lastLine > firstLine + 1) {
+    int top = a.y + a.height;
+    p.highlight[p.highlightCount++] =
+        ShortRect{s->textRect.x, static_cast<int16_t>(top), s->textRect.width, static_cast<uint16_t>(b.y - top)};
+  }
+  p.highlight[p.highlightCount++] =
+      ShortRect{s->textRect.x, b.y, static_cast<uint16_t>(std::max(1, b.x - s->textRect.x)), b.height};
+}
+
+void InvertHighlight(FieldState* s) {
+  if (!s->draw) return;
+  for (uint8_t i = 0; i < s->pen.highlightCount; ++i) InvertShortRect(s->draw, s->pen.highlight[i]);
+  s->pen.highlightShown = !s->pen.highlightShown;
+}
+
+bool InHighlight(const FieldState* s, int x, int y) {
+  for (uint8_t i = 0; i < s->pen.highlightCount; ++i)
+    if (Inside(s->pen.highlight[i], x, y)) return true;
+  return false;
+}
+
 void FreeLinkTarget(FieldState* s) {
   if (s->pen.linkTarget) LocalFree(s->pen.linkTarget);
   s->pen.linkTarget = nullptr;
@@ -138,6 +191,9 @@ int HandleFieldPen(FieldState* s, int event, int x, int y, int tapCount) {
       p.belowLast = hit.belowLast;
       if (s->options.buttonRegion && Inside(ButtonRect(s), x, y)) {
         p.buttonPressed = 1;
+        p.highlight[0] = ButtonRect(s);
+        p.highlightCount = 1;
+        InvertHighlight(s);
         return 1;
       }
       if (hit.style.inLink && !hit.belowLast) {
@@ -150,6 +206,8 @@ int HandleFieldPen(FieldState* s, int event, int x, int y, int tapCount) {
           p.linkEnd = end;
           p.linkId = id;
           p.rightHalf = hit.rightHalf;
+          FindLinkRects(s);
+          InvertHighlight(s);
           return 1;
         }
         FreeLinkTarget(s);
@@ -174,7 +232,12 @@ int HandleFieldPen(FieldState* s, int event, int x, int y, int tapCount) {
       return 1;
     }
     case kFieldPenMove: {
-      if (!p.down || p.buttonPressed || p.linkPressed) return p.down;
+      if (!p.down) return 0;
+      if (p.buttonPressed || p.linkPressed) {
+        // The highlight follows the pen in and out of the pressed area.
+        if (InHighlight(s, x, y) != static_cast<bool>(p.highlightShown)) InvertHighlight(s);
+        return 1;
+      }
       if (Inside(p.charBox, x, y)) return 1;
       s->options.caretShown = 0;
       p.charBox = CharBox(s, hit);
@@ -190,6 +253,7 @@ int HandleFieldPen(FieldState* s, int event, int x, int y, int tapCount) {
     }
     case kFieldPenHold: {
       if (!p.down || p.buttonPressed || p.dragged || !s->penCallback) return 0;
+      if (p.highlightShown) InvertHighlight(s);
       if (p.linkPressed) SetFieldSelection(s, p.linkStart, p.linkEnd);
       Report(s, kFieldPenHeld | (p.rightHalf ? kFieldPenRightHalf : 0), p.x, p.y);
       EndFieldPen(s);
@@ -198,8 +262,9 @@ int HandleFieldPen(FieldState* s, int event, int x, int y, int tapCount) {
     case kFieldPenUp: {
       if (!p.down) return 0;
       int result = 0;
+      if (p.highlightShown) InvertHighlight(s);
       if (p.linkPressed) {
-        if (hit.style.inLink && offset >= p.linkStart && offset < p.linkEnd && s->linkCallback) {
+        if (InHighlight(s, x, y) && s->linkCallback) {
           uint16_t n = static_cast<uint16_t>(p.linkEnd - p.linkStart);
           auto* text = static_cast<WCHAR*>(LocalAlloc(LPTR, (n + 1u) * sizeof(WCHAR)));
           if (text) {

@@ -126,6 +126,18 @@ TEST_F(FieldPenTest, LinkTapReportsTheLinkThenThePen) {
   EXPECT_EQ(seen_[1].code, kFieldPen);
 }
 
+TEST_F(FieldPenTest, PressedLinkIsInvertedAndReleasingOffItTapsNoLink) {
+  MakeField(u"see \uEAB8link\uEABB end", false);
+  std::vector<uint32_t> before = ClientPixels(field_);
+  Down(field_, XOf(6, false), Y());
+  EXPECT_NE(ClientPixels(field_), before) << "the link is inverted while pressed";
+  Move(field_, 250, 60);
+  EXPECT_EQ(ClientPixels(field_), before) << "and restored when the pen leaves it";
+  Up(field_, 250, 60);
+  ASSERT_EQ(seen_.size(), 1u);
+  EXPECT_EQ(seen_[0].code, kFieldPen) << "no link notification, only the pen's";
+}
+
 TEST_F(FieldPenTest, HeldLinkIsSelectedAndReportedOnceAsAHold) {
   MakeField(u"see \uEAB8link\uEABB end", false);
   Down(field_, XOf(6, true), Y());
