@@ -213,6 +213,8 @@ LRESULT Handle(HWND hwnd, FieldState* s, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_KILLFOCUS: {
       if (s->options.editable) DestroyCaret();
       s->options.caretActive = 0;
+      // An editable field hides its selection while it has no caret.
+      if (s->options.editable) RedrawField(s);
       FieldNotify n{};
       Notify(hwnd, kFieldFocusLost, &n);
       HIMC ime = ImmGetContext(hwnd);
@@ -456,11 +458,14 @@ LRESULT Handle(HWND hwnd, FieldState* s, UINT msg, WPARAM wParam, LPARAM lParam)
       return 1;
     case kFieldGetCaret:
       return GetFieldCaretOffset(s);
-    case kFieldSetCaret:
+    case kFieldSetCaret: {
+      uint16_t top = s->topLine;
       s->selStart = s->selEnd = std::min<uint16_t>(static_cast<uint16_t>(wParam & 0xFFFF), s->length);
       SetFieldCaretOffset(s, s->selStart);
+      if (s->topLine != top) RedrawField(s);
       CaretAndBar(s);
       return 1;
+    }
     case kFieldFullLines:
       return FullyVisibleLines(s);
     case kFieldGetSelection:

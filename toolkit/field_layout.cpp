@@ -506,6 +506,8 @@ void SetFieldCaretOffset(FieldState* s, uint16_t offset) {
     s->options.caretShown = s->selStart == s->selEnd;
     return;
   }
+  // The offset's line is scrolled into view first (not beyond it).
+  ScrollFieldToShow(s, offset, offset, 0);
   uint16_t line = s->lineCount;
   for (uint16_t i = 0; i < s->lineCount; ++i) {
     const FieldLine& l = s->lines[i];

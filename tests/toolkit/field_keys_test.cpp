@@ -64,6 +64,19 @@ TEST_F(FieldKeysTest, EditableCaretMovesOverLineEnds) {
   }
 }
 
+TEST_F(FieldKeysTest, PuttingTheCaretBelowTheViewScrollsItIn) {
+  MakeField(true, 3);
+  SetText(u"a\nb\nc\nd\ne\nf");
+  SendMessageW(field_, kFieldSetCaret, 0, 0);
+  FieldState* s = GetFieldState(field_);
+  ASSERT_EQ(s->topLine, 0);
+  SendMessageW(field_, kFieldSetCaret, 8, 0);  // on "e", line 4
+  EXPECT_EQ(s->topLine, 2) << "line 4 becomes the last fully visible line";
+  EXPECT_EQ(SendMessageW(field_, kFieldGetCaret, 0, 0), 8);
+  SendMessageW(field_, kFieldSetCaret, 2, 0);  // on "b", above the top
+  EXPECT_EQ(s->topLine, 1);
+}
+
 TEST_F(FieldKeysTest, ReadOnlyPagesAndReportsTheEdge) {
   MakeField(false, 3);
   std::u16string text;
