@@ -184,6 +184,15 @@ void WriteClipboard(HWND hwnd, WCHAR* block) {
   CloseClipboard();
 }
 
+// Option changes store the block whole: the button region only stays on a
+// single-line field; the text rectangle and the caret follow.
+void ApplyOptions(FieldState* s, const FieldOptions& options) {
+  s->options = options;
+  if (!s->options.singleLine) s->options.buttonRegion = 0;
+  ComputeFieldTextRect(s);
+  LayoutField(s);
+}
+
 LRESULT Handle(HWND hwnd, FieldState* s, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_DESTROY:
@@ -450,6 +459,22 @@ LRESULT Handle(HWND hwnd, FieldState* s, UINT msg, WPARAM wParam, LPARAM lParam)
       if (!can) return 0;
       ScrollFieldBy(s, FieldPageStep(s), up);
       CaretAndBar(s);
+      return 1;
+    }
+    case kFieldSetFramed:
+    case kFieldSetEditable:
+    case kFieldSetButton:
+    case kFieldSetCentred: {
+      FieldOptions o = s->options;
+      if (msg == kFieldSetFramed) o.selectionFramed = static_cast<uint8_t>(wParam != 0);
+      if (msg == kFieldSetEditable) o.editable = static_cast<uint8_t>(wParam != 0);
+      if (msg == kFieldSetButton) {
+        o.buttonRegion = static_cast<uint8_t>(wParam != 0);
+        o.buttonLeft = static_cast<uint8_t>(lParam != 0);
+      }
+      if (msg == kFieldSetCentred) o.centred = static_cast<uint8_t>(wParam != 0);
+      ApplyOptions(s, o);
+      if (msg == kFieldSetCentred) RedrawField(s);
       return 1;
     }
     case kFieldPage:

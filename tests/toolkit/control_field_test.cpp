@@ -161,6 +161,28 @@ TEST_F(FieldTest, FocusOpensAndClosesTheInputMethodInOrder) {
   }
 }
 
+TEST_F(FieldTest, OptionMessagesApplyTheBlock) {
+  FieldCreateParams p{};
+  p.fontSize = 14;
+  MakeField(&p, 200, 60);
+  FieldState* s = GetFieldState(field_);
+  SendMessageW(field_, kFieldSetButton, 1, 0);
+  EXPECT_EQ(s->options.buttonRegion, 0) << "dropped on a multi-line field";
+  EXPECT_EQ(s->textRect.width, 200);
+  SendMessageW(field_, kFieldSetEditable, 1, 0);
+  EXPECT_EQ(SendMessageW(field_, kFieldIsEditable, 0, 0), 1);
+  DestroyWindow(field_);
+  p.singleLine = 1;
+  MakeField(&p, 200, 30);
+  s = GetFieldState(field_);
+  SendMessageW(field_, kFieldSetButton, 1, 1);
+  EXPECT_EQ(s->options.buttonRegion, 1);
+  EXPECT_EQ(s->textRect.x, s->buttonWidth) << "a button on the left moves the text right";
+  SendMessageW(field_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(u"ab"));
+  SendMessageW(field_, kFieldSetCentred, 1, 0);
+  EXPECT_GT(s->singleIndent, 0);
+}
+
 TEST_F(FieldTest, MessagesToAWindowWithoutStateReturnOne) {
   MakeField(nullptr);
   DestroyWindow(field_);
