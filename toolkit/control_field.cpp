@@ -543,6 +543,26 @@ LRESULT Handle(HWND hwnd, FieldState* s, UINT msg, WPARAM wParam, LPARAM lParam)
       const FieldLine& l = s->lines[s->topLine + full - 1];
       return l.length ? l.start + l.length - 1 : l.start;
     }
+    case kFieldLineUpDown: {
+      if (s->options.singleLine || s->lineCount == 0) return s->selStart;
+      uint16_t line = 0;
+      for (uint16_t i = 0; i < s->lineCount; ++i)
+        if (s->selStart >= s->lines[i].start &&
+            (s->selStart < s->lines[i].start + s->lines[i].length || i + 1 == s->lineCount)) {
+          line = i;
+          break;
+        }
+      bool up = wParam != 0;
+      if (up ? line == 0 : line + 1 >= s->lineCount) return -1;
+      uint16_t column = static_cast<uint16_t>(s->selStart - s->lines[line].start);
+      const FieldLine& other = s->lines[up ? line - 1 : line + 1];
+      uint16_t room = other.length;
+      // Never after the other line's break.
+      while (room > 0 && (s->text[other.start + room - 1] == 13 || s->text[other.start + room - 1] == 10 ||
+                          s->text[other.start + room - 1] == 0xEAB1))
+        --room;
+      return other.start + std::min(column, room);
+    }
     case kFieldShowRange:
       ScrollFieldToShow(s, static_cast<uint16_t>(wParam >> 16), static_cast<uint16_t>(wParam & 0xFFFF), 1);
       CaretAndBar(s);

@@ -183,6 +183,28 @@ TEST_F(FieldTest, OptionMessagesApplyTheBlock) {
   EXPECT_GT(s->singleIndent, 0);
 }
 
+TEST_F(FieldTest, LineUpAndDownFromTheSelectionStart) {
+  MakeField(nullptr, 200, 100);
+  SetText(u"abcd\nxy\nlonger");
+  struct Case {
+    uint16_t start;
+    WPARAM up;
+    LRESULT want;
+    const char* why;
+  } cases[] = {
+      {2, 0, 7, "down keeps the column, cut to the shorter line"},
+      {6, 0, 9, "down from xy"},
+      {6, 1, 1, "up from xy"},
+      {1, 1, -1, "the top edge"},
+      {10, 0, -1, "the bottom edge"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    SendMessageW(field_, EM_SETSEL, c.start, c.start);
+    EXPECT_EQ(SendMessageW(field_, kFieldLineUpDown, c.up, 0), c.want);
+  }
+}
+
 TEST_F(FieldTest, MessagesToAWindowWithoutStateReturnOne) {
   MakeField(nullptr);
   DestroyWindow(field_);
