@@ -205,6 +205,37 @@ TEST_F(FieldTest, LineUpAndDownFromTheSelectionStart) {
   }
 }
 
+TEST_F(FieldTest, SetTextAtKeepsTheTextBeforeTheFirstUnitOutOfTheLayout) {
+  MakeField(nullptr, 200, 100);
+  const std::u16string text = u"hidden\nshown";
+  SendMessageW(field_, kFieldSetTextAt, 7, reinterpret_cast<LPARAM>(text.c_str()));
+  FieldState* s = GetFieldState(field_);
+  EXPECT_EQ(s->firstUnit, 7);
+  ASSERT_EQ(s->lineCount, 1);
+  EXPECT_EQ(s->lines[0].start, 7);
+  EXPECT_EQ(SendMessageW(field_, kFieldTopOffset, 0, 0), 7);
+  EXPECT_EQ(Text(), text) << "the whole text is kept";
+  ASSERT_EQ(Notes().size(), 1u);
+  EXPECT_EQ(Notes()[0].first, kFieldChanged);
+}
+
+TEST_F(FieldTest, RecreateBuildsANewStateFromTheRecord) {
+  MakeField(nullptr, 200, 100);
+  SetText(u"old");
+  FieldCreateParams p{};
+  p.fontSize = 20;
+  p.editable = 1;
+  p.singleLine = 1;
+  EXPECT_EQ(SendMessageW(field_, kFieldRecreate, 0, 0), 1);
+  EXPECT_EQ(GetFieldState(field_)->options.editable, 0) << "without a record nothing changes";
+  SendMessageW(field_, kFieldRecreate, 0, reinterpret_cast<LPARAM>(&p));
+  FieldState* s = GetFieldState(field_);
+  EXPECT_EQ(s->options.editable, 1);
+  EXPECT_EQ(s->options.singleLine, 1);
+  EXPECT_EQ(s->fontSize, 20);
+  EXPECT_EQ(s->length, 0) << "a new, empty state";
+}
+
 TEST_F(FieldTest, MessagesToAWindowWithoutStateReturnOne) {
   MakeField(nullptr);
   DestroyWindow(field_);
