@@ -1,5 +1,6 @@
 #include "toolkit/control_classes.h"
 
+#include "toolkit/control_field.h"
 #include "toolkit/control_frame.h"
 #include "toolkit/control_grid.h"
 #include "toolkit/control_list.h"
@@ -9,6 +10,7 @@ namespace {
 // In registration order; the classes not listed here join at their places
 // as they are built.
 const ControlClassRow kClasses[] = {
+    {kFieldClassName, &FieldWndProc, kControlStyleA, COLOR_WINDOW},
     {kListClassName, &ListWndProc, kControlStyleA, COLOR_WINDOW},
     {kGridClassName, &GridWndProc, kControlStyleB, COLOR_WINDOW},
     {kToolBackgroundClassName, &DefWindowProcW, kControlStyleB, COLOR_BTNFACE},

@@ -15,6 +15,7 @@ TEST_F(ControlFrameTest, ClassesAreRegisteredInOrderWithTheirStylesAndBrushes) {
     UINT style;
     int brush;
   } want[] = {
+      {u"SorviFieldClass", 0x28B, COLOR_WINDOW + 1},
       {u"SorviListClass", 0x28B, COLOR_WINDOW + 1},
       {u"SorviGridClass", 0x283, COLOR_WINDOW + 1},
       {u"SorviToolBackgroundClass", 0x283, COLOR_BTNFACE + 1},

@@ -42,13 +42,18 @@ class ToolkitTest : public wintest::WindowTest {
   }
 
   // An engine whose slot 0 has the given fonts, set as the AppContext.
+  // A second engine in one test replaces the first: the old context is
+  // destroyed before the new one is made, so that the new one does not
+  // remember the old (soon dangling) pointer as the one to restore.
   DictEngine* MakeEngine(const std::vector<toolkit_test::TestFont>& fonts, uint32_t num = 0, uint32_t den = 0) {
     std::vector<std::string> paths;
     for (auto f : fonts) paths.push_back(fonts_->Path(f));
+    app_.reset();
     app_ = std::make_unique<toolkit_test::TestAppContext>(paths, 6, num, den);
     return app_->engine();
   }
   DictEngine* MakeEngineWithPaths(const std::vector<std::string>& paths) {
+    app_.reset();
     app_ = std::make_unique<toolkit_test::TestAppContext>(paths, 6);
     return app_->engine();
   }

@@ -3,8 +3,11 @@
 // and a fixed keyboard-like grid with a joined cell and a bitmap cell.
 // Taps on the controls are printed.
 //
-//   controls-demo [--end] [--shot PNG] [FONT_DEVICE_PATH...]
+//   controls-demo [--end] [--field] [--shot PNG] [FONT_DEVICE_PATH...]
 //
+// --field shows two text fields instead: an editable single-line one with
+// its drop-down button and the caret, and a read-only multi-line one with
+// wrapped styled text and a selection.
 // Without paths the fonts `make data` installs are used, in start-up's
 // order. --end selects and shows the last row. With --shot the screen is saved as a PNG once drawn, and the
 // program ends.
@@ -14,11 +17,13 @@
 
 #include "engine/dict_engine.h"
 #include "engine/engine_host.h"
+#include "platform/controls.h"
 #include "platform/core.h"
 #include "platform/ui.h"
 #include "resources/resources.h"
 #include "toolkit/app_context.h"
 #include "toolkit/control_classes.h"
+#include "toolkit/control_field.h"
 #include "toolkit/control_grid.h"
 #include "toolkit/control_list.h"
 #include "toolkit/font_slot.h"
@@ -29,6 +34,15 @@ constexpr UINT_PTR kShotTimer = 1;
 constexpr int kListId = 10;
 constexpr int kGridId = 11;
 constexpr int kKeysId = 12;
+constexpr int kInputId = 13;
+constexpr int kPaneId = 14;
+bool gField = false;
+
+// Bold, colour, a link, pinyin with tone marks, Chinese and a paragraph.
+const char16_t kPaneText[] =
+    u"\uEAB2\u4F60\u597D nǐ hǎo\uEAB3 \u2014 hello; hi. A greeting used at any time of day, "
+    u"\uEAC1\u0180\u8000\u8BF7\uEAC2 see also \uEAB8\u518D\u89C1\uEABB (zài jiàn).\r\n"
+    u"The second paragraph wraps over the width of the pane, and the selection covers words.";
 
 struct Row {
   const char16_t* word;
@@ -92,7 +106,9 @@ LRESULT DemoProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_NOTIFY: {
       const auto* note = reinterpret_cast<const ControlNotify*>(lParam);
-      if (note->header.idFrom == kListId) {
+      if (note->header.idFrom == kInputId || note->header.idFrom == kPaneId) {
+        std::printf("field %u code %x\n", static_cast<unsigned>(note->header.idFrom), note->header.code);
+      } else if (note->header.idFrom == kListId) {
         std::printf("list %s %u\n", note->header.code == kListChooseCode ? "choose" : "activate", note->payload.index);
       } else {
         char16_t text[2] = {static_cast<char16_t>(note->payload.grid.value1), 0};
@@ -120,12 +136,16 @@ LRESULT DemoProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
+void CreateListAndGrids(HWND top, int margin, int width, uint16_t size, int scale, const RECT& client);
+
 int main(int argc, char** argv) {
   std::vector<std::string> paths;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--end") {
       gEnd = true;
+    } else if (a == "--field") {
+      gField = true;
     } else if (a == "--shot" && i + 1 < argc) {
       gShot = argv[++i];
     } else {
@@ -173,6 +193,46 @@ int main(int argc, char** argv) {
   const int width = client.right - 2 * margin;
   const uint16_t size = static_cast<uint16_t>(14 * scale / 3);
 
+  if (gField) {
+    FieldCreateParams input{};
+    input.fontSize = size;
+    input.editable = 1;
+    input.singleLine = 1;
+    input.buttonRegion = 1;
+    int inputHeight = 20 * scale / 3;
+    HWND inputWindow =
+        CreateWindowExW(0, kFieldClassName, u"", WS_CHILD | WS_VISIBLE, margin, margin, width, inputHeight, top,
+                        reinterpret_cast<HMENU>(static_cast<intptr_t>(kInputId)), nullptr, &input);
+    SendMessageW(inputWindow, WM_SETTEXT, 1, reinterpret_cast<LPARAM>(u"ni3 hao3"));
+    FieldCreateParams pane{};
+    pane.fontSize = size;
+    pane.ruled = 0;
+    int paneTop = 2 * margin + inputHeight;
+    HWND paneWindow = CreateWindowExW(0, kFieldClassName, u"", WS_CHILD | WS_VISIBLE | WS_VSCROLL, margin, paneTop,
+                                      width, client.bottom / 2, top,
+                                      reinterpret_cast<HMENU>(static_cast<intptr_t>(kPaneId)), nullptr, &pane);
+    SendMessageW(paneWindow, WM_SETTEXT, 1, reinterpret_cast<LPARAM>(kPaneText));
+    // "greeting used": a selection across a word gap.
+    std::u16string text(kPaneText);
+    size_t at = text.find(u"greeting");
+    SendMessageW(paneWindow, EM_SETSEL, at, at + 13);
+    SetFocus(inputWindow);
+    InvalidateRect(top, nullptr, TRUE);
+  } else {
+    CreateListAndGrids(top, margin, width, size, scale, client);
+  }
+  if (!gShot.empty()) SetTimer(top, kShotTimer, 500, nullptr);
+  MSG m;
+  while (GetMessageW(&m, nullptr, 0, 0) > 0) {
+    TranslateMessage(&m);
+    DispatchMessageW(&m);
+  }
+  FreeEngineSaveBlock(DestroyEngine(engine));
+  StopBackend();
+  return 0;
+}
+
+void CreateListAndGrids(HWND top, int margin, int width, uint16_t size, int scale, const RECT& client) {
   ListCreateParams list{};
   list.itemCount = kRowCount;
   list.fontSize = size;
@@ -213,14 +273,4 @@ int main(int argc, char** argv) {
                                  reinterpret_cast<HMENU>(static_cast<intptr_t>(kKeysId)), nullptr, &keys);
   GridItems keyItems{kKeys, nullptr, static_cast<uint16_t>(sizeof(kKeys) / sizeof(kKeys[0])), 1};
   SendMessageW(keyGrid, kGridSetItems, 0, reinterpret_cast<LPARAM>(&keyItems));
-
-  if (!gShot.empty()) SetTimer(top, kShotTimer, 500, nullptr);
-  MSG m;
-  while (GetMessageW(&m, nullptr, 0, 0) > 0) {
-    TranslateMessage(&m);
-    DispatchMessageW(&m);
-  }
-  FreeEngineSaveBlock(DestroyEngine(engine));
-  StopBackend();
-  return 0;
 }
