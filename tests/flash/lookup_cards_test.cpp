@@ -226,4 +226,33 @@ TEST_F(LookupCardTest, FieldTextsOfCustomAndLinkedCards) {
   FreeMemHandle(h);
 }
 
+TEST_F(LookupCardTest, AUserDictionaryKeepsItsTextsAndIsReported) {
+  BuildWithStore();
+  FlashcardStore* store = GetFlashcardStore(engine_);
+  const uint16_t slot = AddUserDict();
+  const int32_t uid = AddUserDictEntry(engine_, slot, reinterpret_cast<const WCHAR*>(u"猫²"), nullptr,
+                                       reinterpret_cast<const WCHAR*>(u"mao1"), reinterpret_cast<const WCHAR*>(u"cat"));
+  ASSERT_GE(uid, 0);
+  const int32_t entry = MapDictEntryId(engine_, slot, uid);
+  ASSERT_GE(entry, 0);
+  // A user's own text is kept as typed: no reading marks are removed.
+  WCHAR* hw = nullptr;
+  ASSERT_EQ(GetCardEntryTexts(store, slot, static_cast<uint32_t>(entry), &hw, nullptr, nullptr), 0);
+  EXPECT_EQ(Take(hw), u"猫²");
+  CardEditRecord r{};
+  r.scorefile = -1;
+  r.linked = 1;
+  r.dictSlot = slot;
+  r.entry = static_cast<uint32_t>(entry);
+  r.duplicateMode = kDuplicateAllow;
+  const int32_t id = SaveCard(store, &r, -1);
+  ASSERT_GT(id, 0);
+  EXPECT_EQ(IsCardLinkedToUserDict(store, id), 1);
+  uint16_t resolved = 0;
+  int32_t resolvedEntry = -1;
+  ASSERT_EQ(ResolveCardEntry(store, id, &resolved, &resolvedEntry), 0);
+  EXPECT_EQ(resolved, slot);
+  EXPECT_EQ(resolvedEntry, entry);
+}
+
 }  // namespace
