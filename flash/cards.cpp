@@ -16,6 +16,7 @@
 #include "engine/sql_db.h"
 #include "engine/sql_query.h"
 #include "engine/text_buffer.h"
+#include "engine/user_dict.h"
 #include "engine/user_dict_entries.h"
 #include "flash/card_scores.h"
 #include "flash/categories.h"
@@ -575,6 +576,48 @@ int GetCardFieldText(FlashcardStore* store, int32_t card, uint32_t field, MemHan
   if (GetMemHandleSize(handle) < bytes && ResizeMemHandle(handle, bytes) != 0) return 1;
   std::memcpy(handle->data, text.c_str(), bytes);
   return 0;
+}
+
+int ConvertCardToUserDictEntry(FlashcardStore* store, int32_t card) {
+  if (!store || !store->database || !store->engine) return 1;
+  int32_t creator = -1, dictId = -1;
+  if (GetCardDictRef(store, card, &creator, &dictId, nullptr) != 0) return 1;
+  if (!(dictId == 0 || dictId == -1 || creator == -1)) return 0;
+  EngineLockGuard lock;
+  DictEngine* engine = store->engine;
+  const uint32_t language =
+      GetCardLanguage(store, card) == kCardLanguageChinese ? static_cast<uint32_t>(kCardLanguageChinese) : 0u;
+  constexpr uint32_t kAnyLanguage = 65535;
+  uint16_t slot = FindDictByLanguages(engine, language, kAnyLanguage);
+  if (slot == kNoCardSlot) {
+    if (CreateUserDictFileNamed(engine, language, kAnyLanguage, nullptr) != 0) return 1;
+    slot = FindDictByLanguages(engine, language, kAnyLanguage);
+    if (slot == kNoCardSlot) return 1;
+  }
+  std::u16string texts[4];
+  MemHandle* h = NewMemHandle(2);
+  if (!h) return 1;
+  for (uint32_t field = 0; field < 4; ++field) {
+    if (GetCardFieldText(store, card, field, h) != 0) {
+      FreeMemHandle(h);
+      return 1;
+    }
+    texts[field] = static_cast<const char16_t*>(h->data);
+  }
+  FreeMemHandle(h);
+  auto text = [](const std::u16string& t) { return t.empty() ? nullptr : reinterpret_cast<const WCHAR*>(t.c_str()); };
+  const int32_t uid = AddUserDictEntry(engine, slot, text(texts[0]), text(texts[1]), text(texts[2]), text(texts[3]));
+  if (uid < 0) return 1;
+  const int32_t entry = MapDictEntryId(engine, slot, uid);
+  if (entry < 0) return 1;
+  // The card now takes its texts from the new entry.
+  CardEditRecord r{};
+  r.scorefile = -1;
+  r.linked = 1;
+  r.dictSlot = slot;
+  r.entry = static_cast<uint32_t>(entry);
+  r.duplicateMode = kDuplicateAllow;
+  return SaveCard(store, &r, card) == card ? 0 : 1;
 }
 
 int64_t CountCategoryCards(FlashcardStore* store, int32_t category) {

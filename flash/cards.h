@@ -69,6 +69,11 @@ enum : uint32_t { kCardFieldHeadword = 0, kCardFieldAltHeadword, kCardFieldPronu
 // while its dictionary can be read. 0; 1 for another field, a missing card
 // or a handle that cannot grow.
 int GetCardFieldText(FlashcardStore* store, int32_t card, uint32_t field, MemHandle* handle);
+// Turns an unlinked card into an entry of the newest user dictionary of its
+// language (created when there is none) and links the card to it. A linked
+// card is left alone. 0; 1 when no user dictionary can be had or the entry
+// or the card cannot be written.
+int ConvertCardToUserDictEntry(FlashcardStore* store, int32_t card);
 
 // Assignment rows of the category, -1 on failure.
 int64_t CountCategoryCards(FlashcardStore* store, int32_t category);

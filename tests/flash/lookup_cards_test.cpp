@@ -255,4 +255,44 @@ TEST_F(LookupCardTest, AUserDictionaryKeepsItsTextsAndIsReported) {
   EXPECT_EQ(resolvedEntry, entry);
 }
 
+TEST_F(LookupCardTest, ACustomCardBecomesAUserDictionaryEntry) {
+  BuildWithStore();
+  FlashcardStore* store = GetFlashcardStore(engine_);
+  CardEditRecord r{};
+  r.scorefile = -1;
+  r.language = kCardLanguageChinese;
+  r.headword = reinterpret_cast<const WCHAR*>(u"猫咪");
+  r.pronunciation = reinterpret_cast<const WCHAR*>(u"mao1 mi1");
+  r.definition = reinterpret_cast<const WCHAR*>(u"kitty");
+  r.duplicateMode = kDuplicateAllow;
+  const int32_t id = SaveCard(store, &r, -1);
+  ASSERT_GT(id, 0);
+  const uint16_t before = GetDictCount(engine_);
+  // No user dictionary yet: one is created and the card linked to it.
+  ASSERT_EQ(ConvertCardToUserDictEntry(store, id), 0);
+  EXPECT_EQ(GetDictCount(engine_), before + 1);
+  EXPECT_EQ(IsCardUnlinked(store, id), 0);
+  EXPECT_EQ(IsCardLinkedToUserDict(store, id), 1);
+  MemHandle* h = NewMemHandle(2);
+  auto field = [&](uint32_t f) {
+    EXPECT_EQ(GetCardFieldText(store, id, f, h), 0);
+    return std::u16string(static_cast<const char16_t*>(h->data));
+  };
+  EXPECT_EQ(field(kCardFieldHeadword), u"猫咪");
+  // The definition now comes from the entry (the stored one is gone).
+  EXPECT_NE(field(kCardFieldDefinition).find(u"kitty"), std::u16string::npos) << Utf8Of(field(kCardFieldDefinition));
+  FreeMemHandle(h);
+  sqlite3_stmt* s = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(store->database->conn, "SELECT defn IS NULL OR defn = '' FROM sorvi_flash_cards", -1, &s,
+                               nullptr),
+            0);
+  ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
+  EXPECT_EQ(sqlite3_column_int(s, 0), 1);
+  sqlite3_finalize(s);
+  // A linked card is left alone: no second entry, no second dictionary.
+  ASSERT_EQ(ConvertCardToUserDictEntry(store, id), 0);
+  EXPECT_EQ(GetDictCount(engine_), before + 1);
+  EXPECT_EQ(ConvertCardToUserDictEntry(store, 999), 1);  // no such card
+}
+
 }  // namespace
