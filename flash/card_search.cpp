@@ -370,6 +370,69 @@ ChunkedArray* ListCategoryCards(FlashcardStore* store, int32_t category) {
   return list;
 }
 
+int AppendQueryResults(sqlite3_stmt* statement, ChunkedArray* list) {
+  if (!statement || !list) return 1;
+  for (;;) {
+    const int rc = SqlStep(statement);
+    if (rc == SQLITE_DONE) return 0;
+    if (rc != SQLITE_ROW) return 1;
+    if (AppendChunkedArray(list, static_cast<uint32_t>(SqlColumnInt(statement, 0)), 0) != 0) return 1;
+  }
+}
+
+ChunkedArray* ListCardsOfCategories(FlashcardStore* store, const int32_t* ids, uint32_t count, int withSubcategories) {
+  ChunkedArray* list = CreateChunkedArray(1, kChunkedDefaultPerChunk, kChunkedDefaultMaxChunks, 0);
+  if (!list || !store || !store->database || (!ids && count)) return list;
+  EngineLockGuard lock;
+  std::vector<int32_t> wanted(ids, ids + count);
+  if (withSubcategories && count) {
+    uint32_t n = 0;
+    int32_t* expanded = ExpandCategoryIds(store, ids, count, &n);
+    if (!expanded) {
+      FreeChunkedArray(list);
+      return nullptr;
+    }
+    wanted.assign(expanded, expanded + n);
+    LocalFree(expanded);
+  }
+  bool uncategorized = false;
+  SqlText text;
+  SqlTextBegin(store->database, &text);
+  SqlTextAppend(&text, "SELECT DISTINCT \"card\" FROM \"");
+  SqlTextAppend(&text, kFlashCategoryAssignsTable);
+  SqlTextAppend(&text, "\" WHERE ");
+  uint32_t real = 0;
+  for (int32_t id : wanted) {
+    if (id == kCategoryUncategorized) uncategorized = true;
+    if (id < 0) continue;
+    if (real++) SqlTextAppend(&text, " OR ");
+    SqlTextAppend(&text, "\"cat\" == ");
+    SqlTextAppendInt(&text, id);
+  }
+  if (real) {
+    if (sqlite3_stmt* s = SqlTextPrepare(store->database, &text)) {
+      AppendQueryResults(s, list);
+      SqlFinalize(s);
+    }
+  } else {
+    SqlTextEnd(store->database, &text);
+  }
+  // A full list takes no more rows: the second query then stops at once.
+  if (uncategorized) {
+    SqlTextBegin(store->database, &text);
+    SqlTextAppend(&text, "SELECT \"id\" FROM \"");
+    SqlTextAppend(&text, kFlashCardsTable);
+    SqlTextAppend(&text, "\" WHERE \"id\" NOT IN (SELECT \"card\" FROM \"");
+    SqlTextAppend(&text, kFlashCategoryAssignsTable);
+    SqlTextAppend(&text, "\")");
+    if (sqlite3_stmt* s = SqlTextPrepare(store->database, &text)) {
+      AppendQueryResults(s, list);
+      SqlFinalize(s);
+    }
+  }
+  return list;
+}
+
 int MoveCardInCategoryOrder(FlashcardStore* store, ChunkedArray* pairs, int32_t from, int32_t to) {
   if (!store || !store->database || !pairs || pairs->width != 2) return 1;
   if (from < 0 || to < 0 || from >= pairs->count || to >= pairs->count) return 1;

@@ -4,6 +4,8 @@
 // of categories.
 #pragma once
 
+struct sqlite3_stmt;
+
 #include <cstdint>
 
 #include "platform/types.h"
@@ -79,6 +81,15 @@ ChunkedArray* SearchCards(FlashcardStore* store, const FlashQueryRecord* query);
 // For -3 the cards without assignment (width 1); otherwise {card,
 // assignment id} pairs ordered by assignment id (width 2).
 ChunkedArray* ListCategoryCards(FlashcardStore* store, int32_t category);
+// A new list (width 1) of every card filed in any of the categories, each
+// once (with their subcategories when `withSubcategories`); when -3 is
+// among the ids the cards without any category follow. Null only when
+// memory runs out; the caller frees it.
+ChunkedArray* ListCardsOfCategories(FlashcardStore* store, const int32_t* ids, uint32_t count, int withSubcategories);
+// Steps the statement (not finalized here) and appends each row's first
+// column to the list. 0 when the rows ended, 1 when the list filled up or
+// a step failed first.
+int AppendQueryResults(sqlite3_stmt* statement, ChunkedArray* list);
 // Moves the card at `from` to `to` inside the category's order; the
 // assignment ids stay with their places. 0; 1 for a list not of width 2 or
 // a position out of range, or a failed write (rolled back).

@@ -16,6 +16,7 @@
 #include "engine/sql_db.h"
 #include "engine/sql_query.h"
 #include "engine/text_buffer.h"
+#include "engine/user_dict.h"
 #include "engine/user_dict_entries.h"
 #include "flash/card_scores.h"
 #include "flash/categories.h"
@@ -124,6 +125,49 @@ std::u16string GetEntryCardDefinition(DictEngine* engine, uint16_t slot, uint32_
 
 bool IsSyllableCode(char16_t c) { return c >= 0xE000 && c <= 0xE9EF; }
 
+// The second headword form of the entry; empty when the fetch fails.
+std::u16string FetchSecondForm(DictEngine* engine, uint16_t slot, uint32_t entry) {
+  WCHAR buffer[kEntryPartMax] = {};
+  EntryFetchRequest request{};
+  request.slot = slot;
+  request.entry = entry;
+  request.options = kFetchOneLine | kFetchClassMask | kFetchSecondFormFirst;
+  request.suppressStyles = 0xFFFFFFFFu;
+  request.classMask = 0x1;
+  TextBuffer tb{buffer, kEntryPartMax, nullptr, 0};
+  if (FetchDictEntryText(engine, &request, &tb) != 0) return {};
+  buffer[kEntryPartMax - 1] = 0;
+  return Str(buffer);
+}
+
+// The texts a card takes from (slot, entry): the headword, and for a
+// Chinese dictionary the second form and the readable syllables. A
+// character dictionary lists every reading: the card keeps the first. A
+// built-in dictionary's reading marks are cleaned away; a user's own texts
+// are kept as typed.
+void EntryTexts(DictEngine* engine, uint16_t slot, uint32_t entry, std::u16string* hw, std::u16string* althw,
+                std::u16string* pron) {
+  *hw = FetchPart(engine, slot, entry, 0);
+  althw->clear();
+  pron->clear();
+  if (GetDictLanguage(engine, slot) == kCardLanguageChinese) {
+    *althw = FetchSecondForm(engine, slot, entry);
+    *pron = FetchPart(engine, slot, entry, 1);
+  }
+  if (GetDictFlags(engine, slot) & kDictFlagCharDict) {
+    for (size_t i = 0; i < pron->size(); ++i)
+      if (IsSyllableCode((*pron)[i]) || (i > 0 && (*pron)[i] == u' ')) {
+        pron->resize(IsSyllableCode((*pron)[i]) ? i + 1 : i);
+        break;
+      }
+  }
+  if (GetDictKind(engine, slot) != kDictKindUser) {
+    *hw = CleanBuiltinText(*hw);
+    *althw = CleanBuiltinText(*althw);
+    *pron = CleanBuiltinText(*pron);
+  }
+}
+
 // The pinyin of a stored key normalised for comparison ("ni3hao3" and
 // "ni3@hao3" compare equal).
 std::u16string NormalisedPron(DictEngine* engine, const WCHAR* pron) {
@@ -152,25 +196,10 @@ int GatherTexts(FlashcardStore* store, const CardEditRecord* r, CardTexts* t) {
     if (slot >= GetDictCount(engine)) return -1;
     const uint32_t flags = GetDictFlags(engine, slot);
     if (flags & kDictFlagNoCards) return -1;
-    const bool builtin = GetDictKind(engine, slot) != kDictKindUser;
     t->language =
         GetDictLanguage(engine, slot) == kCardLanguageChinese ? static_cast<uint32_t>(kCardLanguageChinese) : 0u;
-    t->hw = FetchPart(engine, slot, r->entry, 0);
-    if (t->language == kCardLanguageChinese) t->pron = FetchPart(engine, slot, r->entry, 1);
-    if (flags & kDictFlagCharDict) {
-      // A character dictionary lists every reading: the card keeps the
-      // first syllable.
-      for (size_t i = 0; i < t->pron.size(); ++i)
-        if (IsSyllableCode(t->pron[i]) || (i > 0 && t->pron[i] == u' ')) {
-          t->pron.resize(IsSyllableCode(t->pron[i]) ? i + 1 : i);
-          break;
-        }
-    }
-    if (builtin) {
-      t->hw = CleanBuiltinText(t->hw);
-      t->pron = CleanBuiltinText(t->pron);
-    }
-    if (t->hw.empty() && t->pron.empty()) return -1;
+    EntryTexts(engine, slot, r->entry, &t->hw, &t->althw, &t->pron);
+    if (t->hw.empty() && t->althw.empty() && t->pron.empty()) return -1;
     if (t->language == kCardLanguageChinese) t->wordLength = GetEntryWordLength(engine, slot, r->entry);
     if (flags & kDictFlagLendsText) {
       t->defn = GetEntryCardDefinition(engine, slot, r->entry);
@@ -449,6 +478,146 @@ int32_t GetCardLanguage(FlashcardStore* store, int32_t card) {
   const int32_t lang = SqlStep(stmt) == SQLITE_ROW ? SqlColumnInt(stmt, 0) : 1;
   SqlFinalize(stmt);
   return lang;
+}
+
+namespace {
+
+// A slot lends its entries while it is open and readable. A user
+// dictionary locked for editing still counts: it stays readable. Kept in
+// one place so that a narrower rule changes only here.
+bool IsDictSlotFlagged(DictEngine* engine, uint16_t slot) { return engine && slot < GetDictCount(engine); }
+
+WCHAR* NewText(const std::u16string& text) {
+  if (text.empty()) return nullptr;
+  auto* out = static_cast<WCHAR*>(MemAlloc((text.size() + 1) * sizeof(WCHAR)));
+  if (!out) return nullptr;
+  std::memcpy(out, text.c_str(), (text.size() + 1) * sizeof(WCHAR));
+  return out;
+}
+
+// The definition a linked card shows: the entry's text after headword and
+// reading. Card content formatting replaces this when it is built.
+std::u16string LinkedCardDefinition(DictEngine* engine, uint16_t slot, uint32_t entry) {
+  return GetEntryCardDefinition(engine, slot, entry);
+}
+
+}  // namespace
+
+int GetCardEntryTexts(FlashcardStore* store, uint16_t slot, uint32_t entry, WCHAR** hw, WCHAR** althw, WCHAR** pron) {
+  for (WCHAR** out : {hw, althw, pron})
+    if (out) *out = nullptr;
+  if (!store || !IsDictSlotFlagged(store->engine, slot)) return 1;
+  EngineLockGuard lock;
+  std::u16string h, a, p;
+  EntryTexts(store->engine, slot, entry, &h, &a, &p);
+  if (hw) *hw = NewText(h);
+  if (althw) *althw = NewText(a);
+  if (pron) *pron = NewText(p);
+  return 0;
+}
+
+int ResolveCardEntry(FlashcardStore* store, int32_t card, uint16_t* slot, int32_t* entry) {
+  if (slot) *slot = kNoCardSlot;
+  if (entry) *entry = -1;
+  int32_t creator = -1, dictId = -1, key = -1;
+  if (!store || GetCardDictRef(store, card, &creator, &dictId, &key) != 0) return 1;
+  if (dictId == 0 || dictId == -1 || creator == -1) return 1;
+  EngineLockGuard lock;
+  const uint16_t found = FindDictSlot(store->engine, static_cast<uint32_t>(creator), static_cast<uint32_t>(dictId));
+  if (found >= GetDictCount(store->engine)) return 1;
+  if (slot) *slot = found;
+  if (entry) *entry = MapDictEntryId(store->engine, found, key);
+  return 0;
+}
+
+int IsCardLinkedToUserDict(FlashcardStore* store, int32_t card) {
+  uint16_t slot = kNoCardSlot;
+  if (ResolveCardEntry(store, card, &slot, nullptr) != 0) return 0;
+  EngineLockGuard lock;
+  return GetDictKind(store->engine, slot) == kDictKindUser ? 1 : 0;
+}
+
+int GetCardFieldText(FlashcardStore* store, int32_t card, uint32_t field, MemHandle* handle) {
+  if (!store || !store->database || !handle || field > kCardFieldDefinition) return 1;
+  static constexpr uint32_t kColumns[] = {kCardHw, kCardAltHw, kCardPron, kCardDefn};
+  std::u16string text;
+  {
+    EngineLockGuard lock;
+    const SqlTerm where = Int(kCardId, card);
+    const SqlTerm select = Int(kColumns[field], 0);
+    SqlQuery q{};
+    q.table = kFlashCardsTable;
+    q.columns = kFlashCardColumns;
+    q.columnCount = kCardColumnCount;
+    q.where = &where;
+    q.whereCount = 1;
+    q.select = &select;
+    q.selectCount = 1;
+    sqlite3_stmt* stmt = SqlPrepareSelect(store->database, &q);
+    if (!stmt) return 1;
+    const bool row = SqlStep(stmt) == SQLITE_ROW;
+    if (row && !SqlColumnIsNull(stmt, 0)) text = static_cast<const char16_t*>(sqlite3_column_text16(stmt, 0));
+    SqlFinalize(stmt);
+    if (!row) return 1;
+  }
+  if (field == kCardFieldDefinition) {
+    uint16_t slot = kNoCardSlot;
+    int32_t entry = -1;
+    if (text.empty() && ResolveCardEntry(store, card, &slot, &entry) == 0 && entry >= 0) {
+      EngineLockGuard lock;
+      if (IsDictSlotFlagged(store->engine, slot))
+        text = LinkedCardDefinition(store->engine, slot, static_cast<uint32_t>(entry));
+    }
+  } else if (!text.empty()) {
+    StripKeyMarks(reinterpret_cast<WCHAR*>(text.data()));
+    text.resize(std::char_traits<char16_t>::length(text.c_str()));
+  }
+  const uint32_t bytes = static_cast<uint32_t>((text.size() + 1) * sizeof(WCHAR));
+  if (GetMemHandleSize(handle) < bytes && ResizeMemHandle(handle, bytes) != 0) return 1;
+  std::memcpy(handle->data, text.c_str(), bytes);
+  return 0;
+}
+
+int ConvertCardToUserDictEntry(FlashcardStore* store, int32_t card) {
+  if (!store || !store->database || !store->engine) return 1;
+  int32_t creator = -1, dictId = -1;
+  if (GetCardDictRef(store, card, &creator, &dictId, nullptr) != 0) return 1;
+  if (!(dictId == 0 || dictId == -1 || creator == -1)) return 0;
+  EngineLockGuard lock;
+  DictEngine* engine = store->engine;
+  const uint32_t language =
+      GetCardLanguage(store, card) == kCardLanguageChinese ? static_cast<uint32_t>(kCardLanguageChinese) : 0u;
+  constexpr uint32_t kAnyLanguage = 65535;
+  uint16_t slot = FindDictByLanguages(engine, language, kAnyLanguage);
+  if (slot == kNoCardSlot) {
+    if (CreateUserDictFileNamed(engine, language, kAnyLanguage, nullptr) != 0) return 1;
+    slot = FindDictByLanguages(engine, language, kAnyLanguage);
+    if (slot == kNoCardSlot) return 1;
+  }
+  std::u16string texts[4];
+  MemHandle* h = NewMemHandle(2);
+  if (!h) return 1;
+  for (uint32_t field = 0; field < 4; ++field) {
+    if (GetCardFieldText(store, card, field, h) != 0) {
+      FreeMemHandle(h);
+      return 1;
+    }
+    texts[field] = static_cast<const char16_t*>(h->data);
+  }
+  FreeMemHandle(h);
+  auto text = [](const std::u16string& t) { return t.empty() ? nullptr : reinterpret_cast<const WCHAR*>(t.c_str()); };
+  const int32_t uid = AddUserDictEntry(engine, slot, text(texts[0]), text(texts[1]), text(texts[2]), text(texts[3]));
+  if (uid < 0) return 1;
+  const int32_t entry = MapDictEntryId(engine, slot, uid);
+  if (entry < 0) return 1;
+  // The card now takes its texts from the new entry.
+  CardEditRecord r{};
+  r.scorefile = -1;
+  r.linked = 1;
+  r.dictSlot = slot;
+  r.entry = static_cast<uint32_t>(entry);
+  r.duplicateMode = kDuplicateAllow;
+  return SaveCard(store, &r, card) == card ? 0 : 1;
 }
 
 int64_t CountCategoryCards(FlashcardStore* store, int32_t category) {

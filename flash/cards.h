@@ -13,6 +13,7 @@
 #include "platform/types.h"
 
 struct CardEditRecord;
+struct MemHandle;
 struct FlashcardStore;
 
 enum : uint32_t { kCardLanguageEnglish = 0, kCardLanguageChinese = 4096 };
@@ -49,6 +50,30 @@ int GetCardDictRef(FlashcardStore* store, int32_t card, int32_t* creator, int32_
 int IsCardUnlinked(FlashcardStore* store, int32_t card);
 // "lang"; 1 when the card cannot be read.
 int32_t GetCardLanguage(FlashcardStore* store, int32_t card);
+// The texts a card would take from (slot, entry), each a new local-heap
+// string (LocalFree) or null when empty; any output may be null. 0, or 1
+// for a slot that is not open.
+int GetCardEntryTexts(FlashcardStore* store, uint16_t slot, uint32_t entry, WCHAR** hw, WCHAR** althw, WCHAR** pron);
+// 0 with the open dictionary's slot and entry id of a linked card; 1 with
+// slot kNoCardSlot and entry -1 when the card is missing, unlinked or its
+// dictionary is not open.
+inline constexpr uint16_t kNoCardSlot = 65535;
+int ResolveCardEntry(FlashcardStore* store, int32_t card, uint16_t* slot, int32_t* entry);
+// 1 when the card's dictionary is open and is a user dictionary.
+int IsCardLinkedToUserDict(FlashcardStore* store, int32_t card);
+// Fields of GetCardFieldText.
+enum : uint32_t { kCardFieldHeadword = 0, kCardFieldAltHeadword, kCardFieldPronunciation, kCardFieldDefinition };
+// The field's text, terminated, in the handle (resized to fit): headword,
+// alternative headword and pronunciation without key marks; the stored
+// definition, or for a linked card without one the entry's definition
+// while its dictionary can be read. 0; 1 for another field, a missing card
+// or a handle that cannot grow.
+int GetCardFieldText(FlashcardStore* store, int32_t card, uint32_t field, MemHandle* handle);
+// Turns an unlinked card into an entry of the newest user dictionary of its
+// language (created when there is none) and links the card to it. A linked
+// card is left alone. 0; 1 when no user dictionary can be had or the entry
+// or the card cannot be written.
+int ConvertCardToUserDictEntry(FlashcardStore* store, int32_t card);
 
 // Assignment rows of the category, -1 on failure.
 int64_t CountCategoryCards(FlashcardStore* store, int32_t category);

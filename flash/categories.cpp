@@ -388,6 +388,34 @@ int GetCategoryDisplayName(FlashcardStore* store, int32_t id, WCHAR* buffer, uin
   return 0;
 }
 
+int FormatCategoryListLabel(FlashcardStore* store, int32_t id, WCHAR* buffer, uint32_t length) {
+  if (!buffer || !length) return 1;
+  buffer[0] = 0;
+  static constexpr const char16_t* kPseudoLabels[] = {u"None", u"All", u"Uncategorized", u"Current Cats:",
+                                                      u"Avail Cats:"};
+  std::u16string label;
+  if (id < 0 && id >= kCategoryAvailableHeader) {
+    label = kPseudoLabels[-id - 1];
+  } else {
+    EngineLockGuard lock;
+    const FlashCategoryRecord* r = store ? GetCategoryRecord(store, id) : nullptr;
+    const int32_t level = r ? GetCategoryDepth(store, id) : -1;
+    if (level < 0) return 1;
+    label.assign(static_cast<size_t>(level), u' ');
+    label += reinterpret_cast<const char16_t*>(r->name);
+  }
+  const uint32_t n = std::min<uint32_t>(static_cast<uint32_t>(label.size()), length - 1);
+  std::memcpy(buffer, label.data(), n * sizeof(WCHAR));
+  buffer[n] = 0;
+  return 0;
+}
+
+int WriteCategory(FlashcardStore* store, const FlashCategoryRecord* record) {
+  if (!store || !store->database || !record) return SQLITE_MISUSE;
+  EngineLockGuard lock;
+  return WriteRecord(store, *record);
+}
+
 int GetCategoryPath(FlashcardStore* store, int32_t id, WCHAR* buffer, uint32_t length) {
   if (!buffer || !length) return 1;
   buffer[0] = 0;
@@ -466,6 +494,10 @@ int32_t CreateCategory(FlashcardStore* store, const WCHAR* name, int32_t source,
   InsertAt(store, end, record);
   ClearCategoryTreeRows(store);
   if (Finish(store, SQLITE_OK) != SQLITE_OK) return -1;
+  // Placed behind "after" when it is a sibling; a failed move leaves the
+  // category last among its siblings, which is still a valid place.
+  if (after >= 0 && after != id && GetCategoryRecord(store, after) && GetCategoryParent(store, after) == parent)
+    MoveCategoryAfter(store, id, after);
   return id;
 }
 

@@ -75,6 +75,14 @@ int CategoryExists(FlashcardStore* store, int32_t id);
 // and terminated; *length gets the units written. 1 and length 0 for an
 // unknown id.
 int GetCategoryDisplayName(FlashcardStore* store, int32_t id, WCHAR* buffer, uint32_t* length);
+// The label of a choice list: "None", "All", "Uncategorized", "Current
+// Cats:", "Avail Cats:" for the pseudo ids, else the name behind one blank
+// per level; cut to length - 1 units and terminated. 0; 1 (empty) for an
+// unknown id.
+int FormatCategoryListLabel(FlashcardStore* store, int32_t id, WCHAR* buffer, uint32_t length);
+// Writes the record's name, parent, sort and hidden flag to its row and
+// stamps "modified". 0 or the SQLite code.
+int WriteCategory(FlashcardStore* store, const FlashCategoryRecord* record);
 // "A/B/C" from the top level down; "/" inside a name is written "\". 0; 1
 // for an unknown id.
 int GetCategoryPath(FlashcardStore* store, int32_t id, WCHAR* buffer, uint32_t length);

@@ -1,3 +1,4 @@
+#include <cstring>
 // Categories: the naming, depth and loop rules, the array order, deleting,
 // merging and splitting with their transactions, paths and tree rows.
 #include <string>
@@ -314,6 +315,77 @@ TEST_F(CategoryTest, PaneAssignmentAndToggle) {
   EXPECT_EQ(ToggleCardCategory(store, card, cat), 0);
   EXPECT_EQ(IsCardInCategory(store, card, cat), 0);
   FreeChunkedArray(pane);
+}
+
+TEST_F(CategoryTest, ListLabelsIndentByLevelAndNamePseudoIds) {
+  const int32_t top = Make(u"Top");
+  const int32_t mid = Make(u"Mid", top);
+  const int32_t low = Make(u"Low", mid);
+  struct Case {
+    int32_t id;
+    uint32_t length;
+    const char16_t* label;  // null: refused
+  } cases[] = {
+      {kCategoryNone, 40, u"None"},
+      {kCategoryRoot, 40, u"All"},  // the root's list label, not its display name
+      {kCategoryUncategorized, 40, u"Uncategorized"},
+      {kCategoryCurrentHeader, 40, u"Current Cats:"},
+      {kCategoryAvailableHeader, 40, u"Avail Cats:"},
+      {top, 40, u"Top"},
+      {mid, 40, u" Mid"},
+      {low, 40, u"  Low"},
+      {low, 4, u"  L"},  // cut to the buffer, terminated
+      {999, 40, nullptr},
+      {-6, 40, nullptr},
+  };
+  for (const Case& c : cases) {
+    WCHAR buffer[40];
+    buffer[0] = u'x';
+    const int rc = FormatCategoryListLabel(store, c.id, buffer, c.length);
+    EXPECT_EQ(rc, c.label ? 0 : 1) << c.id;
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(buffer)), c.label ? c.label : u"") << c.id;
+  }
+}
+
+TEST_F(CategoryTest, WriteCategoryStoresTheRecord) {
+  const int32_t a = Make(u"Alpha");
+  const int32_t b = Make(u"Beta");
+  FlashCategoryRecord r = *GetCategoryRecord(store, a);
+  std::memcpy(r.name, u"Gamma", sizeof(u"Gamma"));
+  r.parent = b;
+  r.sort = 7;
+  r.hidden = 1;
+  ASSERT_EQ(WriteCategory(store, &r), 0);
+  EXPECT_EQ(Query(kDefaultKvb,
+                  "SELECT name || ',' || parent || ',' || sort || ',' || hidden FROM "
+                  "sorvi_flash_categories WHERE id = " +
+                      std::to_string(a)),
+            "Gamma," + std::to_string(b) + ",7,1");
+}
+
+TEST_F(CategoryTest, CreatingAfterASiblingPlacesTheNewCategoryBehindIt) {
+  const int32_t a = Make(u"A");
+  const int32_t b = Make(u"B");
+  const int32_t c = Make(u"C");
+  // Parent -1 takes the parent of "after"; the new one sits between A and B.
+  const int32_t n = CreateCategory(store, W(u"N"), kCategoryNone, kCategoryNone, a);
+  ASSERT_GT(n, 0);
+  std::vector<int32_t> order;
+  for (int32_t k = 0; GetChildCategory(store, kCategoryRoot, k) != -1; ++k)
+    order.push_back(GetChildCategory(store, kCategoryRoot, k));
+  EXPECT_EQ(order, (std::vector<int32_t>{a, n, b, c}));
+  // The order survives a reload from the file.
+  ASSERT_EQ(FlushDirtyCategories(store, 1), 0);
+  ASSERT_EQ(LoadCategories(store), 0);
+  order.clear();
+  for (int32_t k = 0; GetChildCategory(store, kCategoryRoot, k) != -1; ++k)
+    order.push_back(GetChildCategory(store, kCategoryRoot, k));
+  EXPECT_EQ(order, (std::vector<int32_t>{a, n, b, c}));
+  // An "after" under another parent does not move the new category.
+  const int32_t child = Make(u"Child", a);
+  const int32_t m = CreateCategory(store, W(u"M"), kCategoryNone, kCategoryRoot, child);
+  ASSERT_GT(m, 0);
+  EXPECT_EQ(GetChildCategory(store, kCategoryRoot, 4), m);
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
 // Card search: conditions, groups, new cards as score 100, filters and
 // sorting; the category card lists and their order.
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <string>
 #include <vector>
 
+#include "engine/sql_db.h"
 #include "flash/card_scores.h"
 #include "flash/card_search.h"
 #include "flash/cards.h"
@@ -175,6 +178,69 @@ TEST_F(CardSearchTest, MovingACardKeepsTheAssignmentIds) {
   }
   EXPECT_EQ(MoveCardInCategoryOrder(store, pairs, 0, 3), 1);
   FreeChunkedArray(pairs);
+}
+
+TEST_F(CardSearchTest, CardsOfCategoriesComeOnceWithUncategorizedLast) {
+  // Card 1 is in X and Y, card 2 in XChild, card 3 in Y; 4 and 5 in none.
+  struct Case {
+    std::vector<int32_t> categories;
+    int withSubcategories;
+    std::vector<int> cards;
+    bool inOrder;  // the uncategorized cards follow the filed ones
+  } cases[] = {
+      {{x}, 0, {1}, false},
+      {{x}, 1, {1, 2}, false},                               // XChild joins
+      {{x, y}, 0, {1, 3}, false},                            // card 1 once
+      {{kCategoryUncategorized}, 0, {4, 5}, false},          // no category at all
+      {{y, kCategoryUncategorized}, 0, {1, 3, 4, 5}, true},  // filed first
+      {{xChild, kCategoryUncategorized}, 1, {2, 4, 5}, true},
+      {{kCategoryRoot, kCategoryNone}, 0, {}, false},  // other pseudo ids select nothing
+      {{}, 0, {}, false},
+  };
+  for (const Case& c : cases) {
+    ChunkedArray* list = ListCardsOfCategories(store, c.categories.data(), static_cast<uint32_t>(c.categories.size()),
+                                               c.withSubcategories);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->width, 1);
+    std::vector<int> got;
+    for (int32_t k = 0; k < list->count; ++k)
+      got.push_back(static_cast<int>(std::find(ids.begin(), ids.end(), GetChunkedArrayItem(list, k)) - ids.begin()) +
+                    1);
+    FreeChunkedArray(list);
+    if (c.inOrder) {
+      ASSERT_GE(got.size(), 2u);
+      EXPECT_EQ(Sorted({got.end() - 2, got.end()}), (std::vector<int>{4, 5}));
+    }
+    EXPECT_EQ(Sorted(got), c.cards) << c.categories.size() << " ids, subcategories " << c.withSubcategories;
+  }
+}
+
+TEST_F(CardSearchTest, AppendQueryResultsStopsWhenTheListIsFull) {
+  auto prepare = [&] {
+    sqlite3_stmt* s = nullptr;
+    EXPECT_EQ(
+        sqlite3_prepare_v2(store->database->conn, "SELECT id FROM sorvi_flash_cards ORDER BY id", -1, &s, nullptr),
+        SQLITE_OK);
+    return s;
+  };
+  // Room for every row: all five, in the statement's order.
+  ChunkedArray* roomy = CreateChunkedArray(1, kChunkedDefaultPerChunk, kChunkedDefaultMaxChunks, 0);
+  sqlite3_stmt* s = prepare();
+  EXPECT_EQ(AppendQueryResults(s, roomy), 0);
+  sqlite3_finalize(s);
+  ASSERT_EQ(roomy->count, 5);
+  for (int32_t k = 0; k < 5; ++k) EXPECT_EQ(GetChunkedArrayItem(roomy, k), ids[k]);
+  FreeChunkedArray(roomy);
+  // A list that holds fewer: it fills, keeps the first rows and reports it.
+  ChunkedArray* small = CreateChunkedArray(1, 1, 3, 0);
+  s = prepare();
+  EXPECT_EQ(AppendQueryResults(s, small), 1);
+  sqlite3_finalize(s);
+  ASSERT_GT(small->count, 0);
+  ASSERT_LT(small->count, 5);
+  for (int32_t k = 0; k < small->count; ++k) EXPECT_EQ(GetChunkedArrayItem(small, k), ids[k]);
+  FreeChunkedArray(small);
+  EXPECT_EQ(AppendQueryResults(nullptr, nullptr), 1);
 }
 
 }  // namespace
