@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "engine/dict_engine.h"
 #include "engine/dict_set.h"
@@ -20,6 +21,7 @@
 #include "engine/user_dict_entries.h"
 #include "flash/card_scores.h"
 #include "flash/categories.h"
+#include "flash/flash_sql.h"
 #include "flash/profile_lists.h"
 #include "flash/store.h"
 #include "flash/store_schema.h"
@@ -34,11 +36,7 @@ constexpr uint32_t kEntryPartMax = 512;
 constexpr uint32_t kPronCompareMax = 256;
 
 SqlTerm Int(uint32_t column, int32_t value, uint32_t connector = kSqlAnd) {
-  SqlTerm t{};
-  t.column = static_cast<int16_t>(column);
-  t.value = value;
-  t.connector = connector;
-  return t;
+  return FlashIntTerm(column, value, connector);
 }
 SqlTerm Text(uint32_t column, const std::u16string* text, uint32_t connector = kSqlAnd) {
   SqlTerm t{};
@@ -462,22 +460,12 @@ int IsCardUnlinked(FlashcardStore* store, int32_t card) {
 
 int32_t GetCardLanguage(FlashcardStore* store, int32_t card) {
   if (!store || !store->database) return 1;
-  EngineLockGuard lock;
-  const SqlTerm where = Int(kCardId, card);
-  const SqlTerm select = Int(kCardLang, 0);
-  SqlQuery q{};
-  q.table = kFlashCardsTable;
-  q.columns = kFlashCardColumns;
-  q.columnCount = kCardColumnCount;
-  q.where = &where;
-  q.whereCount = 1;
-  q.select = &select;
-  q.selectCount = 1;
-  sqlite3_stmt* stmt = SqlPrepareSelect(store->database, &q);
-  if (!stmt) return 1;
-  const int32_t lang = SqlStep(stmt) == SQLITE_ROW ? SqlColumnInt(stmt, 0) : 1;
-  SqlFinalize(stmt);
-  return lang;
+  std::vector<int32_t> lang;
+  if (SelectFlashInts(store->database, kFlashCardsTable, kFlashCardColumns, kCardColumnCount, kCardId, card,
+                      kCardLang, &lang) != 0 ||
+      lang.empty())
+    return 1;
+  return lang[0];
 }
 
 namespace {
@@ -710,21 +698,10 @@ int TouchCategoryCards(FlashcardStore* store, int32_t category) {
   if (!store || !store->database) return 1;
   EngineLockGuard lock;
   // "modified" of every card whose id is among the category's cards.
-  const SqlTerm where = Int(kAssignCat, category);
-  const SqlTerm select = Int(kAssignCard, 0);
-  SqlQuery q{};
-  q.table = kFlashCategoryAssignsTable;
-  q.columns = kFlashAssignColumns;
-  q.columnCount = kAssignColumnCount;
-  q.where = &where;
-  q.whereCount = 1;
-  q.select = &select;
-  q.selectCount = 1;
-  sqlite3_stmt* stmt = SqlPrepareSelect(store->database, &q);
-  if (!stmt) return 1;
-  std::basic_string<int32_t> cards;
-  while (SqlStep(stmt) == SQLITE_ROW) cards.push_back(SqlColumnInt(stmt, 0));
-  SqlFinalize(stmt);
+  std::vector<int32_t> cards;
+  if (SelectFlashInts(store->database, kFlashCategoryAssignsTable, kFlashAssignColumns, kAssignColumnCount,
+                      kAssignCat, category, kAssignCard, &cards) != 0)
+    return 1;
   for (int32_t card : cards) {
     const int rc = TouchCard(store, card);
     if (rc != SQLITE_OK) return rc;

@@ -12,6 +12,7 @@
 #include "engine/sql_query.h"
 #include "flash/cards.h"
 #include "flash/chunked_array.h"
+#include "flash/flash_sql.h"
 #include "flash/profile_settings.h"
 #include "flash/store.h"
 #include "flash/store_schema.h"
@@ -29,11 +30,7 @@ constexpr int32_t kMaxChainSteps = 3;
 constexpr int32_t kMaxSplitParts = 200;
 
 SqlTerm Int(uint32_t column, int32_t value, uint32_t connector = kSqlAnd) {
-  SqlTerm t{};
-  t.column = static_cast<int16_t>(column);
-  t.value = value;
-  t.connector = connector;
-  return t;
+  return FlashIntTerm(column, value, connector);
 }
 
 FlashCategoryRecord* Records(FlashcardStore* store) {
@@ -829,21 +826,10 @@ int GetCardCategoryIds(FlashcardStore* store, int32_t card, int32_t** ids, int32
   if (ids) *ids = nullptr;
   if (!store || !store->database) return 1;
   EngineLockGuard lock;
-  const SqlTerm where = Int(kAssignCard, card);
-  const SqlTerm select = Int(kAssignCat, 0);
-  SqlQuery q{};
-  q.table = kFlashCategoryAssignsTable;
-  q.columns = kFlashAssignColumns;
-  q.columnCount = kAssignColumnCount;
-  q.where = &where;
-  q.whereCount = 1;
-  q.select = &select;
-  q.selectCount = 1;
-  sqlite3_stmt* s = SqlPrepareSelect(store->database, &q);
-  if (!s) return 1;
   std::vector<int32_t> found;
-  while (SqlStep(s) == SQLITE_ROW) found.push_back(SqlColumnInt(s, 0));
-  SqlFinalize(s);
+  if (SelectFlashInts(store->database, kFlashCategoryAssignsTable, kFlashAssignColumns, kAssignColumnCount,
+                      kAssignCard, card, kAssignCat, &found) != 0)
+    return 1;
   found.erase(std::remove_if(found.begin(), found.end(), [&](int32_t c) { return !CategoryExists(store, c); }),
               found.end());
   if (count) *count = static_cast<int32_t>(found.size());
