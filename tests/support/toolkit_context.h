@@ -1,4 +1,4 @@
-// What the toolkit's tests share: the machine's fonts placed under a device
+// What the toolkit's tests share: the test fonts placed under a device
 // root of the test's own, and a test AppContext (the record start-up would
 // make) over an engine with one font slot. Header-only, so that only the
 // test programs that use the toolkit link it.
@@ -35,15 +35,27 @@ inline std::string FindSystemFont(const char* fileName) {
   return "";
 }
 
-// The fonts the toolkit tests draw with: DejaVu Sans in three styles
-// (fonts-dejavu-core and fonts-dejavu-extra) and the CJK face that `make
-// data` installs (WenQuanYi Zen Hei, fonts-wqy-zenhei). `make test` installs
-// all three packages; a machine without them skips the tests that need them.
+// The fonts the tests draw with: DejaVu Sans in three styles and face 0 of
+// WenQuanYi Zen Hei (the CJK face `make data` installs). The pinned fixture
+// files are small subsets committed in tests/support/fonts/ (cut by
+// tools/fixture-fonts/make_fixture_fonts.sh), so expected advances and pixels
+// do not move with the machine's font packages. They cover what the tests
+// draw: ASCII, Latin-1, the pinyin letters, circled 1 to 20 (DejaVu 1 to 10),
+// the zhuyin letters, CJK and full-width punctuation and a few dozen Han
+// characters. The system files are the packages' full fonts, for the checks
+// that need everything the program shows (fonts-dejavu-core,
+// fonts-dejavu-extra and fonts-wqy-zenhei, which `make test` installs).
 enum TestFont { kLatin, kLatinBold, kLatinOblique, kCjk, kTestFontCount };
+enum class TestFontSource { kFixture, kSystem };
 inline const char* TestFontFile(TestFont f) {
   static const char* const kFiles[] = {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf", "DejaVuSans-Oblique.ttf",
                                        "wqy-zenhei.ttc"};
   return kFiles[f];
+}
+inline std::string FixtureFontPath(TestFont f) {
+  static const char* const kFiles[] = {"DejaVuSans-subset.ttf", "DejaVuSans-Bold-subset.ttf",
+                                       "DejaVuSans-Oblique-subset.ttf", "wqy-zenhei-subset.ttf"};
+  return std::string(SORVI_FIXTURE_FONTS) + "/" + kFiles[f];
 }
 
 // Puts the fonts under "\Windows\Fonts" of a device root of the test's own
@@ -51,11 +63,14 @@ inline const char* TestFontFile(TestFont f) {
 // device paths.
 class TestFonts {
  public:
-  TestFonts() {
+  explicit TestFonts(TestFontSource source = TestFontSource::kFixture) {
     std::filesystem::create_directories(root_.Host("Windows/Fonts"));
     for (int f = 0; f < kTestFontCount; ++f) {
-      std::string host = FindSystemFont(TestFontFile(static_cast<TestFont>(f)));
-      present_[f] = !host.empty();
+      TestFont font = static_cast<TestFont>(f);
+      std::error_code ec;
+      std::string host =
+          source == TestFontSource::kFixture ? FixtureFontPath(font) : FindSystemFont(TestFontFile(font));
+      present_[f] = !host.empty() && std::filesystem::is_regular_file(host, ec);
       if (present_[f]) Place(host, TestFontFile(static_cast<TestFont>(f)));
     }
   }

@@ -155,10 +155,17 @@ TEST_F(TextServiceTest, EdgeCasesOfMeasuringBreakingAndHitTesting) {
          EXPECT_EQ(start, 1);
          EXPECT_EQ(end, 0);
        }},
-      {"abc defg where abc def fills the width breaks after the space",
+      {"abc defg where abc def exactly fills the width breaks after the space",
        [&] {
+         // At exactly the width the walk stops after "f" (the running width
+         // is no longer below it) without exceeding it; "f" reaching the width
+         // is no break point, and "g" follows, so the line ends at the break
+         // after the space. Without the "g" the same width holds every unit,
+         // while one pixel less is exceeded and breaks after the space.
          TextStyleState style{};
          EXPECT_EQ(FindLineBreak(engine_, 0, kSize, u"abc defg", fill, &style), 4);
+         EXPECT_EQ(FindLineBreak(engine_, 0, kSize, u"abc def", fill, &style), 7);
+         EXPECT_EQ(FindLineBreak(engine_, 0, kSize, u"abc def", fill - 1, &style), 4);
        }},
       {"a word wider than the width keeps what fits, at least one unit",
        [&] {

@@ -24,7 +24,7 @@ class ToolkitTest : public wintest::WindowTest {
   void SetUp() override {
     wintest::WindowTest::SetUp();
     fonts_ = std::make_unique<toolkit_test::TestFonts>();
-    ASSERT_TRUE(fonts_->Has(toolkit_test::kLatin)) << "fonts-dejavu-core is not installed";
+    ASSERT_TRUE(fonts_->Has(toolkit_test::kLatin)) << "the fixture fonts (tests/support/fonts) are missing";
   }
   void TearDown() override {
     SetTextDrawDirectOnly(false);
@@ -35,11 +35,9 @@ class ToolkitTest : public wintest::WindowTest {
     fonts_.reset();
   }
 
-  // Skips the test when the machine lacks the CJK face.
-  bool NeedCjk() {
-    if (fonts_->Has(toolkit_test::kCjk)) return true;
-    return false;
-  }
+  // Whether the CJK fixture face is there (it is committed, so a test that
+  // needs it fails without it rather than skipping).
+  bool NeedCjk() { return fonts_->Has(toolkit_test::kCjk); }
 
   // An engine whose slot 0 has the given fonts, set as the AppContext.
   // A second engine in one test replaces the first: the old context is
@@ -91,7 +89,7 @@ class ToolkitTest : public wintest::WindowTest {
   int width_ = 0;
 };
 
-#define REQUIRE_CJK()                                                                        \
-  do {                                                                                       \
-    if (!NeedCjk()) GTEST_SKIP() << "WenQuanYi Zen Hei (fonts-wqy-zenhei) is not installed"; \
+#define REQUIRE_CJK()                                                                  \
+  do {                                                                                 \
+    ASSERT_TRUE(NeedCjk()) << "the CJK fixture font (tests/support/fonts) is missing"; \
   } while (0)

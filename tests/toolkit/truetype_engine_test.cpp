@@ -25,7 +25,7 @@ class TrueTypeTest : public ToolkitTest {
   // A copy of a font whose cmap records all claim Mac Roman, so that it has
   // no Unicode charmap.
   std::string WriteFontWithoutUnicodeCmap() {
-    std::ifstream in(toolkit_test::FindSystemFont("DejaVuSans.ttf"), std::ios::binary);
+    std::ifstream in(toolkit_test::FixtureFontPath(kLatin), std::ios::binary);
     std::vector<uint8_t> font((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     auto u16 = [&](size_t at) { return static_cast<uint32_t>(font[at] << 8 | font[at + 1]); };
     auto u32 = [&](size_t at) { return u16(at) << 16 | u16(at + 2); };
@@ -185,8 +185,7 @@ void ExpectedMetrics(const std::vector<std::string>& hostFiles, int size, int16_
 TEST_F(TrueTypeTest, MetricsRoundUpAndComeBackFromTheCache) {
   MakeEngine({kLatin, kLatinBold});
   TrueTypeEngine* tt = Slot0();
-  std::vector<std::string> hosts = {toolkit_test::FindSystemFont("DejaVuSans.ttf"),
-                                    toolkit_test::FindSystemFont("DejaVuSans-Bold.ttf")};
+  std::vector<std::string> hosts = {toolkit_test::FixtureFontPath(kLatin), toolkit_test::FixtureFontPath(kLatinBold)};
   for (int size : {9, 14, 24, 95, 96, 120}) {
     SCOPED_TRACE(size);
     int16_t want[4];
@@ -408,19 +407,23 @@ TEST_F(TrueTypeTest, OpenFontFileDecodesTheUtf8Path) {
 }
 
 TEST_F(TrueTypeTest, FacesDroppedByTheManagerComeBackTheSame) {
-  // Eight files: more than the manager's six open faces. Measuring a
+  // Eight files: more than the manager's six open faces (copies of the
+  // fixtures under other names are other faces to the manager). Measuring a
   // character that no file has walks every file's charmap, so faces are
   // dropped and opened again through the stream.
-  const char* extra[] = {"DejaVuSans-BoldOblique.ttf", "DejaVuSerif.ttf", "DejaVuSansMono.ttf",
-                         "DejaVuSansCondensed.ttf", "DejaVuSerif-Bold.ttf"};
+  const struct {
+    toolkit_test::TestFont font;
+    const char* name;
+  } extra[] = {{kLatin, "extra1.ttf"},
+               {kLatinBold, "extra2.ttf"},
+               {kLatinOblique, "extra3.ttf"},
+               {kCjk, "extra4.ttf"},
+               {kLatin, "extra5.ttf"}};
   std::vector<std::string> paths = {fonts_->Path(kLatin), fonts_->Path(kLatinBold), fonts_->Path(kLatinOblique)};
-  for (const char* name : extra) {
-    std::string host = toolkit_test::FindSystemFont(name);
-    if (host.empty()) continue;
-    fonts_->Place(host, name);
-    paths.push_back(toolkit_test::TestFonts::DevicePath(name));
+  for (const auto& e : extra) {
+    fonts_->Place(toolkit_test::FixtureFontPath(e.font), e.name);
+    paths.push_back(toolkit_test::TestFonts::DevicePath(e.name));
   }
-  if (paths.size() < 7) GTEST_SKIP() << "fewer than seven DejaVu files on this machine";
   DictEngine* engine = MakeEngineWithPaths(paths);
   ASSERT_EQ(GetFontFileCount(Slot0()), paths.size());
   const std::u16string text = u"\uEAB2Bold\uEAB3 \uEAB4it\uEAB5 plain";
