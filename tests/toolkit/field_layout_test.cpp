@@ -169,22 +169,44 @@ TEST_F(FieldLayoutTest, ScrollToShowBringsALowerLineToTheBottom) {
   EXPECT_EQ(s.topLine, 2) << "a line above the top becomes the top";
 }
 
-TEST_F(FieldLayoutTest, SelectedLineBreakShowsTwoHighlightedSpaces) {
-  FieldOptions o{};  // read-only
-  FieldState& s = Field(u"ab\ncd", 300, 100, o, true);
-  s.selStart = 0;
-  s.selEnd = 4;
-  RedrawField(&s);
-  uint32_t selected = ResolveColorWord(kFieldReadOnlySelected, kRoleBackground);
-  uint32_t plain = ResolveColorWord(kFieldReadOnlyColor, kRoleBackground);
-  ASSERT_NE(selected, plain);
-  TextStyleState none{};
-  int ab = MeasureText(app_->engine(), 0, 14, reinterpret_cast<const WCHAR*>(u"ab"), 2, &none);
-  int spaces = MeasureText(app_->engine(), 0, 14, reinterpret_cast<const WCHAR*>(u"  "), 2, &none);
-  int y = s.lines[0].height / 2;
-  int afterText = 1 + ab;
-  EXPECT_EQ(Pixel(afterText + spaces / 2, y), selected) << "the highlighted block after the line";
-  EXPECT_EQ(Pixel(afterText + spaces + 4, y), plain) << "nothing highlighted past the two spaces";
+TEST_F(FieldLayoutTest, SelectionIsHighlightedInTheFieldKindsColour) {
+  FieldOptions readOnly{};
+  FieldOptions unfocused = Editable();
+  unfocused.caretActive = 0;
+  struct Case {
+    FieldOptions options;
+    ColorWord selected;  // expected behind the selected text
+    ColorWord plain;
+    const char* why;
+  } cases[] = {
+      {readOnly, kFieldReadOnlySelected, kFieldReadOnlyColor, "read-only highlight"},
+      {Editable(), kFieldEditableSelected, kFieldEditableColor, "editable highlight"},
+      {unfocused, kFieldEditableColor, kFieldEditableColor, "an editable field without its caret hides it"},
+  };
+  ASSERT_NE(ResolveColorWord(kFieldEditableSelected, kRoleBackground),
+            ResolveColorWord(kFieldEditableColor, kRoleBackground));
+  ASSERT_NE(ResolveColorWord(kFieldReadOnlySelected, kRoleBackground),
+            ResolveColorWord(kFieldReadOnlyColor, kRoleBackground));
+  Window(300, 100);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    FieldState& s = Field(u"ab\ncd", 300, 100, c.options);
+    s.selStart = 0;
+    s.selEnd = 4;
+    RedrawField(&s);
+    uint32_t selected = ResolveColorWord(c.selected, kRoleBackground);
+    uint32_t plain = ResolveColorWord(c.plain, kRoleBackground);
+    TextStyleState none{};
+    int ab = MeasureText(app_->engine(), 0, 14, reinterpret_cast<const WCHAR*>(u"ab"), 2, &none);
+    int spaces = MeasureText(app_->engine(), 0, 14, reinterpret_cast<const WCHAR*>(u"  "), 2, &none);
+    int y = s.lines[0].height / 2;
+    int afterText = 1 + ab;
+    // A selected line break shows as two highlighted spaces after the text.
+    EXPECT_EQ(Pixel(afterText + spaces / 2, y), selected) << "the highlighted block after the line";
+    EXPECT_EQ(Pixel(afterText + spaces + 4, y), plain) << "nothing highlighted past the two spaces";
+    FreeFieldStorage(&s);
+    s = FieldState{};
+  }
 }
 
 TEST_F(FieldLayoutTest, RuledLinesContinueBelowTheTextInAnEditableField) {
