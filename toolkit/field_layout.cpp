@@ -509,6 +509,7 @@ int PlaceFieldCaret(FieldState* s, uint16_t column, int line) {
     s->caretHeight = s->options.singleLine ? s->textRect.height : GetLineHeight(s->engine, s->fontSlot, s->fontSize);
     return width;
   }
+  if (s->visibleCount == 0) return 0;  // no room for even one line
   // A line just off either edge brings one more line into view.
   if (line < 0) {
     ScrollFieldByLine(s, 1, 1);
