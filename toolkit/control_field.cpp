@@ -135,6 +135,20 @@ void UpdateCaret(FieldState* s) {
   }
 }
 
+}  // namespace
+
+void ActivateFieldCaret(FieldState* s) {
+  s->options.caretActive = 1;
+  UpdateCaret(s);
+}
+
+void DeactivateFieldCaret(FieldState* s) {
+  if (s->options.editable && s->options.caretActive) DestroyCaret();
+  s->options.caretActive = 0;
+}
+
+namespace {
+
 // Sets the scroll bar from the field's numbers; 1 when its visibility
 // changed (the WM_SIZE that follows has then laid out and drawn the field).
 int UpdateScrollBar(FieldState* s) {
@@ -211,17 +225,15 @@ LRESULT Handle(HWND hwnd, FieldState* s, UINT msg, WPARAM wParam, LPARAM lParam)
       return 1;
     }
     case WM_SETFOCUS: {
-      s->options.caretActive = 1;
+      ActivateFieldCaret(s);
       HIMC ime = ImmGetContext(hwnd);
       ImmSetOpenStatus(ime, TRUE);
       ImmEscapeW(nullptr, ime, 0x800, nullptr);
       ImmReleaseContext(hwnd, ime);
-      UpdateCaret(s);
       return 1;
     }
     case WM_KILLFOCUS: {
-      if (s->options.editable) DestroyCaret();
-      s->options.caretActive = 0;
+      DeactivateFieldCaret(s);
       // An editable field hides its selection while it has no caret.
       if (s->options.editable) RedrawField(s);
       FieldNotify n{};
@@ -503,9 +515,10 @@ LRESULT Handle(HWND hwnd, FieldState* s, UINT msg, WPARAM wParam, LPARAM lParam)
       }
       return 1;
     case kFieldActivateCaret:
-      s->options.caretActive = 1;
+      // Only an editable field has a caret to show.
+      if (!s->options.editable) return 1;
       s->options.caretShown = 1;
-      UpdateCaret(s);
+      ActivateFieldCaret(s);
       return 1;
     case kFieldCopyRange: {
       // Clamped to the text; nothing is copied for an empty or reversed

@@ -23,19 +23,23 @@ int EnsureLineCapacity(FieldState* s, uint32_t lines) {
 }
 
 // Places the caret's pixel position from its line and column (the column
-// counts units from the line's start).
-void PlaceCaretOnLine(FieldState* s) {
-  if (s->options.singleLine || s->lineCount == 0) return;
+// counts units from the line's start). The one-pixel caret stands on the
+// last pixel of the unit before it, so a caret after text is drawn one pixel
+// left of the measured width, never left of the text rectangle. Returns the
+// width of the units before the caret.
+int PlaceCaretOnLine(FieldState* s) {
+  if (s->options.singleLine || s->lineCount == 0) return 0;
   int y = s->textRect.y;
   for (int i = 0; i < s->caretLine; ++i) y += s->lines[s->topLine + i].height;
   const FieldLine& line = s->lines[s->topLine + s->caretLine];
   TextStyleState style = line.startStyle;
   uint16_t column = std::min(s->caretColumn, line.length);
-  int x = s->textRect.x + s->margin + line.indent +
-          MeasureText(s->engine, s->fontSlot, s->fontSize, s->text + line.start, column, &style);
-  s->caretX = static_cast<uint16_t>(x);
+  int width = MeasureText(s->engine, s->fontSlot, s->fontSize, s->text + line.start, column, &style);
+  int x = s->textRect.x + s->margin + line.indent + width - (width != 0 ? 1 : 0);
+  s->caretX = static_cast<uint16_t>(std::max<int>(x, s->textRect.x));
   s->caretY = static_cast<uint16_t>(y);
   s->caretHeight = line.height;
+  return width;
 }
 
 }  // namespace
@@ -492,17 +496,41 @@ FieldScrollParams GetFieldScrollParams(const FieldState* s) {
   return p;
 }
 
+int PlaceFieldCaret(FieldState* s, uint16_t column, int line) {
+  if (s->options.singleLine || s->lineCount == 0) {
+    column = std::min(column, s->length);
+    s->caretLine = 0;
+    s->caretColumn = column;
+    TextStyleState style{};
+    int width = MeasureText(s->engine, s->fontSlot, s->fontSize, s->text, column, &style);
+    int x = s->textRect.x + s->margin + s->singleIndent + width - (width != 0 ? 1 : 0);
+    s->caretX = static_cast<uint16_t>(std::max<int>(x, s->textRect.x));
+    s->caretY = static_cast<uint16_t>(s->textRect.y);
+    s->caretHeight = s->options.singleLine ? s->textRect.height : GetLineHeight(s->engine, s->fontSlot, s->fontSize);
+    return width;
+  }
+  if (s->visibleCount == 0) return 0;  // no room for even one line
+  // A line just off either edge brings one more line into view.
+  if (line < 0) {
+    ScrollFieldByLine(s, 1, 1);
+    line = 0;
+  } else if (line >= s->visibleCount) {
+    ScrollFieldByLine(s, 0, 1);
+    line = s->visibleCount - 1;
+    column = std::min(column, s->lines[s->topLine + line].length);
+  }
+  const FieldLine& l = s->lines[s->topLine + line];
+  // The caret stands before a line's ending break, never after it.
+  if (column > 0 && column <= l.length && IsBreakUnit(s->text[l.start + column - 1])) --column;
+  s->caretLine = static_cast<int16_t>(line);
+  s->caretColumn = column;
+  return PlaceCaretOnLine(s);
+}
+
 void SetFieldCaretOffset(FieldState* s, uint16_t offset) {
   offset = std::min(offset, s->length);
   if (s->options.singleLine || s->lineCount == 0) {
-    s->caretLine = 0;
-    s->caretColumn = offset;
-    TextStyleState style{};
-    int x = s->textRect.x + s->margin + s->singleIndent +
-            MeasureText(s->engine, s->fontSlot, s->fontSize, s->text, offset, &style);
-    s->caretX = static_cast<uint16_t>(std::max(0, x));
-    s->caretY = static_cast<uint16_t>(s->textRect.y);
-    s->caretHeight = s->options.singleLine ? s->textRect.height : GetLineHeight(s->engine, s->fontSlot, s->fontSize);
+    PlaceFieldCaret(s, offset, 0);
     s->options.caretShown = s->selStart == s->selEnd;
     return;
   }
@@ -636,7 +664,20 @@ int PageField(FieldState* s, uint32_t flags) {
   uint16_t caret = GetFieldCaretOffset(s);
   s->topLine = 0;
   LayoutField(s);
-  if (caret < s->firstUnit) s->options.caretShown = 0;
+  // A caret whose line is still on screen keeps its text offset; one whose
+  // line left the screen is hidden.
+  bool kept = false;
+  for (uint16_t v = 0; caret >= s->firstUnit && v < s->visibleCount; ++v) {
+    const FieldLine& l = s->lines[s->topLine + v];
+    if (caret >= l.start && (caret < l.start + l.length || s->topLine + v + 1 == s->lineCount)) {
+      s->caretLine = static_cast<int16_t>(v);
+      s->caretColumn = static_cast<uint16_t>(caret - l.start);
+      PlaceCaretOnLine(s);
+      kept = true;
+      break;
+    }
+  }
+  if (!kept) s->options.caretShown = 0;
   RedrawField(s);
   return 1;
 }

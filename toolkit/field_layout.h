@@ -172,6 +172,11 @@ struct FieldScrollParams {
 };
 FieldScrollParams GetFieldScrollParams(const FieldState* state);
 
+// Puts the caret at a column of a visible line and returns the width of the
+// units before it. A line above the top or past the visible lines scrolls
+// one line (redrawn) and the caret goes to the nearest visible line; a column
+// after a line's ending break moves back before it.
+int PlaceFieldCaret(FieldState* state, uint16_t column, int line);
 // Puts the caret at a text offset: its line (relative to the top line),
 // column and pixel position. The caret is shown only when the offset lies on
 // a visible line and there is no selection.

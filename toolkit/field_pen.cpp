@@ -37,23 +37,28 @@ bool InSelection(const FieldState* s, uint16_t offset, bool rightHalf) {
   return afterStart && beforeEnd && offset < s->selEnd;
 }
 
-ShortRect CharBox(const FieldState* s, const FieldHit& hit) {
+}  // namespace
+
+ShortRect GetFieldCharRect(const FieldState* s, uint16_t wanted, uint16_t line) {
   int y = s->textRect.y;
-  uint16_t height = s->textRect.height;
+  // A single line is as high as its rectangle; an empty multi-line field
+  // has one plain line.
+  uint16_t height = s->options.singleLine ? s->textRect.height : GetLineHeight(s->engine, s->fontSlot, s->fontSize);
   const WCHAR* units = s->text;
   uint16_t count = s->length;
   int indent = s->singleIndent;
   TextStyleState style{};
   if (!s->options.singleLine && s->lineCount) {
-    for (uint16_t i = 0; i < hit.line; ++i) y += s->lines[s->topLine + i].height;
-    const FieldLine& l = s->lines[s->topLine + hit.line];
+    line = std::min<uint16_t>(line, s->visibleCount ? s->visibleCount - 1 : 0);
+    for (uint16_t i = 0; i < line; ++i) y += s->lines[s->topLine + i].height;
+    const FieldLine& l = s->lines[s->topLine + line];
     units = s->text + l.start;
     count = l.length;
     height = l.height;
     indent = l.indent;
     style = l.startStyle;
   }
-  uint16_t column = std::min(hit.column, count);
+  uint16_t column = std::min(wanted, count);
   int x = s->textRect.x + s->margin + indent + MeasureText(s->engine, s->fontSlot, s->fontSize, units, column, &style);
   int before = column > 0 ? GetCharAdvance(s->engine, s->fontSlot, s->fontSize, units[column - 1], &style) : 0;
   int at = column < count ? GetCharAdvance(s->engine, s->fontSlot, s->fontSize, units[column], &style) : 0;
@@ -63,20 +68,25 @@ ShortRect CharBox(const FieldState* s, const FieldHit& hit) {
                    height};
 }
 
-// The box of the unit at `offset` on its visible line (GetFieldCharRect's
-// column box), found by the line holding the offset.
-ShortRect OffsetBox(const FieldState* s, uint16_t offset, uint16_t* lineOut) {
-  FieldHit hit{};
+void FieldLineOf(const FieldState* s, uint16_t offset, uint16_t* column, uint16_t* line) {
+  uint16_t v = 0;
+  uint16_t c = offset;
   if (!s->options.singleLine && s->lineCount) {
-    uint16_t v = 0;
     while (v + 1 < s->visibleCount && offset >= s->lines[s->topLine + v].start + s->lines[s->topLine + v].length) ++v;
-    hit.line = v;
-    hit.column = static_cast<uint16_t>(offset - std::min<uint16_t>(offset, s->lines[s->topLine + v].start));
-  } else {
-    hit.column = offset;
+    c = static_cast<uint16_t>(offset - std::min<uint16_t>(offset, s->lines[s->topLine + v].start));
   }
-  if (lineOut) *lineOut = hit.line;
-  return CharBox(s, hit);
+  if (column) *column = c;
+  if (line) *line = v;
+}
+
+namespace {
+
+// The box of the unit at `offset` on the visible line holding it.
+ShortRect OffsetBox(const FieldState* s, uint16_t offset, uint16_t* lineOut) {
+  uint16_t column = 0, line = 0;
+  FieldLineOf(s, offset, &column, &line);
+  if (lineOut) *lineOut = line;
+  return GetFieldCharRect(s, column, line);
 }
 
 // One to three rectangles over a link: one on a single line, else the first
@@ -226,7 +236,7 @@ int HandleFieldPen(FieldState* s, int event, int x, int y, int tapCount) {
         SetFieldSelection(s, p.anchorStart, p.anchorEnd);
         p.selectionByPress = 1;
       }
-      p.charBox = CharBox(s, hit);
+      p.charBox = GetFieldCharRect(s, hit.column, hit.line);
       p.rightHalf = hit.rightHalf;
       if (s->options.editable && tapCount == 1) s->options.caretShown = s->selStart == s->selEnd;
       return 1;
@@ -240,7 +250,7 @@ int HandleFieldPen(FieldState* s, int event, int x, int y, int tapCount) {
       }
       if (Inside(p.charBox, x, y)) return 1;
       s->options.caretShown = 0;
-      p.charBox = CharBox(s, hit);
+      p.charBox = GetFieldCharRect(s, hit.column, hit.line);
       uint16_t a = 0, b = 0;
       ExpandFieldSelection(s, offset, p.tapCount, &a, &b);
       uint16_t start = offset < p.pressOffset ? a : p.anchorStart;

@@ -26,6 +26,12 @@ struct FieldHit {
 };
 FieldHit HitTestField(const FieldState* state, int x, int y);
 uint16_t FieldOffsetOf(const FieldState* state, uint16_t column, uint16_t line);
+// The visible line holding `offset` (the last visible line when none before
+// it does) and the offset's column on it.
+void FieldLineOf(const FieldState* state, uint16_t offset, uint16_t* column, uint16_t* line);
+// The box a tap at (column, visible line) owns: from the middle of the unit
+// before it to the middle of the unit at it.
+ShortRect GetFieldCharRect(const FieldState* state, uint16_t column, uint16_t line);
 // The word around an offset for a double tap (start = end on a separator);
 // the offset itself for a single tap.
 void ExpandFieldSelection(const FieldState* state, uint16_t offset, int tapCount, uint16_t* start, uint16_t* end);

@@ -4,7 +4,9 @@
 #include <string>
 
 #include "platform/controls.h"
+#include "platform/gdi.h"
 #include "platform/ime.h"
+#include "platform/paint.h"
 #include "tests/toolkit/control_fixture.h"
 #include "toolkit/control_field.h"
 
@@ -241,6 +243,72 @@ TEST_F(FieldTest, MessagesToAWindowWithoutStateReturnOne) {
   DestroyWindow(field_);
   HWND plain = MakeControl(u"STATIC", 9, 0, 0, 10, 10, nullptr);
   EXPECT_EQ(FieldWndProc(plain, kFieldGetCaret, 0, 0), 1);
+}
+
+// Messages of interest counted on their way to the field's procedure.
+struct PaintCounts {
+  int sizes = 0;
+  int paints = 0;
+};
+PaintCounts g_counts;
+WNDPROC g_fieldProc = nullptr;
+LRESULT CountingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_SIZE) ++g_counts.sizes;
+  if (msg == WM_PAINT) ++g_counts.paints;
+  return CallWindowProcW(g_fieldProc, hwnd, msg, wParam, lParam);
+}
+
+TEST_F(FieldTest, ScrollBarChangeRelaysOutOnceAndDrawsOnce) {
+  std::u16string many;
+  for (int i = 0; i < 20; ++i) many += u"line\n";
+  struct Case {
+    const char16_t* first;
+    const char16_t* second;
+    int sizes;         // WM_SIZE from the second text
+    bool drawnAtOnce;  // drawn inside WM_SETTEXT (no bar change)
+    int paints;        // WM_PAINT afterwards
+    const char* why;
+  } cases[] = {
+      {u"a", many.c_str(), 1, false, 1, "the bar appears: one relayout, drawn only by the paint"},
+      {many.c_str(), u"a", 1, false, 1, "the bar goes: one relayout, drawn only by the paint"},
+      {u"a", u"b", 0, true, 0, "no bar change: drawn at once, nothing left to paint"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    FieldCreateParams p{};
+    p.fontSize = 14;
+    MakeField(&p, 200, 3 * LineHeight());
+    SetText(c.first);
+    AutoPump();
+    g_fieldProc =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrW(field_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingProc)));
+    g_counts = {};
+    // A marker the field's own drawing covers.
+    HDC dc = GetDC(field_);
+    HBRUSH green = CreateSolidBrush(RGB(0, 255, 0));
+    RECT corner{0, 0, 2, 2};
+    FillRect(dc, &corner, green);
+    DeleteObject(green);
+    ReleaseDC(field_, dc);
+    // Read back through a DC: reading through automation would first
+    // deliver the pending paint.
+    auto marked = [&] {
+      HDC read = GetDC(field_);
+      COLORREF v = GetPixel(read, 0, 0);
+      ReleaseDC(field_, read);
+      return v == RGB(0, 255, 0);
+    };
+    ASSERT_TRUE(marked());
+    SetText(c.second);
+    EXPECT_EQ(g_counts.sizes, c.sizes);
+    EXPECT_EQ(g_counts.paints, 0) << "nothing painted inside WM_SETTEXT";
+    EXPECT_EQ(!marked(), c.drawnAtOnce);
+    AutoPump();
+    EXPECT_EQ(g_counts.paints, c.paints);
+    EXPECT_NE(AutoGetPixel(field_, 0, 0) & 0xFFFFFF, 0x00FF00u) << "drawn in the end";
+    SetWindowLongPtrW(field_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_fieldProc));
+    DestroyWindow(field_);
+  }
 }
 
 }  // namespace

@@ -169,22 +169,44 @@ TEST_F(FieldLayoutTest, ScrollToShowBringsALowerLineToTheBottom) {
   EXPECT_EQ(s.topLine, 2) << "a line above the top becomes the top";
 }
 
-TEST_F(FieldLayoutTest, SelectedLineBreakShowsTwoHighlightedSpaces) {
-  FieldOptions o{};  // read-only
-  FieldState& s = Field(u"ab\ncd", 300, 100, o, true);
-  s.selStart = 0;
-  s.selEnd = 4;
-  RedrawField(&s);
-  uint32_t selected = ResolveColorWord(kFieldReadOnlySelected, kRoleBackground);
-  uint32_t plain = ResolveColorWord(kFieldReadOnlyColor, kRoleBackground);
-  ASSERT_NE(selected, plain);
-  TextStyleState none{};
-  int ab = MeasureText(app_->engine(), 0, 14, reinterpret_cast<const WCHAR*>(u"ab"), 2, &none);
-  int spaces = MeasureText(app_->engine(), 0, 14, reinterpret_cast<const WCHAR*>(u"  "), 2, &none);
-  int y = s.lines[0].height / 2;
-  int afterText = 1 + ab;
-  EXPECT_EQ(Pixel(afterText + spaces / 2, y), selected) << "the highlighted block after the line";
-  EXPECT_EQ(Pixel(afterText + spaces + 4, y), plain) << "nothing highlighted past the two spaces";
+TEST_F(FieldLayoutTest, SelectionIsHighlightedInTheFieldKindsColour) {
+  FieldOptions readOnly{};
+  FieldOptions unfocused = Editable();
+  unfocused.caretActive = 0;
+  struct Case {
+    FieldOptions options;
+    ColorWord selected;  // expected behind the selected text
+    ColorWord plain;
+    const char* why;
+  } cases[] = {
+      {readOnly, kFieldReadOnlySelected, kFieldReadOnlyColor, "read-only highlight"},
+      {Editable(), kFieldEditableSelected, kFieldEditableColor, "editable highlight"},
+      {unfocused, kFieldEditableColor, kFieldEditableColor, "an editable field without its caret hides it"},
+  };
+  ASSERT_NE(ResolveColorWord(kFieldEditableSelected, kRoleBackground),
+            ResolveColorWord(kFieldEditableColor, kRoleBackground));
+  ASSERT_NE(ResolveColorWord(kFieldReadOnlySelected, kRoleBackground),
+            ResolveColorWord(kFieldReadOnlyColor, kRoleBackground));
+  Window(300, 100);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    FieldState& s = Field(u"ab\ncd", 300, 100, c.options);
+    s.selStart = 0;
+    s.selEnd = 4;
+    RedrawField(&s);
+    uint32_t selected = ResolveColorWord(c.selected, kRoleBackground);
+    uint32_t plain = ResolveColorWord(c.plain, kRoleBackground);
+    TextStyleState none{};
+    int ab = MeasureText(app_->engine(), 0, 14, reinterpret_cast<const WCHAR*>(u"ab"), 2, &none);
+    int spaces = MeasureText(app_->engine(), 0, 14, reinterpret_cast<const WCHAR*>(u"  "), 2, &none);
+    int y = s.lines[0].height / 2;
+    int afterText = 1 + ab;
+    // A selected line break shows as two highlighted spaces after the text.
+    EXPECT_EQ(Pixel(afterText + spaces / 2, y), selected) << "the highlighted block after the line";
+    EXPECT_EQ(Pixel(afterText + spaces + 4, y), plain) << "nothing highlighted past the two spaces";
+    FreeFieldStorage(&s);
+    s = FieldState{};
+  }
 }
 
 TEST_F(FieldLayoutTest, RuledLinesContinueBelowTheTextInAnEditableField) {
@@ -319,3 +341,55 @@ TEST_F(FieldLayoutTest, WholeTextIsCutAtTheBoundNeverInsideAPairOrPayload) {
 }
 
 }  // namespace
+
+TEST_F(FieldLayoutTest, PlacingTheCaretStepsBackAPixelAndScrollsAtTheEdges) {
+  const int h = LineHeight();
+  FieldState& s = Field(TenLines(), 200, 4 * h, Editable());
+  ASSERT_EQ(s.visibleCount, 4);
+  auto width = [&](int units) { return MeasureText(s.engine, 0, 14, s.text, units, nullptr); };
+  const int left = s.textRect.x + s.margin;
+  struct Case {
+    uint16_t top;  // top line before placing
+    uint16_t column;
+    int line;
+    uint16_t wantTop, wantLine, wantColumn;
+    int wantWidth;  // units measured before the caret
+    const char* why;
+  } cases[] = {
+      {0, 0, 0, 0, 0, 0, 0, "column 0: no pixel taken off"},
+      {0, 2, 1, 0, 1, 2, 2, "inside a line: one pixel left of the measured width"},
+      {0, 5, 0, 0, 0, 4, 4, "after the line's LF: back before it"},
+      {2, 1, -1, 1, 0, 1, 1, "above the top: one line up, caret on line 0"},
+      {0, 9, 4, 1, 3, 4, 4, "past the visible lines: one line down, column cut and moved off the LF"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    SetFieldTopLine(&s, c.top);
+    int w = PlaceFieldCaret(&s, c.column, c.line);
+    EXPECT_EQ(s.topLine, c.wantTop);
+    EXPECT_EQ(s.caretLine, c.wantLine);
+    EXPECT_EQ(s.caretColumn, c.wantColumn);
+    EXPECT_EQ(w, width(c.wantWidth));
+    EXPECT_EQ(s.caretX, left + w - (w ? 1 : 0));
+    EXPECT_EQ(s.caretY, s.textRect.y + c.wantLine * h);
+    EXPECT_EQ(s.caretHeight, h);
+  }
+}
+
+TEST_F(FieldLayoutTest, PagingKeepsTheCaretOffsetWhileItsLineStaysOnScreen) {
+  const int h = LineHeight();
+  // Line n of "l0".."l9" starts at 3n.
+  std::u16string text;
+  for (int i = 0; i < 10; ++i) text += u"l" + std::u16string(1, static_cast<char16_t>('0' + i)) + (i < 9 ? u"\n" : u"");
+  FieldState& s = Field(text, 200, 4 * h);
+  SetFieldCaretOffset(&s, 10);  // line 3, column 1
+  ASSERT_EQ(s.caretLine, 3);
+  ASSERT_TRUE(s.options.caretShown);
+  ASSERT_EQ(PageField(&s, 0), 1);  // the page now starts at line 3
+  EXPECT_EQ(GetFieldCaretOffset(&s), 10);
+  EXPECT_EQ(s.caretLine, 0);
+  EXPECT_EQ(s.caretColumn, 1);
+  EXPECT_TRUE(s.options.caretShown);
+  ASSERT_EQ(PageField(&s, 0), 1);  // line 3 leaves the screen
+  EXPECT_FALSE(s.options.caretShown);
+}

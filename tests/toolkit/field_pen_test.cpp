@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/caret.h"
 #include "platform/controls.h"
 #include "tests/toolkit/control_fixture.h"
 #include "toolkit/control_field.h"
@@ -171,6 +172,73 @@ TEST_F(FieldPenTest, DestroyedMidLinkGestureLeaksNothing) {
   Down(field_, XOf(13, false), Y());
   ASSERT_NE(GetFieldState(field_)->pen.linkTarget, nullptr) << "the press took the hidden target";
   DestroyWindow(field_);  // LeakSanitizer checks the target block
+}
+
+TEST_F(FieldPenTest, LineOfAnOffsetAndTheBoxATapOwns) {
+  // Three lines: "ab\n" 0..2, "cd\n" 3..5, "ef" 6..7.
+  MakeField(u"ab\ncd\nef", false);
+  FieldState* s = GetFieldState(field_);
+  ASSERT_NE(s, nullptr);
+  ASSERT_EQ(s->visibleCount, 3);
+  struct Case {
+    uint16_t offset;
+    uint16_t line, column;
+    const char* why;
+  } cases[] = {
+      {0, 0, 0, "the first unit"},
+      {2, 0, 2, "the line's own break stays on it"},
+      {3, 1, 0, "the next line's start"},
+      {8, 2, 2, "the end of the text: the last visible line"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    uint16_t column = 99, line = 99;
+    FieldLineOf(s, c.offset, &column, &line);
+    EXPECT_EQ(line, c.line);
+    EXPECT_EQ(column, c.column);
+    EXPECT_EQ(FieldOffsetOf(s, column, line), c.offset);
+  }
+  // The box runs from the middle of the unit before the column to the middle
+  // of the unit at it, on the line's row.
+  auto advance = [&](char16_t u) {
+    TextStyleState none{};
+    WCHAR unit = u;
+    return MeasureText(s->engine, s->fontSlot, s->fontSize, &unit, 1, &none);
+  };
+  int left = s->textRect.x + s->margin;
+  ShortRect box = GetFieldCharRect(s, 1, 1);  // between "c" and "d"
+  EXPECT_EQ(box.x, left + advance(u'c') - (advance(u'c') + 1) / 2);
+  EXPECT_EQ(box.width, (advance(u'c') + 1) / 2 + (advance(u'd') + 1) / 2);
+  EXPECT_EQ(box.y, s->textRect.y + s->lines[0].height);
+  EXPECT_EQ(box.height, s->lines[1].height);
+  ShortRect first = GetFieldCharRect(s, 0, 0);
+  EXPECT_EQ(first.x, left) << "nothing before the first column";
+  EXPECT_EQ(first.width, (advance(u'a') + 1) / 2);
+}
+
+TEST_F(FieldPenTest, OnlyAnEditableFieldActivatesItsCaret) {
+  struct Case {
+    bool editable;
+    bool active;
+  } cases[] = {{false, false}, {true, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.editable ? "editable" : "read-only");
+    MakeField(u"ab", c.editable);
+    FieldState* s = GetFieldState(field_);
+    ASSERT_NE(s, nullptr);
+    ASSERT_FALSE(s->options.caretActive);
+    SendMessageW(field_, kFieldActivateCaret, 0, 0);
+    EXPECT_EQ(static_cast<bool>(s->options.caretActive), c.active);
+    HWND owner = nullptr;
+    RECT r{};
+    BOOL shown = FALSE;
+    bool has = GetCaretStateForTest(&owner, &r, &shown) && owner == field_;
+    EXPECT_EQ(has && shown, c.active) << "the platform caret follows";
+    DeactivateFieldCaret(s);
+    EXPECT_FALSE(s->options.caretActive);
+    EXPECT_FALSE(GetCaretStateForTest(&owner, &r, &shown) && owner == field_ && shown);
+    DestroyWindow(field_);
+  }
 }
 
 }  // namespace
