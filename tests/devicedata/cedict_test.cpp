@@ -16,6 +16,7 @@
 #include "engine/search.h"
 #include "engine/search_results.h"
 #include "resources/syllables.h"
+#include "tests/devicedata/result_headwords.h"
 #include "tests/engine_fetch/fetch_fixture.h"
 #include "tools/databuild/cedict_entry.h"
 #include "tools/databuild/data_file_builder.h"
@@ -364,20 +365,7 @@ class CedictDictTest : public fetchfix::EngineFixture {
 
   // Simplified headwords of the results, in order.
   std::vector<std::u16string> Heads(const char16_t* query, uint16_t language = 4096) {
-    SearchRequest r{};
-    r.query = query;
-    r.language = language;
-    r.currentSlot = 65535;
-    r.sortMode = kSortByRank;
-    std::vector<std::u16string> out;
-    SearchResultList* list = Search(engine_, &r);
-    if (!list) return out;
-    for (uint32_t i = 0; i < list->count; ++i) {
-      const uint32_t e = list->items[i].entry;
-      out.push_back(e < expected_.headwords.size() ? expected_.headwords[e] : u"?");
-    }
-    FreeResultList(list);
-    return out;
+    return ResultHeadwords(engine_, expected_.headwords, query, language);
   }
   std::u16string Formatted(const std::u16string& head, const std::u16string& text = u"") {
     for (uint32_t e = 0; e < expected_.headwords.size(); ++e) {

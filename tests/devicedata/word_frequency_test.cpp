@@ -14,6 +14,7 @@
 
 #include "engine/search.h"
 #include "engine/search_results.h"
+#include "tests/devicedata/result_headwords.h"
 #include "tests/engine_fetch/fetch_fixture.h"
 #include "tools/databuild/index_tables.h"
 #include "tools/devicedata/cedict_file.h"
@@ -155,20 +156,7 @@ class FrequencyDictTest : public fetchfix::EngineFixture {
   }
 
   std::vector<std::u16string> Heads(const char16_t* query, uint16_t language = 4096) {
-    SearchRequest r{};
-    r.query = query;
-    r.language = language;
-    r.currentSlot = 65535;
-    r.sortMode = kSortByRank;
-    std::vector<std::u16string> out;
-    SearchResultList* list = Search(engine_, &r);
-    if (!list) return out;
-    for (uint32_t i = 0; i < list->count; ++i) {
-      const uint32_t e = list->items[i].entry;
-      out.push_back(e < expected_.headwords.size() ? expected_.headwords[e] : u"?");
-    }
-    FreeResultList(list);
-    return out;
+    return ResultHeadwords(engine_, expected_.headwords, query, language);
   }
 
   std::vector<db::CedictRow> rows_;
