@@ -83,6 +83,9 @@ enum : int32_t {
   kPrefSplitBeforeVowel = 141,
   kPrefEnglishAllLists = 142,
   kPrefChineseAllLists = 143,
+  // Writing in a field or list hides its scroll bar while ink is on, so that
+  // the whole control takes the pen.
+  kPrefInkHidesScrollBar = 153,
   kPrefCardMode = 201,
   kPrefReportCards = 202,
   // Category choice lists offer the top-level categories only.

@@ -11,6 +11,7 @@
 #include "platform/core.h"
 #include "platform/ime.h"
 #include "toolkit/app_context.h"
+#include "toolkit/control_capturebox.h"
 #include "toolkit/control_frame.h"
 #include "toolkit/control_list.h"
 #include "toolkit/field_edit.h"
@@ -152,6 +153,7 @@ namespace {
 // Sets the scroll bar from the field's numbers; 1 when its visibility
 // changed (the WM_SIZE that follows has then laid out and drawn the field).
 int UpdateScrollBar(FieldState* s) {
+  if (s->inkBarHidden) return 0;
   SCROLLINFO before{};
   before.cbSize = sizeof(before);
   before.fMask = SIF_RANGE | SIF_PAGE;
@@ -212,6 +214,7 @@ LRESULT Handle(HWND hwnd, FieldState* s, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_DESTROY:
       RemoveControlState(hwnd, kFieldProperty);
       FreeState(s);
+      DetachCapturebox(hwnd);
       return 0;
     case WM_MOVE:
     case WM_SIZE:
@@ -589,6 +592,19 @@ LRESULT Handle(HWND hwnd, FieldState* s, UINT msg, WPARAM wParam, LPARAM lParam)
     case kFieldSetUserValue:
       s->userValue = static_cast<uint32_t>(wParam);
       return 1;
+    case kSetInkMessage:
+      // Turning ink off keeps the box and its ink for the next time.
+      s->captureBoxOn = wParam != 0 ? 1 : 0;
+      if (s->captureBoxOn) AttachCapturebox(hwnd);
+      if (!s->captureBoxOn && s->inkBarHidden) {
+        s->inkBarHidden = 0;
+        CaretAndBar(s);
+      }
+      return 1;
+    case kHasInkMessage: {
+      CaptureboxState* box = GetCaptureboxState(hwnd);
+      return s->captureBoxOn && box && GetInkStrokeCount(box) > 0 ? 1 : 0;
+    }
     default:
       return DefWindowProcW(hwnd, msg, wParam, lParam);
   }
@@ -609,5 +625,28 @@ LRESULT FieldWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   }
   FieldState* s = StateOf(hwnd);
   if (!s) return msg == WM_NCCREATE || msg == WM_NCDESTROY ? DefWindowProcW(hwnd, msg, wParam, lParam) : 1;
-  return Handle(hwnd, s, msg, wParam, lParam);
+  if (!s->captureBoxOn) return Handle(hwnd, s, msg, wParam, lParam);
+  // While ink is on, the embedded box sees every message first.
+  LRESULT taken = EmbeddedCaptureboxMessage(hwnd, msg, wParam, lParam);
+  if (taken == kInkHideScrollBar) {
+    // Hiding the bar resizes the field; the flag keeps the size handling
+    // from bringing the bar straight back.
+    s->inkBarHidden = 1;
+    SCROLLINFO none{};
+    none.cbSize = sizeof(none);
+    none.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
+    SetScrollInfo(hwnd, SB_VERT, &none, TRUE);
+    return 1;
+  }
+  if (taken == kInkRefreshScrollBar) {
+    s->inkBarHidden = 0;
+    UpdateScrollBar(s);
+    return 1;
+  }
+  if (taken != 0) return taken;
+  LRESULT result = Handle(hwnd, s, msg, wParam, lParam);
+  // The state may be gone (WM_DESTROY, a re-creation): only the host is
+  // named here.
+  EmbeddedCaptureboxPaint(hwnd, msg);
+  return result;
 }

@@ -4,6 +4,7 @@
 
 #include "platform/core.h"
 #include "toolkit/app_context.h"
+#include "toolkit/control_capturebox.h"
 #include "toolkit/text_service.h"
 
 PopupListRecord PopupListWindow{};
@@ -396,6 +397,7 @@ bool IsListFocusOnTap(const ListState* s) { return s->focusOnTap != 0; }
 void SetListFocusOnTap(ListState* s, bool on) { s->focusOnTap = on ? 1 : 0; }
 
 void UpdateListScrollBar(ListState* s) {
+  if (s->inkBarHidden) return;
   SCROLLINFO info{};
   info.cbSize = sizeof(info);
   info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
@@ -406,18 +408,14 @@ void UpdateListScrollBar(ListState* s) {
   SetScrollInfo(s->window, SB_VERT, &info, TRUE);
 }
 
-LRESULT ListWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_CREATE) {
-    auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-    const auto* given = create ? static_cast<const ListCreateParams*>(create->lpCreateParams) : nullptr;
-    return MakeList(hwnd, given, true) ? 0 : -1;
-  }
-  ListState* s = StateOf(hwnd);
-  if (!s) return DefWindowProcW(hwnd, msg, wParam, lParam);
+namespace {
+
+LRESULT HandleList(HWND hwnd, ListState* s, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_DESTROY:
       if (PopupListWindow.window == hwnd) PopupListWindow = PopupListRecord{};
       DropList(hwnd);
+      DetachCapturebox(hwnd);
       return 0;
     case WM_MOVE:
     case WM_SIZE:
@@ -536,7 +534,56 @@ LRESULT ListWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       if (ListState* now = StateOf(hwnd)) UpdateListScrollBar(now);
       return 1;
     }
+    case kSetInkMessage:
+      // Turning ink off keeps the box and its ink for the next time.
+      SetListInkEnabled(s, (wParam & 0xFF) != 0);
+      if (s->ink) AttachCapturebox(hwnd);
+      if (!s->ink && s->inkBarHidden) {
+        s->inkBarHidden = 0;
+        UpdateListScrollBar(s);
+      }
+      return 1;
+    case kHasInkMessage: {
+      CaptureboxState* box = GetCaptureboxState(hwnd);
+      return s->ink && box && GetInkStrokeCount(box) > 0 ? 1 : 0;
+    }
     default:
       return DefWindowProcW(hwnd, msg, wParam, lParam);
   }
+}
+
+}  // namespace
+
+LRESULT ListWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_CREATE) {
+    auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+    const auto* given = create ? static_cast<const ListCreateParams*>(create->lpCreateParams) : nullptr;
+    return MakeList(hwnd, given, true) ? 0 : -1;
+  }
+  ListState* s = StateOf(hwnd);
+  if (!s) return DefWindowProcW(hwnd, msg, wParam, lParam);
+  if (!s->ink) return HandleList(hwnd, s, msg, wParam, lParam);
+  // While ink is on, the embedded box sees every message first.
+  LRESULT taken = EmbeddedCaptureboxMessage(hwnd, msg, wParam, lParam);
+  if (taken == kInkHideScrollBar) {
+    // Hiding the bar resizes the list; the flag keeps the size handling
+    // from bringing the bar straight back.
+    s->inkBarHidden = 1;
+    SCROLLINFO none{};
+    none.cbSize = sizeof(none);
+    none.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    SetScrollInfo(hwnd, SB_VERT, &none, FALSE);
+    return 1;
+  }
+  if (taken == kInkRefreshScrollBar) {
+    s->inkBarHidden = 0;
+    UpdateListScrollBar(s);
+    return 1;
+  }
+  if (taken != 0) return taken;
+  LRESULT result = HandleList(hwnd, s, msg, wParam, lParam);
+  // The state may be gone (WM_DESTROY, a re-initialisation): only the
+  // window is named here.
+  EmbeddedCaptureboxPaint(hwnd, msg);
+  return result;
 }

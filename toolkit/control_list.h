@@ -78,6 +78,9 @@ struct ListState {
   uint8_t popup;
   uint8_t focusOnTap;
   uint8_t ink;  // the embedded capture box is on
+  // The embedded box hid the scroll bar for writing: it stays hidden until
+  // the box asks for it again or ink goes off.
+  uint8_t inkBarHidden;
   uint8_t penDown;
   uint8_t pressedShown;
   uint32_t pressedRow;   // counted from top

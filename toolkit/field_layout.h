@@ -123,6 +123,10 @@ struct FieldState {
   uint16_t fontSize;
   DictEngine* engine;
   uint8_t captureBoxOn;
+  // The embedded box hid the scroll bar for writing: the bar stays hidden,
+  // whatever resizes the field, until the box asks for it again or ink goes
+  // off.
+  uint8_t inkBarHidden;
   uint32_t value;
   uint16_t buttonWidth;
 
