@@ -10,6 +10,7 @@
 #include "platform/controls.h"
 #include "platform/gdi.h"
 #include "platform/paint.h"
+#include "recognizer/quillet.h"
 #include "tests/toolkit/control_fixture.h"
 #include "toolkit/control_capturebox.h"
 #include "toolkit/control_field.h"
@@ -323,6 +324,41 @@ TEST_F(CaptureboxTest, StrokesAreReportedToTheParentWithTheControlId) {
     EXPECT_EQ(notes_[i].header.hwndFrom, box_);
     EXPECT_EQ(notes_[i].header.idFrom, static_cast<UINT_PTR>(kBoxId));
     EXPECT_EQ((std::pair<UINT, uint32_t>{notes_[i].header.code, notes_[i].payload.index}), want[i]);
+  }
+}
+
+// The ink is what the recogniser reads: characters written with the pen in
+// a box come back from HWRecognize first.
+TEST_F(CaptureboxTest, TheRecogniserReadsTheInkThatIsHandedOut) {
+  struct Written {
+    char16_t character;
+    std::vector<std::vector<Pair>> strokes;  // corners; the pen moves every few pixels between them
+  } samples[] = {
+      {u'十', {{{40, 120}, {260, 120}}, {{150, 20}, {150, 260}}}},
+      {u'中',
+       {{{60, 80}, {60, 200}}, {{60, 80}, {240, 80}, {240, 200}}, {{60, 200}, {240, 200}}, {{150, 20}, {150, 280}}}},
+      {u'人', {{{150, 30}, {140, 120}, {60, 250}}, {{140, 120}, {250, 250}}}},
+  };
+  for (const Written& w : samples) {
+    SCOPED_TRACE(static_cast<int>(w.character));
+    MakeBox(300, 300);
+    for (const auto& stroke : w.strokes) {
+      Down(box_, stroke[0].first, stroke[0].second);
+      for (size_t i = 1; i < stroke.size(); ++i) {
+        const Pair a = stroke[i - 1], b = stroke[i];
+        for (int step = 1; step <= 12; ++step)
+          Move(box_, a.first + (b.first - a.first) * step / 12, a.second + (b.second - a.second) * step / 12);
+      }
+      Up(box_, stroke.back().first, stroke.back().second);
+    }
+    uint16_t count = 0;
+    auto* ink =
+        reinterpret_cast<const int16_t*>(SendMessageW(box_, kCaptureboxGetInk, 0, reinterpret_cast<LPARAM>(&count)));
+    ASSERT_NE(ink, nullptr);
+    EXPECT_EQ(GetInkStrokeCount(State()), w.strokes.size());
+    uint16_t out[11] = {};
+    ASSERT_GT(HWRecognize(ink, out, 10, 0xF), 0);
+    EXPECT_EQ(out[0], static_cast<uint16_t>(w.character));
   }
 }
 

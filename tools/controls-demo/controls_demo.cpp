@@ -3,11 +3,14 @@
 // and a fixed keyboard-like grid with a joined cell and a bitmap cell.
 // Taps on the controls are printed.
 //
-//   controls-demo [--end] [--field] [--shot PNG] [FONT_DEVICE_PATH...]
+//   controls-demo [--end] [--field] [--ink] [--shot PNG] [FONT_DEVICE_PATH...]
 //
 // --field shows two text fields instead: an editable single-line one with
 // its drop-down button and the caret, and a read-only multi-line one with
 // wrapped styled text and a selection.
+// --ink shows a capture box over a text field with ink on: write in either;
+// each stroke's end prints the ink handed out. With --shot, two strokes are
+// written into each by the program first.
 // Without paths the fonts `make data` installs are used, in start-up's
 // order. --end selects and shows the last row. With --shot the screen is saved as a PNG once drawn, and the
 // program ends.
@@ -22,6 +25,7 @@
 #include "platform/ui.h"
 #include "resources/resources.h"
 #include "toolkit/app_context.h"
+#include "toolkit/control_capturebox.h"
 #include "toolkit/control_classes.h"
 #include "toolkit/control_field.h"
 #include "toolkit/control_grid.h"
@@ -36,7 +40,10 @@ constexpr int kGridId = 11;
 constexpr int kKeysId = 12;
 constexpr int kInputId = 13;
 constexpr int kPaneId = 14;
+constexpr int kBoxId = 15;
+constexpr int kInkFieldId = 16;
 bool gField = false;
+bool gInk = false;
 
 // Bold, colour, a link, pinyin with tone marks, Chinese and a paragraph.
 const char16_t kPaneText[] =
@@ -89,6 +96,34 @@ std::string Utf8(const char16_t* s) {
   return out;
 }
 
+// The ink handed out after a stroke: its pair count and its first pairs.
+void PrintInk(HWND window, uint32_t strokes) {
+  uint16_t count = 0;
+  auto* ink =
+      reinterpret_cast<const uint16_t*>(SendMessageW(window, kCaptureboxGetInk, 0, reinterpret_cast<LPARAM>(&count)));
+  std::printf("ink %u: %u strokes, %u pairs:", static_cast<unsigned>(GetDlgCtrlID(window)),
+              static_cast<unsigned>(strokes), static_cast<unsigned>(count));
+  for (uint16_t i = 0; ink && i < count && i < 8; ++i)
+    std::printf(" (%d,%d)", static_cast<int16_t>(ink[2 * i]), static_cast<int16_t>(ink[2 * i + 1]));
+  std::printf("%s\n", count > 8 ? " ..." : "");
+  std::fflush(stdout);
+}
+
+// Writes a stroke through the window's own mouse messages: the corners in
+// client pixels, the pen moving a few pixels at a time between them.
+void WriteStroke(HWND window, std::initializer_list<POINT> corners) {
+  auto at = [](int x, int y) {
+    return static_cast<LPARAM>((static_cast<uint32_t>(y) << 16) | static_cast<uint16_t>(x));
+  };
+  const POINT* c = corners.begin();
+  SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at(c[0].x, c[0].y));
+  for (size_t i = 1; i < corners.size(); ++i)
+    for (int step = 1; step <= 16; ++step)
+      SendMessageW(window, WM_MOUSEMOVE, MK_LBUTTON,
+                   at(c[i - 1].x + (c[i].x - c[i - 1].x) * step / 16, c[i - 1].y + (c[i].y - c[i - 1].y) * step / 16));
+  SendMessageW(window, WM_LBUTTONUP, 0, at(c[corners.size() - 1].x, c[corners.size() - 1].y));
+}
+
 std::string gShot;
 bool gEnd = false;  // select and show the last row
 
@@ -106,6 +141,10 @@ LRESULT DemoProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_NOTIFY: {
       const auto* note = reinterpret_cast<const ControlNotify*>(lParam);
+      if (note->header.idFrom == kBoxId || note->header.idFrom == kInkFieldId) {
+        if (note->header.code == kCaptureboxStrokeEnded) PrintInk(note->header.hwndFrom, note->payload.index);
+        return 0;
+      }
       if (note->header.idFrom == kInputId || note->header.idFrom == kPaneId) {
         std::printf("field %u code %x\n", static_cast<unsigned>(note->header.idFrom), note->header.code);
       } else if (note->header.idFrom == kListId) {
@@ -137,6 +176,7 @@ LRESULT DemoProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 void CreateListAndGrids(HWND top, int margin, int width, uint16_t size, int scale, const RECT& client);
+void CreateInkViews(HWND top, int margin, int width, uint16_t size, const RECT& client);
 
 int main(int argc, char** argv) {
   std::vector<std::string> paths;
@@ -146,6 +186,8 @@ int main(int argc, char** argv) {
       gEnd = true;
     } else if (a == "--field") {
       gField = true;
+    } else if (a == "--ink") {
+      gInk = true;
     } else if (a == "--shot" && i + 1 < argc) {
       gShot = argv[++i];
     } else {
@@ -167,6 +209,14 @@ int main(int argc, char** argv) {
   params.noFlashcards = 1;
   params.dataOnly = 1;
   params.host = &host;
+  // The ink view runs the engine at the screen's scale, as the program does,
+  // so that the ink is as wide as the screen's pixels ask for; its sizes are
+  // then given at 96 dpi.
+  const uint32_t factor = static_cast<uint32_t>(3 * GetDeviceCaps(nullptr, LOGPIXELSX) / 96);
+  if (gInk) {
+    params.scaleNumerator = factor;
+    params.scaleDenominator = 3;
+  }
   DictEngine* engine = CreateEngine(nullptr, 0, &params);
   if (!engine || engine->fontSlotCount == 0) {
     std::fprintf(stderr, "controls-demo: no font slot\n");
@@ -174,7 +224,7 @@ int main(int argc, char** argv) {
   }
   AppContext app{};
   app.engine = engine;
-  app.dpiFactor = static_cast<uint16_t>(3 * GetDeviceCaps(nullptr, LOGPIXELSX) / 96);
+  app.dpiFactor = static_cast<uint16_t>(factor);
   AppContextPointer = &app;
   AppInstance = GetModuleHandleW(nullptr);
   if (!RegisterControlClasses(AppInstance)) return 1;
@@ -193,7 +243,9 @@ int main(int argc, char** argv) {
   const int width = client.right - 2 * margin;
   const uint16_t size = static_cast<uint16_t>(14 * scale / 3);
 
-  if (gField) {
+  if (gInk) {
+    CreateInkViews(top, margin, width, 14, client);
+  } else if (gField) {
     FieldCreateParams input{};
     input.fontSize = size;
     input.editable = 1;
@@ -273,4 +325,27 @@ void CreateListAndGrids(HWND top, int margin, int width, uint16_t size, int scal
                                  reinterpret_cast<HMENU>(static_cast<intptr_t>(kKeysId)), nullptr, &keys);
   GridItems keyItems{kKeys, nullptr, static_cast<uint16_t>(sizeof(kKeys) / sizeof(kKeys[0])), 1};
   SendMessageW(keyGrid, kGridSetItems, 0, reinterpret_cast<LPARAM>(&keyItems));
+}
+
+void CreateInkViews(HWND top, int margin, int width, uint16_t size, const RECT& client) {
+  const int half = (client.bottom - 3 * margin) / 2;
+  HWND box = CreateWindowExW(0, kCaptureboxClassName, u"", WS_CHILD | WS_VISIBLE, margin, margin, width, half, top,
+                             reinterpret_cast<HMENU>(static_cast<intptr_t>(kBoxId)), nullptr, nullptr);
+  FieldCreateParams pane{};
+  pane.fontSize = size;
+  HWND field =
+      CreateWindowExW(0, kFieldClassName, u"", WS_CHILD | WS_VISIBLE | WS_VSCROLL, margin, 2 * margin + half, width,
+                      half, top, reinterpret_cast<HMENU>(static_cast<intptr_t>(kInkFieldId)), nullptr, &pane);
+  SendMessageW(field, WM_SETTEXT, 1, reinterpret_cast<LPARAM>(kPaneText));
+  SendMessageW(field, kSetInkMessage, 1, 0);
+  UpdateWindow(top);
+  if (gShot.empty()) return;
+  // 十 in the box, and a loop with a tick over the field's text.
+  const int w = width, h = half;
+  UpdateWindow(box);
+  WriteStroke(box, {{w / 5, h / 2}, {w * 4 / 5, h / 2 - h / 20}});
+  WriteStroke(box, {{w / 2, h / 8}, {w / 2 + w / 40, h * 7 / 8}});
+  UpdateWindow(field);
+  WriteStroke(field, {{w / 6, h / 3}, {w / 3, h / 6}, {w / 2, h / 3}, {w / 3, h / 2}, {w / 6, h / 3}});
+  WriteStroke(field, {{w / 2, h / 2}, {w * 3 / 5, h * 3 / 4}, {w * 5 / 6, h / 5}});
 }
