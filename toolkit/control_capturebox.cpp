@@ -98,11 +98,12 @@ void AddSmoothed(CaptureboxState* s, InkPoint m) {
 void PenDown(CaptureboxState* s, InkPoint p) {
   s->penDown = 1;
   AddInkPoint(s, p.x, p.y);
+  // The smoothing counters start again with or without smoothing, so that
+  // smoothing switched on within a stroke never reads the last stroke's
+  // points.
   s->processed = 0;
-  if (s->smoothing) {
-    s->rawCount = 0;
-    s->lastDrawn = p;
-  }
+  s->rawCount = 0;
+  s->lastDrawn = p;
   s->lastRaw = p;
   if (s->notify) s->notify(s->notifyContext, static_cast<uint16_t>(s->strokeCount + 1), 1);
 }
@@ -126,16 +127,19 @@ void PenMove(CaptureboxState* s, InkPoint p) {
   s->lastRaw = p;
 }
 
-void PenUp(CaptureboxState* s) {
-  if (s->smoothing) {
-    // The windows shrink to 3 and 1 points towards the stroke's end.
-    HDC dc = AcquireDrawDC(s->draw);
-    while (s->processed < s->rawCount) {
-      uint32_t c = s->processed, h = s->rawCount - 1u - c;
-      AddSmoothed(s, RingMean(s, c - h, s->rawCount - 1u));
-    }
-    if (dc) ReleaseDrawDC(s->draw);
+// The smoothed points still held back: the windows shrink to 3 and 1 points
+// towards the stroke's end.
+void FlushSmoothing(CaptureboxState* s) {
+  HDC dc = AcquireDrawDC(s->draw);
+  while (s->processed < s->rawCount) {
+    uint32_t c = s->processed, h = s->rawCount - 1u - c;
+    AddSmoothed(s, RingMean(s, c - h, s->rawCount - 1u));
   }
+  if (dc) ReleaseDrawDC(s->draw);
+}
+
+void PenUp(CaptureboxState* s) {
+  if (s->smoothing) FlushSmoothing(s);
   if (s->processed == 0) DrawDot(s, s->lastRaw.x, s->lastRaw.y);
   // A stroke counts only when its end is in the ink: at the limit, or when
   // none of its points could be stored, nothing of it is kept.
@@ -197,7 +201,9 @@ void FreeCaptureboxState(CaptureboxState* s) {
 
 void AddInkPoint(CaptureboxState* s, int x, int y) {
   if (x == kInkMarker && y == 0) {
-    StorePair(s, kInkMarker, 0, kInkPointLimit + 1);
+    // A stroke end follows a point: the recogniser refuses ink that begins
+    // with one (a stroke cleared while the pen was down leaves none).
+    if (s->count > 0) StorePair(s, kInkMarker, 0, kInkPointLimit + 1);
     return;
   }
   StorePair(s, ClampCoordinate(x), ClampCoordinate(y), kInkPointLimit);
@@ -293,7 +299,21 @@ void DrawCaptureboxInk(CaptureboxState* s) {
 }
 
 void SetCaptureboxRect(CaptureboxState* s, const ShortRect& rect) { s->rect = rect; }
-void SetInkSmoothing(CaptureboxState* s, uint8_t on) { s->smoothing = on; }
+void SetInkSmoothing(CaptureboxState* s, uint8_t on) {
+  on = on ? 1 : 0;
+  // Within a stroke, the points smoothing holds back join the stroke before
+  // it goes off, and smoothing that comes on starts from the pen's place.
+  if (s->penDown && on != s->smoothing) {
+    if (s->smoothing) {
+      FlushSmoothing(s);
+    } else {
+      s->rawCount = 0;
+      s->processed = 0;
+      s->lastDrawn = s->lastRaw;
+    }
+  }
+  s->smoothing = on;
+}
 uint16_t GetInkStrokeCount(const CaptureboxState* s) { return static_cast<uint16_t>(s->strokeCount & 0xFFFF); }
 bool IsCaptureboxEmbedded(const CaptureboxState* s) { return s->embedded != 0; }
 

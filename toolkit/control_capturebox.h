@@ -99,8 +99,9 @@ void FreeCaptureboxState(CaptureboxState* state);
 // rectangle is stored as the stroke's last point and ends the stroke.
 int CaptureboxPenEvent(CaptureboxState* state, int event, int x, int y);
 // Stores one pen position, or the stroke end (0xFFFF, 0). A point is limited
-// to 0..32767 on each axis. Dropped without a word when it equals the last
-// pair, when the limit is reached or when the handle cannot grow.
+// to 0..32767 on each axis; a stroke end only follows a pair. Dropped
+// without a word when it equals the last pair, when the limit is reached or
+// when the handle cannot grow.
 void AddInkPoint(CaptureboxState* state, int x, int y);
 // Appends the end of the ink and hands the ink out: *count gets the pairs
 // including that end, which the next stored point overwrites. An empty box
@@ -115,6 +116,8 @@ void ClearInk(CaptureboxState* state);
 // stroke of the ink (a stroke of one point as a dot).
 void DrawCaptureboxInk(CaptureboxState* state);
 void SetCaptureboxRect(CaptureboxState* state, const ShortRect& rect);
+// Non-zero: on. Within a stroke the change keeps every point: going off
+// stores the points smoothing held back, coming on starts from the pen.
 void SetInkSmoothing(CaptureboxState* state, uint8_t on);
 uint16_t GetInkStrokeCount(const CaptureboxState* state);  // the low 16 bits
 bool IsCaptureboxEmbedded(const CaptureboxState* state);

@@ -311,6 +311,37 @@ TEST_F(CaptureboxTest, TheInkStaysWithinItsLimitAndEveryStrokeEnds) {
   }
 }
 
+TEST_F(CaptureboxTest, SwitchingSmoothingOrClearingWithinAStrokeKeepsTheInkWellFormed) {
+  MakeBox();
+  // A smoothed stroke fills the ring; the next one starts raw and is
+  // smoothed from its third move on, from its own points only.
+  Run({{0, 10, 10}, {1, 20, 10}, {1, 30, 10}, {1, 40, 10}, {1, 50, 10}, {1, 60, 10}, {1, 70, 10}, {2, 70, 10}});
+  SendMessageW(box_, kCaptureboxSetSmoothing, 0, 0);
+  Run({{0, 100, 100}, {1, 110, 100}, {1, 120, 100}});
+  SendMessageW(box_, kCaptureboxSetSmoothing, 1, 0);
+  Run({{1, 130, 103}, {1, 140, 106}, {2, 140, 106}});
+  Pairs stored = Stored();
+  const Pairs second(stored.begin() + 8, stored.end());
+  EXPECT_EQ(second, (Pairs{{100, 100}, {110, 100}, {120, 100}, {130, 103}, {140, 106}, kEnd}));
+
+  // Switched off within a stroke, the points smoothing held back are kept.
+  MakeBox();
+  const Pair p0{20, 10}, p1{30, 14}, p2{40, 20}, p3{51, 22};
+  Run({{0, 10, 10}, {1, 20, 10}, {1, 30, 14}, {1, 40, 20}, {1, 51, 22}});
+  SendMessageW(box_, kCaptureboxSetSmoothing, 0, 0);
+  Run({{1, 60, 30}, {2, 60, 30}});
+  EXPECT_EQ(Stored(), (Pairs{{10, 10}, p0, Mean({p0, p1, p2}), Mean({p1, p2, p3}), p3, {60, 30}, kEnd}));
+
+  // Cleared while the pen is down: the stroke's end alone is not kept, as
+  // the recogniser refuses ink that begins with one.
+  MakeBox();
+  Run({{0, 10, 10}});
+  EXPECT_EQ(SendMessageW(box_, kCaptureboxClear, 0, 0), 1);
+  Run({{2, 10, 10}});
+  EXPECT_EQ(Stored(), Pairs{});
+  EXPECT_EQ(GetInkStrokeCount(State()), 0);
+}
+
 TEST_F(CaptureboxTest, StrokesAreReportedToTheParentWithTheControlId) {
   MakeBox();
   PenSteps(box_, {{0, 10, 10}, {1, 30, 10}, {2, 30, 10}, {0, 50, 50}, {2, 50, 50}});
