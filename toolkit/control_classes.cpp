@@ -1,6 +1,7 @@
 #include "toolkit/control_classes.h"
 
 #include "toolkit/control_field.h"
+#include "toolkit/control_flashtext.h"
 #include "toolkit/control_frame.h"
 #include "toolkit/control_grid.h"
 #include "toolkit/control_list.h"
@@ -13,6 +14,7 @@ const ControlClassRow kClasses[] = {
     {kFieldClassName, &FieldWndProc, kControlStyleA, COLOR_WINDOW},
     {kListClassName, &ListWndProc, kControlStyleA, COLOR_WINDOW},
     {kGridClassName, &GridWndProc, kControlStyleB, COLOR_WINDOW},
+    {kFlashTextClassName, &FlashTextWndProc, kControlStyleB, COLOR_WINDOW},
     {kToolBackgroundClassName, &DefWindowProcW, kControlStyleB, COLOR_BTNFACE},
 };
 
