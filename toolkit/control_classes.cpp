@@ -1,5 +1,6 @@
 #include "toolkit/control_classes.h"
 
+#include "toolkit/control_choices.h"
 #include "toolkit/control_field.h"
 #include "toolkit/control_flashtext.h"
 #include "toolkit/control_frame.h"
@@ -14,6 +15,7 @@ const ControlClassRow kClasses[] = {
     {kFieldClassName, &FieldWndProc, kControlStyleA, COLOR_WINDOW},
     {kListClassName, &ListWndProc, kControlStyleA, COLOR_WINDOW},
     {kGridClassName, &GridWndProc, kControlStyleB, COLOR_WINDOW},
+    {kChoicesClassName, &ChoicesWndProc, kControlStyleB, COLOR_WINDOW},
     {kFlashTextClassName, &FlashTextWndProc, kControlStyleB, COLOR_WINDOW},
     {kToolBackgroundClassName, &DefWindowProcW, kControlStyleB, COLOR_BTNFACE},
 };
