@@ -6,6 +6,7 @@
 #include "toolkit/control_frame.h"
 #include "toolkit/control_grid.h"
 #include "toolkit/control_list.h"
+#include "toolkit/control_selector.h"
 
 namespace {
 
@@ -16,6 +17,7 @@ const ControlClassRow kClasses[] = {
     {kListClassName, &ListWndProc, kControlStyleA, COLOR_WINDOW},
     {kGridClassName, &GridWndProc, kControlStyleB, COLOR_WINDOW},
     {kChoicesClassName, &ChoicesWndProc, kControlStyleB, COLOR_WINDOW},
+    {kSelectorClassName, &SelectorWndProc, kControlStyleB, COLOR_WINDOW},
     {kFlashTextClassName, &FlashTextWndProc, kControlStyleB, COLOR_WINDOW},
     {kToolBackgroundClassName, &DefWindowProcW, kControlStyleB, COLOR_BTNFACE},
 };

@@ -19,6 +19,7 @@ TEST_F(ControlFrameTest, ClassesAreRegisteredInOrderWithTheirStylesAndBrushes) {
       {u"SorviListClass", 0x28B, COLOR_WINDOW + 1},
       {u"SorviGridClass", 0x283, COLOR_WINDOW + 1},
       {u"SorviChoicesClass", 0x283, COLOR_WINDOW + 1},
+      {u"SorviSelectorClass", 0x283, COLOR_WINDOW + 1},
       {u"SorviFlashTextClass", 0x283, COLOR_WINDOW + 1},
       {u"SorviToolBackgroundClass", 0x283, COLOR_BTNFACE + 1},
   };
