@@ -8,7 +8,10 @@
 
 namespace {
 
-// The window that had the keyboard focus when the last pop-up opened.
+// The pop-up open now, and the window that had the keyboard focus before
+// it. A pop-up that opens over another inherits that window: the older one
+// closes as the new one takes the focus, and must not take the focus back.
+HWND g_current = nullptr;
 HWND g_focusBefore = nullptr;
 
 void PaintFlashText(HWND hwnd) {
@@ -53,14 +56,20 @@ void GiveFocusBack() {
 
 LRESULT FlashTextWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
-    case WM_CREATE:
-      g_focusBefore = GetFocus();
+    case WM_CREATE: {
+      HWND focus = GetFocus();
+      if (!g_current || focus != g_current) g_focusBefore = focus;
+      g_current = hwnd;
       SetCapture(hwnd);
       SetFocus(hwnd);
       return 0;
+    }
     case WM_DESTROY:
       if (GetCapture() == hwnd) ReleaseCapture();
-      GiveFocusBack();
+      if (hwnd == g_current) {
+        g_current = nullptr;
+        GiveFocusBack();
+      }
       return 0;
     case WM_PAINT:
       PaintFlashText(hwnd);

@@ -232,6 +232,18 @@ TEST_F(FlashTextCloseTest, ClosesWhenAnotherWindowBecomesActive) {
   EXPECT_EQ(GetActiveWindow(), other) << "the window the user went to stays active";
 }
 
+TEST_F(FlashTextCloseTest, SecondNoticeReplacesTheFirstAndKeepsItsFocusWindow) {
+  HWND first = ShowToast(parent_, u"first", 0, 20, false);
+  HWND second = ShowToast(parent_, u"second", 0, 20, false);
+  ASSERT_NE(second, nullptr);
+  EXPECT_FALSE(IsWindow(first)) << "the first closed as the second took the focus";
+  EXPECT_EQ(GetFocus(), second);
+  AutoKeyPress('Q');
+  PumpPendingMessages();
+  EXPECT_FALSE(IsWindow(second));
+  EXPECT_EQ(GetFocus(), focus_) << "the window that had the focus before both";
+}
+
 TEST_F(FlashTextCloseTest, StaleFocusWindowIsLeftAlone) {
   HWND toast = ShowToast(parent_, u"hello", 0, 20, false);
   ASSERT_NE(toast, nullptr);
