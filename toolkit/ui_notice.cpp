@@ -26,10 +26,13 @@ HWND CardToast(HWND parent, const WCHAR* text, bool inverted) {
 // The category's toast for codes 1 and 5; false when the name cannot be had
 // or is empty (the plain notice is shown instead).
 bool CategoryToast(HWND parent, int code, int32_t category) {
-  WCHAR text[kToastCategoryNameMax + 2] = {};
+  // Room for the mark, the name, and a terminator the store may write after
+  // a name of the full length it was given.
+  WCHAR text[kToastCategoryNameMax + 4] = {};
   WCHAR* name = code == kCardDuplicateFiled ? text + 1 : text;
   uint32_t length = kToastCategoryNameMax + 1;
   if (HostGetCategoryDisplayName(ControlEngine(), category, name, &length) != 0 || !name[0]) return false;
+  name[kToastCategoryNameMax] = 0;
   if (code == kCardDuplicateFiled) text[0] = u'*';
   CardToast(parent, text, code == kCardDuplicateFiled);
   return true;

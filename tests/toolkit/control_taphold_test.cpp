@@ -138,6 +138,45 @@ TEST_F(TapholdTest, NewRecordEndsAPressAndKeepsTheImageList) {
   ImageList_Destroy(list);
 }
 
+TEST_F(TapholdTest, ImageIsDrawnCentredAndFocusFramesTheButton) {
+  // One 8 x 8 image: red with a white (transparent) corner pixel.
+  HIMAGELIST list = ImageList_Create(8, 8, ILC_MASK, 1, 1);
+  HDC screen = GetDC(nullptr);
+  HBITMAP image = CreateCompatibleBitmap(screen, 8, 8);
+  HDC memory = CreateCompatibleDC(screen);
+  HGDIOBJ old = SelectObject(memory, image);
+  RECT all{0, 0, 8, 8};
+  HBRUSH red = CreateSolidBrush(RGB(0xFF, 0, 0));
+  FillRect(memory, &all, red);
+  DeleteObject(red);
+  SetPixel(memory, 0, 0, RGB(0xFF, 0xFF, 0xFF));
+  SelectObject(memory, old);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  ASSERT_EQ(ImageList_AddMasked(list, image, RGB(0xFF, 0xFF, 0xFF)), 0);
+  DeleteObject(image);
+
+  TapholdButtonInfo info{};
+  info.imageList = list;
+  Make(&info, 40, 30);
+  uint32_t face = SwapRgbBytes(GetSysColor(COLOR_BTNFACE)) & 0xFFFFFF;
+  // Centred: (40 - 8) / 2 = 16, (30 - 8) / 2 = 11.
+  EXPECT_EQ(Px(16 + 4, 11 + 4), 0xFF0000u);
+  EXPECT_EQ(Px(16, 11), face) << "the masked pixel shows the button behind";
+  EXPECT_EQ(Px(15, 15), face);
+  EXPECT_EQ(Px(0, 0), face) << "no frame without the focus";
+  SetFocus(button_);
+  UpdateWindow(button_);
+  EXPECT_NE(Px(0, 0), face) << "the focused button is framed";
+  // A negative index draws no image.
+  info.imageIndex = -1;
+  SendMessageW(button_, kTapholdSetInfo, 0, reinterpret_cast<LPARAM>(&info));
+  UpdateWindow(button_);
+  EXPECT_EQ(Px(20, 15), face);
+  DestroyWindow(button_);
+  ImageList_Destroy(list);
+}
+
 TEST_F(TapholdTest, LetterPositionsAndGlyphs) {
   struct Case {
     int width, glyph, n;
