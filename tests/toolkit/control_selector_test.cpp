@@ -173,7 +173,12 @@ TEST_F(SelectorTest, TapsChangeTheModeAndTakeTheFocus) {
     EXPECT_EQ(State()->mode, c.after);
     EXPECT_EQ(Modes(), c.reported ? std::vector<uint32_t>{static_cast<uint32_t>(c.after)} : std::vector<uint32_t>{});
     EXPECT_EQ(GetFocus() == box_, c.focused);
+    if (c.after == 5 || c.after == 7) {
+      UpdateWindow(box_);
+      EXPECT_NE(Px(1, 15), 0xFFFFFFu) << "the double frame of the focused box";
+    }
     DestroyWindow(box_);
+    UpdateWindow(parent_);
   }
   // Released outside: nothing.
   Make(4, u"ab");
