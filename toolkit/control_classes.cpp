@@ -1,10 +1,17 @@
 #include "toolkit/control_classes.h"
 
 #include "toolkit/control_capturebox.h"
+#include "toolkit/control_choices.h"
+#include "toolkit/control_colorpicker.h"
 #include "toolkit/control_field.h"
+#include "toolkit/control_flashtext.h"
 #include "toolkit/control_frame.h"
 #include "toolkit/control_grid.h"
 #include "toolkit/control_list.h"
+#include "toolkit/control_resizer.h"
+#include "toolkit/control_selector.h"
+#include "toolkit/control_taphold.h"
+#include "toolkit/control_zoombox.h"
 
 namespace {
 
@@ -14,7 +21,14 @@ const ControlClassRow kClasses[] = {
     {kFieldClassName, &FieldWndProc, kControlStyleA, COLOR_WINDOW},
     {kListClassName, &ListWndProc, kControlStyleA, COLOR_WINDOW},
     {kGridClassName, &GridWndProc, kControlStyleB, COLOR_WINDOW},
+    {kZoomboxClassName, &ZoomboxWndProc, kControlStyleB, COLOR_WINDOW},
+    {kChoicesClassName, &ChoicesWndProc, kControlStyleB, COLOR_WINDOW},
+    {kSelectorClassName, &SelectorWndProc, kControlStyleB, COLOR_WINDOW},
     {kCaptureboxClassName, &CaptureboxWndProc, kControlStyleB, COLOR_WINDOW},
+    {kResizerClassName, &ResizerWndProc, kControlStyleB, COLOR_WINDOW},
+    {kFlashTextClassName, &FlashTextWndProc, kControlStyleB, COLOR_WINDOW},
+    {kColorPickerClassName, &ColorPickerWndProc, kControlStyleB, COLOR_WINDOW},
+    {kTapholdClassName, &TapholdWndProc, kControlStyleB, COLOR_BTNFACE},
     {kToolBackgroundClassName, &DefWindowProcW, kControlStyleB, COLOR_BTNFACE},
 };
 

@@ -57,6 +57,11 @@ struct ControlNotify {
       uint32_t character;
       uint32_t flag;
     } selector;  // selector 0x8341 (mode only) and 0x8342
+    struct {
+      uint32_t position;
+      uint8_t wide;
+    } resizer;       // resizer 0x8371
+    uint32_t color;  // colour picker 0x8391: 0xRRGGBB
   } payload;
 };
 

@@ -18,7 +18,14 @@ TEST_F(ControlFrameTest, ClassesAreRegisteredInOrderWithTheirStylesAndBrushes) {
       {u"SorviFieldClass", 0x28B, COLOR_WINDOW + 1},
       {u"SorviListClass", 0x28B, COLOR_WINDOW + 1},
       {u"SorviGridClass", 0x283, COLOR_WINDOW + 1},
+      {u"SorviZoomboxClass", 0x283, COLOR_WINDOW + 1},
+      {u"SorviChoicesClass", 0x283, COLOR_WINDOW + 1},
+      {u"SorviSelectorClass", 0x283, COLOR_WINDOW + 1},
       {u"SorviCaptureboxClass", 0x283, COLOR_WINDOW + 1},
+      {u"SorviResizerClass", 0x283, COLOR_WINDOW + 1},
+      {u"SorviFlashTextClass", 0x283, COLOR_WINDOW + 1},
+      {u"SorviColorPickerClass", 0x283, COLOR_WINDOW + 1},
+      {u"SorviTapholdClass", 0x283, COLOR_BTNFACE + 1},
       {u"SorviToolBackgroundClass", 0x283, COLOR_BTNFACE + 1},
   };
   int count = 0;

@@ -3,7 +3,7 @@
 // and a fixed keyboard-like grid with a joined cell and a bitmap cell.
 // Taps on the controls are printed.
 //
-//   controls-demo [--end] [--field] [--ink] [--shot PNG] [FONT_DEVICE_PATH...]
+//   controls-demo [--end] [--field] [--ink] [--small] [--toast] [--shot PNG] [FONT_DEVICE_PATH...]
 //
 // --field shows two text fields instead: an editable single-line one with
 // its drop-down button and the caret, and a read-only multi-line one with
@@ -11,9 +11,16 @@
 // --ink shows a capture box over a text field with ink on: write in either;
 // each stroke's end prints the ink handed out. With --shot, two strokes are
 // written into each by the program first.
+// --small shows the smaller controls instead, with font sizes given at 96 dpi
+// and the engine's text scale set to the resolution factor, as the program
+// runs: answer choices of each kind (and a second set with its long choice
+// opened), selectors in their looks, tap-and-hold buttons with letter labels
+// on a tool background, a zoom box, a colour picker and two splitter bars;
+// --toast adds a notice pop-up over them.
 // Without paths the fonts `make data` installs are used, in start-up's
 // order. --end selects and shows the last row. With --shot the screen is saved as a PNG once drawn, and the
 // program ends.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -26,11 +33,18 @@
 #include "resources/resources.h"
 #include "toolkit/app_context.h"
 #include "toolkit/control_capturebox.h"
+#include "toolkit/control_choices.h"
 #include "toolkit/control_classes.h"
+#include "toolkit/control_colorpicker.h"
 #include "toolkit/control_field.h"
 #include "toolkit/control_grid.h"
 #include "toolkit/control_list.h"
+#include "toolkit/control_resizer.h"
+#include "toolkit/control_selector.h"
+#include "toolkit/control_taphold.h"
+#include "toolkit/control_zoombox.h"
 #include "toolkit/font_slot.h"
+#include "toolkit/ui_notice.h"
 
 namespace {
 
@@ -44,6 +58,8 @@ constexpr int kBoxId = 15;
 constexpr int kInkFieldId = 16;
 bool gField = false;
 bool gInk = false;
+bool gSmall = false;
+bool gToast = false;
 
 // Bold, colour, a link, pinyin with tone marks, Chinese and a paragraph.
 const char16_t kPaneText[] =
@@ -145,7 +161,10 @@ LRESULT DemoProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         if (note->header.code == kCaptureboxStrokeEnded) PrintInk(note->header.hwndFrom, note->payload.index);
         return 0;
       }
-      if (note->header.idFrom == kInputId || note->header.idFrom == kPaneId) {
+      if (gSmall) {
+        std::printf("control %u code %x payload %x\n", static_cast<unsigned>(note->header.idFrom), note->header.code,
+                    note->payload.index);
+      } else if (note->header.idFrom == kInputId || note->header.idFrom == kPaneId) {
         std::printf("field %u code %x\n", static_cast<unsigned>(note->header.idFrom), note->header.code);
       } else if (note->header.idFrom == kListId) {
         std::printf("list %s %u\n", note->header.code == kListChooseCode ? "choose" : "activate", note->payload.index);
@@ -177,6 +196,7 @@ LRESULT DemoProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 void CreateListAndGrids(HWND top, int margin, int width, uint16_t size, int scale, const RECT& client);
 void CreateInkViews(HWND top, int margin, int width, uint16_t size, const RECT& client);
+void CreateSmallControls(HWND top, int margin, int width, uint16_t size, int scale, const RECT& client);
 
 int main(int argc, char** argv) {
   std::vector<std::string> paths;
@@ -188,6 +208,10 @@ int main(int argc, char** argv) {
       gField = true;
     } else if (a == "--ink") {
       gInk = true;
+    } else if (a == "--small") {
+      gSmall = true;
+    } else if (a == "--toast") {
+      gToast = true;
     } else if (a == "--shot" && i + 1 < argc) {
       gShot = argv[++i];
     } else {
@@ -209,11 +233,11 @@ int main(int argc, char** argv) {
   params.noFlashcards = 1;
   params.dataOnly = 1;
   params.host = &host;
-  // The ink view runs the engine at the screen's scale, as the program does,
-  // so that the ink is as wide as the screen's pixels ask for; its sizes are
-  // then given at 96 dpi.
-  const uint32_t factor = static_cast<uint32_t>(3 * GetDeviceCaps(nullptr, LOGPIXELSX) / 96);
-  if (gInk) {
+  // The ink and small-control views run the engine at the screen's scale, as
+  // the program does, so that ink and text are as wide as the screen's pixels
+  // ask for; their sizes are then given at 96 dpi.
+  const uint16_t factor = static_cast<uint16_t>(3 * GetDeviceCaps(nullptr, LOGPIXELSX) / 96);
+  if (gInk || gSmall) {
     params.scaleNumerator = factor;
     params.scaleDenominator = 3;
   }
@@ -224,7 +248,8 @@ int main(int argc, char** argv) {
   }
   AppContext app{};
   app.engine = engine;
-  app.dpiFactor = static_cast<uint16_t>(factor);
+  app.dpiFactor = factor;
+  app.iconSize = app.dpiFactor <= 3 ? 16 : app.dpiFactor == 4 ? 22 : 32;
   AppContextPointer = &app;
   AppInstance = GetModuleHandleW(nullptr);
   if (!RegisterControlClasses(AppInstance)) return 1;
@@ -270,6 +295,8 @@ int main(int argc, char** argv) {
     SendMessageW(paneWindow, EM_SETSEL, at, at + 13);
     SetFocus(inputWindow);
     InvalidateRect(top, nullptr, TRUE);
+  } else if (gSmall) {
+    CreateSmallControls(top, margin, width, size, scale, client);
   } else {
     CreateListAndGrids(top, margin, width, size, scale, client);
   }
@@ -348,4 +375,105 @@ void CreateInkViews(HWND top, int margin, int width, uint16_t size, const RECT& 
   UpdateWindow(field);
   WriteStroke(field, {{w / 6, h / 3}, {w / 3, h / 6}, {w / 2, h / 3}, {w / 3, h / 2}, {w / 6, h / 3}});
   WriteStroke(field, {{w / 2, h / 2}, {w * 3 / 5, h * 3 / 4}, {w * 5 / 6, h / 5}});
+}
+
+namespace {
+
+HWND Child(const WCHAR* cls, HWND top, int id, int x, int y, int w, int h, void* record) {
+  return CreateWindowExW(0, cls, u"", WS_CHILD | WS_VISIBLE, x, y, w, h, top,
+                         reinterpret_cast<HMENU>(static_cast<intptr_t>(id)), nullptr, record);
+}
+
+}  // namespace
+
+void CreateSmallControls(HWND top, int margin, int width, uint16_t size, int scale, const RECT& client) {
+  auto px = [scale](int v) { return v * scale / 3; };
+  int id = 100;
+  // Answer choices: a numbered one, correct, wrong, plain and a cut text,
+  // the expanded view beside them.
+  const struct {
+    const char16_t* text;
+    int32_t kind;
+  } choices[] = {{u"to study; to learn", kChoiceActive},
+                 {u"dictionary", kChoiceCorrect},
+                 {u"library", kChoiceWrong},
+                 {u"friend", 2},
+                 {u"a long answer that does not fit the width of its button at all", kChoiceActive}};
+  size = 14;  // scaled by the engine
+  int choicesHeight = px(110);
+  int half = (width - margin) / 2;
+  HWND expanded = nullptr;
+  for (int pane = 0; pane < 2; ++pane) {
+    ChoicesCreateParams p{};
+    p.fontSize = size;
+    p.count = 5;
+    HWND c = Child(kChoicesClassName, top, id++, margin + pane * (half + margin), margin, half, choicesHeight, &p);
+    for (int i = 0; i < 5; ++i) {
+      SendMessageW(c, kChoicesSetText, i, reinterpret_cast<LPARAM>(choices[i].text));
+      SendMessageW(c, kChoicesSetKind, i, choices[i].kind);
+    }
+    SendMessageW(c, kChoicesSetShown, 5, 0);
+    if (pane == 1) expanded = c;
+  }
+  // The second opens its last choice, as a tap on it would.
+  UpdateWindow(expanded);
+  auto* state = static_cast<ChoicesState*>(GetPropW(expanded, u"SorviChoicesInfo"));
+  if (state) state->expanded = 4;
+  InvalidateRect(expanded, nullptr, TRUE);
+
+  // Selectors: plain, grey, focused, tone, green and red.
+  int y = 2 * margin + choicesHeight;
+  int boxW = (width - 2 * margin) / 3;
+  int boxH = px(22);
+  const struct {
+    int32_t mode;
+    const char16_t* text;
+  } selectors[] = {{1, u"plain"}, {3, u""}, {5, u"focused"}, {6, u"ma3"}, {8, u"right"}, {9, u"wrong"}};
+  for (int i = 0; i < 6; ++i) {
+    SelectorCreateParams p{};
+    p.fontSize = size;
+    HWND s = Child(kSelectorClassName, top, id++, margin + (i % 3) * (boxW + margin), y + (i / 3) * (boxH + margin),
+                   boxW, boxH, &p);
+    SendMessageW(s, kSelectorSetMode, selectors[i].mode, 0);
+    SendMessageW(s, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(selectors[i].text));
+  }
+
+  // Tap-and-hold buttons with letter labels on a tool background.
+  y += 2 * (boxH + margin);
+  int barH = px(26);
+  const struct {
+    const char* label;
+    uint32_t colour;
+    uint8_t inverted;
+  } buttons[] = {{"PY", 0x2060C0, 0}, {"ABC", 0x208040, 0}, {"Z-9", 0xA03030, 0}, {"EN", 0, 1}, {"?", 0x606060, 0}};
+  int buttonW = px(24);
+  for (int i = 0; i < 5; ++i) {
+    TapholdButtonInfo info{};
+    info.textLabel = 1;
+    info.color = buttons[i].colour;
+    info.inverted = buttons[i].inverted;
+    info.maxSize = static_cast<uint16_t>(px(22));
+    for (int k = 0; k < 3 && buttons[i].label[k]; ++k) info.label[k] = buttons[i].label[k];
+    Child(kTapholdClassName, top, id++, margin + px(2) + i * (buttonW + px(2)), y + px(1), buttonW, px(24), &info);
+  }
+  // Made after the buttons: siblings made later lie below those made before.
+  Child(kToolBackgroundClassName, top, id++, margin, y, width, barH, nullptr);
+
+  // A zoom box, a colour picker, and the two splitter bars.
+  y += barH + margin;
+  int zoomSide = px(60);
+  HWND zoom = Child(kZoomboxClassName, top, id++, margin, y, zoomSide, zoomSide, nullptr);
+  SendMessageW(zoom, kZoomboxSetChar, u'\u9F8D', 0);
+  int pickerSide = std::min(width - zoomSide - 3 * margin - px(6), static_cast<int>(client.bottom) - y - px(14));
+  Child(kColorPickerClassName, top, id++, width + margin - pickerSide, y, pickerSide, pickerSide, nullptr);
+  HWND tall =
+      Child(kResizerClassName, top, id++, margin + zoomSide + margin, y, px(6), std::max(0, pickerSide), nullptr);
+  SendMessageW(tall, kResizerSetLimits, 0, static_cast<LPARAM>(width));
+  HWND wide = Child(kResizerClassName, top, id++, 0, y + pickerSide + px(4), width + 2 * margin, px(6), nullptr);
+  SendMessageW(wide, kResizerSetLimits, 0, static_cast<LPARAM>(client.bottom));
+  InvalidateRect(top, nullptr, TRUE);
+  if (gToast) {
+    UpdateWindow(top);
+    ShowToast(top, u"Card Added", 0, 32, false);
+  }
 }
