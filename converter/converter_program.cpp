@@ -39,17 +39,17 @@ constexpr int kMaxSearchDepth = 2;
 constexpr DWORD kCheck = BS_AUTOCHECKBOX | WS_TABSTOP | WS_VISIBLE;
 constexpr DWORD kButton = BS_PUSHBUTTON | WS_TABSTOP | WS_VISIBLE;
 const DialogItemTemplate kExportItems[] = {
-    {kIdFreeDefinitions, u"BUTTON", u"Export free dict definitions", kCheck, 0, 5, 5, 150, 12},
-    {kIdUserDefinitions, u"BUTTON", u"Export user dict definitions", kCheck, 0, 5, 19, 150, 12},
-    {kIdUncarded, u"BUTTON", u"(including non-flashcard ones)", kCheck, 0, 15, 33, 140, 12},
-    {kIdEntriesOnly, u"BUTTON", u"ONLY (no cards, just entries)", kCheck, 0, 15, 47, 140, 12},
-    {kIdRanksAsScores, u"BUTTON", u"Export ranks as scores", kCheck, 0, 5, 61, 150, 12},
-    {kIdScoreType, u"COMBOBOX", u"", CBS_DROPDOWNLIST | WS_TABSTOP | WS_VISIBLE, 0, 15, 75, 120, 60},
-    {kIdRanksAsCategories, u"BUTTON", u"Export ranks as categories", kCheck, 0, 5, 93, 150, 12},
-    {kIdFlagsAsCategories, u"BUTTON", u"Export flags (as categories)", kCheck, 0, 5, 107, 150, 12},
-    {kIdConvert, u"BUTTON", u"Convert", kButton, 0, 5, 125, 60, 14},
-    {kIdCancel, u"BUTTON", u"Cancel", kButton, 0, 75, 125, 60, 14},
-    {kIdProgress, u"STATIC", u"", SS_LEFT | WS_VISIBLE, 0, 5, 145, 140, 12},
+    {kIdFreeDefinitions, u"BUTTON", u"Export free dict definitions", kCheck, 0, 5, 4, 150, 12},
+    {kIdUserDefinitions, u"BUTTON", u"Export user dict definitions", kCheck, 0, 5, 17, 150, 12},
+    {kIdUncarded, u"BUTTON", u"(including non-flashcard ones)", kCheck, 0, 15, 30, 140, 12},
+    {kIdEntriesOnly, u"BUTTON", u"ONLY (no cards, just entries)", kCheck, 0, 15, 43, 140, 12},
+    {kIdRanksAsScores, u"BUTTON", u"Export ranks as scores", kCheck, 0, 5, 56, 150, 12},
+    {kIdScoreType, u"COMBOBOX", u"", CBS_DROPDOWNLIST | WS_TABSTOP | WS_VISIBLE, 0, 15, 69, 120, 60},
+    {kIdRanksAsCategories, u"BUTTON", u"Export ranks as categories", kCheck, 0, 5, 84, 150, 12},
+    {kIdFlagsAsCategories, u"BUTTON", u"Export flags (as categories)", kCheck, 0, 5, 97, 150, 12},
+    {kIdConvert, u"BUTTON", u"Convert", kButton, 0, 5, 112, 60, 14},
+    {kIdCancel, u"BUTTON", u"Cancel", kButton, 0, 75, 112, 60, 14},
+    {kIdProgress, u"STATIC", u"", SS_LEFT | WS_VISIBLE, 0, 5, 130, 140, 12},
 };
 const DialogTemplate kExportDialog = {
     kConverterDialog,
