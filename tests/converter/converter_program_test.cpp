@@ -19,6 +19,7 @@
 #include "platform/system_info.h"
 #include "platform/ui.h"
 #include "tests/converter/reader_fixture.h"
+#include "tests/engine_data/dict_fixture.h"
 #include "tests/support/virtual_clock.h"
 
 namespace reader_test {
@@ -92,7 +93,8 @@ class ConverterProgramTest : public ::testing::Test {
 TEST_F(ConverterProgramTest, DiscoveryFindsFilesWhereTheyBelong) {
   struct Case {
     const char* what;
-    std::vector<std::pair<std::string, int>> files;  // path, 0 dictionary / 1 user file / 2 bundle dictionary
+    // path, 0 dictionary / 1 user file / 2 bundle dictionary / 3 a data file of this generation
+    std::vector<std::pair<std::string, int>> files;
     bool starts;
     uint16_t dictionaries;
     bool user;
@@ -110,11 +112,25 @@ TEST_F(ConverterProgramTest, DiscoveryFindsFilesWhereTheyBelong) {
        false},
       {"one Sorvi folder down, any case", {{"Data/my sorvi files/D.PDB", 0}}, true, 1, false},
       {"only a dictionary from a bundle", {{"My Documents/d.kve", 2}}, false, 1, false},
+      // The data files of this generation sit where the search looks, and
+      // are not first-generation files.
+      {"only the current data files", {{"Program Files/Sorvi/s2cedict.pdb", 3}}, false, 0, false},
   };
   for (const Case& c : cases) {
     std::filesystem::remove_all(root.host());
     std::filesystem::create_directories(root.host());
     for (const auto& [path, kind] : c.files) {
+      if (kind == 3) {
+        databuild::DataFileSpec desc;
+        desc.shortName = u"CC-CEDICT";
+        desc.tables.push_back(dictfix::TextTable(0x1000, {{100, u"entry"}}));
+        databuild::ByteVec bytes;
+        std::string error;
+        ASSERT_EQ(databuild::BuildDataFile(desc, &bytes, nullptr, &error), 0) << error;
+        std::filesystem::create_directories(std::filesystem::path(Host(path)).parent_path());
+        ASSERT_TRUE(firstgen::WriteFile(Host(path), firstgen::Bytes(bytes.begin(), bytes.end()), &error)) << error;
+        continue;
+      }
       firstgen::DatabaseSpec d = kind == 1 ? User() : Dict();
       if (kind == 2) firstgen::PutBe(&d.header, 24, 2, 0x0003);  // as bundles mark their dictionaries
       Write(path, d, kind == 2);
@@ -222,35 +238,58 @@ TEST_F(ConverterProgramTest, AChosenPathIsConvertedAndTheDialogEnds) {
 
 TEST_F(ConverterProgramTest, CreateAndWriteErrorsShowTheSystemTextAndKeepTheDialog) {
   Sample();
+  // Every row of the excerpt as a second user dictionary: the document
+  // then takes several blocks.
+  Write("My Documents/all.kve", firstgen::UserDictionary(CedictRows()), true);
   WCHAR denied[256] = {}, full[256] = {};
   FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_ACCESS_DENIED, 0, denied, 256, nullptr);
   FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_DISK_FULL, 0, full, 256, nullptr);
   struct Case {
+    const char* what;
     FileCall call;
-    DWORD error;
+    DWORD nth, error;
     const WCHAR* text;
-  } cases[] = {{FileCall::CreateFile, ERROR_ACCESS_DENIED, denied}, {FileCall::WriteFile, ERROR_DISK_FULL, full}};
+  } cases[] = {{"create", FileCall::CreateFile, 1, ERROR_ACCESS_DENIED, denied},
+               {"write of block 2", FileCall::WriteFile, 2, ERROR_DISK_FULL, full},
+               {"write of the last block", FileCall::WriteFile, 0, ERROR_DISK_FULL, full}};
+  // The writes a whole conversion makes.
+  AutoExpectFileDialog(u"\\My Documents\\whole.xml", 0);
+  // The count is not known before: the box is answered, its text checked after.
+  AutoExpectMessageBox(u"", u"Export Completed", IDOK);
+  ASSERT_EQ(RunWith([&](HWND dialog) { Press(dialog, kIdConvert); }), 1);
+  const std::string whole = Read("My Documents/whole.xml");
+  const size_t bytes = whole.size();
+  size_t count = 0;
+  for (size_t at = whole.find("<card "); at != std::string::npos; at = whole.find("<card ", at + 1)) ++count;
+  const auto done = AutoMessageBoxLog();
+  ASSERT_EQ(done.size(), 1u);
+  EXPECT_EQ(Utf8Of(done[0].text), "A total of " + std::to_string(count) + " cards were successfully exported.");
+  AutoResetDialogScripts();
+  const DWORD blocks = static_cast<DWORD>((bytes + kConverterBlockSize - 1) / kConverterBlockSize);
+  ASSERT_GE(blocks, 3u);
+  FreeConverterState();
   for (const Case& c : cases) {
-    AutoResetDialogScripts();
     AutoExpectFileDialog(u"\\My Documents\\out.xml", 0);
     AutoExpectMessageBox(c.text, u"Error", IDOK);
     bool stayed = false;
     const int ran = RunWith([&](HWND dialog) {
-      // The files are open by now: the next call is the conversion's.
-      InjectFileError(c.call, 1, c.error);
+      // The files are open by now: the next calls are the conversion's.
+      InjectFileError(c.call, c.nth ? c.nth : blocks, c.error);
       Press(dialog, kIdConvert);
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
       WaitForWorker();
       stayed = IsWindow(dialog) != FALSE;
       Press(dialog, kIdCancel);
     });
-    EXPECT_EQ(ran, 1);
-    EXPECT_TRUE(stayed);
+    EXPECT_EQ(ran, 1) << c.what;
+    EXPECT_TRUE(stayed) << c.what;
     // No cut file is left behind.
-    EXPECT_FALSE(std::filesystem::exists(Host("My Documents/out.xml")));
+    EXPECT_FALSE(std::filesystem::exists(Host("My Documents/out.xml"))) << c.what;
     const auto log = AutoMessageBoxLog();
-    ASSERT_EQ(log.size(), 1u);
+    ASSERT_EQ(log.size(), 1u) << c.what;
     EXPECT_EQ(log[0].caption, u"Error");
+    for (const std::string& f : AutoScriptFailures()) ADD_FAILURE() << c.what << ": " << f;
+    AutoResetDialogScripts();
     FreeConverterState();
   }
 }
