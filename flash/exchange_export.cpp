@@ -103,7 +103,13 @@ int FlushExportBuffer(ExportContext* c) {
   if (units == 0) return 0;
   c->text.length = 0;
   const WCHAR* text = c->text.data;
-  const uint32_t size = GetEncodedTextSize(c->engine, c->encoding, text, units);
+  // The code pages are read from the engine's data files: encoding holds
+  // the engine lock, handing blocks over does not.
+  uint32_t size = 0;
+  {
+    EngineLockGuard lock;
+    size = GetEncodedTextSize(c->engine, c->encoding, text, units);
+  }
   if (c->fill + static_cast<uint64_t>(size) >= kExportBlockSize) {
     const int rc = Write(c, c->block, c->fill);
     c->fill = 0;
@@ -113,12 +119,17 @@ int FlushExportBuffer(ExportContext* c) {
   if (size >= kExportBlockSize) {
     auto* temp = static_cast<uint8_t*>(MemAlloc(size + kBlockSlack));
     if (!temp) return 1;
-    int rc = EncodeWideText(c->engine, c->encoding, text, reinterpret_cast<char*>(temp), size + kBlockSlack, units * 2,
-                            &done);
+    int rc = 0;
+    {
+      EngineLockGuard lock;
+      rc = EncodeWideText(c->engine, c->encoding, text, reinterpret_cast<char*>(temp), size + kBlockSlack, units * 2,
+                          &done);
+    }
     if (rc == 0) rc = Write(c, temp, done);
     LocalFree(temp);
     return rc;
   }
+  EngineLockGuard lock;
   if (EncodeWideText(c->engine, c->encoding, text, reinterpret_cast<char*>(c->block + c->fill),
                      kExportBlockSize + kBlockSlack - c->fill, units * 2, &done) != 0)
     return 1;
