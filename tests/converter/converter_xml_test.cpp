@@ -3,6 +3,7 @@
 #include "converter/converter_xml.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -254,6 +255,52 @@ TEST_F(ConverterXmlTest, AFailedWriteFailsTheConversion) {
     EXPECT_EQ(out.blocks.size(), failing + 1);  // nothing is written after it
   }
   EXPECT_GT(whole.size(), kConverterBlockSize);
+}
+
+TEST_F(ConverterXmlTest, ManyListsConvertPastTheCacheSize) {
+  // Every list's table keeps its block in the record cache (127 entries):
+  // 130 lists fill it, and the conversion must still go through.
+  std::string error;
+  ASSERT_TRUE(firstgen::WriteSample(root_.host(), CedictRows(), &error)) << error;
+  Offer("My Documents\\cedict.pdb", false);
+  firstgen::UserFileSpec u;
+  firstgen::CardSpec card;
+  card.entryNumber = firstgen::CedictEntryNumber(3);
+  for (int i = 0; i < 130; ++i) u.lists.push_back({"List " + std::to_string(i), {card}});
+  UserFile(u);
+  const std::string xml = Convert({kOptionFreeDefinitions});
+  EXPECT_EQ(cards, 130u);
+  EXPECT_NE(xml.find("<category name=\"List 129\"/>"), std::string::npos);
+  EXPECT_NE(xml.find("<catassign category=\"List 129\"/>"), std::string::npos);
+}
+
+TEST_F(ConverterXmlTest, TheUsersFilesKeepTheirBytesAndTimes) {
+  std::string error;
+  ASSERT_TRUE(firstgen::WriteSample(root_.host(), CedictRows(), &error)) << error;
+  const std::vector<std::string> files = {"My Documents/cedict.pdb", "My Documents/mywords.kve",
+                                          "Program Files/Old Sorvi Data/userdata.pdb"};
+  std::vector<std::string> before;
+  std::vector<std::filesystem::file_time_type> times;
+  for (const std::string& f : files) {
+    std::ifstream in(root_.Host(f), std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    before.push_back(s.str());
+    times.push_back(std::filesystem::last_write_time(root_.Host(f)));
+  }
+  Offer("My Documents\\cedict.pdb", false);
+  Offer("My Documents\\mywords.kve", true);
+  Offer("Program Files\\Old Sorvi Data\\userdata.pdb", false);
+  Convert(kDefaults);
+  CloseFirstGenDictSet(&set_);
+  set_ = {};
+  for (size_t i = 0; i < files.size(); ++i) {
+    std::ifstream in(root_.Host(files[i]), std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    EXPECT_EQ(s.str(), before[i]) << files[i];
+    EXPECT_EQ(std::filesystem::last_write_time(root_.Host(files[i])), times[i]) << files[i];
+  }
 }
 
 TEST_F(ConverterXmlTest, WithoutUserFileTheDictionariesStillConvert) {
