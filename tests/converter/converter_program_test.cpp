@@ -85,6 +85,12 @@ class ConverterProgramTest : public ::testing::Test {
     for (int i = 0; i < 500 && GetConverterState() && GetConverterState()->workerRunning; ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
+  // Open host file descriptors of the process.
+  static size_t OpenDescriptors() {
+    size_t n = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/fd")) ++n;
+    return n;
+  }
   static void Press(HWND dialog, int id) { PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
 
   TempDeviceRoot root;
@@ -225,10 +231,14 @@ TEST_F(ConverterProgramTest, AChosenPathIsConvertedAndTheDialogEnds) {
     progress = AutoGetWindowText(GetDlgItem(GetWindow(box, GW_OWNER), kIdProgress));
     hooked = true;
   });
+  const size_t descriptors = OpenDescriptors();
   const int ran = RunWith([&](HWND dialog) { Press(dialog, kIdConvert); });
   AutoUnhookDialog(hook);
   EXPECT_EQ(ran, 1);
   EXPECT_TRUE(hooked);
+  // The output file is closed; so are the first-generation files with the state.
+  FreeConverterState();
+  EXPECT_EQ(OpenDescriptors(), descriptors);
   EXPECT_EQ(progress, u"16");
   const std::string xml = Read("My Documents/out.xml");
   EXPECT_EQ(xml.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?><sorviflash formatversion=\"2\" name=\"out.xml\" ", 0),
