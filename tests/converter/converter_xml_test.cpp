@@ -41,6 +41,10 @@ size_t Count(const std::string& text, const std::string& what) {
 const std::vector<uint32_t> kDefaults = {kOptionFreeDefinitions, kOptionUserDefinitions, kOptionUncarded,
                                          kOptionRankSpaced, kOptionFlagCategories};
 
+// The test clock's now (2026-12-10 12:00 UTC) as local seconds eight hours
+// east of UTC.
+uint32_t GetLocalSecondsAt8h() { return 1796904000u + 8 * 3600; }
+
 class ConverterXmlTest : public ReaderTest {
  protected:
   void SetUp() override { InstallTestClock(); }
@@ -137,6 +141,26 @@ TEST_F(ConverterXmlTest, ScoresHistoryAndTimes) {
   EXPECT_NE(xml.find("<card language=\"chinese\" created=\"0\">"), std::string::npos);
   // No score type: no scoreinfo at all.
   EXPECT_EQ(Convert({kOptionFreeDefinitions}).find("<scoreinfo"), std::string::npos);
+}
+
+TEST_F(ConverterXmlTest, TheRootKeepsLocalTimeWhileCardTimesBecomeUtc) {
+  // Eight hours east of UTC: the root's created is the local clock as it
+  // stands (uncorrected); a card's local 1904-based times become UTC.
+  const char* saved = std::getenv("TZ");
+  const std::string previous = saved ? saved : "";
+  setenv("TZ", "CST-8", 1);
+  tzset();
+  Sample();
+  const std::string xml = Convert(kDefaults);
+  if (saved) setenv("TZ", previous.c_str(), 1);
+  else
+    unsetenv("TZ");
+  tzset();
+  EXPECT_NE(xml.find("generator=\"Sorvi v1-v2 Converter\" created=\"" + std::to_string(GetLocalSecondsAt8h()) + "\""),
+            std::string::npos)
+      << xml.substr(0, 200);
+  EXPECT_NE(xml.find("<card language=\"chinese\" created=\"1699971200\">"), std::string::npos);
+  EXPECT_NE(xml.find("firstreviewedtime=\"1699971200\" lastreviewedtime=\"1702563200\""), std::string::npos);
 }
 
 TEST_F(ConverterXmlTest, RankCategoriesTakeTheLastRankPastTheCount) {
