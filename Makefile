@@ -108,7 +108,7 @@ run: $(if $(DATA_MISSING),data)
 # table in turn.
 BENCH_BUILD ?= build-bench
 BENCH_DICT  ?= s2cedict.pdb
-BENCHES     := bench_lookup bench_reader bench_text bench_search bench_pinyin bench_flash_search
+BENCHES     := bench_lookup bench_reader bench_text bench_search bench_pinyin bench_flash_search bench_flash_export
 
 .PHONY: bench
 
@@ -122,3 +122,15 @@ bench: deps $(if $(DATA_MISSING),data)
 	$(BENCH_BUILD)/bench/search/bench_search
 	$(BENCH_BUILD)/bench/pinyin/bench_pinyin
 	$(BENCH_BUILD)/bench/flash_search/bench_flash_search
+	$(BENCH_BUILD)/bench/flash_export/bench_flash_export
+
+# The converter (`make mendrel`): builds mendrel and starts it in a window
+# over the device root. `sorvi-firstgen sample DIR` (build/tools/firstgen)
+# makes a root of first-generation files to try it on:
+#   make mendrel SORVI_ROOT=/tmp/sample
+.PHONY: mendrel
+
+mendrel: deps
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS) --target mendrel
+	SORVI_ROOT="$(SORVI_ROOT)" SORVI_BACKEND=sdl $(BUILD)/converter/mendrel

@@ -504,6 +504,12 @@ int GetCardEntryTexts(FlashcardStore* store, uint16_t slot, uint32_t entry, WCHA
   return 0;
 }
 
+WCHAR* GetEntryDefinitionText(FlashcardStore* store, uint16_t slot, uint32_t entry) {
+  if (!store || !IsDictSlotFlagged(store->engine, slot)) return nullptr;
+  EngineLockGuard lock;
+  return NewText(LinkedCardDefinition(store->engine, slot, entry));
+}
+
 int ResolveCardEntry(FlashcardStore* store, int32_t card, uint16_t* slot, int32_t* entry) {
   if (slot) *slot = kNoCardSlot;
   if (entry) *entry = -1;

@@ -54,6 +54,10 @@ int32_t GetCardLanguage(FlashcardStore* store, int32_t card);
 // string (LocalFree) or null when empty; any output may be null. 0, or 1
 // for a slot that is not open.
 int GetCardEntryTexts(FlashcardStore* store, uint16_t slot, uint32_t entry, WCHAR** hw, WCHAR** althw, WCHAR** pron);
+// The definition a card of (slot, entry) takes from that entry, as a new
+// local-heap string (LocalFree); null when there is none or the slot is
+// not open. The engine's entry id, not the stored key.
+WCHAR* GetEntryDefinitionText(FlashcardStore* store, uint16_t slot, uint32_t entry);
 // 0 with the open dictionary's slot and entry id of a linked card; 1 with
 // slot kNoCardSlot and entry -1 when the card is missing, unlinked or its
 // dictionary is not open.

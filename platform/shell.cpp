@@ -344,6 +344,8 @@ bool ValidSize(DWORD size, DWORD deviceSize, size_t ourSize) { return size == de
 
 }  // namespace
 
+BOOL SHInitExtraControls() { return TRUE; }
+
 BOOL SHInitDialog(SHINITDLGINFO* info) {
   if (!info || !IsWindow(info->hDlg) || !RegisterShellClasses()) {
     SetLastError(ERROR_INVALID_PARAMETER);

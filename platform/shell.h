@@ -41,6 +41,10 @@ BOOL SHInitDialog(SHINITDLGINFO* info);
 // The Done button SHInitDialog made for a dialog (null when none).
 HWND SHFindDoneButton(HWND dialog);
 
+// The shell's extra controls (ordinal 9): the standard controls serve for
+// them here, so there is nothing to register. TRUE.
+BOOL SHInitExtraControls();
+
 // ---- Menu bar ----
 #define SHCMBF_EMPTYBAR 0x0001u
 #define SHCMBF_HIDDEN 0x0002u

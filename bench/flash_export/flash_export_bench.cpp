@@ -1,0 +1,118 @@
+// ExportFlashcards over 20,000 Chinese cards, each with a definition, an
+// assignment to one of three categories and a score row: the whole store
+// as one XML document, and as text by category in UTF-8 and UTF-16LE. The
+// cards are written straight into the store's file; the write callback
+// only counts bytes, so the rate is the export's own. Reports the median
+// of the runs in cards per second and the bytes written.
+//
+// Usage: bench_flash_export [runs]. It runs in a device root of its own
+// under /tmp.
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/dict_engine.h"
+#include "engine/engine_host.h"
+#include "engine/sql_db.h"
+#include "flash/categories.h"
+#include "flash/exchange_export.h"
+#include "flash/store.h"
+#include "platform/device_paths.h"
+#include "resources/resources.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kCards = 20000;
+
+bool Exec(sqlite3* c, const std::string& sql) {
+  char* error = nullptr;
+  if (sqlite3_exec(c, sql.c_str(), nullptr, nullptr, &error) == SQLITE_OK) return true;
+  std::fprintf(stderr, "%s\n", error ? error : "?");
+  sqlite3_free(error);
+  return false;
+}
+
+int CountBytes(ExportSettingsRecord* s, const uint8_t*, uint32_t length) {
+  *static_cast<uint64_t*>(s->run.user) += length;
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+  char temp[] = "/tmp/bench-export-XXXXXX";
+  if (!mkdtemp(temp)) return 1;
+  SetDeviceRoot(temp);
+  std::filesystem::create_directories(std::filesystem::path(temp) / "My Documents");
+  RegisterSorviResources();
+
+  EngineHost host{};
+  FillFlashcardHost(&host);
+  EngineParams p{};
+  p.noFonts = 1;
+  p.host = &host;
+  p.flashcardArg = const_cast<char*>("\\My Documents\\Bench.kvb");
+  DictEngine* engine = CreateEngine(nullptr, 0, &p);
+  FlashcardStore* store = engine ? GetFlashcardStore(engine) : nullptr;
+  if (!store) return 1;
+  int32_t cats[3];
+  cats[0] = CreateCategory(store, u"Lesson", -1, kCategoryRoot, -1);
+  cats[1] = CreateCategory(store, u"Part", -1, cats[0], -1);
+  cats[2] = CreateCategory(store, u"Verbs", -1, kCategoryRoot, -1);
+
+  sqlite3* c = store->database->conn;
+  if (!Exec(c, "BEGIN;")) return 1;
+  for (int i = 1; i <= kCards; ++i) {
+    const std::string n = std::to_string(i);
+    std::string sql =
+        "INSERT INTO sorvi_flash_cards (id, lang, hw, althw, pron, defn, dictcreator, dictid, dictentry, wordlength, "
+        "created, modified) VALUES (" +
+        n + ", 4096, '中@国" + n + "', '中@國', 'zhong1@guo2', 'China; the Middle Kingdom, number " + n +
+        "', -1, -1, -1, 2, 1700000000, 1700000000);" +
+        "INSERT INTO sorvi_flash_scores_1 (card, score, difficulty, history, correct, incorrect, reviewed) VALUES (" +
+        n + ", " + std::to_string(10 + i % 200) + ", 100, '5624', 3, 1, 4);" +
+        "INSERT INTO sorvi_flash_categoryassigns (card, cat) VALUES (" + n + ", " + std::to_string(cats[i % 3]) + ");";
+    if (!Exec(c, sql)) return 1;
+  }
+  if (!Exec(c, "COMMIT;")) return 1;
+
+  struct Case {
+    const char* name;
+    uint32_t format, encoding;
+  } cases[] = {{"XML", kExportFormatXml, kExportUtf8},
+               {"text by category, UTF-8", kExportFormatText, kExportUtf8},
+               {"text by category, UTF-16LE", kExportFormatText, kExportUtf16Le}};
+  std::printf("ExportFlashcards over %d cards (median of %d runs)\n", kCards, runs);
+  for (const Case& k : cases) {
+    std::vector<double> seconds;
+    uint64_t bytes = 0;
+    for (int r = 0; r < runs; ++r) {
+      ExportSettingsRecord s;
+      InitExportSettings(&s);
+      s.format = k.format;
+      s.encoding = k.encoding;
+      s.run.write = CountBytes;
+      s.run.user = &bytes;
+      bytes = 0;
+      const auto start = Clock::now();
+      if (ExportFlashcards(engine, &s) != 0) return 1;
+      seconds.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+    }
+    std::sort(seconds.begin(), seconds.end());
+    const double median = seconds[seconds.size() / 2];
+    std::printf("  %-28s %8.0f cards/s  %.3f s  %llu bytes\n", k.name, kCards / median, median,
+                static_cast<unsigned long long>(bytes));
+  }
+  FreeEngineSaveBlock(DestroyEngine(engine));
+  std::filesystem::remove_all(temp);
+  return 0;
+}
