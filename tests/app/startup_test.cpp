@@ -11,6 +11,7 @@
 #include "app/app_registry.h"
 #include "app/app_startup.h"
 #include "engine/dict_engine.h"
+#include "engine/dict_set.h"
 #include "engine/lookup_session.h"
 #include "engine/mem_handle.h"
 #include "platform/dialog.h"
@@ -203,6 +204,19 @@ TEST_F(StartupTest, ShutdownSavesTheRecordsAndARestartRestoresThem) {
   ASSERT_EQ(StartApplication(), 0);
   EXPECT_EQ(LookupGetRecentQueryCount(AppContextPointer->lookupSession), 0u);
   EXPECT_TRUE(Exists(u"Engine"));
+}
+
+TEST_F(StartupTest, ARescanHandsNewDictionariesToTheRunningEngine) {
+  InstallDictionaryAndFonts();
+  ASSERT_EQ(StartApplication(), 0);
+  DictEngine* engine = AppContextPointer->engine;
+  const uint16_t before = GetDictCount(engine);
+  RescanDictionaryFiles();
+  EXPECT_EQ(GetDictCount(engine), before);
+  tree_.Write("Program Files/Sorvi/more.pdb", appfix::SmallDictionary(2, u"More"));
+  RescanDictionaryFiles();
+  EXPECT_EQ(GetDictCount(engine), before + 1);
+  EXPECT_EQ(AppFoundFiles.dataFileCount, 2u);
 }
 
 TEST_F(StartupTest, AKeyThatCannotBeOpenedSavesNothing) {
