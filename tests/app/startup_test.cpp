@@ -20,6 +20,7 @@
 #include "platform/msgbox.h"
 #include "platform/registry.h"
 #include "platform/screen.h"
+#include "platform/window.h"
 #include "resources/resources.h"
 #include "tests/app/app_fixture.h"
 #include "toolkit/app_context.h"
@@ -95,6 +96,26 @@ TEST_F(StartupTest, ResolutionFactorAndIconSizeFollowTheScreen) {
     ShutdownApplication();
     EXPECT_EQ(AppContextPointer, nullptr);
   }
+}
+
+TEST_F(StartupTest, OsFlagsFollowTheVersion) {
+  InstallDictionaryAndFonts();
+  struct Case {
+    DWORD major, minor, build;
+    uint8_t atLeast5, atLeast5_2_20480;
+  };
+  const Case cases[] = {
+      {4, 21, 99999, 0, 0}, {5, 0, 30000, 1, 0}, {5, 2, 20479, 1, 0}, {5, 2, 20480, 1, 1}, {6, 3, 30000, 1, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.major << "." << c.minor << "." << c.build);
+    SetOsVersion(c.major, c.minor, c.build);
+    ASSERT_EQ(StartApplication(), 0);
+    EXPECT_EQ(AppContextPointer->osAtLeast5, c.atLeast5);
+    EXPECT_EQ(AppContextPointer->osAtLeast5_2_20480, c.atLeast5_2_20480);
+    ShutdownApplication();
+  }
+  SetOsVersion(5, 2, 21000);
 }
 
 TEST_F(StartupTest, NoDictionaryEndsWithTheMessageAndLeavesNothing) {
