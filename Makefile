@@ -62,7 +62,11 @@ fuzz: deps
 
 test: test-fast test-asan fuzz
 
+# The recogniser goes where the program looks for it on a device.
 run: build
+	@if [ -f $(BUILD)/recognizer/Quillet.dll ]; then \
+	  mkdir -p "$(SORVI_ROOT)/Program Files/Sorvi" && \
+	  cp -f $(BUILD)/recognizer/Quillet.dll "$(SORVI_ROOT)/Program Files/Sorvi/Quillet.dll"; fi
 	@if [ -x $(BUILD)/app/sorvi ]; then exec $(BUILD)/app/sorvi; \
 	elif [ -x $(BUILD)/tools/platform-demo/platform-demo ]; then exec $(BUILD)/tools/platform-demo/platform-demo; \
 	else echo "The program is not built yet: only libraries and tests exist so far (see README)."; fi
@@ -108,7 +112,7 @@ run: $(if $(DATA_MISSING),data)
 # table in turn.
 BENCH_BUILD ?= build-bench
 BENCH_DICT  ?= s2cedict.pdb
-BENCHES     := bench_lookup bench_reader bench_text bench_search bench_pinyin bench_flash_search bench_flash_export
+BENCHES     := bench_lookup bench_reader bench_text bench_search bench_pinyin bench_flash_search bench_flash_export bench_startup
 
 .PHONY: bench
 
@@ -123,6 +127,7 @@ bench: deps $(if $(DATA_MISSING),data)
 	$(BENCH_BUILD)/bench/pinyin/bench_pinyin
 	$(BENCH_BUILD)/bench/flash_search/bench_flash_search
 	$(BENCH_BUILD)/bench/flash_export/bench_flash_export
+	SORVI_ROOT="$(SORVI_ROOT)" $(BENCH_BUILD)/bench/startup/bench_startup
 
 # The converter (`make mendrel`): builds mendrel and starts it in a window
 # over the device root. `sorvi-firstgen sample DIR` (build/tools/firstgen)

@@ -126,6 +126,15 @@ void PostLocked(ThreadQueue* q, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
   WakeQueue(q);
 }
 
+// How the message being handled on this thread arrived (IsMessageSent).
+thread_local bool tInSend = false;
+
+struct SentScope {
+  explicit SentScope(bool sent) : saved(tInSend) { tInSend = sent; }
+  ~SentScope() { tInSend = saved; }
+  bool saved;
+};
+
 LRESULT CallProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   WNDPROC proc;
   {
@@ -150,6 +159,7 @@ int HandleIncoming(ThreadQueue* q) {
     LRESULT r;
     {
       EngineLockGuard hold;
+      SentScope sent(true);
       r = item->task ? item->task() : CallProc(item->hwnd, item->msg, item->wParam, item->lParam);
     }
     Lock lk(S().mutex);
@@ -398,7 +408,11 @@ LRESULT DispatchMessageW(const MSG* msg) {
     if (live) reinterpret_cast<TIMERPROC>(msg->lParam)(msg->hwnd, WM_TIMER, msg->wParam, msg->time);
     return 0;
   }
-  LRESULT r = CallProc(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+  LRESULT r;
+  {
+    SentScope sent(false);
+    r = CallProc(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+  }
   if (msg->message == WM_PAINT) {
     // A procedure that did not paint would get WM_PAINT forever.
     Lock lk(S().mutex);
@@ -440,7 +454,10 @@ LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     target = w->queue;
   }
-  if (target == me) return CallProc(hwnd, msg, wParam, lParam);
+  if (target == me) {
+    SentScope sent(true);
+    return CallProc(hwnd, msg, wParam, lParam);
+  }
   auto item = std::make_shared<SentItem>();
   item->hwnd = hwnd;
   item->msg = msg;
@@ -455,6 +472,8 @@ LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   }
   return WaitForReply(me, item);
 }
+
+BOOL IsMessageSent() { return tInSend ? TRUE : FALSE; }
 
 BOOL PostMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (!hwnd) return PostThreadMessageW(GetCurrentThreadId(), msg, wParam, lParam);

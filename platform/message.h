@@ -49,6 +49,15 @@ DWORD GetMessagePos();
 // the owner has handled it (the owner handles it in any loop or wait).
 // To a window of another process: refused (0).
 LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// TRUE while this thread's window procedure handles a message that reached
+// it through SendMessageW (from this thread or another of this process),
+// FALSE while it handles one DispatchMessageW took from the queue (posted
+// here, or arrived from another process) and outside any handling. Unlike
+// the desktop's InSendMessage it is also TRUE for a send on the same thread:
+// a procedure told a pointer in lParam by its own process's send can tell
+// it from a bare number that came through the queue.
+BOOL IsMessageSent();
+
 // A window of another process takes integer messages only: WM_NULL,
 // WM_CLOSE, WM_COMMAND, and private messages (>= WM_USER) whose lParam is 0;
 // others are refused (ERROR_INVALID_PARAMETER). A null hwnd posts to the

@@ -63,6 +63,8 @@ struct Store {
   bool failAll = false;
   std::u16string failPath;               // folded; empty = none
   LONG failError = 0;
+  std::u16string readFailName;  // folded
+  LONG readFailError = 0;
 };
 
 Store& TheStore() {
@@ -461,8 +463,10 @@ LONG RegQueryValueExW(HKEY key, LPCWSTR name, DWORD* reserved, DWORD* type, BYTE
   LONG error;
   Key* k = FindKey(s, key, &error);
   if (!k) return error;
-  auto it = k->values.find(FoldCase(ValueName(name)));
+  const std::u16string folded = FoldCase(ValueName(name));
+  auto it = k->values.find(folded);
   if (it == k->values.end()) return ERROR_FILE_NOT_FOUND;
+  if (data && s.readFailError != 0 && folded == s.readFailName) return s.readFailError;
   const Value& v = it->second;
   if (type) *type = v.type;
   const DWORD needed = static_cast<DWORD>(v.data.size());
@@ -568,4 +572,11 @@ void SetRegistryOpenFailure(LPCWSTR subKeyPath, LONG error) {
   SplitKeyPath(subKeyPath, &names);
   for (const std::u16string& n : names) path += (path.empty() ? u"" : u"\\") + FoldCase(n);
   s.failPath = path;
+}
+
+void SetRegistryReadFailure(LPCWSTR valueName, LONG error) {
+  Store& s = TheStore();
+  std::lock_guard lock(s.mutex);
+  s.readFailError = error;
+  s.readFailName = FoldCase(ValueName(valueName));
 }

@@ -68,3 +68,8 @@ void ReloadRegistryForTests();
 // case-insensitively, or for every key when `subKeyPath` is null.
 // error 0 removes the failure.
 void SetRegistryOpenFailure(LPCWSTR subKeyPath, LONG error);
+// While set, RegQueryValueExW fails with `error` when it is asked for the
+// data (a buffer given) of a value named `valueName` (case-insensitively),
+// in any key; a query of the size or type alone still succeeds, as when
+// the storage fails between the two. error 0 removes the failure.
+void SetRegistryReadFailure(LPCWSTR valueName, LONG error);

@@ -607,3 +607,8 @@ void ClearShellCalls() {
   std::lock_guard<std::mutex> lk(St().mutex);
   St().calls.clear();
 }
+
+BOOL SHOrdinal9() {
+  Record("SHOrdinal9", nullptr, 0);
+  return TRUE;
+}

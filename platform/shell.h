@@ -199,6 +199,12 @@ BOOL SHSetAppKeyWndAssoc(BYTE vk, HWND hwnd);
 // The window a key is claimed for, or null.
 HWND GetAppKeyWindow(BYTE vk);
 
+// ---- Start-up ----
+// The shell's unnamed export number 9, which a program calls once, without
+// arguments, before it initialises the common controls. Nothing here needs
+// setting up: the call is recorded and succeeds.
+BOOL SHOrdinal9();
+
 // ---- Input panel (there is none: calls are recorded) ----
 #define SIPF_OFF 0x00000000u
 #define SIPF_ON 0x00000001u

@@ -13,6 +13,9 @@ void RegisterTable(LPCWSTR type, int id, std::span<const unsigned char> bytes) {
 }  // namespace
 
 void RegisterSorviResources() {
+  // The main window's title and class: a second start finds the first by them.
+  RegisterStringResource(1, u"Sorvi");
+  RegisterStringResource(2, u"SORVIENGINE");
   RegisterTable(u"ASTR", kPinyinSpellingTableId, PinyinSpellingTableBytes());
   RegisterTable(u"USTR", kZhuyinSpellingTableId, ZhuyinSpellingTableBytes());
   RegisterTable(u"USTR", kZhuyinIndexTableId, ZhuyinIndexTableBytes());

@@ -179,6 +179,24 @@ TEST_F(RegistryTest, KeysCanBeMadeToFailToOpen) {
   RegCloseKey(key);
 }
 
+TEST_F(RegistryTest, ValueReadsCanBeMadeToFail) {
+  HKEY key = CreateKey();
+  const BYTE data[3] = {1, 2, 3};
+  RegSetValueExW(key, u"Engine", 0, REG_BINARY, data, 3);
+  RegSetValueExW(key, u"Dicts", 0, REG_BINARY, data, 3);
+  SetRegistryReadFailure(u"ENGINE", ERROR_CANTREAD);
+  // The size and type still come back; the bytes do not, in any key.
+  DWORD type = 0, size = 0;
+  EXPECT_EQ(RegQueryValueExW(key, u"Engine", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+  EXPECT_EQ(size, 3u);
+  BYTE out[3] = {};
+  EXPECT_EQ(RegQueryValueExW(key, u"Engine", nullptr, &type, out, &size), ERROR_CANTREAD);
+  EXPECT_EQ(Query(key, u"Dicts", &type), std::vector<BYTE>(data, data + 3));
+  SetRegistryReadFailure(nullptr, 0);
+  EXPECT_EQ(Query(key, u"Engine", &type), std::vector<BYTE>(data, data + 3));
+  RegCloseKey(key);
+}
+
 // Fills a value of `size` bytes with `fill`.
 LONG WriteBig(BYTE fill, size_t size) {
   std::vector<BYTE> data(size, fill);

@@ -187,6 +187,14 @@ TEST_F(ShellTest, MenuBarKeysOpenTheirPopupsAboveTheBar) {
   EXPECT_EQ(SHFindMenuBar(main), empty.hwndMB);
 }
 
+TEST_F(ShellTest, OrdinalNineSucceedsAndIsRecorded) {
+  ClearShellCalls();
+  EXPECT_TRUE(SHOrdinal9());
+  const auto calls = GetShellCalls();
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].name, "SHOrdinal9");
+}
+
 TEST_F(ShellTest, FullScreenModeIsRecordedPerWindow) {
   HWND a = Top();
   HWND b = Top();

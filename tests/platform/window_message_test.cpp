@@ -307,3 +307,42 @@ TEST_F(MessageTest, SendToWindowOfEndedThreadReturnsZero) {
 }
 
 }  // namespace
+
+namespace {
+
+// How a message reached its procedure: sent on this thread, sent from
+// another thread, posted and dispatched, and nested in each other.
+TEST_F(MessageTest, IsMessageSentTellsSendsFromDispatchedMessages) {
+  HWND a = Top();
+  PumpPendingMessages();
+  std::vector<std::pair<UINT, BOOL>> seen;
+  TheHook() = [&](HWND hwnd, UINT msg, WPARAM, LPARAM) -> std::optional<LRESULT> {
+    if (hwnd != a || msg < WM_USER || msg > WM_USER + 9) return std::nullopt;
+    seen.emplace_back(msg, IsMessageSent());
+    // A send from inside a dispatched message, and the state after it.
+    if (msg == WM_USER + 2) {
+      SendMessageW(a, WM_USER + 3, 0, 0);
+      seen.emplace_back(WM_USER + 4, IsMessageSent());
+    }
+    return 0;
+  };
+  EXPECT_FALSE(IsMessageSent());
+  SendMessageW(a, WM_USER + 1, 0, 0);
+  PostMessageW(a, WM_USER + 2, 0, 0);
+  PumpPendingMessages();
+  std::atomic<bool> done{false};
+  const DWORD uiThread = GetCurrentThreadId();
+  std::thread worker([&] {
+    SendMessageW(a, WM_USER + 5, 0, 0);
+    done = true;
+    PostThreadMessageW(uiThread, WM_NULL, 0, 0);
+  });
+  LoopUntil(done);
+  worker.join();
+  EXPECT_FALSE(IsMessageSent());
+  const std::vector<std::pair<UINT, BOOL>> expected = {
+      {WM_USER + 1, TRUE}, {WM_USER + 2, FALSE}, {WM_USER + 3, TRUE}, {WM_USER + 4, FALSE}, {WM_USER + 5, TRUE}};
+  EXPECT_EQ(seen, expected);
+}
+
+}  // namespace
