@@ -51,6 +51,33 @@ uint32_t LowerBound(TableCursor* cursor, uint32_t column, uint32_t a, uint32_t b
   return a;
 }
 
+// Keeps, of the n sorted values in `values`, those that the posting row
+// holds, looking each up in the row (its values ascend) rather than reading
+// the whole row: a few candidates against a long row are checked in a few
+// reads each. Returns the count kept, -1 when the row is the too-common
+// mark, or -2 when the row is long enough to be read whole instead.
+int32_t KeepFoundInRow(TableCursor* cursor, uint32_t column, uint32_t row, MemHandle* values, uint32_t n) {
+  const uint32_t from = GetRowRecordOffset(cursor, column, row);
+  const uint32_t length = GetRowRecordLength(cursor, column, row);
+  const uint32_t count = std::min(length, kPostingReadLimit);
+  if (count == 0) return 0;
+  if (count == 1 && ReadSingleValue(cursor, column, from) == AllBits(GetColumnUnitSize(cursor, column))) return -1;
+  uint32_t log = 1;
+  while ((count >> log) != 0) ++log;
+  if (uint64_t{n} * log * 2 >= count) return -2;
+  if (n > GetMemHandleSize(values) / 4) n = GetMemHandleSize(values) / 4;
+  auto* a = static_cast<uint32_t*>(LockMemHandle(values));
+  if (!a) return -2;
+  const uint32_t end = from + count;
+  uint32_t at = from, kept = 0;
+  for (uint32_t i = 0; i < n && at < end; ++i) {
+    at = LowerBound(cursor, column, at, end, a[i]);
+    if (at < end && ReadSingleValue(cursor, column, at) == a[i] && a[i] != 0xFFFFFFFFu) a[kept++] = a[i];
+  }
+  UnlockMemHandle(values);
+  return static_cast<int32_t>(kept);
+}
+
 struct Level {
   uint32_t end;  // position after the level's last matched character
   RangeList ranges;
@@ -248,6 +275,15 @@ MemHandle* IntersectPostingRanges(TableCursor* cursor, uint32_t column, const ui
       n = static_cast<uint32_t>(got);
       if (n == 0) break;
       continue;
+    }
+    if (mask == 0xFFFFFFFFu && endRow == static_cast<uint32_t>(firstRow) + 1) {
+      const int32_t kept = KeepFoundInRow(cursor, column, static_cast<uint32_t>(firstRow), a, n);
+      if (kept == -1) continue;  // too common
+      if (kept >= 0) {
+        n = static_cast<uint32_t>(kept);
+        if (n == 0) break;
+        continue;
+      }
     }
     int32_t m = ReadPostingRange(cursor, column, static_cast<uint32_t>(firstRow), endRow, b);
     if (m == -1) continue;

@@ -74,8 +74,11 @@ uint32_t LowerBound(const RecordCache* cache, uint32_t key) {
 int64_t EvictCacheEntry(RecordCache* cache) {
   int64_t best = -1;
   for (uint32_t i = 0; i < cache->count; ++i) {
+    // The stamp first: only an entry older than the best so far needs its
+    // record looked at (a miss scans every entry on the lookup path).
+    if (best >= 0 && cache->entries[i].stamp >= cache->entries[best].stamp) continue;
     if (GetMemHandleLockCount(cache->entries[i].record) != 0) continue;
-    if (best < 0 || cache->entries[i].stamp < cache->entries[best].stamp) best = i;
+    best = i;
   }
   if (best < 0) return -1;
   FreeMemHandle(cache->entries[best].record);

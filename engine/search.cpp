@@ -23,6 +23,33 @@
 
 namespace {
 
+// Sorts keys that are all different (so that every sort gives the same
+// order). Ranked word postings come in entry order with their rank in the
+// key's top bits, so a long list is first split by its highest varying bits
+// with a stable counting pass, which often leaves it sorted; only when it
+// does not is the general sort run.
+void SortDistinctKeys(std::vector<uint64_t>& keys) {
+  if (std::is_sorted(keys.begin(), keys.end())) return;
+  constexpr size_t kCountingFrom = 256;  // below this the general sort is quicker
+  constexpr uint32_t kDigitBits = 10;
+  if (keys.size() >= kCountingFrom) {
+    uint64_t varying = 0;
+    for (uint64_t k : keys) varying |= k ^ keys[0];
+    uint32_t top = 63;
+    while (!(varying >> top & 1)) --top;  // varying is non-zero: the keys are not all sorted
+    const uint32_t shift = top + 1 > kDigitBits ? top + 1 - kDigitBits : 0;
+    const uint32_t mask = (1u << kDigitBits) - 1;
+    std::vector<uint32_t> start((1u << kDigitBits) + 1, 0);
+    for (uint64_t k : keys) ++start[(k >> shift & mask) + 1];
+    for (uint32_t d = 0; d < (1u << kDigitBits); ++d) start[d + 1] += start[d];
+    std::vector<uint64_t> out(keys.size());
+    for (uint64_t k : keys) out[start[k >> shift & mask]++] = k;
+    keys.swap(out);
+    if (std::is_sorted(keys.begin(), keys.end())) return;
+  }
+  std::sort(keys.begin(), keys.end());
+}
+
 constexpr uint32_t kKeyUnits = 40;
 
 WCHAR PrefChar(DictEngine* engine, int32_t id) { return static_cast<WCHAR>(GetPref(engine, id) & 0xFFFF); }
@@ -354,7 +381,7 @@ void SortSearchResults(DictEngine* engine, const SearchRequest* r, int32_t kind,
     for (uint32_t i = 0; i < list->count; ++i)
       keys[i] = uint64_t{list->items[i].entry} << 32 | uint64_t{ItemSlot(list->items[i])} << 20 | i;
     // Postings come in entry order already, often.
-    if (!std::is_sorted(keys.begin(), keys.end())) std::sort(keys.begin(), keys.end());
+    SortDistinctKeys(keys);
     std::vector<SearchResultItem> items(list->items, list->items + list->count);
     std::vector<uint32_t> masks;
     if (maskLater) masks = itemMask;

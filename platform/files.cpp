@@ -106,6 +106,10 @@ struct FileObject : KernelObject {
   }
   int fd = -1;
   DWORD access = 0;
+  // The handle's file pointer, kept here rather than in the descriptor:
+  // reads and writes go to it with pread/pwrite, so moving it (SetFilePointer
+  // before each read of a data file's block) costs no system call.
+  std::atomic<LONGLONG> position{0};
   FileId id{};
   OpenRecord record{};
   bool registered = false;
@@ -412,18 +416,21 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, DWORD* read, LPOVERLAPPE
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
+  const LONGLONG from = f->position;
   DWORD done = 0;
   while (done < toRead) {
-    const ssize_t n = ::read(f->fd, static_cast<BYTE*>(buffer) + done, toRead - done);
+    const ssize_t n = ::pread(f->fd, static_cast<BYTE*>(buffer) + done, toRead - done, from + done);
     if (n < 0) {
       if (errno == EINTR) continue;
       SetLastError(ErrorFromErrno(errno));
+      f->position = from + done;
       if (read) *read = done;
       return FALSE;
     }
     if (n == 0) break;
     done += static_cast<DWORD>(n);
   }
+  f->position = from + done;
   if (read) *read = done;
   SetLastError(ERROR_SUCCESS);
   return TRUE;
@@ -442,17 +449,20 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, DWORD* written, LPOVE
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
+  const LONGLONG from = f->position;
   DWORD done = 0;
   while (done < toWrite) {
-    const ssize_t n = ::write(f->fd, static_cast<const BYTE*>(buffer) + done, toWrite - done);
+    const ssize_t n = ::pwrite(f->fd, static_cast<const BYTE*>(buffer) + done, toWrite - done, from + done);
     if (n < 0) {
       if (errno == EINTR) continue;
       SetLastError(ErrorFromErrno(errno));
+      f->position = from + done;
       if (written) *written = done;
       return FALSE;
     }
     done += static_cast<DWORD>(n);
   }
+  f->position = from + done;
   if (written) *written = done;
   SetLastError(ERROR_SUCCESS);
   return TRUE;
@@ -470,7 +480,7 @@ DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD metho
   if (method == FILE_BEGIN) {
     base = 0;
   } else if (method == FILE_CURRENT) {
-    base = lseek(f->fd, 0, SEEK_CUR);
+    base = f->position;
   } else if (method == FILE_END) {
     struct stat st;
     base = fstat(f->fd, &st) == 0 ? st.st_size : -1;
@@ -488,10 +498,7 @@ DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD metho
     SetLastError(target < 0 ? ERROR_NEGATIVE_SEEK : ERROR_INVALID_PARAMETER);
     return INVALID_SET_FILE_POINTER;
   }
-  if (lseek(f->fd, target, SEEK_SET) < 0) {
-    SetLastError(ErrorFromErrno(errno));
-    return INVALID_SET_FILE_POINTER;
-  }
+  f->position = target;
   if (distanceHigh) *distanceHigh = static_cast<LONG>(static_cast<ULONGLONG>(target) >> 32);
   SetLastError(ERROR_SUCCESS);
   return static_cast<DWORD>(target);
@@ -515,7 +522,7 @@ DWORD GetFileSize(HANDLE file, DWORD* sizeHigh) {
 BOOL SetEndOfFile(HANDLE file) {
   auto f = GetFile(file);
   if (!f) return FALSE;
-  const off_t pos = lseek(f->fd, 0, SEEK_CUR);
+  const off_t pos = static_cast<off_t>(f->position);
   if (!Writes(f->access)) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;

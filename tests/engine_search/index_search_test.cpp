@@ -32,8 +32,9 @@ std::vector<CedictRow> Words() {
 class IndexSearch : public fetchfix::EngineFixture {
  protected:
   void Build(std::vector<db::TableSpec>* patch(std::vector<db::TableSpec>*) = nullptr,
-             uint32_t tooCommonEntries = 0, std::vector<std::u16string> tooCommonWords = {}) {
-    db::DictionarySpec dict = ChineseDict(Words(), 1, u"Words");
+             uint32_t tooCommonEntries = 0, std::vector<std::u16string> tooCommonWords = {},
+             const std::vector<CedictRow>& words = Words()) {
+    db::DictionarySpec dict = ChineseDict(words, 1, u"Words");
     db::SearchIndexOptions options = db::SearchIndexOptionsFor(kLanguageChinese);
     options.tooCommonEntries = tooCommonEntries;
     options.tooCommonWords = tooCommonWords;
@@ -130,6 +131,42 @@ TEST_F(IndexSearch, PostingIntersections) {
   EXPECT_EQ(intersect({pair(u'中', u'国'), pair(u'国', u'人')}, &none), (std::vector<uint32_t>{4}));
   EXPECT_TRUE(intersect({pair(u'中', u'国'), pair(u'天', u'天')}, &none).empty());
   EXPECT_TRUE(none);  // a key without a row
+  ResetCursor(c);
+}
+
+TEST_F(IndexSearch, FewCandidatesAgainstALongPostingRow) {
+  // 中国 begins 300 headwords; 国人 ends a few of them and two others. A
+  // short list checked against the long row looks its values up; the long
+  // list first reads the short row whole: the same entries either way.
+  std::vector<CedictRow> words;
+  std::vector<uint32_t> both;
+  for (uint32_t i = 0; i < 300; ++i) {
+    std::u16string head = u"中国";
+    head.push_back(static_cast<char16_t>(0x5F00 + i));
+    if (i % 97 == 5) {
+      head = u"中国" + std::u16string(1, static_cast<char16_t>(0x5F00 + i)) + u"国人";
+      both.push_back(static_cast<uint32_t>(words.size()));
+    }
+    words.push_back(Row(head.c_str(), head.c_str(), "zhong1 guo2", {u"x"}));
+    if (i == 40 || i == 250) words.push_back(Row(u"美国人", u"美國人", "mei3 guo2 ren2", {u"American"}));
+  }
+  Build(nullptr, 0, {}, words);
+  TableCursor* c = Cursor(kCharPairIndexType);
+  auto pair = [](char16_t a, char16_t b) { return uint32_t{a} << 16 | b; };
+  const std::vector<std::vector<uint32_t>> orders = {{pair(u'国', u'人'), pair(u'中', u'国')},
+                                                     {pair(u'中', u'国'), pair(u'国', u'人')},
+                                                     {pair(u'美', u'国'), pair(u'国', u'人'), pair(u'中', u'国')}};
+  const std::vector<std::vector<uint32_t>> expected = {both, both, {}};
+  for (size_t k = 0; k < orders.size(); ++k) {
+    uint32_t count = 99;
+    MemHandle* h = IntersectPostingRanges(c, 0, orders[k].data(), nullptr, static_cast<uint32_t>(orders[k].size()),
+                                          &count, 0xFFFFFFFF);
+    ASSERT_NE(h, nullptr) << k;
+    auto* v = static_cast<uint32_t*>(LockMemHandle(h));
+    EXPECT_EQ(std::vector<uint32_t>(v, v + count), expected[k]) << k;
+    UnlockMemHandle(h);
+    FreeMemHandle(h);
+  }
   ResetCursor(c);
 }
 

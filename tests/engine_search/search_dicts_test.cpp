@@ -14,6 +14,7 @@
 #include "engine/index_search.h"
 #include "engine/lookup_services.h"
 #include "engine/mem_handle.h"
+#include "engine/preferences.h"
 #include "engine/search_methods.h"
 #include "engine/table_cursor.h"
 #include "tests/engine_search/search_fixture.h"
@@ -558,6 +559,62 @@ TEST_F(SearchDicts, FullTextMasksEachDictionarysPostings) {
   (void)maskA;
   (void)maskB;
   FreeResultList(list);
+}
+
+TEST_F(SearchDicts, LongFullTextListsSortAsTheReferenceDoes) {
+  // Lists long enough for the sort's counting pass, in the shapes postings
+  // take: ranks above entries that ascend (the pass alone sorts them),
+  // entries that descend (it cannot, the general sort finishes), repeated
+  // items, and two dictionaries. Expected: by value, then slot, then found
+  // order; repeats dropped; the rank bits masked off at the end.
+  auto bitsOf = [&](uint16_t slot) {
+    TableCursor* c = FindDictTableCursor(engine_, slot, kRankedWordIndexType);
+    EXPECT_NE(c, nullptr);
+    const uint8_t* info = GetTableInfoArea(c);
+    return static_cast<uint32_t>(info[28] - info[32]);
+  };
+  const uint32_t bitsA = bitsOf(kCedict), bitsB = bitsOf(kMini);
+  using List = std::vector<std::pair<uint32_t, uint32_t>>;
+  auto ranked = [](uint32_t bits, uint32_t rank, uint32_t id) { return rank << bits | id; };
+  struct Case {
+    const char* what;
+    List items;
+  };
+  std::vector<Case> cases(5);
+  cases[0].what = "ranks over ascending entries";
+  for (uint32_t i = 0; i < 600; ++i) cases[0].items.push_back({kCedict, ranked(bitsA, (i * 7) % 5, i * 3)});
+  cases[1].what = "one rank, descending entries";
+  for (uint32_t i = 0; i < 600; ++i) cases[1].items.push_back({kCedict, ranked(bitsA, 2, 5000 - i)});
+  cases[2].what = "ranks over descending entries";
+  for (uint32_t i = 0; i < 600; ++i) cases[2].items.push_back({kCedict, ranked(bitsA, i % 3, 5000 - i)});
+  cases[3].what = "repeated items";
+  for (uint32_t i = 0; i < 600; ++i) cases[3].items.push_back({kCedict, ranked(bitsA, i % 2, i / 3)});
+  cases[4].what = "two dictionaries";
+  for (uint32_t i = 0; i < 600; ++i)
+    cases[4].items.push_back(i % 2 ? std::pair{kMini, ranked(bitsB, i % 4, i)}
+                                   : std::pair{kCedict, ranked(bitsA, i % 3, i)});
+  SetPref(engine_, kPrefMaskRanksEarly, 0);  // the ranks order the list, then go
+  for (const Case& c : cases) {
+    std::vector<size_t> order(c.items.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+      if (c.items[a].second != c.items[b].second) return c.items[a].second < c.items[b].second;
+      return c.items[a].first < c.items[b].first;
+    });
+    List expected;
+    for (size_t k = 0; k < order.size(); ++k) {
+      if (k > 0 && c.items[order[k]] == c.items[order[k - 1]]) continue;
+      const auto [slot, value] = c.items[order[k]];
+      expected.push_back({slot, value & ((1u << (slot == kCedict ? bitsA : bitsB)) - 1)});
+    }
+    SearchRequest r = Request(u"x");
+    r.sortMode = kSortByEntry;
+    SearchResultList* list = ListOf(c.items);
+    ASSERT_EQ(list->count, c.items.size()) << c.what;
+    SortSearchResults(engine_, &r, kSearchEnglishText, list, 0);
+    EXPECT_EQ(Items(list), expected) << c.what;
+    FreeResultList(list);
+  }
 }
 
 TEST_F(SearchDicts, DivisionsOfLongAmbiguousInputAreCapped) {

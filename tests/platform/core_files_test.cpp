@@ -266,6 +266,39 @@ TEST_F(FilesTest, SeekReadWriteAndShrunkFile) {
   CloseHandle(h);
 }
 
+
+// The file pointer belongs to the handle: reads and writes start at it and
+// move it, a second handle on the same file keeps its own, a write past the
+// end fills the gap with zeros, and SetEndOfFile cuts at it.
+TEST_F(FilesTest, EachHandleKeepsItsOwnFilePointer) {
+  HANDLE w = Open(u"\\Windows\\ptr.bin", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS);
+  ASSERT_NE(w, INVALID_HANDLE_VALUE);
+  DWORD n = 0;
+  EXPECT_TRUE(WriteFile(w, "abcdef", 6, &n, nullptr));
+  EXPECT_EQ(SetFilePointer(w, 0, nullptr, FILE_CURRENT), 6u);
+  HANDLE r = Open(u"\\Windows\\ptr.bin", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+  ASSERT_NE(r, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(SetFilePointer(r, 0, nullptr, FILE_CURRENT), 0u);  // a new handle starts at 0
+  char got[8] = {};
+  EXPECT_TRUE(ReadFile(r, got, 2, &n, nullptr));
+  EXPECT_EQ(std::string(got, n), "ab");
+  EXPECT_EQ(SetFilePointer(w, 2, nullptr, FILE_BEGIN), 2u);  // moving w leaves r where it was
+  EXPECT_TRUE(WriteFile(w, "XY", 2, &n, nullptr));
+  EXPECT_TRUE(ReadFile(r, got, 3, &n, nullptr));
+  EXPECT_EQ(std::string(got, n), "XYe");
+  EXPECT_EQ(SetFilePointer(r, 0, nullptr, FILE_CURRENT), 5u);
+
+  EXPECT_EQ(SetFilePointer(w, 8, nullptr, FILE_BEGIN), 8u);
+  EXPECT_TRUE(WriteFile(w, "Z", 1, &n, nullptr));
+  EXPECT_EQ(GetFileSize(w, nullptr), 9u);
+  EXPECT_TRUE(ReadFile(r, got, 8, &n, nullptr));
+  EXPECT_EQ(std::string(got, n), std::string("f\0\0Z", 4));
+  EXPECT_EQ(SetFilePointer(w, 4, nullptr, FILE_BEGIN), 4u);
+  EXPECT_TRUE(SetEndOfFile(w));
+  EXPECT_EQ(GetFileSize(r, nullptr), 4u);
+  CloseHandle(r);
+  CloseHandle(w);
+}
 TEST_F(FilesTest, InformationAndAttributesReportTheWriteTime) {
   WriteHostFile("Windows/t.bin", "12345");
   timespec times[2] = {{1700000000, 0}, {1700000000, 500000000}};
