@@ -11,7 +11,7 @@ PACKAGES := build-essential cmake ninja-build pkg-config ccache \
 	libgtest-dev libgmock-dev libbenchmark-dev \
 	libsqlite3-dev zlib1g-dev libexpat1-dev libfreetype-dev \
 	libvorbisidec-dev libogg-dev libsdl2-dev libpng-dev \
-	clang libclang-rt-14-dev xvfb xauth espeak-ng vorbis-tools fonts-dejavu-core fonts-dejavu-extra fonts-wqy-zenhei
+	clang libclang-rt-14-dev xvfb xauth xdotool imagemagick espeak-ng vorbis-tools fonts-dejavu-core fonts-dejavu-extra fonts-wqy-zenhei
 
 # ccache hits across checkouts in other folders (CI clones afresh).
 export CCACHE_BASEDIR := $(CURDIR)
