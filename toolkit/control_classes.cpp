@@ -4,6 +4,7 @@
 #include "toolkit/control_frame.h"
 #include "toolkit/control_grid.h"
 #include "toolkit/control_list.h"
+#include "toolkit/strokebox.h"
 
 namespace {
 
@@ -13,6 +14,7 @@ const ControlClassRow kClasses[] = {
     {kFieldClassName, &FieldWndProc, kControlStyleA, COLOR_WINDOW},
     {kListClassName, &ListWndProc, kControlStyleA, COLOR_WINDOW},
     {kGridClassName, &GridWndProc, kControlStyleB, COLOR_WINDOW},
+    {kStrokeboxClassName, &StrokeboxWndProc, kControlStyleB, COLOR_WINDOW},
     {kToolBackgroundClassName, &DefWindowProcW, kControlStyleB, COLOR_BTNFACE},
 };
 

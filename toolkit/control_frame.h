@@ -57,6 +57,11 @@ struct ControlNotify {
       uint32_t character;
       uint32_t flag;
     } selector;  // selector 0x8341 (mode only) and 0x8342
+    struct {
+      uint16_t shown;
+      uint16_t total;
+      uint8_t choosing;  // as it stands after the choice
+    } strokebox;  // stroke box 0x8351
   } payload;
 };
 

@@ -18,6 +18,7 @@ TEST_F(ControlFrameTest, ClassesAreRegisteredInOrderWithTheirStylesAndBrushes) {
       {u"SorviFieldClass", 0x28B, COLOR_WINDOW + 1},
       {u"SorviListClass", 0x28B, COLOR_WINDOW + 1},
       {u"SorviGridClass", 0x283, COLOR_WINDOW + 1},
+      {u"SorviStrokeboxClass", 0x283, COLOR_WINDOW + 1},
       {u"SorviToolBackgroundClass", 0x283, COLOR_BTNFACE + 1},
   };
   int count = 0;
