@@ -249,33 +249,27 @@ TEST_F(KeyboardGridTest, TheSecondCellOfAToneKeyEntersItsDigit) {
   }
 }
 
-// The cells' non-white pixels, relative to their top-left-most bounding box.
+// The pixels of an area that differ from `background`, relative to the top
+// and left edges of what differs.
 std::vector<std::pair<std::pair<int, int>, uint32_t>> Ink(const std::vector<uint32_t>& pixels, int width, int x0,
-                                                          int y0, int x1, int y1) {
+                                                          int y0, int x1, int y1, uint32_t background) {
+  auto at = [&](int x, int y) { return pixels[y * width + x] & 0xFFFFFF; };
   int left = x1, top = y1;
   for (int y = y0; y < y1; ++y)
     for (int x = x0; x < x1; ++x)
-      if ((pixels[y * width + x] & 0xFFFFFF) != 0xFFFFFF) {
+      if (at(x, y) != background) {
         left = std::min(left, x);
         top = std::min(top, y);
       }
   std::vector<std::pair<std::pair<int, int>, uint32_t>> out;
   for (int y = y0; y < y1; ++y)
     for (int x = x0; x < x1; ++x)
-      if ((pixels[y * width + x] & 0xFFFFFF) != 0xFFFFFF) out.push_back({{x - left, y - top}, pixels[y * width + x]});
+      if (at(x, y) != background) out.push_back({{x - left, y - top}, at(x, y)});
   return out;
 }
 
 TEST_F(KeyboardGridTest, BackspaceShowsTheArrowForTheScreensDpi) {
   RegisterSorviResources();
-  // The arrow by itself, drawn the way the grid draws bitmaps, on white.
-  DrawContext* dc = Window(200, 200);
-  ASSERT_EQ(ResolveBitmapWord(kBitmapBackspace), 4592) << "the large arrow at 192 dpi";
-  DrawBitmapResource(dc, kBitmapBackspace, 0, 0, 0, 0);
-  std::vector<uint32_t> alone = Pixels();
-  auto arrow = Ink(alone, width_, 0, 0, 200, 200);
-  ASSERT_FALSE(arrow.empty());
-
   Board b = Setup(kPinyinBoard, 0, 0);
   MakeKeyboard(b, 10 * 40 + 1, 4 * 40 + 1);
   GridState* s = State();
@@ -284,11 +278,25 @@ TEST_F(KeyboardGridTest, BackspaceShowsTheArrowForTheScreensDpi) {
   std::vector<uint32_t> pixels = ClientPixels(grid_);
   // Backspace is cell 29: row 2, column 9 (inside its separators).
   int x0 = GridCellX(s, 9) + 1, y0 = GridCellY(s, 2) + 1;
-  auto cell = Ink(pixels, client.right, x0, y0, x0 + s->cellWidth - 2, y0 + s->cellHeight - 2);
+  uint32_t background = pixels[y0 * client.right + x0];
+  auto cell = Ink(pixels, client.right, x0, y0, x0 + s->cellWidth - 2, y0 + s->cellHeight - 2, background);
+
+  // The arrow by itself, drawn the way the grid draws bitmaps, on the
+  // cell's background, in a window beside the keyboard.
+  HWND beside = MakeControl(kToolBackgroundClassName, 71, 0, 200, 200, 150, nullptr);
+  UpdateWindow(beside);
+  DrawContext* dc = NewDrawContext(beside, GetModuleHandleW(nullptr));
+  ASSERT_NE(dc, nullptr);
+  FillShortRect(dc, ShortRect{0, 0, 200, 150}, background);
+  ASSERT_EQ(ResolveBitmapWord(kBitmapBackspace), 4592) << "the large arrow at 192 dpi";
+  DrawBitmapResource(dc, kBitmapBackspace, 0, 0, 0, 0);
+  FreeDrawContext(dc);
+  auto arrow = Ink(ClientPixels(beside), 200, 0, 0, 200, 150, background);
+  ASSERT_FALSE(arrow.empty());
   EXPECT_EQ(cell, arrow) << "the cell shows exactly the 192-dpi arrow";
   // The letter beside it still shows its character, not a bitmap.
   int lx = GridCellX(s, 8) + 1;
-  EXPECT_NE(Ink(pixels, client.right, lx, y0, lx + s->cellWidth - 2, y0 + s->cellHeight - 2), arrow);
+  EXPECT_NE(Ink(pixels, client.right, lx, y0, lx + s->cellWidth - 2, y0 + s->cellHeight - 2, background), arrow);
 }
 
 TEST_F(KeyboardTest, FindKeyInKeyListsSearchesTheButtonsInUse) {
