@@ -6,11 +6,17 @@
 #include <utility>
 #include <vector>
 
+#include "engine/db_file.h"
+#include "engine/dict_engine.h"
 #include "engine/preferences.h"
+#include "engine/stroke_index.h"
 #include "platform/clock.h"
+#include "platform/files.h"
 #include "tests/support/virtual_clock.h"
 #include "tests/toolkit/control_fixture.h"
 #include "toolkit/strokebox.h"
+#include "tools/databuild/data_file_builder.h"
+#include "tools/devicedata/device_files.h"
 
 namespace {
 
@@ -390,6 +396,110 @@ TEST_F(StrokeboxTest, MovingShiftsTheLoadedStrokes) {
   EXPECT_EQ(s->midline[0].x2, mx + 5);
   MoveStrokebox(s, ShortRect{5, 7, 100, 100});
   EXPECT_EQ(s->outline[0].x1, x + 5) << "a size change alone shifts nothing";
+}
+
+// ---- Real characters ----
+// The committed stroke-order excerpts built into a stroke file by the device
+// data's builder, read back through the engine's aux index scaled to the box,
+// as the character page passes them.
+class RealStrokesTest : public StrokeboxTest {
+ protected:
+  void SetUp() override {
+    StrokeboxTest::SetUp();
+    databuild::DataFileSpec file;
+    databuild::StrokeIndexSpec index;
+    std::string error;
+    ASSERT_EQ(devicedata::BuildStrokeFile(SORVI_STROKE_EXCERPTS, u"", &file, &index, nullptr, &error), 0) << error;
+    ASSERT_EQ(databuild::WriteDataFile(file, fonts_->root().Host("s2stroke.pdb"), &error), 0) << error;
+    ClearOpenFileCache();
+    HANDLE h = CreateFileW(u"\\s2stroke.pdb", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_RANDOM_ACCESS, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    int kind = 0;
+    file_ = OpenDbFile(h, u"\\s2stroke.pdb", &kind);
+    ASSERT_NE(file_, nullptr);
+    EngineParams params{};
+    params.noFonts = 1;
+    params.noFlashcards = 1;
+    strokes_ = CreateEngine(&file_, 1, &params);
+    ASSERT_NE(strokes_, nullptr);
+    ASSERT_EQ(IsAuxIndexPresent(strokes_), 1);
+  }
+  void TearDown() override {
+    if (strokes_) FreeEngineSaveBlock(DestroyEngine(strokes_));
+    if (file_) CloseDbFile(file_);
+    StrokeboxTest::TearDown();
+  }
+  std::vector<uint16_t> Record(char32_t code, int size) {
+    EXPECT_EQ(LoadAuxIndexRecord(strokes_, code, size, size), 0);
+    uint32_t count = 0;
+    const uint16_t* items = GetAuxIndexRecord(strokes_, &count);
+    return std::vector<uint16_t>(items, items + count);
+  }
+  DictEngine* strokes_ = nullptr;
+  DbFile* file_ = nullptr;
+};
+
+TEST_F(RealStrokesTest, CharactersLoadDrawAndHitTheirStrokes) {
+  struct Case {
+    char32_t code;
+    uint16_t strokes;
+  } cases[] = {{U'一', 1}, {U'丶', 1}, {U'中', 4}, {U'永', 5}};
+  const int size = 180;
+  MakeBox(2000, 50, size, size);
+  int checked = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<uint32_t>(c.code));
+    std::vector<uint16_t> data = Record(c.code, size);
+    Load(data, kStrokeLoadShowAll);
+    StrokeboxState* s = State();
+    ASSERT_EQ(s->strokeCount, c.strokes);
+    // Both sides of each outline have the same number of segments, so the
+    // midline runs the stroke's length in half as many.
+    for (uint16_t i = 0; i < s->strokeCount; ++i) {
+      uint16_t end = i + 1 < s->strokeCount ? s->strokeStarts[i + 1] : s->outlineCount;
+      uint16_t midEnd = i + 1 < s->strokeCount ? s->midlineStarts[i + 1] : s->midlineCount;
+      uint16_t length = end - s->strokeStarts[i];
+      EXPECT_GE(length, 4);
+      EXPECT_EQ(midEnd - s->midlineStarts[i], length / 2);
+      // A point inside this stroke's outline, found on its midline, is
+      // filled black and hits this stroke (or one that overlaps it there).
+      const StrokeSegment& mid = s->midline[s->midlineStarts[i] + (midEnd - s->midlineStarts[i]) / 2];
+      int x = mid.x1, y = mid.y1;
+      const StrokeSegment* outline = s->outline + s->strokeStarts[i];
+      if (!PointInStrokeOutline(outline, length, x, y)) continue;  // a hooked stroke's bend
+      ++checked;
+      EXPECT_EQ(Px(x, y), 0x000000u) << "stroke " << i;
+      uint16_t hit = HitTestStroke(s, x, y, x, y, nullptr, 0);
+      ASSERT_NE(hit, kNoStroke);
+      uint16_t hitFirst = s->strokeStarts[hit];
+      uint16_t hitEnd = hit + 1 < s->strokeCount ? s->strokeStarts[hit + 1] : s->outlineCount;
+      EXPECT_TRUE(PointInStrokeOutline(s->outline + hitFirst, hitEnd - hitFirst, x, y));
+    }
+  }
+  EXPECT_GE(checked, 9) << "of the 11 strokes, only a bent one may have its midline point outside";
+}
+
+TEST_F(RealStrokesTest, ChoosingEveryStrokeOfZhongInWritingOrder) {
+  const int size = 180;
+  MakeBox(2000, 50, size, size);
+  Load(Record(U'中', size));
+  SendMessageW(box_, kStrokeboxSetChoosing, 1, 0);
+  StrokeboxState* s = State();
+  for (uint16_t i = 0; i < 4; ++i) {
+    // A point on the stroke's midline where only it lies.
+    bool tapped = false;
+    for (uint16_t m = s->midlineStarts[i]; m < (i + 1 < 4 ? s->midlineStarts[i + 1] : s->midlineCount) && !tapped;
+         ++m) {
+      int x = s->midline[m].x1, y = s->midline[m].y1;
+      if (HitTestStroke(s, x, y, x, y, nullptr, 1) != i) continue;
+      TapAt(x, y);
+      tapped = true;
+    }
+    ASSERT_TRUE(tapped) << "stroke " << i << " has a point of its own";
+  }
+  EXPECT_EQ(Choices(), (std::vector<uint16_t>{0, 1, 2, 3}));
+  EXPECT_EQ(StrokeNotes().back(), (std::vector<uint32_t>{kStrokeboxChosenCode, 4, 4, 0}));
 }
 
 }  // namespace
