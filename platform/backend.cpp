@@ -6,6 +6,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/clock.h"
 #include "platform/gdi.h"
 #include "platform/screen.h"
 #include "platform/threads.h"
@@ -39,6 +40,13 @@ void BackendPresent() {
   if (gKind.load() == BACKEND_SDL) SdlPresent();
 }
 
+// Drawing made outside WM_PAINT by a handler that sleeps between steps (an
+// animation) reaches the desktop window at each sleep, not only when the
+// queue next runs empty.
+void PresentBeforeSleep() {
+  if (GetCurrentThreadId() == BackendThreadId()) BackendPresent();
+}
+
 void BackendWake() {
   // The backend thread waits in short slices and polls SDL between them.
 }
@@ -55,6 +63,7 @@ int StartBackend(int kind) {
     else kind = (std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY")) ? BACKEND_SDL : BACKEND_HEADLESS;
   }
   if (kind == BACKEND_SDL && !wm::SdlStart()) kind = BACKEND_HEADLESS;
+  if (kind == BACKEND_SDL) SetSleepHook(&wm::PresentBeforeSleep);
   gThread.store(GetCurrentThreadId());
   gKind.store(kind);
   wm::MarkScreenDirty();
@@ -65,7 +74,10 @@ int GetBackendKind() { return gKind.load(); }
 
 void StopBackend() {
   std::lock_guard<std::mutex> lk(gMutex);
-  if (gKind.load() == BACKEND_SDL) wm::SdlStop();
+  if (gKind.load() == BACKEND_SDL) {
+    SetSleepHook(nullptr);
+    wm::SdlStop();
+  }
   if (gKind.load() != BACKEND_NONE) gKind.store(BACKEND_HEADLESS);
 }
 
