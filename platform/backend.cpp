@@ -2,6 +2,7 @@
 #include "platform/backend.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -41,10 +42,19 @@ void BackendPresent() {
 }
 
 // Drawing made outside WM_PAINT by a handler that sleeps between steps (an
-// animation) reaches the desktop window at each sleep, not only when the
-// queue next runs empty.
+// animation) reaches the desktop window as it sleeps, not only when the
+// queue next runs empty. A present costs far more than a short sleep, so it
+// happens at most once a frame: an animation of many 1 ms steps is not
+// stretched by the presents.
+constexpr auto kSleepPresentInterval = std::chrono::milliseconds(40);
+
 void PresentBeforeSleep() {
-  if (GetCurrentThreadId() == BackendThreadId()) BackendPresent();
+  if (GetCurrentThreadId() != BackendThreadId()) return;
+  static std::chrono::steady_clock::time_point last;
+  auto now = std::chrono::steady_clock::now();
+  if (now - last < kSleepPresentInterval) return;
+  last = now;
+  BackendPresent();
 }
 
 void BackendWake() {
