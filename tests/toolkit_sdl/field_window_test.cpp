@@ -1,11 +1,13 @@
-// The text field in a real window. toolkit-demo runs under Xvfb with the SDL
-// backend; keys and clicks go through the X server (xdotool), as a user's
-// would. The X display's pixels (ImageMagick's import of the root window)
-// must equal, pixel for pixel, the demo's own capture of its window taken
-// at the same moment (the demo holds the caret still for it), and the
+// The toolkit's controls in a real window. toolkit-demo runs under Xvfb with
+// the SDL backend; keys and clicks go through the X server (xdotool), as a
+// user's would. The X display's pixels (ImageMagick's import of the root
+// window) must equal, pixel for pixel, the demo's own capture of its window
+// taken at the same moment (the demo holds the caret still for it), and the
 // capture must show the typed text, the caret, the selection over the
 // double-clicked word and the link underline where the fields' hit tests
-// place them. Both pictures are kept in the test's output folder.
+// place them, the two strokes that two taps on "Advance" drew, and the
+// keyboard's Backspace arrow. Both pictures are kept in the test's output
+// folder.
 //
 // The test starts itself again inside xvfb-run; it is skipped only when
 // xvfb-run, xdotool or import is not installed. Every wait polls with a
@@ -30,6 +32,8 @@
 #include <vector>
 
 #include "platform/surface.h"
+#include "tools/databuild/data_file_builder.h"
+#include "tools/devicedata/device_files.h"
 
 extern char** environ;
 
@@ -308,9 +312,17 @@ TEST_F(FieldWindowTest, KeysAndClicksThroughTheXServerShowOnTheScreen) {
     fs::copy_file(fs::path(SORVI_FIXTURE_FONTS) / fixture, dir / "root/Windows/Fonts" / name);
     fonts.push_back(std::string("\\Windows\\Fonts\\") + name);
   }
+  // The stroke file, built from the committed stroke-order excerpts.
+  {
+    databuild::DataFileSpec file;
+    databuild::StrokeIndexSpec index;
+    std::string error;
+    ASSERT_EQ(devicedata::BuildStrokeFile(SORVI_STROKE_EXCERPTS, u"", &file, &index, nullptr, &error), 0) << error;
+    ASSERT_EQ(databuild::WriteDataFile(file, (dir / "root/s2stroke.pdb").string(), &error), 0) << error;
+  }
   std::string asan = std::getenv("ASAN_OPTIONS") ? std::getenv("ASAN_OPTIONS") : "";
   Demo demo;
-  std::vector<std::string> args{"--control"};
+  std::vector<std::string> args{"--control", "--strokes", "\\s2stroke.pdb"};
   args.insert(args.end(), fonts.begin(), fonts.end());
   // The desktop libraries SDL loads keep a few blocks to the end: not ours.
   ASSERT_TRUE(demo.Start(SORVI_TOOLKIT_DEMO, args,
@@ -357,11 +369,46 @@ TEST_F(FieldWindowTest, KeysAndClicksThroughTheXServerShowOnTheScreen) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
 
+  const auto started = Clock::now();
+  auto phase = [&](const char* what) {
+    std::printf("%6.2f s %s\n", std::chrono::duration<double>(Clock::now() - started).count(), what);
+  };
+  phase("window found and focused");
+  // Moves the pointer to a display point and waits until it is there.
+  // xdotool's --sync waits for a move, so a pointer already there is left
+  // alone (waiting for it would hang).
+  auto pointTo = [&](int x, int y) {
+    int cx = -1, cy = -1;
+    for (const std::string& line : Lines(Capture("timeout 20 xdotool getmouselocation --shell 2>/dev/null"))) {
+      if (line.rfind("X=", 0) == 0) cx = std::stoi(line.substr(2));
+      if (line.rfind("Y=", 0) == 0) cy = std::stoi(line.substr(2));
+    }
+    if (cx == x && cy == y) return true;
+    return std::system(
+               ("timeout 30 xdotool mousemove --sync " + std::to_string(x) + " " + std::to_string(y)).c_str()) == 0;
+  };
+  // Two taps on "Advance": the stroke box draws the first two strokes.
+  std::optional<std::string> advance = demo.WaitFor("advance ", 0, kStepTimeout);
+  ASSERT_TRUE(advance);
+  int ax = 0, ay = 0;
+  ASSERT_EQ(std::sscanf(advance->c_str(), "advance %d %d", &ax, &ay), 2) << *advance;
+  for (int shown = 1; shown <= 2; ++shown) {
+    // Apart by more than the double-click time, so each is a tap of its own.
+    if (shown > 1) std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    size_t before = demo.LineCount();
+    ASSERT_TRUE(pointTo(rootX(ax), rootY(ay)));
+    ASSERT_EQ(std::system("timeout 30 xdotool click 1"), 0);
+    if (!demo.WaitFor("advanced shown " + std::to_string(shown) + " of 4", before, std::chrono::seconds(30)))
+      return fail("the stroke box did not advance to " + std::to_string(shown));
+  }
+
+  phase("advanced twice");
   // Typing into the search input.
   size_t mark = demo.LineCount();
   ASSERT_EQ(std::system("timeout 30 xdotool type --delay 40 'ni3 hao3'"), 0);
   if (!demo.WaitFor("input ni3 hao3", mark, kStepTimeout)) return fail("the typed text did not reach the input");
 
+  phase("typed");
   // A double click on "greeting" in the pane. Both clicks must land within
   // the double-click time; a machine that stalls between them gets two
   // single taps, and the user's remedy (another double click, past the
@@ -379,9 +426,8 @@ TEST_F(FieldWindowTest, KeysAndClicksThroughTheXServerShowOnTheScreen) {
   for (int attempt = 0; attempt < 3 && !selected; ++attempt) {
     if (attempt) std::this_thread::sleep_for(std::chrono::milliseconds(700));
     mark = demo.LineCount();
-    std::string click = "timeout 30 xdotool mousemove --sync " + std::to_string(rootX(px)) + " " +
-                        std::to_string(rootY(py)) + " click --repeat 2 --delay 80 1";
-    ASSERT_EQ(std::system(click.c_str()), 0) << click;
+    ASSERT_TRUE(pointTo(rootX(px), rootY(py)));
+    ASSERT_EQ(std::system("timeout 30 xdotool click --repeat 2 --delay 80 1"), 0);
     selected = demo.WaitFor(wanted, mark, std::chrono::seconds(5), [](const std::string& line) {
       unsigned flags = 0;
       std::sscanf(line.c_str() + line.find("flags ") + 6, "%u", &flags);
@@ -391,10 +437,9 @@ TEST_F(FieldWindowTest, KeysAndClicksThroughTheXServerShowOnTheScreen) {
   if (!selected) return fail("no double tap selected the word");
   EXPECT_NE(selected->find(" greeting"), std::string::npos) << *selected;
 
+  phase("double-clicked");
   // The pointer rests over the task bar strip, outside the demo window.
-  std::system(("timeout 20 xdotool mousemove --sync " + std::to_string(rootX(240)) + " " +
-               std::to_string(rootY(place->top / 2)) + " > /dev/null 2>&1")
-                  .c_str());
+  pointTo(rootX(240), rootY(place->top / 2));
 
   // The demo's capture, then the X display until it shows the same frame
   // (the last present may still be on its way to the server).
@@ -421,8 +466,10 @@ TEST_F(FieldWindowTest, KeysAndClicksThroughTheXServerShowOnTheScreen) {
   ASSERT_NE(screen, nullptr);
   Free freeScreen{screen};
   deadline = Clock::now() + kStepTimeout;
+  int screenshots = 0;
   do {
     if (differing > 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ++screenshots;
     int rw = 0, rh = 0;
     if (std::system(("timeout 30 import -window root -depth 8 'ppm:" + rootPath + "'").c_str()) != 0) continue;
     std::optional<std::vector<uint32_t>> root = ReadPpm(rootPath, &rw, &rh);
@@ -446,6 +493,8 @@ TEST_F(FieldWindowTest, KeysAndClicksThroughTheXServerShowOnTheScreen) {
       }
   } while (differing != 0 && Clock::now() < deadline);
   SaveSurfacePng(screen, nullptr, screenPath.c_str());
+  phase("captured and compared");
+  std::printf("screenshots taken until the display matched: %d\n", screenshots);
   std::printf("kept: %s (the demo's capture) and %s (the X display)\n", capturePath.c_str(), screenPath.c_str());
   EXPECT_EQ(differing, 0) << "the X display and the capture differ in " << differing << " pixels, " << firstDifference;
   EXPECT_TRUE(demo.Quit()) << "the demo ended by itself\n" << demo.Log();
@@ -460,7 +509,8 @@ TEST_F(FieldWindowTest, KeysAndClicksThroughTheXServerShowOnTheScreen) {
       for (int x = b.x0; x < b.x1; ++x) n += predicate(at(x, y)) ? 1 : 0;
     return n;
   };
-  bool sawInput = false, sawCaret = false, sawSelection = false, sawLink = false;
+  bool sawInput = false, sawCaret = false, sawSelection = false, sawLink = false, sawArrow = false;
+  int strokesShown = 0, strokesHidden = 0;
   int units = 0;
   Box lastUnit;
   for (const std::string& line : report) {
@@ -501,6 +551,17 @@ TEST_F(FieldWindowTest, KeysAndClicksThroughTheXServerShowOnTheScreen) {
       EXPECT_GE(count(b, highlight) * 10, area * 4) << "the word is highlighted";
       Box left{0, b.y0, b.x0, b.y1, ""}, right{b.x1, b.y0, capture->width, b.y1, ""};
       EXPECT_EQ(count(left, highlight) + count(right, highlight), 0) << "only the word is";
+    } else if (line.rfind("stroke ", 0) == 0) {
+      Box b = ParseBox(line);
+      ASSERT_TRUE(inside(b));
+      bool shown = b.rest == "shown";
+      (shown ? strokesShown : strokesHidden)++;
+      EXPECT_EQ(at(b.x0, b.y0), shown ? 0x000000u : 0xFFFFFFu) << "a shown stroke is filled, a hidden one is not";
+    } else if (line.rfind("key-bitmap ", 0) == 0) {
+      sawArrow = true;
+      Box b = ParseBox(line);
+      ASSERT_TRUE(inside(b));
+      EXPECT_GE(count(b, Dark), 20) << "the key shows its arrow";
     } else if (line.rfind("link ", 0) == 0) {
       sawLink = true;
       Box b = ParseBox(line);
@@ -517,6 +578,9 @@ TEST_F(FieldWindowTest, KeysAndClicksThroughTheXServerShowOnTheScreen) {
   EXPECT_TRUE(sawCaret) << "the input shows its caret";
   EXPECT_TRUE(sawSelection) << "the pane shows its selection";
   EXPECT_TRUE(sawLink) << "the pane shows its link";
+  EXPECT_EQ(strokesShown, 2) << "two advances show two strokes of the four";
+  EXPECT_EQ(strokesHidden, 2);
+  EXPECT_TRUE(sawArrow) << "the keyboard has its Backspace arrow";
 }
 
 }  // namespace

@@ -1,20 +1,23 @@
-// toolkit-demo: the text field in a real window. An editable single-line
-// field with its drop-down button (the search input, which holds the focus)
-// above a read-only multi-line pane of styled text: bold, a colour, a link,
-// pinyin with tone marks and Chinese. The fields' notifications are printed.
+// toolkit-demo: the toolkit's controls in a real window. An editable
+// single-line field with its drop-down button (the search input, which
+// holds the focus) above a read-only multi-line pane of styled text: bold, a
+// colour, a link, pinyin with tone marks and Chinese. Below them the stroke
+// box shows how 中 is written, a stroke more at each tap on "Advance", beside
+// the pinyin soft keyboard. Notifications and advances are printed.
 //
-//   toolkit-demo [--control] [FONT_DEVICE_PATH...]
+//   toolkit-demo [--control] [--strokes DEVICE_PATH] [FONT_DEVICE_PATH...]
 //
-// Without paths the fonts `make data` installs are used, in start-up's
-// order. With --control, lines on standard input drive the demo (the
-// real-window test sends them while it types and clicks through the X
-// server):
+// Without paths the fonts and the stroke file `make data` installs are used.
+// With --control, lines on standard input drive the demo (the real-window
+// test sends them while it types and clicks through the X server):
 //   where WORD   prints "word X Y": a screen point inside WORD of the pane
 //   shot PNG     holds the caret still (it stops blinking for good), saves
 //                the window as PNG and prints where the fields' own hit
 //                tests place the typed text, the caret, the pane's
-//                selection and its link, in window coordinates
+//                selection and its link, a point inside each stroke and the
+//                keyboard's bitmap keys, in window coordinates
 //   quit
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -22,8 +25,10 @@
 #include <thread>
 #include <vector>
 
+#include "engine/db_file.h"
 #include "engine/dict_engine.h"
 #include "engine/engine_host.h"
+#include "engine/stroke_index.h"
 #include "platform/automation.h"
 #include "platform/backend.h"
 #include "platform/caret.h"
@@ -31,19 +36,27 @@
 #include "platform/controls.h"
 #include "platform/core.h"
 #include "platform/device_paths.h"
+#include "platform/files.h"
 #include "platform/ui.h"
 #include "resources/resources.h"
 #include "toolkit/app_context.h"
 #include "toolkit/control_classes.h"
 #include "toolkit/control_field.h"
+#include "toolkit/control_grid.h"
 #include "toolkit/field_pen.h"
 #include "toolkit/font_slot.h"
+#include "toolkit/keyboard_layout.h"
+#include "toolkit/strokebox.h"
 #include "toolkit/text_service.h"
 
 namespace {
 
 constexpr int kInputId = 13;
 constexpr int kPaneId = 14;
+constexpr int kStrokesId = 15;
+constexpr int kAdvanceId = 16;
+constexpr int kKeyboardId = 17;
+constexpr uint32_t kShownCharacter = 0x4E2D;  // 中: four strokes
 // Posted to the demo window: the first paint is done; a command line
 // (lParam owns a std::string) arrived.
 constexpr UINT kReadyMessage = WM_APP + 1;
@@ -55,17 +68,43 @@ constexpr UINT kCommandMessage = WM_APP + 2;
 const char16_t kPaneText[] =
     u"\uEAB2\u4F60\u597D n\u01D0 h\u01CEo\uEAB3: hello; hi. A greeting used at any time of day.\r\n"
     u"See also \uEAB8\u6C49\u8BED\uEABB (h\u00E0n y\u01D4) and \uEAC1\u8180\u8000\u4E2D\u6587\uEAC2 "
-    u"(zh\u014Dng w\u00E9n), the Chinese language.\r\n"
-    u"The second paragraph wraps over the width of the pane.";
+    u"(zh\u014Dng w\u00E9n), the Chinese language.";
 
 HWND gTop = nullptr;
 HWND gInput = nullptr;
 HWND gPane = nullptr;
+HWND gStrokes = nullptr;
+HWND gAdvance = nullptr;
+HWND gKeyboard = nullptr;
 
 void Print(const std::string& line) {
   std::printf("%s\n", line.c_str());
   std::fflush(stdout);
 }
+
+// An engine over the stroke file alone, for its stroke index.
+struct StrokeFile {
+  DbFile* file = nullptr;
+  DictEngine* engine = nullptr;
+  bool Open(const std::string& devicePath) {
+    std::u16string path = Utf8ToUtf16(devicePath);
+    HANDLE h = CreateFileW(reinterpret_cast<LPCWSTR>(path.c_str()), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_RANDOM_ACCESS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    int kind = 0;
+    file = OpenDbFile(h, reinterpret_cast<LPCWSTR>(path.c_str()), &kind);
+    if (!file) return false;
+    EngineParams params{};
+    params.noFonts = 1;
+    params.noFlashcards = 1;
+    engine = CreateEngine(&file, 1, &params);
+    return engine && IsAuxIndexPresent(engine) == 1;
+  }
+  ~StrokeFile() {
+    if (engine) FreeEngineSaveBlock(DestroyEngine(engine));
+    if (file) CloseDbFile(file);
+  }
+};
 
 std::string FieldText(HWND field) {
   std::u16string text(kFieldMaxUnits + 1, u'\0');
@@ -208,6 +247,44 @@ void Shot(const std::string& path) {
     if (start < end && a.line == b.line)
       PrintBox("link", gPane, a.x, a.y, b.x, a.y + a.height, VisibleText(pane, start, end));
   }
+  // Each stroke of the character: a point of its midline well inside its
+  // own outline and clear of every other stroke and outline, and whether the
+  // stroke is shown.
+  if (const StrokeboxState* b = GetStrokeboxState(gStrokes)) {
+    auto outlineOf = [b](uint16_t i, uint16_t* count) {
+      uint16_t first = b->strokeStarts[i];
+      uint16_t end = i + 1 < b->strokeCount ? b->strokeStarts[i + 1] : b->outlineCount;
+      *count = static_cast<uint16_t>(end - first);
+      return b->outline + first;
+    };
+    auto clear = [&](uint16_t i, int x, int y) {
+      for (uint16_t j = 0; j < b->strokeCount; ++j) {
+        uint16_t n = 0;
+        const StrokeSegment* o = outlineOf(j, &n);
+        if (MinSquaredDistanceToSegments(o, n, x, y) < 9) return false;
+        if ((PointInStrokeOutline(o, n, x, y) != 0) != (i == j)) return false;
+      }
+      return true;
+    };
+    for (uint16_t i = 0; i < b->strokeCount; ++i) {
+      uint16_t midEnd = i + 1 < b->strokeCount ? b->midlineStarts[i + 1] : b->midlineCount;
+      for (uint16_t m = b->midlineStarts[i]; m < midEnd; ++m) {
+        int x = b->midline[m].x1, y = b->midline[m].y1;
+        if (!clear(i, x, y)) continue;
+        PrintBox("stroke", gStrokes, x, y, x + 1, y + 1, i < b->shown ? "shown" : "hidden");
+        break;
+      }
+    }
+  }
+  // The keys drawn as bitmaps, inside their separators.
+  if (const auto* g = static_cast<const GridState*>(GetPropW(gKeyboard, u"SorviGridInfo"))) {
+    for (uint16_t i = 0; g->params.fixedColumns && i < g->params.bitmapCellCount; ++i) {
+      int cell = g->params.bitmapCells[i].itemIndex;
+      int column = cell % g->params.fixedColumns, row = cell / g->params.fixedColumns;
+      PrintBox("key-bitmap", gKeyboard, GridCellX(g, column) + 1, GridCellY(g, row) + 1,
+               GridCellX(g, column) + g->cellWidth - 1, GridCellY(g, row) + g->cellHeight - 1);
+    }
+  }
   Print(std::string("shot ") + path + (saved ? " ok" : " failed"));
 }
 
@@ -227,6 +304,15 @@ LRESULT DemoProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       // Coming to the front gives the search input the keys again.
       if (LOWORD(wParam) != WA_INACTIVE && gInput) SetFocus(gInput);
       return 0;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == kAdvanceId && HIWORD(wParam) == BN_CLICKED) {
+        LRESULT last = SendMessageW(gStrokes, kStrokeboxAdvance, 0, 1);
+        uint32_t counts = static_cast<uint32_t>(SendMessageW(gStrokes, kStrokeboxGetCounts, 0, 0));
+        Print("advanced shown " + std::to_string(counts >> 16) + " of " + std::to_string(counts & 0xFFFF) +
+              (last ? " (all)" : ""));
+        SetFocus(gInput);  // the search input keeps the keys
+      }
+      return 0;
     case WM_NOTIFY: {
       const auto* note = reinterpret_cast<const FieldNotify*>(lParam);
       char line[160];
@@ -239,8 +325,14 @@ LRESULT DemoProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         Print(line + std::string(" ") +
               VisibleText(s, static_cast<uint16_t>(note->payload.pen.start),
                           static_cast<uint16_t>(note->payload.pen.end)));
+      } else if (note->header.idFrom == kKeyboardId) {
+        const auto* key = reinterpret_cast<const ControlNotify*>(lParam);
+        if (key->header.code == kGridChosenCode) {
+          std::snprintf(line, sizeof line, "key %u", key->payload.grid.value1);
+          Print(line);
+        }
       } else {
-        std::snprintf(line, sizeof line, "field %u code %x", static_cast<unsigned>(note->header.idFrom),
+        std::snprintf(line, sizeof line, "control %u code %x", static_cast<unsigned>(note->header.idFrom),
                       note->header.code);
         Print(line);
       }
@@ -269,11 +361,16 @@ LRESULT DemoProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 int main(int argc, char** argv) {
   std::vector<std::string> paths;
   bool control = false;
+  std::string strokePath = "\\Program Files\\Sorvi\\s2stroke.pdb";
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
-    if (a == "--control") control = true;
-    else
+    if (a == "--control") {
+      control = true;
+    } else if (a == "--strokes" && i + 1 < argc) {
+      strokePath = argv[++i];
+    } else {
       paths.push_back(a);
+    }
   }
   if (paths.empty())
     for (const char* name : {"tahoma.ttf", "tahomabd.ttf", "SorviExtra.ttf", "SorviExtraBold.ttf", "ZYSong.ttf"})
@@ -300,6 +397,7 @@ int main(int argc, char** argv) {
   app.dpiFactor = static_cast<uint16_t>(3 * GetDeviceCaps(nullptr, LOGPIXELSX) / 96);
   AppContextPointer = &app;
   AppInstance = GetModuleHandleW(nullptr);
+  RegisterStandardControls();
   if (!RegisterControlClasses(AppInstance)) return 1;
   WNDCLASSW wc{};
   wc.lpfnWndProc = &DemoProc;
@@ -327,13 +425,56 @@ int main(int argc, char** argv) {
   FieldCreateParams pane{};
   pane.fontSize = size;
   const int paneTop = 2 * margin + inputHeight;
+  const int paneHeight = 120 * scale / 3;
   gPane = CreateWindowExW(0, kFieldClassName, u"", WS_CHILD | WS_VISIBLE | WS_VSCROLL, margin, paneTop, width,
-                          client.bottom - paneTop - margin, gTop,
-                          reinterpret_cast<HMENU>(static_cast<intptr_t>(kPaneId)), nullptr, &pane);
+                          paneHeight, gTop, reinterpret_cast<HMENU>(static_cast<intptr_t>(kPaneId)), nullptr, &pane);
   if (!gInput || !gPane) return 1;
   SendMessageW(gPane, WM_SETTEXT, 1, reinterpret_cast<LPARAM>(kPaneText));
+
+  // The stroke box with its button, and the keyboard beside them.
+  const int lowerTop = paneTop + paneHeight + margin;
+  const int buttonHeight = 20 * scale / 3;
+  const int boxSize = std::min(width / 2, static_cast<int>(client.bottom) - lowerTop - buttonHeight - 2 * margin);
+  StrokeboxCreateParams strokes{};
+  strokes.pointCapacity = 2000;
+  strokes.strokeCapacity = 50;
+  gStrokes = CreateWindowExW(0, kStrokeboxClassName, u"", WS_CHILD | WS_VISIBLE, margin, lowerTop, boxSize, boxSize,
+                             gTop, reinterpret_cast<HMENU>(static_cast<intptr_t>(kStrokesId)), nullptr, &strokes);
+  gAdvance = CreateWindowExW(0, WC_BUTTONW, u"Advance", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, margin,
+                             lowerTop + boxSize + margin, boxSize, buttonHeight, gTop,
+                             reinterpret_cast<HMENU>(static_cast<intptr_t>(kAdvanceId)), nullptr, nullptr);
+  KeyboardLayoutRecord keyboard{};
+  const uint16_t* keys = nullptr;
+  uint16_t keyCount = 0;
+  SetupPinyinKeyboardLayout(engine, &keyboard, &keys, &keyCount, 0);
+  keyboard.fontSize = size;
+  const int keyboardLeft = 2 * margin + boxSize;
+  gKeyboard = CreateWindowExW(0, kGridClassName, u"", WS_CHILD | WS_VISIBLE, keyboardLeft, lowerTop,
+                              client.right - keyboardLeft - margin, client.bottom - lowerTop - margin, gTop,
+                              reinterpret_cast<HMENU>(static_cast<intptr_t>(kKeyboardId)), nullptr, &keyboard);
+  if (!gStrokes || !gAdvance || !gKeyboard) return 1;
+  GridItems keyItems{keys, nullptr, keyCount, 1};
+  SendMessageW(gKeyboard, kGridSetItems, 0, reinterpret_cast<LPARAM>(&keyItems));
+  StrokeboxOptions strokeOptions{};
+  strokeOptions.duration = GetStrokeAnimationDelay(engine);
+  strokeOptions.outlineRest = 1;
+  SendMessageW(gStrokes, kStrokeboxSetOptions, 0, reinterpret_cast<LPARAM>(&strokeOptions));
+  StrokeFile strokeFile;
+  if (strokeFile.Open(strokePath) && LoadAuxIndexRecord(strokeFile.engine, kShownCharacter, boxSize, boxSize) == 0) {
+    uint32_t count = 0;
+    const uint16_t* items = GetAuxIndexRecord(strokeFile.engine, &count);
+    SendMessageW(gStrokes, kStrokeboxLoad, std::min<uint32_t>(count, 0xFFFF), reinterpret_cast<LPARAM>(items));
+  } else {
+    std::fprintf(stderr, "toolkit-demo: no stroke data in %s\n", strokePath.c_str());
+  }
   SetFocus(gInput);
   InvalidateRect(gTop, nullptr, TRUE);
+  RECT button{};
+  GetWindowRect(gAdvance, &button);
+  char where[80];
+  std::snprintf(where, sizeof where, "advance %ld %ld", static_cast<long>((button.left + button.right) / 2),
+                static_cast<long>((button.top + button.bottom) / 2));
+  Print(where);
   PostMessageW(gTop, kReadyMessage, 0, 0);
 
   if (control) {
