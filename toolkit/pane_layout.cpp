@@ -1,0 +1,7 @@
+#include "toolkit/pane_layout.h"
+
+namespace {
+PaneLayoutBlock gBlock{};
+}  // namespace
+
+PaneLayoutBlock* GetPaneLayoutBlock() { return &gBlock; }
