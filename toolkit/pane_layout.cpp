@@ -1,6 +1,7 @@
 #include "toolkit/pane_layout.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "engine/preferences.h"
 #include "toolkit/keyboard_layout.h"
@@ -153,7 +154,7 @@ int32_t LayoutTopBar(DictEngine* engine, const LayoutSink* sink, const PaneRect&
     gap = (width - kButton * first) / (first - 1);
     wider = (width - kButton * first) % (first - 1);
   }
-  int32_t firstX[16] = {};
+  std::vector<int32_t> firstX(static_cast<size_t>(first));
   for (int32_t i = 0, x = 0; i < first; ++i) {
     firstX[i] = x;
     x += kButton + gap + (i < wider ? 1 : 0);

@@ -475,6 +475,44 @@ TEST_F(PaneLayoutTest, FirstRowEdgeCounts) {
   EXPECT_EQ(first, 0);
 }
 
+TEST_F(PaneLayoutTest, RowCountsFollowTheTablesCapacity) {
+  // A table with room for 30 buttons lays 20; the main table stops at 16.
+  Set({{kPrefFirstRowInUse, 20}, {kPrefSecondRowInUse, 12}});
+  uint16_t table[kPaneControlCount] = {1002, 0, 0, 0, 0, 1100, 0, 30, 1200, 0, 30};
+  LayoutSink sink = recording_sink::MakeSink(table);
+  LayoutTopBar(engine_, &sink, PaneRect{0, 0, 200, 98});
+  EXPECT_EQ(*Placed(1119), (Rect4{192, 0, 8, 8}));
+  EXPECT_EQ(*Placed(1211), (Rect4{192, 9, 8, 8}));
+  Pass(200, 98);
+  uint16_t first = 0, second = 0;
+  GetButtonRowCounts(&first, &second);
+  EXPECT_EQ(first, 16);
+  EXPECT_EQ(second, 10);
+  EXPECT_TRUE(Placed(1029).has_value());
+  EXPECT_EQ((*Placed(1030))[1], 17);  // the content, not an eleventh button
+}
+
+TEST_F(PaneLayoutTest, LandscapeSectionSizesPerKind) {
+  // Sizes 20-22 are read in landscape, 11-13 never.
+  const int kinds[3][3] = {
+      {0, kPrefHandwritingSizeWide, 1040}, {1, kPrefRadicalSizeWide, 1041}, {2, kPrefKeyboardSizeWide, 1044}};
+  for (const auto& k : kinds) {
+    SCOPED_TRACE(k[0]);
+    Set({{kPrefLandscapeInput, 1},
+         {kPrefInputKind, k[0]},
+         {kPrefInputSideWide, kPaneLeft},
+         {kPrefListSideWide, kPaneHidden},
+         {kPrefHandwritingSize, 50},
+         {kPrefRadicalSize, 50},
+         {kPrefKeyboardSize, 50},
+         {k[1], 32}});
+    Pass(120, 80);
+    // The section band is 32 wide: its splitter stands at x 32.
+    EXPECT_EQ(*Placed(1033), (Rect4{32, 17, 1, 63}));
+    EXPECT_TRUE(Placed(k[2]).has_value());
+  }
+}
+
 TEST_F(PaneLayoutTest, TopBarFromTheRightAndSecondField) {
   Set({{kPrefTopBarFromRight, 1}, {kPrefSecondInputField, 1}});
   const uint16_t table[kPaneControlCount] = {1002, 1003, 1050, 0, 0, 1004, 0, 16, 1020, 0, 10};
