@@ -12,8 +12,8 @@
 // four unsigned 16-bit values {x, y, width, height}; a width or height that
 // would fall below 0 is 0, a position is truncated to 16 bits.
 //
-// UI thread only. The pass has no effect beyond its sink calls, the block and
-// nothing else; a 0 entry of the control table is never passed to the sink.
+// UI thread only. A pass has no effects beyond its sink calls and the block;
+// a 0 entry of the control table is never passed to the sink.
 #pragma once
 
 #include <cstdint>
