@@ -98,6 +98,35 @@ enum : int32_t {
   kPrefToneChanges = 235,
 };
 
+// Preference ids of the main window's pane layout: portrait id, then the
+// landscape id used while the landscape input layout is on.
+enum : int32_t {
+  kPrefInputSide = 3,  // 0 right, 1 left, 2 bottom, 3 and 4 none
+  kPrefInputSideWide = 14,
+  kPrefListSide = 4,  // 0 right, 1 left, 2 bottom, 3 fills the content, 4 hidden
+  kPrefListSideWide = 15,
+  kPrefInputSideSaved = 5,
+  kPrefInputSideSavedWide = 16,
+  kPrefListSideSaved = 6,
+  kPrefListSideSavedWide = 17,
+  kPrefListSize = 7,  // 8-60 units
+  kPrefListSizeWide = 18,
+  kPrefInputKind = 8,       // 0 handwriting, 1 radical, 2 keyboard
+  kPrefCompactHandwriting = 10,  // write in the input field itself
+  kPrefHandwritingSize = 11,
+  kPrefHandwritingSizeWide = 20,
+  kPrefRadicalSize = 12,
+  kPrefRadicalSizeWide = 21,
+  kPrefKeyboardSize = 13,
+  kPrefKeyboardSizeWide = 22,
+  kPrefTopBarFromRight = 156,
+  kPrefMirrorInputSection = 157,
+  kPrefSmallWindowGivesWay = 160,  // 1 (not compact) or 3 the section, 2 the list
+  kPrefSmallWindowGivesWayWide = 161,
+  kPrefExtraButton = 171,  // 0 none, 1 beside the field, 2 at the outer edge
+  kPrefSecondInputField = 216,
+};
+
 // Null when the heap is exhausted.
 PreferenceBlock* NewDefaultPreferences();
 // Null when the record is not one this engine wrote: shorter than the fixed

@@ -2,10 +2,12 @@
 #include "platform/backend.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 
+#include "platform/clock.h"
 #include "platform/gdi.h"
 #include "platform/screen.h"
 #include "platform/threads.h"
@@ -39,6 +41,22 @@ void BackendPresent() {
   if (gKind.load() == BACKEND_SDL) SdlPresent();
 }
 
+// Drawing made outside WM_PAINT by a handler that sleeps between steps (an
+// animation) reaches the desktop window as it sleeps, not only when the
+// queue next runs empty. A present costs far more than a short sleep, so it
+// happens at most once a frame: an animation of many 1 ms steps is not
+// stretched by the presents.
+constexpr auto kSleepPresentInterval = std::chrono::milliseconds(40);
+
+void PresentBeforeSleep() {
+  if (GetCurrentThreadId() != BackendThreadId()) return;
+  static std::chrono::steady_clock::time_point last;
+  auto now = std::chrono::steady_clock::now();
+  if (now - last < kSleepPresentInterval) return;
+  last = now;
+  BackendPresent();
+}
+
 void BackendWake() {
   // The backend thread waits in short slices and polls SDL between them.
 }
@@ -55,6 +73,7 @@ int StartBackend(int kind) {
     else kind = (std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY")) ? BACKEND_SDL : BACKEND_HEADLESS;
   }
   if (kind == BACKEND_SDL && !wm::SdlStart()) kind = BACKEND_HEADLESS;
+  if (kind == BACKEND_SDL) SetSleepHook(&wm::PresentBeforeSleep);
   gThread.store(GetCurrentThreadId());
   gKind.store(kind);
   wm::MarkScreenDirty();
@@ -65,7 +84,10 @@ int GetBackendKind() { return gKind.load(); }
 
 void StopBackend() {
   std::lock_guard<std::mutex> lk(gMutex);
-  if (gKind.load() == BACKEND_SDL) wm::SdlStop();
+  if (gKind.load() == BACKEND_SDL) {
+    SetSleepHook(nullptr);
+    wm::SdlStop();
+  }
   if (gKind.load() != BACKEND_NONE) gKind.store(BACKEND_HEADLESS);
 }
 

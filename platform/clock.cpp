@@ -2,6 +2,7 @@
 
 #include <time.h>
 
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <string>
@@ -367,7 +368,14 @@ DWORD GetTickCount() {
   return static_cast<DWORD>(static_cast<ULONGLONG>(ts.tv_sec) * 1000ull + static_cast<ULONGLONG>(ts.tv_nsec) / 1000000ull);
 }
 
+namespace {
+std::atomic<void (*)()> gSleepHook{nullptr};
+}  // namespace
+
+void SetSleepHook(void (*hook)()) { gSleepHook.store(hook); }
+
 void Sleep(DWORD ms) {
+  if (void (*hook)() = gSleepHook.load()) hook();
   if (IsVirtualClockInstalled()) {
     AdvanceVirtualClock(ms);
     return;

@@ -62,6 +62,10 @@ int GetTimeFormatW(LCID locale, DWORD flags, const SYSTEMTIME* time, LPCWSTR pic
 DWORD GetTickCount();
 // Under the virtual clock: advances it by ms and returns at once.
 void Sleep(DWORD ms);
+// Called on the sleeping thread as every Sleep starts (under the virtual
+// clock too): the window layer shows there what a thread that draws and
+// sleeps in turn has drawn so far. One hook; null removes it.
+void SetSleepHook(void (*hook)());
 
 // --- Virtual clock (tests) ---
 // From now on the system time starts at `startUtc` and the tick count at

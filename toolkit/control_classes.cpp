@@ -12,6 +12,7 @@
 #include "toolkit/control_selector.h"
 #include "toolkit/control_taphold.h"
 #include "toolkit/control_zoombox.h"
+#include "toolkit/strokebox.h"
 
 namespace {
 
@@ -24,6 +25,7 @@ const ControlClassRow kClasses[] = {
     {kZoomboxClassName, &ZoomboxWndProc, kControlStyleB, COLOR_WINDOW},
     {kChoicesClassName, &ChoicesWndProc, kControlStyleB, COLOR_WINDOW},
     {kSelectorClassName, &SelectorWndProc, kControlStyleB, COLOR_WINDOW},
+    {kStrokeboxClassName, &StrokeboxWndProc, kControlStyleB, COLOR_WINDOW},
     {kCaptureboxClassName, &CaptureboxWndProc, kControlStyleB, COLOR_WINDOW},
     {kResizerClassName, &ResizerWndProc, kControlStyleB, COLOR_WINDOW},
     {kFlashTextClassName, &FlashTextWndProc, kControlStyleB, COLOR_WINDOW},

@@ -139,6 +139,9 @@ void UpdateCaret(FieldState* s) {
 }  // namespace
 
 void ActivateFieldCaret(FieldState* s) {
+  // An active caret means a focused editable field: a read-only field that
+  // takes the focus shows no caret and keeps the flag clear.
+  if (!s->options.editable) return;
   s->options.caretActive = 1;
   UpdateCaret(s);
 }

@@ -103,8 +103,8 @@ struct FieldNotify {
 LRESULT FieldWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // The state of a field window; null for any other window.
 FieldState* GetFieldState(HWND hwnd);
-// The field's caret comes with focus (and 0x818A in an editable field):
-// while active, an editable field shows the platform caret whenever there
-// is no selection. Deactivating destroys it.
+// The field's caret comes with focus (and 0x818A) in an editable field:
+// while active, it shows the platform caret whenever there is no selection.
+// A read-only field's caret never becomes active. Deactivating destroys it.
 void ActivateFieldCaret(FieldState* state);
 void DeactivateFieldCaret(FieldState* state);

@@ -62,6 +62,11 @@ struct ControlNotify {
       uint8_t wide;
     } resizer;       // resizer 0x8371
     uint32_t color;  // colour picker 0x8391: 0xRRGGBB
+    struct {
+      uint16_t shown;
+      uint16_t total;
+      uint8_t choosing;  // as it stands after the choice
+    } strokebox;  // stroke box 0x8351
   } payload;
 };
 

@@ -220,6 +220,33 @@ TEST_F(ClockTest, VirtualClockDrivesTicksSleepAndSystemTime) {
   EXPECT_GE(GetTickCount() - t0, 19u);
 }
 
+// The window layer presents at each sleep of its thread: the hook runs as
+// every Sleep starts, on the clock of either kind, until it is removed.
+std::atomic<int> gSleepHookCalls{0};
+std::atomic<bool> gSleepHookSawOldTick{false};
+DWORD gTickBeforeSleep = 0;
+void CountSleep() {
+  ++gSleepHookCalls;
+  gSleepHookSawOldTick = GetTickCount() == gTickBeforeSleep;
+}
+
+TEST_F(ClockTest, SleepHookRunsAsEverySleepStarts) {
+  gSleepHookCalls = 0;
+  SetSleepHook(&CountSleep);
+  Sleep(0);
+  EXPECT_EQ(gSleepHookCalls.load(), 1);
+  SYSTEMTIME start = Make(2030, 1, 1, 0, 0, 0, 0);
+  InstallVirtualClock(&start, 500);
+  gTickBeforeSleep = 500;
+  Sleep(30);
+  EXPECT_EQ(gSleepHookCalls.load(), 2) << "under the virtual clock too";
+  EXPECT_TRUE(gSleepHookSawOldTick.load()) << "before the clock moves";
+  UninstallVirtualClock();
+  SetSleepHook(nullptr);
+  Sleep(0);
+  EXPECT_EQ(gSleepHookCalls.load(), 2) << "removed";
+}
+
 TEST(Random, SeededBytesDoNotDependOnChunking) {
   SeedRandomForTests(42);
   BYTE whole[37];

@@ -3,6 +3,7 @@
 // the input method, and the notifications its parent receives.
 #include <string>
 
+#include "platform/caret.h"
 #include "platform/controls.h"
 #include "platform/gdi.h"
 #include "platform/ime.h"
@@ -160,6 +161,36 @@ TEST_F(FieldTest, FocusOpensAndClosesTheInputMethodInOrder) {
     if (answer) expected.insert(expected.begin() + 2, {"ImmEscapeW", 0x804});
     EXPECT_EQ(calls, expected);
     DestroyWindow(other);
+  }
+}
+
+TEST_F(FieldTest, FocusActivatesTheCaretOfAnEditableFieldOnly) {
+  struct Case {
+    uint8_t editable;
+    bool active;
+    const char* why;
+  } cases[] = {
+      {1, true, "an editable field shows its caret once focused"},
+      {0, false, "a read-only field has no caret, focused or not"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    FieldCreateParams p{};
+    p.fontSize = 14;
+    p.editable = c.editable;
+    MakeField(&p);
+    SetText(u"ab");
+    FieldState* s = GetFieldState(field_);
+    ASSERT_NE(s, nullptr);
+    SetFocus(field_);
+    ASSERT_EQ(GetFocus(), field_);
+    EXPECT_EQ(static_cast<bool>(s->options.caretActive), c.active);
+    HWND owner = nullptr;
+    BOOL shown = FALSE;
+    EXPECT_EQ(GetCaretStateForTest(&owner, nullptr, &shown) && owner == field_ && shown, c.active);
+    SetFocus(parent_);
+    EXPECT_FALSE(s->options.caretActive) << "focus loss deactivates it";
+    DestroyWindow(field_);
   }
 }
 

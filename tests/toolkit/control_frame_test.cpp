@@ -21,6 +21,7 @@ TEST_F(ControlFrameTest, ClassesAreRegisteredInOrderWithTheirStylesAndBrushes) {
       {u"SorviZoomboxClass", 0x283, COLOR_WINDOW + 1},
       {u"SorviChoicesClass", 0x283, COLOR_WINDOW + 1},
       {u"SorviSelectorClass", 0x283, COLOR_WINDOW + 1},
+      {u"SorviStrokeboxClass", 0x283, COLOR_WINDOW + 1},
       {u"SorviCaptureboxClass", 0x283, COLOR_WINDOW + 1},
       {u"SorviResizerClass", 0x283, COLOR_WINDOW + 1},
       {u"SorviFlashTextClass", 0x283, COLOR_WINDOW + 1},
