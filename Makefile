@@ -108,7 +108,7 @@ run: $(if $(DATA_MISSING),data)
 # table in turn.
 BENCH_BUILD ?= build-bench
 BENCH_DICT  ?= s2cedict.pdb
-BENCHES     := bench_lookup bench_reader bench_text bench_search bench_pinyin bench_flash_search
+BENCHES     := bench_lookup bench_reader bench_text bench_search bench_pinyin bench_flash_search bench_flash_session
 
 .PHONY: bench
 
@@ -122,3 +122,4 @@ bench: deps $(if $(DATA_MISSING),data)
 	$(BENCH_BUILD)/bench/search/bench_search
 	$(BENCH_BUILD)/bench/pinyin/bench_pinyin
 	$(BENCH_BUILD)/bench/flash_search/bench_flash_search
+	$(BENCH_BUILD)/bench/flash_session/bench_flash_session

@@ -117,8 +117,7 @@ SessionFieldSet MakeFieldSet(int32_t testType, int32_t show, int32_t ask) {
   }
   for (int32_t i = 0; i < set.shownCount; ++i) set.display[set.displayCount++] = set.shown[i];
   for (int32_t i = 0; i < set.askedCount && set.displayCount < 5; ++i) set.display[set.displayCount++] = set.asked[i];
-  if (testType == kTestSelfScored && !Contains(set.display, set.displayCount, kFieldDefinition) &&
-      set.displayCount < 5)
+  if (testType == kTestSelfScored && !Contains(set.display, set.displayCount, kFieldDefinition) && set.displayCount < 5)
     set.display[set.displayCount++] = kFieldDefinition;
   set.scoreFrom = 0;
   set.scoreTo = kScoreCeiling;
@@ -128,8 +127,9 @@ SessionFieldSet MakeFieldSet(int32_t testType, int32_t show, int32_t ask) {
 void SimpleFieldSet(FlashSession* s) {
   const TestFieldIds& ids = kTestFields[s->testType];
   const int32_t show = ids.simpleShow ? Setting(s->store, ids.simpleShow) : 0;
-  const int32_t ask =
-      s->testType == kTestTonePractice ? kAskTones : ids.simpleAsk ? Setting(s->store, ids.simpleAsk) : 0;
+  const int32_t ask = s->testType == kTestTonePractice ? kAskTones
+                      : ids.simpleAsk                  ? Setting(s->store, ids.simpleAsk)
+                                                       : 0;
   s->fieldSets[0] = MakeFieldSet(s->testType, show, ask);
   s->fieldSetCount = 1;
 }
@@ -140,13 +140,11 @@ void DirectionFieldSets(FlashSession* s) {
   for (int d = 0; d < 3; ++d) {
     if (!Setting(s->store, flags[d])) continue;
     if (d == 2 && !QueryEngineCapability(s->store->engine, kCapabilityAudio, 0)) continue;
-    const int32_t ask =
-        s->testType == kTestTonePractice ? kAskTones : ids.ask[d] ? Setting(s->store, ids.ask[d]) : 0;
+    const int32_t ask = s->testType == kTestTonePractice ? kAskTones : ids.ask[d] ? Setting(s->store, ids.ask[d]) : 0;
     s->fieldSets[s->fieldSetCount++] = MakeFieldSet(s->testType, Setting(s->store, ids.show[d]), ask);
   }
   if (s->fieldSetCount == 0) {
-    const int32_t ask =
-        s->testType == kTestTonePractice ? kAskTones : ids.ask[0] ? Setting(s->store, ids.ask[0]) : 0;
+    const int32_t ask = s->testType == kTestTonePractice ? kAskTones : ids.ask[0] ? Setting(s->store, ids.ask[0]) : 0;
     s->fieldSets[s->fieldSetCount++] = MakeFieldSet(s->testType, Setting(s->store, ids.show[0]), ask);
   }
 }
@@ -182,10 +180,14 @@ bool ExpandSelection(FlashcardStore* store, const int32_t* ids, uint32_t count, 
   for (uint32_t i = 0; i < count; ++i) {
     const int32_t v = ids[i];
     if (v == kCategoryUncategorized) *uncategorized = true;
-    else if (v == kCategoryRoot) *all = true;
-    else if (v < 0) continue;
-    else if (static_cast<uint32_t>(v) & kCategoryAloneFlag) alone.push_back(static_cast<int32_t>(v & kCategoryIdMask));
-    else expand.push_back(static_cast<int32_t>(v & kCategoryIdMask));
+    else if (v == kCategoryRoot)
+      *all = true;
+    else if (v < 0)
+      continue;
+    else if (static_cast<uint32_t>(v) & kCategoryAloneFlag)
+      alone.push_back(static_cast<int32_t>(v & kCategoryIdMask));
+    else
+      expand.push_back(static_cast<int32_t>(v & kCategoryIdMask));
   }
   if (!expand.empty()) {
     uint32_t n = 0;
@@ -230,8 +232,8 @@ void AppendIntCondition(SqlText* text, const SqlColumnDef* columns, uint32_t col
 
 // SQL operators of the reviewed filter's comparison codes 0-5 (=, !=, >,
 // <, >=, <=).
-constexpr uint32_t kReviewedOps[6] = {kSqlOpEqual, kSqlOpNotEqual, kSqlOpGreater, kSqlOpLess, kSqlOpGreaterEqual,
-                                      kSqlOpLessEqual};
+constexpr uint32_t kReviewedOps[6] = {kSqlOpEqual, kSqlOpNotEqual,     kSqlOpGreater,
+                                      kSqlOpLess,  kSqlOpGreaterEqual, kSqlOpLessEqual};
 
 // The time-limit unit codes of the profile and the engine's units: 0-5
 // count back from now, 19-21 from the start of the current period.
@@ -274,8 +276,8 @@ struct QueryPlan {
   int32_t language;
   int32_t testType;
   int32_t scorefile;
-  bool createdColumn;   // the unlearned limit's key column
-  bool difficultyKey;   // Fixed sort field 2 selects the difficulty
+  bool createdColumn;  // the unlearned limit's key column
+  bool difficultyKey;  // Fixed sort field 2 selects the difficulty
 };
 
 // The text of the session's card query; 0, or 1 when memory ran out.
@@ -307,8 +309,8 @@ int ComposeQuery(FlashcardStore* store, const QueryPlan& plan, SqlText* text) {
       if (mode == 0 || mode == 3)
         AppendIntCondition(text, kFlashCardColumns, mode == 0 ? kCardCreated : kCardModified, op, limit, "c");
       else if (mode == 1 || mode == 2) {
-        AppendIntCondition(&scored, kFlashScoreColumns, mode == 1 ? kScoreFirstReviewed : kScoreLastReviewed, op,
-                           limit, "s");
+        AppendIntCondition(&scored, kFlashScoreColumns, mode == 1 ? kScoreFirstReviewed : kScoreLastReviewed, op, limit,
+                           "s");
         if (compare != 3) newCardsPass = false;
       }
     }
@@ -327,8 +329,7 @@ int ComposeQuery(FlashcardStore* store, const QueryPlan& plan, SqlText* text) {
                        : type == 10 ? static_cast<int>(kScoreIncorrect)
                                     : -1;
     if (column >= 0 && compare >= 0 && compare <= 5) {
-      AppendIntCondition(&scored, kFlashScoreColumns, static_cast<uint32_t>(column), kReviewedOps[compare], count,
-                         "s");
+      AppendIntCondition(&scored, kFlashScoreColumns, static_cast<uint32_t>(column), kReviewedOps[compare], count, "s");
       if (!ReviewedFilterAdmitsNewCards(compare, count)) newCardsPass = false;
     }
   }
@@ -415,8 +416,8 @@ void ReadForcedDictionaries(FlashSession* s) {
   if (pairs && count) {
     s->forceDictSlots = static_cast<uint16_t*>(LocalAlloc(LPTR, count * sizeof(uint16_t)));
     for (uint32_t i = 0; s->forceDictSlots && i < count; ++i) {
-      const uint16_t slot = FindDictSlot(s->store->engine, static_cast<uint32_t>(pairs[2 * i]),
-                                         static_cast<uint32_t>(pairs[2 * i + 1]));
+      const uint16_t slot =
+          FindDictSlot(s->store->engine, static_cast<uint32_t>(pairs[2 * i]), static_cast<uint32_t>(pairs[2 * i + 1]));
       if (slot != kSessionDictSlotNone) s->forceDictSlots[s->forceDictCount++] = slot;
     }
   }
@@ -475,7 +476,8 @@ void SetUpTestFields(FlashSession* s) {
       break;
     case 2:
       if (ScoreBandFieldSets(s) > 0) s->fieldChoice = kFieldChoiceByScore;
-      else SimpleFieldSet(s);
+      else
+        SimpleFieldSet(s);
       break;
     default:
       SimpleFieldSet(s);

@@ -41,13 +41,14 @@ ManualScoreRule ReadRule(FlashcardStore* store, uint32_t first) {
   return r;
 }
 
-bool OnSide(uint8_t grade, int32_t side) { return side == 1 ? grade >= kFirstCorrectGrade : grade < kFirstCorrectGrade; }
+bool OnSide(uint8_t grade, int32_t side) {
+  return side == 1 ? grade >= kFirstCorrectGrade : grade < kFirstCorrectGrade;
+}
 
 // The once-a-day rule: a change in this direction is allowed unless one was
 // already made on the current study day.
 bool Allowed(int32_t onceADay, int32_t lastChange, const ScoringSettings& s) {
-  return !onceADay || lastChange == 0 ||
-         IsNewStudyDay(static_cast<uint32_t>(lastChange), s.dayType, s.dayStart) != 0;
+  return !onceADay || lastChange == 0 || IsNewStudyDay(static_cast<uint32_t>(lastChange), s.dayType, s.dayStart) != 0;
 }
 
 bool Compare(int32_t code, int64_t r, int64_t k) {
@@ -93,33 +94,33 @@ bool ScoreOldAutomatic(const ScoringSettings& s, const CardScoreRecord& r, int32
     }
   } else {
     if (!Allowed(s.onceADayAutoIncrease, r.scoreIncTime, s)) return true;
-    if (!s.scaleIncreases && clamped < kOldMinScoreAfterCorrect[level])
-      out.score = kOldMinScoreAfterCorrect[level];
+    if (!s.scaleIncreases && clamped < kOldMinScoreAfterCorrect[level]) out.score = kOldMinScoreAfterCorrect[level];
     else
       out.score = clamped * d / kOldCorrectDivisor[level];
   }
   out.changed = out.difficultyChanges = true;
-  out.difficulty = static_cast<int32_t>(std::clamp<int64_t>(
-      static_cast<int64_t>(r.difficulty) + kOldDifficultyChange[grade - 1], kOldMinDifficulty[level],
-      kOldMaxDifficulty[level]));
+  out.difficulty =
+      static_cast<int32_t>(std::clamp<int64_t>(static_cast<int64_t>(r.difficulty) + kOldDifficultyChange[grade - 1],
+                                               kOldMinDifficulty[level], kOldMaxDifficulty[level]));
   return true;
 }
 
 void ScoreManual(const ScoringSettings& s, const CardScoreRecord& r, int32_t grade, int64_t clamped, Outcome& out) {
   const bool correct = grade >= kFirstCorrectGrade;
   const ManualScoreRule& rule = correct ? s.increase : s.decrease;
-  if (!rule.on ||
-      !HistoryMeetsCondition(static_cast<int32_t>(std::min<int64_t>(r.score, INT32_MAX)), r.history,
-                             r.sinceLastChange, correct ? 1 : 0, rule.count, rule.mode, rule.altWindow))
+  if (!rule.on || !HistoryMeetsCondition(static_cast<int32_t>(std::min<int64_t>(r.score, INT32_MAX)), r.history,
+                                         r.sinceLastChange, correct ? 1 : 0, rule.count, rule.mode, rule.altWindow))
     return;
-  if (!Allowed(correct ? s.onceADayManualIncrease : s.onceADayManualDecrease,
-               correct ? r.scoreIncTime : r.scoreDecTime, s))
+  if (!Allowed(correct ? s.onceADayManualIncrease : s.onceADayManualDecrease, correct ? r.scoreIncTime : r.scoreDecTime,
+               s))
     return;
   const int64_t amount = rule.amount;
   const int64_t sign = correct ? 1 : -1;
   if (rule.setTo) out.score = amount;
-  else if (rule.amountType == 1) out.score = clamped + sign * (amount * clamped / 100);
-  else if (rule.amountType == 0) out.score = clamped + sign * amount;
+  else if (rule.amountType == 1)
+    out.score = clamped + sign * (amount * clamped / 100);
+  else if (rule.amountType == 0)
+    out.score = clamped + sign * amount;
   out.changed = true;
 }
 
@@ -132,15 +133,16 @@ void ScoreAutomatic(const FlashSession& session, const CardScoreRecord& r, int32
     out.score = static_cast<int64_t>(s.decreasePercent[grade - 1]) * clamped / 100;
     out.changed = out.difficultyChanges = true;
     const bool learned =
-        HistoryMeetsCondition(static_cast<int32_t>(std::min<int64_t>(r.score, INT32_MAX)), r.history,
-                              kHistoryWindowAll, 1, session.learnedCount, session.learnedMode, 256) != 0;
+        HistoryMeetsCondition(static_cast<int32_t>(std::min<int64_t>(r.score, INT32_MAX)), r.history, kHistoryWindowAll,
+                              1, session.learnedCount, session.learnedMode, 256) != 0;
     if (s.noDoubleDifficultyDecrease && !learned && r.scoreDecTime != 0) out.difficultyChanges = false;
   } else {
     if (!Allowed(s.onceADayAutoIncrease, r.scoreIncTime, s)) return;
     out.changed = out.difficultyChanges = true;
     const double dc = static_cast<double>(std::clamp<int64_t>(d, s.minDifficulty, s.maxDifficulty));
     const double sPrime = static_cast<double>(clamped);
-    double inc = ((dc * sPrime / s.difficultyDivisor) - sPrime) * s.intervalMultiplier[grade - kFirstCorrectGrade] * 0.01;
+    double inc =
+        ((dc * sPrime / s.difficultyDivisor) - sPrime) * s.intervalMultiplier[grade - kFirstCorrectGrade] * 0.01;
     if (session.method == kSelectRepetitionSpaced && r.lastReviewedTime != 0 && r.reviewed > 0) {
       const int64_t interval = ScoreIntervalSeconds(r.score, s.dayType, s.pointsPerDay);
       const int64_t last = r.lastReviewedTime;
@@ -168,8 +170,8 @@ void ScoreAutomatic(const FlashSession& session, const CardScoreRecord& r, int32
     if (out.changed && out.score < initial) out.score = initial;
   }
   if (out.difficultyChanges)
-    out.difficulty = static_cast<int32_t>(
-        std::clamp<int64_t>(d + s.difficultyChange[grade - 1], s.minDifficulty, std::max(s.minDifficulty, s.maxDifficulty)));
+    out.difficulty = static_cast<int32_t>(std::clamp<int64_t>(d + s.difficultyChange[grade - 1], s.minDifficulty,
+                                                              std::max(s.minDifficulty, s.maxDifficulty)));
 }
 
 }  // namespace
@@ -190,8 +192,7 @@ void LoadScoringSettings(ScoringSettings* s, FlashcardStore* store) {
   s->limitReviewedCompare = Setting(store, kProLimitreviewedcompare);
   s->limitReviewedCount = Setting(store, kProLimitreviewedcount);
   const int32_t onceADay = Setting(store, kProScoreonceaday) & 0xFF;
-  s->onceADayAutoIncrease = s->onceADayAutoDecrease = s->onceADayManualIncrease = s->onceADayManualDecrease =
-      onceADay;
+  s->onceADayAutoIncrease = s->onceADayAutoDecrease = s->onceADayManualIncrease = s->onceADayManualDecrease = onceADay;
   s->dayType = Setting(store, kProCarddaytype);
   s->dayStart = Setting(store, kProCarddaystarttime);
   s->pointsPerDay = std::max(Setting(store, kProCardpointsday), kPointsPerDayFloor);
@@ -291,8 +292,8 @@ int ScoreSessionAnswer(FlashSession* session, int32_t grade) {
   int rc = ReadCardScore(store, s.scorefile, card, &r, 0);
   if (rc != 0) return rc;
   const uint32_t now = GetUtcSeconds();
-  const bool counted = grade >= 1 && grade <= kGradeMax && session->testType != kTestReviewOnly &&
-                       s.kind != kScoringNone;
+  const bool counted =
+      grade >= 1 && grade <= kGradeMax && session->testType != kTestReviewOnly && s.kind != kScoringNone;
   int result = 0;
   if (counted && !session->retestPass) {
     if (grade >= kFirstCorrectGrade) {
@@ -346,14 +347,12 @@ int ScoreSessionAnswer(FlashSession* session, int32_t grade) {
     ++r.reviewed;
     r.lastReviewedTime = static_cast<int32_t>(now);
   }
-  if (grade < kFirstCorrectGrade && session->orderCount > 0 && session->order)
-    session->order[0] |= kOrderIncorrectFlag;
+  if (grade < kFirstCorrectGrade && session->orderCount > 0 && session->order) session->order[0] |= kOrderIncorrectFlag;
   if (s.kind != kScoringNone) {
     rc = WriteCardScore(store, s.scorefile, card, &r);
     if (rc != 0) return rc;
   }
-  if (!session->cardLeaving && s.limitReviewedOn &&
-      Compare(s.limitReviewedCompare, r.reviewed, s.limitReviewedCount))
+  if (!session->cardLeaving && s.limitReviewedOn && Compare(s.limitReviewedCompare, r.reviewed, s.limitReviewedCount))
     session->cardLeaving = 1;
   if (session->method == kSelectFrequency) {
     if (!session->cardLeaving && !session->noRepeat) {

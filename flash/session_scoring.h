@@ -37,7 +37,7 @@ struct ManualScoreRule {
   int32_t amountType;  // 0 points, 1 percent
   int32_t count;       // N of HistoryMeetsCondition
   int32_t mode;
-  int32_t altWindow;   // M
+  int32_t altWindow;  // M
 };
 
 struct ScoringSettings {
@@ -59,12 +59,12 @@ struct ScoringSettings {
   int32_t dayType, dayStart, pointsPerDay;
   int32_t noDoubleDifficultyDecrease;
   int32_t difficultyDivisor, minDifficulty, maxDifficulty;
-  int32_t earlyReview;  // "pro_scorerepshortertimescale"
-  int32_t lateReview;   // "pro_scorereplongerimescale"
-  int32_t initialInterval[3];      // grades 4, 5, 6
-  int32_t decreasePercent[3];      // grades 1, 2, 3
-  int32_t intervalMultiplier[3];   // grades 4, 5, 6
-  int32_t difficultyChange[6];     // grades 1-6
+  int32_t earlyReview;            // "pro_scorerepshortertimescale"
+  int32_t lateReview;             // "pro_scorereplongerimescale"
+  int32_t initialInterval[3];     // grades 4, 5, 6
+  int32_t decreasePercent[3];     // grades 1, 2, 3
+  int32_t intervalMultiplier[3];  // grades 4, 5, 6
+  int32_t difficultyChange[6];    // grades 1-6
 };
 
 // Fills the block from the current profile's settings (an absent setting
@@ -74,11 +74,11 @@ void LoadScoringSettings(ScoringSettings* settings, FlashcardStore* store);
 // History window that means "every answer".
 inline constexpr int32_t kHistoryWindowAll = 2147483647;
 enum : int32_t {
-  kHistoryInRow = 0,      // N newest answers all on the side
-  kHistoryNOfLast = 1,    // N of the last M
-  kHistoryInWindow = 2,   // N within the window
-  kHistoryScore = 3,      // score >= N (correct side) or < N
-  kHistoryInTotal = 4,    // N in the whole history
+  kHistoryInRow = 0,     // N newest answers all on the side
+  kHistoryNOfLast = 1,   // N of the last M
+  kHistoryInWindow = 2,  // N within the window
+  kHistoryScore = 3,     // score >= N (correct side) or < N
+  kHistoryInTotal = 4,   // N in the whole history
 };
 // side 1 correct (grade >= 4), 0 incorrect. history: 256 grades, newest
 // first, a 0 ends it. 1 or 0.

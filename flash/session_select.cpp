@@ -120,8 +120,8 @@ struct Selection {
         const uint32_t r = GetRandom32();
         const uint32_t jitter = r % kDueJitterRange;
         if (scoreNull)
-          return AppendKeyed(main, id,
-                             p.randomDue ? r : SpacedValue(static_cast<int64_t>(p.referenceTime) + 86400, jitter, rank));
+          return AppendKeyed(
+              main, id, p.randomDue ? r : SpacedValue(static_cast<int64_t>(p.referenceTime) + 86400, jitter, rank));
         const int64_t due = column3 + ScoreIntervalSeconds(score, p.dayType, p.pointsPerDay);
         if (due > static_cast<int64_t>(p.referenceTime)) {
           // A full not-due list loses the card, not the session.
@@ -267,9 +267,9 @@ int SelectSessionCards(sqlite3_stmt* statement, ChunkedArray* list, const Select
     const int64_t column3 = SqlColumnInt64(statement, timeColumn);
     if (judge) {
       const int32_t judged = static_cast<int32_t>(std::clamp<int64_t>(score, INT32_MIN, INT32_MAX));
-      if (p.rowLimitOn && HistoryMeetsCondition(judged, grades.history, kHistoryWindowAll, p.rowLimitCorrect,
-                                                std::min(p.rowLimitAmount, kRowLimitMax), kHistoryInRow,
-                                                256) == p.rowLimitExclude)
+      if (p.rowLimitOn &&
+          HistoryMeetsCondition(judged, grades.history, kHistoryWindowAll, p.rowLimitCorrect,
+                                std::min(p.rowLimitAmount, kRowLimitMax), kHistoryInRow, 256) == p.rowLimitExclude)
         continue;
       if ((p.limitUnlearned || s.ratio) &&
           !HistoryMeetsCondition(judged, grades.history, kHistoryWindowAll, 1, p.learnedCount, p.learnedMode, 256)) {
@@ -335,7 +335,8 @@ uint32_t RemoveWeightedRecord(FlashSession* session, int32_t chunk, int32_t posi
   const uint32_t end = position + 1 < n ? RecordOf(list, chunk, position + 1)[1] : ChunkTotal(list, chunk);
   const uint32_t weight = end - start;
   uint32_t* base = list->chunks[chunk];
-  std::memmove(base + static_cast<size_t>(position) * list->width, base + static_cast<size_t>(position + 1) * list->width,
+  std::memmove(base + static_cast<size_t>(position) * list->width,
+               base + static_cast<size_t>(position + 1) * list->width,
                static_cast<size_t>(n - position - 1) * list->width * sizeof(uint32_t));
   --list->chunkCounts[chunk];
   --list->count;
@@ -393,7 +394,8 @@ int32_t PickWeightedCard(FlashSession* session) {
   while (lo < hi) {
     const int32_t mid = (lo + hi + 1) / 2;
     if (list->weightSums[mid] <= r) lo = mid;
-    else hi = mid - 1;
+    else
+      hi = mid - 1;
   }
   int32_t c = lo;
   while (c < list->chunkCount && list->chunkCounts[c] == 0) ++c;
@@ -403,7 +405,8 @@ int32_t PickWeightedCard(FlashSession* session) {
   while (a < b) {
     const int32_t mid = (a + b + 1) / 2;
     if (RecordOf(list, c, mid)[1] <= within) a = mid;
-    else b = mid - 1;
+    else
+      b = mid - 1;
   }
   const int32_t card = static_cast<int32_t>(RecordOf(list, c, a)[0]);
   RemoveWeightedRecord(session, c, a);

@@ -55,8 +55,7 @@ TEST(HistoryCondition, ModesAndWindows) {
   };
   for (const Case& c : cases) {
     const std::vector<uint8_t> h = Grades(c.history);
-    EXPECT_EQ(HistoryMeetsCondition(c.score, h.data(), c.window, c.side, c.count, c.mode, c.alt), c.expected)
-        << c.why;
+    EXPECT_EQ(HistoryMeetsCondition(c.score, h.data(), c.window, c.side, c.count, c.mode, c.alt), c.expected) << c.why;
   }
 }
 
@@ -74,7 +73,8 @@ class ZoneClock {
   ~ZoneClock() {
     UninstallVirtualClock();
     if (had_) setenv("TZ", old_.c_str(), 1);
-    else unsetenv("TZ");
+    else
+      unsetenv("TZ");
     tzset();
   }
 
@@ -173,14 +173,14 @@ TEST_F(ScoringTest, OldAutomatic) {
   Set(kProScoreaggressiveness, 2);
   Set(kProScoreautoscaleinc, 0);
   Load();
-  Run({{100, 100, 6, 400, 104},      // raised to the level's minimum after a correct answer
-       {1000, 100, 5, 2000, 100},    // 1000 x 100 / 50
-       {1000, 100, 2, 100, 78}},     // incorrect without scaling: 100
+  Run({{100, 100, 6, 400, 104},    // raised to the level's minimum after a correct answer
+       {1000, 100, 5, 2000, 100},  // 1000 x 100 / 50
+       {1000, 100, 2, 100, 78}},   // incorrect without scaling: 100
       "scaling off");
   Set(kProScoreautoscaleinc, 2);
   Load();
-  Run({{1000, 100, 2, 500, 78},      // 100 x 1000 / 200
-       {1000, 400, 1, 750, 368},     // difficulty capped at 200 x 3 / 4
+  Run({{1000, 100, 2, 500, 78},        // 100 x 1000 / 200
+       {1000, 400, 1, 750, 368},       // difficulty capped at 200 x 3 / 4
        {300000, 100, 2, 102400, 78}},  // the score counts as 204800
       "scale decreases");
 }
@@ -241,8 +241,8 @@ TEST_F(ScoringTest, AutomaticPreset0) {
        {100, 100, 6, 400, 104},
        {1000, 120, 5, 2000, 120},
        {1000, 66, 6, 1105, 70},
-       {9000, 120, 6, 10000, 120},   // the preset's maximum score
-       {1000, 100, 1, 100, 88}},     // 0 % of the score, raised to the minimum
+       {9000, 120, 6, 10000, 120},  // the preset's maximum score
+       {1000, 100, 1, 100, 88}},    // 0 % of the score, raised to the minimum
       "preset 0");
 }
 
@@ -265,11 +265,11 @@ TEST_F(ScoringTest, AutomaticEarlyAndLateReviews) {
     int32_t early, late;
     int32_t newScore, newDifficulty;
   } cases[] = {
-      {t - 5 * day, 1, 0, 1000, 100},    // five days early: no change
-      {t - 30 * day, 0, 3, 3000, 100},   // twenty days late: tripled
-      {t - 40 * day, 0, 2, 2333, 100},   // thirty days late: sqrt(3 + 1) - 1 = 1
-      {t - 5 * day, 3, 0, 1333, 100},    // half the interval: half the increase
-      {t - 5 * day, 4, 0, 1166, 100},    // squared: a quarter
+      {t - 5 * day, 1, 0, 1000, 100},   // five days early: no change
+      {t - 30 * day, 0, 3, 3000, 100},  // twenty days late: tripled
+      {t - 40 * day, 0, 2, 2333, 100},  // thirty days late: sqrt(3 + 1) - 1 = 1
+      {t - 5 * day, 3, 0, 1333, 100},   // half the interval: half the increase
+      {t - 5 * day, 4, 0, 1166, 100},   // squared: a quarter
   };
   for (const Case& c : cases) {
     Set(kProScorerepshortertimescale, c.early);

@@ -14,8 +14,8 @@
 #include "flash/chunked_array.h"
 #include "flash/session.h"
 #include "flash/session_select.h"
-#include "platform/random.h"
 #include "platform/clock.h"
+#include "platform/random.h"
 #include "tests/support/virtual_clock.h"
 
 namespace {
@@ -149,11 +149,11 @@ TEST_F(SelectTest, RepetitionSpacedOrdersByRankThenDueTime) {
   // One random value per row, in row order: the jitter is each mod 7200.
   const DWORD random[] = {7200 + 5, 11, 3000, 7199, 42};
   const std::vector<Row> rows = {
-      {10, 100, kT - 2 * 86400, "5"},      // X: due T - 86400
-      {11, 100, kT - 86400 - 3600, "5"},   // Y: due T - 3600
-      {12, 100, kT - 86400 - 60, "5V"},    // V: very high, due T - 60
-      {13, std::nullopt, 0, ""},           // N: never reviewed
-      {14, 100, kT, "5"},                  // Z: due tomorrow
+      {10, 100, kT - 2 * 86400, "5"},     // X: due T - 86400
+      {11, 100, kT - 86400 - 3600, "5"},  // Y: due T - 3600
+      {12, 100, kT - 86400 - 60, "5V"},   // V: very high, due T - 60
+      {13, std::nullopt, 0, ""},          // N: never reviewed
+      {14, 100, kT, "5"},                 // Z: due tomorrow
   };
   ScriptRandomForTests(random, 5);
   ASSERT_EQ(Select(rows), 0);
@@ -228,7 +228,7 @@ TEST_F(SelectTest, RatioMixesLearnedAndUnlearned) {
   p.ratioOn = 1;
   p.ratioAmount = 5000;
   std::vector<Row> rows;
-  for (int32_t i = 1; i <= 30; ++i) rows.push_back({i, 500, 0, "5"});      // learned
+  for (int32_t i = 1; i <= 30; ++i) rows.push_back({i, 500, 0, "5"});     // learned
   for (int32_t i = 101; i <= 105; ++i) rows.push_back({i, 150, 0, "2"});  // unlearned
   ASSERT_EQ(Select(rows), 0);
   const std::vector<int32_t> ids = Ids();
