@@ -63,6 +63,33 @@ inline constexpr uint32_t kOrderCardMask = 0x0FFFFFFFu;
 inline constexpr uint32_t kOrderFieldSetShift = 28;
 inline constexpr uint32_t kOrderIncorrectFlag = 0x80000000u;
 inline constexpr int32_t kSessionEventWords = 33;
+// Event words: what the owner window is asked to do.
+enum : int32_t {
+  kEventLayout = 1,
+  kEventButtons = 2,
+  kEventActionRow = 3,
+  kEventTopField1 = 9,
+  kEventTopField2 = 10,
+  kEventTopField3 = 11,
+  kEventDefinition = 12,
+  kEventClearSketch = 13,
+  kEventStrokes = 14,
+  kEventStrokeMarks = 15,
+  kEventChoices = 17,
+  kEventChoiceMarks = 18,
+  kEventSelectors = 21,
+  kEventSelectorTexts = 22,
+  kEventSelectorMarks = 23,
+  kEventEnded = 24,
+  kEventShowStatistics = 25,
+  kEventNoHub = 26,
+  kEventCardInfo = 27,
+  kEventPlayAudio = 28,
+  kEventStopAudio = 29,
+  kEventRetest = 30,
+  kEventOutOfDue = 31,
+  kEventNoCards = 32,
+};
 
 // Word w (1-32) asks the owner window for an action (0 none); word 0 is
 // the session itself.
@@ -196,6 +223,8 @@ struct FlashSession {
   int32_t requireFilled;
   int32_t repeatIncorrect, repeatIncorrectLoop, repeatIncorrectShuffle;
   uint8_t retestPass;
+  uint8_t retestAnnounced;  // the window was told once that a re-test begins
+  uint8_t dueNoticeGiven;   // the due cards ran out (asked once per session)
   int32_t savePromptType;
   int32_t revealSeparately;
   int32_t scoreImmediately;

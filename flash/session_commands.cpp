@@ -1,9 +1,17 @@
 #include "flash/session_commands.h"
 
+#include <sqlite3.h>
+
+#include <algorithm>
 #include <cstring>
 
+#include "engine/dict_set.h"
+#include "engine/engine_time.h"
+#include "engine/sql_query.h"
 #include "engine/sql_text.h"
+#include "flash/card_scores.h"
 #include "flash/cards.h"
+#include "flash/categories.h"
 #include "flash/chunked_array.h"
 #include "flash/profile_setting_ids.h"
 #include "flash/profile_settings.h"
@@ -12,6 +20,9 @@
 #include "flash/store_schema.h"
 #include "platform/engine_lock.h"
 #include "platform/heap.h"
+
+#include <initializer_list>
+#include <vector>
 
 namespace {
 
@@ -25,6 +36,25 @@ void DropOrderEntry(FlashSession* s, int32_t i) {
     --s->undoCount;
   }
   if (s->browsePosition > i) --s->browsePosition;
+}
+
+void Notify(FlashSession* s, std::initializer_list<int32_t> words) {
+  if (!s->onEvent) return;
+  SessionEventRecord e{};
+  e.session = s;
+  for (int32_t w : words)
+    if (w > 0 && w < kSessionEventWords) e.words[w] = 1;
+  s->onEvent(&e, s->userData, 1);
+}
+
+void Redraw(FlashSession* s) {
+  Notify(s, {kEventLayout, kEventButtons, kEventTopField1, kEventTopField2, kEventTopField3, kEventDefinition});
+}
+
+bool IsLive(const FlashSession* s) { return s->state != kSessionBrowsing; }
+
+void MarkAnswerShown(FlashSession* s) {
+  if (s->answerTicks == 0) s->answerTicks = GetTicks() | 1u;  // 0 means "not yet"
 }
 
 bool RemoveFromRing(FlashSession* s, int32_t card) {
@@ -50,25 +80,516 @@ void RemoveWeighted(FlashSession* s, int32_t card) {
       }
 }
 
+
+// Takes the card's remaining record out of the card list (or the ring or
+// weighted list), so it is not asked again.
+void TakeOutOfList(FlashSession* s, int32_t card) {
+  if (s->method == kSelectFrequency) {
+    if (!RemoveFromRing(s, card)) RemoveWeighted(s, card);
+    return;
+  }
+  for (;;) {
+    const int32_t at = FindChunkedArrayItem(s->cards, static_cast<uint32_t>(card));
+    if (at < 0) return;
+    DeleteChunkedArrayItem(s->cards, at);
+    // A card already passed must not shift the next one out of turn.
+    if (at < s->nextPosition) --s->nextPosition;
+    if (s->cards->mark > at) --s->cards->mark;
+    if (at < s->dueCount) --s->dueCount;
+  }
+}
+
+void TakeOut(FlashSession* s, int32_t card) {
+  for (int32_t i = s->orderCount - 1; i >= 0; --i)
+    if (static_cast<int32_t>(s->order[i] & kOrderCardMask) == card) DropOrderEntry(s, i);
+  TakeOutOfList(s, card);
+}
+
+// Shows the card: newest first in the order array with its score row kept
+// for undo.
+void RecordShownCard(FlashSession* s, int32_t card) {
+  if (s->order && s->orderCapacity > 0) {
+    const int32_t kept = std::min(s->orderCount, s->orderCapacity - 1);
+    std::memmove(s->order + 1, s->order, static_cast<size_t>(kept) * sizeof(uint32_t));
+    s->order[0] = (static_cast<uint32_t>(card) & kOrderCardMask) |
+                  (static_cast<uint32_t>(std::max(s->currentFieldSet, 0) & 7) << kOrderFieldSetShift);
+    s->orderCount = kept + 1;
+  }
+  const int32_t keptUndo = std::min(s->undoCount, kSessionUndoMax - 1);
+  std::memmove(&s->undo[1], &s->undo[0], static_cast<size_t>(keptUndo) * sizeof(CardScoreRecord));
+  std::memmove(&s->undone[1], &s->undone[0], static_cast<size_t>(keptUndo));
+  ReadCardScore(s->store, s->scoring.scorefile, card, &s->undo[0], 0);
+  s->undone[0] = 0;
+  s->undoCount = keptUndo + 1;
+}
+
+bool StartRetest(FlashSession* s) {
+  std::vector<uint32_t> entries;
+  for (int32_t i = s->orderCount - 1; i >= 0; --i)
+    if (s->order[i] & kOrderIncorrectFlag) entries.push_back(s->order[i] & ~kOrderIncorrectFlag);
+  if (!s->retestPass) {
+    // The same card with the same field set is re-tested once.
+    std::vector<uint32_t> unique;
+    for (uint32_t e : entries)
+      if (std::find(unique.begin(), unique.end(), e) == unique.end()) unique.push_back(e);
+    entries.swap(unique);
+  }
+  if (entries.empty()) return false;
+  ChunkedArray* list = CreateChunkedArray(2, kChunkedDefaultPerChunk, kChunkedDefaultMaxChunks, 0);
+  auto* sequence = static_cast<uint8_t*>(LocalAlloc(LPTR, entries.size()));
+  if (!list || !sequence) {
+    FreeChunkedArray(list);
+    if (sequence) LocalFree(sequence);
+    return false;
+  }
+  if (s->repeatIncorrectShuffle)
+    ShuffleIdArray(reinterpret_cast<int32_t*>(entries.data()), static_cast<uint32_t>(entries.size()), s->randomState);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    AppendChunkedArray(list, entries[i] & kOrderCardMask, 0);
+    sequence[i] = static_cast<uint8_t>((entries[i] >> kOrderFieldSetShift) & 7);
+  }
+  FreeChunkedArray(s->cards);
+  s->cards = list;
+  if (s->fieldSequence) LocalFree(s->fieldSequence);
+  s->fieldSequence = sequence;
+  s->fieldSequenceLength = static_cast<int32_t>(entries.size());
+  s->fieldChoice = kFieldChoiceSequence;
+  s->cardsToAsk = static_cast<int32_t>(entries.size());
+  s->unlimited = 0;
+  s->noRepeat = 1;
+  s->orderCount = 0;
+  s->undoCount = 0;
+  s->method = kSelectRandom;
+  s->scoring.kind = kScoringNone;
+  s->scoring.scorePrompt = 0;
+  if (!s->repeatIncorrectLoop) s->repeatIncorrect = 0;
+  s->questionIndex = -1;
+  s->nextPosition = 0;
+  s->dueCount = s->dueToAsk = 0;
+  s->retestPass = 1;
+  return true;
+}
+
+// The next card to try, or -1.
+int32_t TakeNextCard(FlashSession* s, int32_t* position) {
+  *position = -1;
+  if (s->method == kSelectFrequency) return PickWeightedCard(s);
+  if (s->nextPosition >= s->cards->count) {
+    if (s->unlimited || s->noRepeat || s->cards->count == 0) return -1;
+    ShuffleChunkedArray(s->cards, s->randomState);
+    s->nextPosition = 0;
+  }
+  *position = s->nextPosition;
+  return GetChunkedArrayItem(s->cards, s->nextPosition++);
+}
+
+// false when the session ended (and is freed).
+bool Advance(FlashSession* s, int endFlag) {
+  if (s->fieldSetCount > 0) {
+    if (s->fieldChoice == kFieldChoiceSequence) {
+      const int32_t next = s->questionIndex + 1;
+      s->currentFieldSet = next >= 0 && next < s->fieldSequenceLength ? s->fieldSequence[next] : 0;
+      if (s->currentFieldSet >= s->fieldSetCount) s->currentFieldSet = 0;
+    } else {
+      s->currentFieldSet = (s->currentFieldSet + 1) % s->fieldSetCount;
+      if (s->currentFieldSet < 0) s->currentFieldSet = 0;
+    }
+  }
+  int32_t card = -1, position = -1;
+  while (!endFlag && s->questionIndex + 1 < s->cardsToAsk) {
+    card = TakeNextCard(s, &position);
+    if (card < 0) break;
+    if (s->fieldChoice == kFieldChoiceByScore)
+      s->currentFieldSet = FindFieldSetForScore(s, GetCardScore(s->store, s->scoring.scorefile, card));
+    if (LoadSessionCard(s, card)) break;
+    if (!s->unlimited && s->method != kSelectFrequency) {
+      --s->cardsToAsk;
+      if (position >= 0 && position < s->dueCount) --s->dueToAsk;
+    }
+    card = -1;
+  }
+  if (card >= 0 && s->method == kSelectRepetitionSpaced && position >= s->dueCount && !s->dueNoticeGiven &&
+      !s->retestPass) {
+    s->dueNoticeGiven = 1;
+    Notify(s, {kEventOutOfDue});
+  }
+  if (card < 0) {
+    const bool anyShown = s->orderCount > 0;
+    if (!s->repeatIncorrect || !anyShown || !StartRetest(s)) {
+      EndFlashSession(s, 0, 0);
+      return false;
+    }
+    if (!s->retestAnnounced) {
+      s->retestAnnounced = 1;
+      Notify(s, {kEventRetest});
+    }
+    return Advance(s, 0);
+  }
+  s->currentCard = card;
+  RecordShownCard(s, card);
+  ++s->questionIndex;
+  s->state = s->testType == kTestReviewOnly ? kSessionAnswerShown : kSessionQuestion;
+  s->shownTicks = GetTicks();
+  s->answerTicks = 0;
+  if (s->state == kSessionAnswerShown) MarkAnswerShown(s);
+  s->answerOverridden = 0;
+  s->replaysUsed = 0;
+  s->markCount = 0;
+  std::memset(s->marks, 0, sizeof s->marks);
+  Notify(s, {kEventLayout, kEventButtons, kEventTopField1, kEventTopField2, kEventTopField3, kEventDefinition,
+             kEventClearSketch});
+  return true;
+}
+
+// Scores the shown card and moves on; false when the session ended.
+bool GradeAndMove(FlashSession* s, int32_t grade) {
+  const int32_t card = s->currentCard;
+  ScoreSessionAnswer(s, grade);  // a failed row write does not stop the move
+  // A card that no longer meets the filters is not asked again; its order
+  // and undo entries stay.
+  if (s->cardLeaving && s->method != kSelectFrequency) TakeOutOfList(s, card);
+  return Advance(s, 0);
+}
+
+bool FieldAsked(const FlashSession* s, uint32_t field) {
+  if (s->currentFieldSet < 0 || s->currentFieldSet >= s->fieldSetCount) return false;
+  const SessionFieldSet& f = s->fieldSets[s->currentFieldSet];
+  return std::find(f.asked, f.asked + f.askedCount, field) != f.asked + f.askedCount;
+}
+bool FieldShown(const FlashSession* s, uint32_t field) {
+  if (s->currentFieldSet < 0 || s->currentFieldSet >= s->fieldSetCount) return false;
+  const SessionFieldSet& f = s->fieldSets[s->currentFieldSet];
+  return std::find(f.shown, f.shown + f.shownCount, field) != f.shown + f.shownCount;
+}
+
+void Reveal(FlashSession* s) {
+  s->state = kSessionAnswerShown;
+  MarkAnswerShown(s);
+  Redraw(s);
+}
+
+// Commands 4, 6, 7: reveal one asked field at a time.
+void RevealPart(FlashSession* s, int32_t hiddenState, uint32_t field, uint32_t firstOther, int32_t firstState,
+                uint32_t secondOther, int32_t secondState) {
+  if (s->state == hiddenState) {
+    Reveal(s);
+  } else if (s->state == kSessionQuestion && FieldAsked(s, field)) {
+    if (FieldAsked(s, firstOther)) s->state = firstState;
+    else if (FieldAsked(s, secondOther))
+      s->state = secondState;
+    else {
+      Reveal(s);
+      return;
+    }
+    Redraw(s);
+  }
+}
+
+// Command 26 on the shown card's score.
+void ChangeScore(FlashSession* s, int32_t argument) {
+  FlashcardStore* store = s->store;
+  const int32_t card = GetSessionCurrentCardId(s);
+  if (card < 0) return;
+  CardScoreRecord r;
+  if (ReadCardScore(store, s->scoring.scorefile, card, &r, 0) != 0) return;
+  const int64_t score = r.score;
+  int64_t target = score;
+  switch (argument) {
+    case kScoreChangeDouble:
+      target = score * 2;
+      break;
+    case kScoreChangeQuadruple:
+      target = score * 4;
+      break;
+    case kScoreChangeHalve:
+      target = score - score * 50 / 100;
+      break;
+    case kScoreChangeQuarter:
+      target = score - score * 75 / 100;
+      break;
+    case kScoreChangeTenth:
+      target = score - score * 90 / 100;
+      break;
+    case kScoreChangeIgnore:
+      break;
+    case kScoreChangeReset:
+      ResetCardScore(store, s->scoring.scorefile, card);
+      break;
+    default: {
+      const int64_t amount = s->display.buttonScoreTarget;
+      const int64_t direction = s->display.buttonScoreChange;
+      const int64_t change = s->display.buttonScoreType == 1 ? amount * score / 100 : amount;
+      if (direction == 0) target = score + change;
+      else if (direction == 1)
+        target = score - change;
+      else
+        target = std::max<int64_t>(amount < 0 ? -amount : amount, 1);
+      break;
+    }
+  }
+  if (argument != kScoreChangeIgnore && argument != kScoreChangeReset)
+    SetCardScore(store, s->scoring.scorefile, card, static_cast<int32_t>(std::clamp<int64_t>(target, 1, INT32_MAX)));
+  if (IsLive(s)) s->answerOverridden = 1;
+  Redraw(s);
+}
+
+void Undo(FlashSession* s) {
+  if (s->state != kSessionBrowsing) return;
+  const int32_t at = s->browsePosition;
+  if (at < 0 || at >= s->orderCount || at >= s->undoCount || s->undone[at]) return;
+  const uint32_t entry = s->order[at];
+  if (entry & kOrderIncorrectFlag) s->incorrectAnswers = std::max(0, s->incorrectAnswers - 1);
+  else
+    s->correctAnswers = std::max(0, s->correctAnswers - 1);
+  s->order[at] = entry & ~kOrderIncorrectFlag;
+  WriteCardScore(s->store, s->scoring.scorefile, static_cast<int32_t>(entry & kOrderCardMask), &s->undo[at]);
+  s->undone[at] = 1;
+  Redraw(s);
+}
+
+// Commands 21 and 22; false when the session ended.
+bool DropShownCard(FlashSession* s, bool deleteCard) {
+  const int32_t card = GetSessionCurrentCardId(s);
+  if (card < 0) return true;
+  // The database and the lists first: moving on may end and free the
+  // session.
+  if (deleteCard) DeleteCard(s->store, card);
+  TakeOut(s, card);
+  if (card != s->currentCard) {
+    if (s->state == kSessionBrowsing && (s->browsePosition >= s->orderCount || s->browsePosition < 1)) {
+      s->state = s->savedState;
+      s->browsePosition = -1;
+    }
+    Redraw(s);
+    return true;
+  }
+  s->currentCard = -1;
+  if (s->state == kSessionBrowsing) s->state = s->savedState;
+  return Advance(s, 0);
+}
+
 }  // namespace
 
 int RemoveCardFromSession(FlashSession* s, int32_t card) {
   if (!s) return 1;
   if (card == s->currentCard) return 1;
-  for (int32_t i = s->orderCount - 1; i >= 0; --i)
-    if (static_cast<int32_t>(s->order[i] & kOrderCardMask) == card) DropOrderEntry(s, i);
-  if (s->method == kSelectFrequency) {
-    if (!RemoveFromRing(s, card)) RemoveWeighted(s, card);
-    return 0;
-  }
-  const int32_t at = FindChunkedArrayItem(s->cards, static_cast<uint32_t>(card));
-  if (at >= 0) {
-    DeleteChunkedArrayItem(s->cards, at);
-    // A card already passed must not shift the next one out of turn.
-    if (at < s->nextPosition) --s->nextPosition;
-    if (s->cards->mark > at) --s->cards->mark;
-  }
+  TakeOut(s, card);
   return 0;
+}
+
+int LoadSessionCard(FlashSession* s, int32_t card) {
+  if (!s || !s->store || card < 0) return 0;
+  s->dictRef = SessionDictRef{kSessionDictSlotNone, -1};
+  const bool forced = s->forceDictsMode != 0 && s->forceDictCount > 0;
+  if (s->allowInvalid && !forced) return 1;
+  FlashcardStore* store = s->store;
+  EngineLockGuard lock;
+  SqlText text;
+  SqlTextBegin(store->database, &text);
+  SqlTextAppend(&text,
+                "SELECT \"hw\", \"althw\", \"pron\", \"defn\", \"dictcreator\", \"dictid\", \"dictentry\" FROM \"");
+  SqlTextAppend(&text, kFlashCardsTable);
+  SqlTextAppend(&text, "\" WHERE \"id\" == ");
+  SqlTextAppendInt(&text, card);
+  sqlite3_stmt* statement = SqlTextPrepare(store->database, &text);
+  if (!statement) return s->allowInvalid ? 1 : 0;
+  if (SqlStep(statement) != SQLITE_ROW) {
+    SqlFinalize(statement);
+    return s->allowInvalid ? 1 : 0;
+  }
+  auto filled = [&](int column) {
+    const WCHAR* t = SqlColumnText16(statement, column);
+    return t && *t;
+  };
+  const bool hasHeadword = filled(0) || filled(1), hasPron = filled(2), hasDefinition = filled(3);
+  const uint32_t creator = static_cast<uint32_t>(SqlColumnInt(statement, 4));
+  const uint32_t dictId = static_cast<uint32_t>(SqlColumnInt(statement, 5));
+  const int32_t entry = SqlColumnInt(statement, 6);
+  SqlFinalize(statement);
+  const uint16_t slot = FindDictSlot(store->engine, creator, dictId);
+  if (slot != kSessionDictSlotNone) s->dictRef = SessionDictRef{slot, entry};
+  if (forced && std::find(s->forceDictSlots, s->forceDictSlots + s->forceDictCount, slot) ==
+                    s->forceDictSlots + s->forceDictCount)
+    return 0;
+  if (s->allowInvalid) return 1;
+  bool complete = true;
+  if (s->currentFieldSet >= 0 && s->currentFieldSet < s->fieldSetCount) {
+    const SessionFieldSet& f = s->fieldSets[s->currentFieldSet];
+    for (int32_t i = 0; i < f.displayCount; ++i) {
+      const uint32_t field = f.display[i];
+      if (field == kFieldHeadword && !hasHeadword) complete = false;
+      if ((field == kFieldPron || field == kFieldSound || field == kFieldTones) && !hasPron) complete = false;
+      if (field == kFieldDefinition && !hasDefinition) complete = false;
+    }
+  }
+  return complete || HasDictEntry(store->engine, creator, dictId, entry) ? 1 : 0;
+}
+
+int AdvanceToNextCard(FlashSession* s, int endFlag) {
+  if (s) Advance(s, endFlag);
+  return 0;
+}
+
+int EndFlashSession(FlashSession* s, int saveFlag, int pendingFlag) {
+  if (!s) return 1;
+  const int32_t live = s->state == kSessionBrowsing ? s->savedState : s->state;
+  if (pendingFlag && s->currentCard >= 0) {
+    if (live == kSessionAfterCorrect) ScoreSessionAnswer(s, 6);
+    else if (live == kSessionAfterIncorrect)
+      ScoreSessionAnswer(s, 2);
+    else if (live == kSessionAnswerShown && s->testType == kTestReviewOnly)
+      ScoreSessionAnswer(s, -1);
+  }
+  // The saved-session file is not written by this build: a save request
+  // reports failure rather than pretending it was kept.
+  const int result = saveFlag ? 1 : 0;
+  const bool noneShown = s->questionIndex < 0 && !s->retestPass;
+  const bool statistics = s->display.showStats && s->correctAnswers + s->incorrectAnswers > 0;
+  if (s->onEvent) {
+    SessionEventRecord e{};
+    e.session = s;
+    e.words[kEventEnded] = 1;
+    e.words[kEventShowStatistics] = statistics ? 1 : 0;
+    e.words[kEventNoCards] = noneShown ? 1 : 0;
+    s->onEvent(&e, s->userData, 1);
+  }
+  FreeFlashSession(s);
+  return result;
+}
+
+int ProcessSessionCommand(FlashSession* s, int32_t command, int32_t argument) {
+  if (!s) return 0;
+  const bool selfScored = s->testType == kTestSelfScored;
+  switch (command) {
+    case kCmdReveal:
+      if (selfScored && (s->state == kSessionQuestion ||
+                         (s->state >= kSessionHiddenHeadword && s->state <= kSessionHiddenDefinition)))
+        Reveal(s);
+      return 0;
+    case kCmdRevealOrCorrect:
+    case kCmdRevealOrIncorrect:
+      if (!selfScored) return 0;
+      if (s->state != kSessionAnswerShown) return ProcessSessionCommand(s, kCmdReveal, argument);
+      return ProcessSessionCommand(s, command == kCmdRevealOrCorrect ? kCmdCorrect : kCmdIncorrect, argument);
+    case kCmdRevealHeadword:
+      if (selfScored)
+        RevealPart(s, kSessionHiddenHeadword, kFieldHeadword, kFieldPron, kSessionHiddenPron, kFieldDefinition,
+                   kSessionHiddenDefinition);
+      return 0;
+    case kCmdRevealPron:
+      if (selfScored)
+        RevealPart(s, kSessionHiddenPron, kFieldPron, kFieldHeadword, kSessionHiddenHeadword, kFieldDefinition,
+                   kSessionHiddenDefinition);
+      return 0;
+    case kCmdRevealDefinition:
+      if (selfScored)
+        RevealPart(s, kSessionHiddenDefinition, kFieldDefinition, kFieldHeadword, kSessionHiddenHeadword, kFieldPron,
+                   kSessionHiddenPron);
+      return 0;
+    case kCmdCorrect:
+    case kCmdIncorrect:
+      if (!selfScored || !IsLive(s) || s->state == kSessionAfterCorrect || s->state == kSessionAfterIncorrect ||
+          s->currentCard < 0)
+        return 0;
+      if (!s->scoring.scorePrompt) {
+        GradeAndMove(s, command == kCmdCorrect ? 6 : 2);
+        return 0;
+      }
+      s->state = command == kCmdCorrect ? kSessionAfterCorrect : kSessionAfterIncorrect;
+      MarkAnswerShown(s);
+      Redraw(s);
+      return 0;
+    case kCmdNext:
+      if (s->state == kSessionAfterCorrect) GradeAndMove(s, 6);
+      else if (s->state == kSessionAfterIncorrect)
+        GradeAndMove(s, 2);
+      else if (s->state == kSessionAnswerShown &&
+               (s->testType == kTestReviewOnly || (selfScored && s->scoring.kind == kScoringNone)))
+        GradeAndMove(s, -1);
+      return 0;
+    case kCmdBack:
+      if (IsLive(s)) {
+        if (s->orderCount < 2) return 0;
+        s->savedState = s->state;
+        s->state = kSessionBrowsing;
+        s->browsePosition = 1;
+      } else if (s->browsePosition + 1 < s->orderCount) {
+        ++s->browsePosition;
+      } else {
+        return 1;
+      }
+      Redraw(s);
+      return 0;
+    case kCmdForward:
+      if (s->state != kSessionBrowsing) return 0;
+      if (s->browsePosition > 1) {
+        --s->browsePosition;
+      } else {
+        s->state = s->savedState;
+        s->browsePosition = -1;
+      }
+      Redraw(s);
+      return 0;
+    case kCmdReturn:
+      if (s->state != kSessionBrowsing) return 0;
+      s->state = s->savedState;
+      s->browsePosition = -1;
+      Redraw(s);
+      return 0;
+    case kCmdDeleteCard:
+    case kCmdRemoveCard:
+      DropShownCard(s, command == kCmdDeleteCard);
+      return 0;
+    case kCmdCategory: {
+      const int32_t card = GetSessionCurrentCardId(s);
+      const int32_t category = argument == -1 ? s->display.buttonCategoryId : argument;
+      if (card >= 0 && category >= 0) ToggleCardCategory(s->store, card, category);
+      Redraw(s);
+      return 0;
+    }
+    case kCmdReplaySound: {
+      const bool answerSide = !IsLive(s) || s->state == kSessionAnswerShown || s->state == kSessionAfterCorrect ||
+                              s->state == kSessionAfterIncorrect;
+      const bool soundAsked = FieldShown(s, kFieldSound) && (s->maxReplays == 0 || s->replaysUsed < s->maxReplays);
+      if (!answerSide && !soundAsked) return 0;
+      if (IsLive(s)) ++s->replaysUsed;
+      Notify(s, {kEventPlayAudio, kEventStopAudio});
+      return 0;
+    }
+    case kCmdRedraw:
+      Redraw(s);
+      return 0;
+    case kCmdScoreChange:
+      ChangeScore(s, argument);
+      return 0;
+    case kCmdDrawBoxHeight:
+      s->drawBoxHeight = std::max<int32_t>(argument, 10);
+      Redraw(s);
+      return 0;
+    case kCmdEnd:
+      if (argument != 1 && !s->retestPass && s->repeatIncorrect) {
+        Advance(s, 1);
+        return 0;
+      }
+      return EndFlashSession(s, argument == 1, 1);
+    case kCmdStart:
+      if (s->questionIndex < 0) Advance(s, 0);
+      else
+        Redraw(s);
+      return 0;
+    case kCmdUndo:
+      Undo(s);
+      return 0;
+    case kCmdScoringOff:
+      s->scoring.kind = kScoringNone;
+      s->scoring.scorePrompt = 0;
+      return 0;
+    default:
+      if (command >= kCmdGrade1 && command <= kCmdGrade6 && s->scoring.scorePrompt &&
+          (s->state == kSessionAnswerShown || s->state == kSessionAfterCorrect || s->state == kSessionAfterIncorrect))
+        GradeAndMove(s, command - kCmdGrade1 + 1);
+      return 0;
+  }
 }
 
 int BuildChoicePools(FlashSession* s) {

@@ -1,6 +1,11 @@
-// Session services the commands of the test window share with scoring and
-// building: taking a card out of a running session and the candidate pools
-// of multiple-choice answers.
+// The commands of the test window over a running session: revealing,
+// grading, browsing earlier cards, undo, deleting and removing cards, score
+// changes and the end; the move to the next card with its re-test pass;
+// taking a card out of a session and the candidate pools of
+// multiple-choice answers.
+//
+// A command that ends the session frees it: the owner learns of it through
+// event word 24 and must not use the session afterwards.
 #pragma once
 
 #include <cstdint>
@@ -19,3 +24,60 @@ int RemoveCardFromSession(FlashSession* session, int32_t card);
 // when a pool or the query could not be had (the pools may then be
 // partial).
 int BuildChoicePools(FlashSession* session);
+
+// Commands (the argument is -1 when none).
+enum : int32_t {
+  kCmdReveal = 1,
+  kCmdRevealOrCorrect = 2,
+  kCmdRevealOrIncorrect = 3,
+  kCmdRevealHeadword = 4,
+  kCmdRevealPron = 6,
+  kCmdRevealDefinition = 7,
+  kCmdCorrect = 8,
+  kCmdIncorrect = 9,
+  kCmdCheckAnswer = 10,
+  kCmdNext = 11,
+  kCmdGrade1 = 12,  // 12-17: grades 1-6
+  kCmdGrade6 = 17,
+  kCmdBack = 18,
+  kCmdForward = 19,
+  kCmdReturn = 20,
+  kCmdDeleteCard = 21,
+  kCmdRemoveCard = 22,
+  kCmdCategory = 23,
+  kCmdReplaySound = 24,
+  kCmdRedraw = 25,
+  kCmdScoreChange = 26,
+  kCmdDrawBoxHeight = 27,
+  kCmdEnd = 28,
+  kCmdStart = 29,
+  kCmdUndo = 30,
+  kCmdScoringOff = 31,
+};
+// Score changes of command 26 (any other argument: the button settings).
+enum : int32_t {
+  kScoreChangeDouble = 1,
+  kScoreChangeQuadruple = 2,
+  kScoreChangeHalve = 3,
+  kScoreChangeQuarter = 4,
+  kScoreChangeTenth = 5,
+  kScoreChangeIgnore = 6,
+  kScoreChangeReset = 7,
+};
+
+// 0 as a rule; 1 for Back without an earlier card; for End the result of
+// EndFlashSession. Commands that do not apply in the state do nothing.
+// Checking typed and chosen answers (10) is not handled here yet.
+int ProcessSessionCommand(FlashSession* session, int32_t command, int32_t argument);
+// Shows the next card, or, without one (or with endFlag), starts the
+// re-test pass of wrongly answered cards or ends the session. 0.
+int AdvanceToNextCard(FlashSession* session, int endFlag);
+// Scores a pending Correct/Incorrect prompt (and a Review Only card), tells
+// the window the session ended and frees it. Saving is not available yet:
+// with saveFlag the result is 1 (and the session still ends), else 0.
+int EndFlashSession(FlashSession* session, int saveFlag, int pendingFlag);
+// 1 when the card can be shown with the current field set: every needed
+// field is on the card or its linked entry exists, and with forced
+// dictionaries the link names one of them. Sets the session's dictionary
+// reference.
+int LoadSessionCard(FlashSession* session, int32_t card);

@@ -283,7 +283,9 @@ int IsNewStudyDay(uint32_t t, int32_t dayType, int32_t dayStart) {
 }
 
 int ScoreSessionAnswer(FlashSession* session, int32_t grade) {
-  if (!session || !session->store) return 1;
+  // Without a card shown there is no row to score (a row for card -1
+  // would be written otherwise).
+  if (!session || !session->store || session->currentCard < 0) return 1;
   FlashcardStore* store = session->store;
   const ScoringSettings& s = session->scoring;
   const int32_t card = session->currentCard;
@@ -294,7 +296,6 @@ int ScoreSessionAnswer(FlashSession* session, int32_t grade) {
   const uint32_t now = GetUtcSeconds();
   const bool counted =
       grade >= 1 && grade <= kGradeMax && session->testType != kTestReviewOnly && s.kind != kScoringNone;
-  int result = 0;
   if (counted && !session->retestPass) {
     if (grade >= kFirstCorrectGrade) {
       ++r.correct;
@@ -362,7 +363,7 @@ int ScoreSessionAnswer(FlashSession* session, int32_t grade) {
   } else if (session->cardLeaving) {
     RemoveCardFromSession(session, card);
   }
-  return result;
+  return 0;
 }
 
 int32_t GetCardScore(FlashcardStore* store, int32_t scorefile, int32_t card) {

@@ -91,7 +91,9 @@ int HistoryMeetsCondition(int32_t score, const uint8_t* history, int32_t window,
 int IsNewStudyDay(uint32_t t, int32_t dayType, int32_t dayStart);
 
 // 0, the error of reading or writing the score row, or 1 for an Old
-// Automatic level above 5 (counters moved, nothing stored).
+// Automatic level above 5 (counters moved, nothing stored) or when no card
+// is current (nothing changes). A card that no longer meets the session's
+// score or review filters sets session->cardLeaving.
 int ScoreSessionAnswer(FlashSession* session, int32_t grade);
 
 // The score, or -1 when the row cannot be read (a card without a row has

@@ -1,0 +1,278 @@
+// Session commands: revealing and grading, Review Only, browsing and undo,
+// deleting the last card, the re-test pass, score changes, replays and the
+// out-of-due-cards question.
+#include <string>
+#include <vector>
+
+#include "flash/card_scores.h"
+#include "flash/session_commands.h"
+#include "session_fixture.h"
+
+namespace {
+
+class SessionCommandTest : public SessionTest {
+ protected:
+  void SetUp() override {
+    SessionTest::SetUp();
+    Plain();  // Fixed order: cards come in id order
+    Set(kProType, kTestSelfScored);
+    Set(kProScoretype, kScoringAutomatic);
+    Set(kProScoreprompt, 0);
+    Set(kProCardrepeatincorrect, 0);
+    Cards(1, 3);
+  }
+  // Builds and shows the first card.
+  void Start() {
+    Build();
+    ASSERT_NE(session, nullptr);
+    ASSERT_EQ(ProcessSessionCommand(session, kCmdStart, -1), 0);
+    ASSERT_NE(session, nullptr);
+  }
+  int Command(int32_t command, int32_t argument = -1) { return ProcessSessionCommand(session, command, argument); }
+  CardScoreRecord Row(int32_t card) {
+    CardScoreRecord r;
+    EXPECT_EQ(ReadCardScore(store, scorefile, card, &r, 0), 0);
+    return r;
+  }
+};
+
+TEST_F(SessionCommandTest, SelfScoredRevealThenCorrectGradesSix) {
+  Start();
+  EXPECT_EQ(session->state, kSessionQuestion);
+  EXPECT_EQ(session->currentCard, 1);
+  EXPECT_EQ(session->questionIndex, 0);
+  Command(kCmdReveal);
+  EXPECT_EQ(session->state, kSessionAnswerShown);
+  EXPECT_NE(session->answerTicks, 0u);
+  Command(kCmdCorrect);
+  EXPECT_EQ(Row(1).history[0], 6);
+  EXPECT_EQ(Row(1).reviewed, 1);
+  EXPECT_EQ(session->currentCard, 2);
+  EXPECT_EQ(session->state, kSessionQuestion);
+  EXPECT_EQ(session->answerTicks, 0u);
+}
+
+TEST_F(SessionCommandTest, ScorePromptWaitsForAGrade) {
+  Set(kProScoreprompt, 1);
+  Start();
+  Command(kCmdCorrect);
+  EXPECT_EQ(session->state, kSessionAfterCorrect);
+  EXPECT_EQ(Row(1).reviewed, 0);
+  Command(kCmdGrade1 + 3);  // grade 4
+  EXPECT_EQ(Row(1).history[0], 4);
+  EXPECT_EQ(session->currentCard, 2);
+  Command(kCmdIncorrect);
+  EXPECT_EQ(session->state, kSessionAfterIncorrect);
+  Command(kCmdNext);
+  EXPECT_EQ(Row(2).history[0], 2);
+  // Grades outside the answer side do nothing.
+  Command(kCmdGrade6);
+  EXPECT_EQ(session->currentCard, 3);
+  EXPECT_EQ(session->state, kSessionQuestion);
+}
+
+TEST_F(SessionCommandTest, RevealSeparatelyStepsThroughTheAskedFields) {
+  Set(kProSimpleSelfshow, 3);  // the sound only: headword, pronunciation and definition asked
+  Start();
+  Command(kCmdRevealHeadword);
+  EXPECT_EQ(session->state, kSessionHiddenPron);
+  Command(kCmdRevealPron);
+  EXPECT_EQ(session->state, kSessionAnswerShown);
+}
+
+TEST_F(SessionCommandTest, ReviewOnlyAcknowledges) {
+  Set(kProType, kTestReviewOnly);
+  Start();
+  EXPECT_EQ(session->state, kSessionAnswerShown);
+  Command(kCmdNext);
+  const CardScoreRecord r = Row(1);
+  EXPECT_EQ(r.reviewed, 1);
+  EXPECT_EQ(r.history[0], 0);  // no grade
+  EXPECT_EQ(session->correctAnswers + session->incorrectAnswers, 0);
+  EXPECT_EQ(session->currentCard, 2);
+}
+
+TEST_F(SessionCommandTest, BackNeedsAnEarlierCard) {
+  Start();
+  EXPECT_EQ(Command(kCmdBack), 0);
+  EXPECT_EQ(session->state, kSessionQuestion);
+  Command(kCmdReveal);
+  Command(kCmdCorrect);
+  Command(kCmdReveal);
+  Command(kCmdCorrect);
+  ASSERT_EQ(session->orderCount, 3);
+  EXPECT_EQ(Command(kCmdBack), 0);
+  EXPECT_EQ(session->state, kSessionBrowsing);
+  EXPECT_EQ(GetSessionCurrentCardId(session), 2);
+  EXPECT_EQ(Command(kCmdBack), 0);
+  EXPECT_EQ(GetSessionCurrentCardId(session), 1);
+  EXPECT_EQ(Command(kCmdBack), 1);
+  Command(kCmdForward);
+  EXPECT_EQ(GetSessionCurrentCardId(session), 2);
+  Command(kCmdForward);
+  EXPECT_EQ(session->state, kSessionQuestion);
+  EXPECT_EQ(GetSessionCurrentCardId(session), 3);
+}
+
+TEST_F(SessionCommandTest, UndoRestoresTheAnswerOnce) {
+  Start();
+  Command(kCmdReveal);
+  Command(kCmdIncorrect);  // card 1, grade 2
+  ASSERT_EQ(session->incorrectAnswers, 1);
+  ASSERT_EQ(Row(1).incorrect, 1);
+  Command(kCmdBack);
+  ASSERT_EQ(GetSessionCurrentCardId(session), 1);
+  Command(kCmdUndo);
+  EXPECT_EQ(session->incorrectAnswers, 0);
+  EXPECT_EQ(session->order[1] & kOrderIncorrectFlag, 0u);
+  EXPECT_EQ(Row(1).incorrect, 0);
+  EXPECT_EQ(Row(1).reviewed, 0);
+  // A second undo of the same answer does nothing.
+  Command(kCmdReturn);
+  Command(kCmdReveal);
+  Command(kCmdCorrect);  // card 2
+  Command(kCmdBack);
+  Command(kCmdBack);
+  ASSERT_EQ(GetSessionCurrentCardId(session), 1);
+  const int32_t correct = session->correctAnswers;
+  Command(kCmdUndo);
+  EXPECT_EQ(session->correctAnswers, correct);
+}
+
+TEST_F(SessionCommandTest, DeletingTheLastCardEndsTheSession) {
+  OnStore("DELETE FROM sorvi_flash_cards WHERE id > 1");
+  Start();
+  Command(kCmdDeleteCard);
+  EXPECT_EQ(session, nullptr);  // ended and freed by the move
+  EXPECT_EQ(Asked(kEventEnded), 1);
+  EXPECT_EQ(Query(kDefaultKvb, "SELECT count(*) FROM sorvi_flash_cards"), "0");
+}
+
+TEST_F(SessionCommandTest, RemovingABrowsedCardKeepsTheShownOne) {
+  Start();
+  Command(kCmdReveal);
+  Command(kCmdCorrect);
+  Command(kCmdBack);
+  ASSERT_EQ(GetSessionCurrentCardId(session), 1);
+  Command(kCmdRemoveCard);
+  EXPECT_EQ(session->state, kSessionQuestion);
+  EXPECT_EQ(session->currentCard, 2);
+  EXPECT_EQ(session->orderCount, 1);
+  EXPECT_EQ(Query(kDefaultKvb, "SELECT count(*) FROM sorvi_flash_cards"), "3");
+}
+
+TEST_F(SessionCommandTest, EndingStartsTheRetestOfWrongAnswers) {
+  Set(kProCardrepeatincorrect, 1);
+  Start();
+  Command(kCmdReveal);
+  Command(kCmdIncorrect);  // 1 wrong
+  Command(kCmdReveal);
+  Command(kCmdCorrect);  // 2 right
+  Command(kCmdReveal);
+  Command(kCmdIncorrect);  // 3 wrong
+  // The list is done: the re-test of 1 and 3 began on its own.
+  ASSERT_NE(session, nullptr);
+  EXPECT_EQ(session->retestPass, 1);
+  EXPECT_EQ(Asked(kEventRetest), 1);
+  EXPECT_EQ(session->cardsToAsk, 2);
+  EXPECT_EQ(session->currentCard, 1);
+  EXPECT_EQ(session->scoring.kind, kScoringNone);
+  const CardScoreRecord before = Row(1);
+  Command(kCmdReveal);
+  Command(kCmdCorrect);
+  EXPECT_EQ(Row(1).score, before.score);
+  EXPECT_EQ(Row(1).reviewed, before.reviewed);
+  EXPECT_EQ(session->currentCard, 3);
+  Command(kCmdReveal);
+  Command(kCmdCorrect);
+  EXPECT_EQ(session, nullptr);
+  EXPECT_EQ(Asked(kEventEnded), 1);
+  EXPECT_EQ(Asked(kEventRetest), 1);
+}
+
+TEST_F(SessionCommandTest, EndCommandStartsTheRetestWhenNotSaving) {
+  Set(kProCardrepeatincorrect, 1);
+  Start();
+  Command(kCmdReveal);
+  Command(kCmdIncorrect);
+  EXPECT_EQ(Command(kCmdEnd, 0), 0);
+  ASSERT_NE(session, nullptr);
+  EXPECT_EQ(session->retestPass, 1);
+  EXPECT_EQ(session->currentCard, 1);
+  Command(kCmdEnd, 0);
+  EXPECT_EQ(session, nullptr);
+}
+
+TEST_F(SessionCommandTest, ScoreChanges) {
+  Start();
+  CardScoreRecord r;
+  InitCardScoreRecord(&r);
+  r.score = 301;
+  ASSERT_EQ(WriteCardScore(store, scorefile, 1, &r), 0);
+  Command(kCmdScoreChange, kScoreChangeHalve);
+  EXPECT_EQ(Row(1).score, 151);
+  EXPECT_EQ(session->answerOverridden, 1);
+  // The button settings of a new profile: set to 100.
+  Command(kCmdScoreChange, 0);
+  EXPECT_EQ(Row(1).score, 100);
+  // Percent changes are computed in 64 bits.
+  session->display.buttonScoreChange = 0;
+  session->display.buttonScoreType = 1;
+  session->display.buttonScoreTarget = 2000000000;
+  Command(kCmdScoreChange, 0);
+  EXPECT_EQ(Row(1).score, 2000000100);
+  // The overridden answer changes no score.
+  Command(kCmdReveal);
+  Command(kCmdCorrect);
+  EXPECT_EQ(Row(1).score, 2000000100);
+  EXPECT_EQ(Row(1).history[0], 6);
+}
+
+TEST_F(SessionCommandTest, ReplaysAreCountedAgainstTheLimit) {
+  Set(kProSimpleSelfshow, 3);  // the sound is shown with the question
+  Set(kProMaxreplays, 2);
+  Start();
+  Command(kCmdReplaySound);
+  Command(kCmdReplaySound);
+  Command(kCmdReplaySound);
+  EXPECT_EQ(Asked(kEventPlayAudio), 2);
+  Command(kCmdReveal);
+  Command(kCmdReplaySound);  // the answer side always plays
+  EXPECT_EQ(Asked(kEventPlayAudio), 3);
+}
+
+TEST_F(SessionCommandTest, OutOfDueCardsIsAskedOnce) {
+  ASSERT_EQ(ResetProfileToPreset(store, GetCurrentProfileId(store), 1), 0);
+  Set(kProType, kTestSelfScored);
+  Set(kProScoreprompt, 0);
+  Set(kProLimitunlearned, 0);
+  Score(1, 100, "5", now - 10 * 86400);  // due
+  Score(2, 9000, "5", now);              // not due
+  Score(3, 9000, "5", now);
+  Start();
+  EXPECT_EQ(session->dueCount, 1);
+  EXPECT_EQ(session->currentCard, 1);
+  EXPECT_EQ(Asked(kEventOutOfDue), 0);
+  Command(kCmdReveal);
+  Command(kCmdCorrect);
+  EXPECT_EQ(Asked(kEventOutOfDue), 1);
+  Command(kCmdReveal);
+  Command(kCmdCorrect);
+  EXPECT_EQ(Asked(kEventOutOfDue), 1);
+}
+
+TEST_F(SessionCommandTest, ACardLeavingTheFiltersIsNotAskedAgain) {
+  Set(kProCardcount, 6);  // repeats allowed: the list comes round again
+  Set(kProSelectionnorepeat, 0);
+  Set(kProLimitscore, 1);
+  Set(kProLimitscorestart, 0);
+  Set(kProLimitscoreend, 250);
+  Set(kProScoreonceaday, 0);
+  Start();
+  Command(kCmdReveal);
+  Command(kCmdCorrect);  // card 1 goes to 400: out of the range
+  EXPECT_EQ(session->cards->count, 2);
+  EXPECT_EQ(session->orderCount, 2);  // its order entry stays
+}
+
+}  // namespace
