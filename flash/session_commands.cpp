@@ -16,6 +16,7 @@
 #include "flash/profile_setting_ids.h"
 #include "flash/profile_settings.h"
 #include "flash/session.h"
+#include "flash/session_queries.h"
 #include "flash/store.h"
 #include "flash/store_schema.h"
 #include "platform/engine_lock.h"
@@ -79,7 +80,6 @@ void RemoveWeighted(FlashSession* s, int32_t card) {
         return;
       }
 }
-
 
 // Takes the card's remaining record out of the card list (or the ring or
 // weighted list), so it is not asked again.
@@ -455,6 +455,66 @@ int EndFlashSession(FlashSession* s, int saveFlag, int pendingFlag) {
   }
   FreeFlashSession(s);
   return result;
+}
+
+int HandleSessionKeyAction(FlashSession* s, int32_t action) {
+  if (!s) return 0;
+  int32_t command = 0;
+  if (action >= 1 && action <= 3) {
+    SessionActionButtons b;
+    GetSessionActionButtons(s, &b);
+    // The n-th offered button, else the nearest one before it.
+    for (int32_t i = action - 1; i >= 0 && command == 0; --i) command = b.commands[i];
+  } else if (action >= 20 && action <= 25) {
+    command = kCmdGrade1 + (action - 20);
+  } else {
+    switch (action) {
+      case 4:
+        command = s->testType == kTestSelfScored ? kCmdReveal : kCmdCheckAnswer;
+        break;
+      case 5:
+        command = kCmdCorrect;
+        break;
+      case 6:
+        command = kCmdIncorrect;
+        break;
+      case 7:
+        command = kCmdBack;
+        break;
+      case 8:
+        command = s->state == kSessionBrowsing ? kCmdReturn : kCmdNext;
+        break;
+      case 9:
+      case 10:
+      case 11:
+        if (s->state == kSessionAfterCorrect) command = kCmdGrade1 + 3 + (action - 9);
+        else if (s->state == kSessionAfterIncorrect)
+          command = kCmdGrade1 + (action - 9);
+        break;
+      case 12:
+        command = kCmdReplaySound;
+        break;
+      case 13:
+        command = kCmdCategory;
+        break;
+      case 16:
+        command = kCmdRemoveCard;
+        break;
+      case 17:
+        command = kCmdDeleteCard;
+        break;
+      case 18:
+        command = kCmdRedraw;
+        break;
+      case 19:
+        command = kCmdScoreChange;
+        break;
+      default:
+        break;
+    }
+  }
+  if (command != 0) ProcessSessionCommand(s, command, -1);
+  return 0;
 }
 
 int ProcessSessionCommand(FlashSession* s, int32_t command, int32_t argument) {

@@ -69,6 +69,9 @@ enum : int32_t {
 // EndFlashSession. Commands that do not apply in the state do nothing.
 // Checking typed and chosen answers (10) is not handled here yet.
 int ProcessSessionCommand(FlashSession* session, int32_t command, int32_t argument);
+// Key actions 1-25 as commands: 1-3 press the offered answer buttons, the
+// others name commands (some by state). 0; other actions are ignored.
+int HandleSessionKeyAction(FlashSession* session, int32_t action);
 // Shows the next card, or, without one (or with endFlag), starts the
 // re-test pass of wrongly answered cards or ends the session. 0.
 int AdvanceToNextCard(FlashSession* session, int endFlag);
