@@ -225,6 +225,7 @@ struct FlashSession {
   uint8_t retestPass;
   uint8_t retestAnnounced;  // the window was told once that a re-test begins
   uint8_t dueNoticeGiven;   // the due cards ran out (asked once per session)
+  uint8_t resumed;          // rebuilt from the saved-session file
   int32_t savePromptType;
   int32_t revealSeparately;
   int32_t scoreImmediately;

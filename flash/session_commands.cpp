@@ -16,6 +16,7 @@
 #include "flash/profile_setting_ids.h"
 #include "flash/profile_settings.h"
 #include "flash/session.h"
+#include "flash/session_file.h"
 #include "flash/session_queries.h"
 #include "flash/store.h"
 #include "flash/store_schema.h"
@@ -55,7 +56,8 @@ void Redraw(FlashSession* s) {
 bool IsLive(const FlashSession* s) { return s->state != kSessionBrowsing; }
 
 void MarkAnswerShown(FlashSession* s) {
-  if (s->answerTicks == 0) s->answerTicks = GetTicks() | 1u;  // 0 means "not yet"
+  // 0 means "not yet": a tick count of 0 is taken as 1.
+  if (s->answerTicks == 0) s->answerTicks = std::max(GetTicks(), 1u);
 }
 
 bool RemoveFromRing(FlashSession* s, int32_t card) {
@@ -440,9 +442,7 @@ int EndFlashSession(FlashSession* s, int saveFlag, int pendingFlag) {
     else if (live == kSessionAnswerShown && s->testType == kTestReviewOnly)
       ScoreSessionAnswer(s, -1);
   }
-  // The saved-session file is not written by this build: a save request
-  // reports failure rather than pretending it was kept.
-  const int result = saveFlag ? 1 : 0;
+  const int result = saveFlag ? SaveFlashSession(s) : 0;
   const bool noneShown = s->questionIndex < 0 && !s->retestPass;
   const bool statistics = s->display.showStats && s->correctAnswers + s->incorrectAnswers > 0;
   if (s->onEvent) {

@@ -75,9 +75,9 @@ int HandleSessionKeyAction(FlashSession* session, int32_t action);
 // Shows the next card, or, without one (or with endFlag), starts the
 // re-test pass of wrongly answered cards or ends the session. 0.
 int AdvanceToNextCard(FlashSession* session, int endFlag);
-// Scores a pending Correct/Incorrect prompt (and a Review Only card), tells
-// the window the session ended and frees it. Saving is not available yet:
-// with saveFlag the result is 1 (and the session still ends), else 0.
+// Scores a pending Correct/Incorrect prompt (and a Review Only card), saves
+// the session with saveFlag, tells the window the session ended and frees
+// it. The save result (0 when not saving).
 int EndFlashSession(FlashSession* session, int saveFlag, int pendingFlag);
 // 1 when the card can be shown with the current field set: every needed
 // field is on the card or its linked entry exists, and with forced
