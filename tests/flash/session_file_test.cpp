@@ -244,3 +244,67 @@ TEST_F(SessionFileTest, DeletedScorefileRefusesTheResume) {
 }
 
 }  // namespace
+
+namespace {
+
+// A whole test through key actions: half answered, saved, resumed under
+// another current profile, finished.
+TEST_F(SessionFileTest, AnsweredSavedResumedAndFinished) {
+  Set(kProScoreprompt, 1);
+  Set(kProScorepromptshowall, 0);
+  Set(kProScoreonceaday, 0);
+  Cards(1, 20);
+  const int32_t profile = GetCurrentProfileId(store);
+  Build();
+  ASSERT_NE(session, nullptr);
+  const uint32_t start = session->startTime;
+  ProcessSessionCommand(session, kCmdStart, -1);
+  // Cards 1-10: right and graded 6 (keys 4, 5, 11), or wrong and graded 1
+  // (keys 4, 6, 9), in turn.
+  for (int32_t card = 1; card <= 10; ++card) {
+    ASSERT_EQ(session->currentCard, card);
+    HandleSessionKeyAction(session, 4);
+    HandleSessionKeyAction(session, card % 2 ? 5 : 6);
+    HandleSessionKeyAction(session, card % 2 ? 11 : 9);
+  }
+  AdvanceVirtualClock(60 * 1000);
+  ASSERT_EQ(ProcessSessionCommand(session, kCmdEnd, 1), 0);
+  ASSERT_EQ(session, nullptr);
+  const int32_t other = CreateProfile(store, W(u"Other"), -1);
+  ASSERT_EQ(SelectFlashProfile(store, other), 0);
+  AdvanceVirtualClock(3600 * 1000);
+
+  session = Resume();
+  ASSERT_NE(session, nullptr);
+  EXPECT_EQ(session->currentCard, 11);
+  EXPECT_EQ(session->correctAnswers, 5);
+  EXPECT_EQ(session->incorrectAnswers, 5);
+  // Cards 11-20: right, graded 5 (keys 4, 5, 10).
+  for (int32_t card = 11; card <= 20 && session; ++card) {
+    ASSERT_EQ(session->currentCard, card);
+    HandleSessionKeyAction(session, 4);
+    HandleSessionKeyAction(session, 5);
+    HandleSessionKeyAction(session, 10);
+  }
+  EXPECT_EQ(session, nullptr);  // the list ran out
+  // New cards at 100 and difficulty 100 under the "Simple" Automatic rules:
+  // grade 6 raises to the initial interval 400 and the difficulty by 4;
+  // grade 1 keeps 0 % (raised to the minimum 100), the difficulty drops 12;
+  // grade 5 gives 300 and keeps the difficulty.
+  const struct {
+    int32_t card, score, difficulty;
+  } expected[] = {{1, 400, 104}, {2, 100, 88}, {11, 300, 100}};
+  for (const auto& e : expected) {
+    CardScoreRecord r;
+    ASSERT_EQ(ReadCardScore(store, scorefile, e.card, &r, 1), 0);
+    EXPECT_EQ(r.score, e.score) << e.card;
+    EXPECT_EQ(r.difficulty, e.difficulty) << e.card;
+    EXPECT_EQ(r.reviewed, 1) << e.card;
+  }
+  const std::string of = " FROM sorvi_flash_profiles WHERE id = ";
+  EXPECT_EQ(Query(kDefaultKvb, "SELECT laststart" + of + std::to_string(profile)), std::to_string(start));
+  EXPECT_EQ(Query(kDefaultKvb, "SELECT lastend" + of + std::to_string(profile)), std::to_string(GetUtcSeconds()));
+  EXPECT_EQ(Query(kDefaultKvb, "SELECT ifnull(laststart, 0)" + of + std::to_string(other)), "0");
+}
+
+}  // namespace
