@@ -647,6 +647,7 @@ FlashSession* BuildFlashSession(FlashcardStore* store, SessionEventCallback onEv
   if (s->testType == kTestReviewOnly || s->testType == kTestSelfScored)
     s->allowInvalid = Setting(store, kProAllowinvalid) != 0;
   s->drawBoxHeight = std::max(Setting(store, kProDrawboxheight), kDrawBoxHeightMin);
+  if (s->testType == kTestMultipleChoice) s->numChoices = std::clamp(Setting(store, kProNumchoices), 1, kChoiceMax);
   s->order = static_cast<uint32_t*>(LocalAlloc(LPTR, kSessionOrderCapacity * sizeof(uint32_t)));
   s->orderCapacity = s->order ? kSessionOrderCapacity : 0;
   s->questionIndex = -1;

@@ -63,6 +63,8 @@ inline constexpr uint32_t kOrderCardMask = 0x0FFFFFFFu;
 inline constexpr uint32_t kOrderFieldSetShift = 28;
 inline constexpr uint32_t kOrderIncorrectFlag = 0x80000000u;
 inline constexpr int32_t kSessionEventWords = 33;
+// Multiple-choice answers and per-item marks (strokes, syllables).
+inline constexpr int32_t kChoiceMax = 32;
 // Event words: what the owner window is asked to do.
 enum : int32_t {
   kEventLayout = 1,
@@ -197,6 +199,7 @@ struct FlashSession {
   uint8_t* fieldSequence;
   int32_t fieldSequenceLength;
   // answer state
+  int32_t numChoices;  // "pro_numchoices" (Multiple-choice)
   int32_t choiceCount;
   uint32_t comparedField;
   int32_t correctChoice;

@@ -349,6 +349,52 @@ void Undo(FlashSession* s) {
   Redraw(s);
 }
 
+// The result of a checked answer: state 7 or 8, the marks shown in the
+// given colour (0xRRGGBB).
+void NotifyAnswerResult(FlashSession* s, bool right, int32_t marksWord) {
+  s->state = right ? kSessionAfterCorrect : kSessionAfterIncorrect;
+  MarkAnswerShown(s);
+  SessionEventRecord e{};
+  e.session = s;
+  for (int32_t w : {kEventLayout, kEventButtons, kEventTopField1, kEventTopField2, kEventTopField3, kEventDefinition})
+    e.words[w] = 1;
+  if (marksWord > 0) e.words[marksWord] = right ? kMarkColourRight : kMarkColourWrong;
+  if (s->display.audioAutoReveal) {
+    e.words[kEventPlayAudio] = 1;
+    ++s->replaysUsed;
+  }
+  if (s->onEvent) s->onEvent(&e, s->userData, 1);
+}
+
+// Stroke Order: the user's stroke item numbers, item i right when it is
+// number i + 1. Numbers outside 1-32 are no strokes of a mark slot and are
+// passed over.
+void CheckStrokes(FlashSession* s) {
+  if (!s->onText) return;
+  WCHAR items[kTypedAnswerMax + 1] = {}, work[kTypedAnswerMax + 1] = {};
+  s->onText(items, work, s->userData);
+  items[kTypedAnswerMax] = 0;
+  uint8_t marks[sizeof s->marks] = {};
+  int32_t count = 0, checked = 0;
+  bool inOrder = true;
+  for (int32_t i = 0; i < kChoiceMax && items[i]; ++i) {
+    if (items[i] == kUnfilledItem) {
+      if (s->requireFilled) return;  // not checked yet
+      continue;
+    }
+    const int32_t number = static_cast<int32_t>(items[i]);
+    if (number < 1 || number > kChoiceMax) continue;
+    const bool right = number == i + 1;
+    marks[number - 1] = right ? kMarkRight : kMarkWrong;
+    inOrder = inOrder && right;
+    count = std::max(count, number);
+    ++checked;
+  }
+  std::memcpy(s->marks, marks, sizeof marks);
+  s->markCount = count;
+  NotifyAnswerResult(s, inOrder && checked > 0, kEventStrokeMarks);
+}
+
 // Commands 21 and 22; false when the session ended.
 bool DropShownCard(FlashSession* s, bool deleteCard) {
   const int32_t card = GetSessionCurrentCardId(s);
@@ -558,6 +604,9 @@ int ProcessSessionCommand(FlashSession* s, int32_t command, int32_t argument) {
       s->state = command == kCmdCorrect ? kSessionAfterCorrect : kSessionAfterIncorrect;
       MarkAnswerShown(s);
       Redraw(s);
+      return 0;
+    case kCmdCheckAnswer:
+      if (s->state == kSessionQuestion && s->testType == kTestStrokeOrder) CheckStrokes(s);
       return 0;
     case kCmdNext:
       if (s->state == kSessionAfterCorrect) GradeAndMove(s, 6);

@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+#include "platform/types.h"
+
 struct FlashSession;
 
 // 1 for the card being shown (nothing changes); else 0 after every trace
@@ -24,6 +26,14 @@ int RemoveCardFromSession(FlashSession* session, int32_t card);
 // when a pool or the query could not be had (the pools may then be
 // partial).
 int BuildChoicePools(FlashSession* session);
+
+// The text callback's answer: at most this many units; U+E9FE marks an
+// item not filled in yet.
+inline constexpr int32_t kTypedAnswerMax = 40;
+inline constexpr WCHAR kUnfilledItem = 0xE9FE;
+// Colours (0xRRGGBB) of the marks of a right and a wrong answer.
+inline constexpr int32_t kMarkColourRight = 0x00FF00;
+inline constexpr int32_t kMarkColourWrong = 0xFF0000;
 
 // Commands (the argument is -1 when none).
 enum : int32_t {
@@ -67,7 +77,8 @@ enum : int32_t {
 
 // 0 as a rule; 1 for Back without an earlier card; for End the result of
 // EndFlashSession. Commands that do not apply in the state do nothing.
-// Checking typed and chosen answers (10) is not handled here yet.
+// Checking an answer (10) handles Stroke Order; typed and chosen answers
+// are not handled here yet.
 int ProcessSessionCommand(FlashSession* session, int32_t command, int32_t argument);
 // Key actions 1-25 as commands: 1-3 press the offered answer buttons, the
 // others name commands (some by state). 0; other actions are ignored.

@@ -165,6 +165,7 @@ void WalkRecord(Codec& c, FlashSession& s) {
   for (SessionFieldSet& f : s.fieldSets) WalkFieldSet(c, f);
   c.I32(s.fieldSetCount);
   c.I32(s.fieldChoice);
+  c.I32(s.numChoices);
   c.I32(s.choiceCount);
   c.U32(s.comparedField);
   c.I32(s.correctChoice);
@@ -264,11 +265,12 @@ bool RecordIsSound(const FlashSession& s) {
             InRange(s.fieldSetCount, 0, kFieldSetMax) && InRange(s.currentFieldSet, -1, s.fieldSetCount - 1) &&
             InRange(s.fieldChoice, kFieldChoiceRotate, kFieldChoiceByScore) &&
             InRange(s.undoCount, 0, kSessionUndoMax) && InRange(s.markCount, 0, static_cast<int64_t>(sizeof s.marks)) &&
-            InRange(s.choiceCount, 0, 32) && InRange(s.browsePosition, -1, s.orderCount - 1) && s.questionIndex >= -1 &&
-            s.correctAnswers >= 0 && s.incorrectAnswers >= 0 && InRange(s.nextPosition, 0, s.cards->count) &&
-            s.dueCount >= 0 && InRange(s.currentChunk, -1, s.cards->chunkCount - 1) &&
-            InRange(s.orderCount, 0, s.orderCapacity) && InRange(s.orderCapacity, 1, kSessionOrderCapacity) &&
-            InRange(s.ringCount, 0, s.ringCapacity) && InRange(s.ringCapacity, 0, 8);
+            InRange(s.choiceCount, 0, kChoiceMax) && InRange(s.numChoices, 0, kChoiceMax) &&
+            InRange(s.browsePosition, -1, s.orderCount - 1) && s.questionIndex >= -1 && s.correctAnswers >= 0 &&
+            s.incorrectAnswers >= 0 && InRange(s.nextPosition, 0, s.cards->count) && s.dueCount >= 0 &&
+            InRange(s.currentChunk, -1, s.cards->chunkCount - 1) && InRange(s.orderCount, 0, s.orderCapacity) &&
+            InRange(s.orderCapacity, 1, kSessionOrderCapacity) && InRange(s.ringCount, 0, s.ringCapacity) &&
+            InRange(s.ringCapacity, 0, 8);
   for (int32_t i = 0; ok && i < s.fieldSetCount; ++i) {
     const SessionFieldSet& f = s.fieldSets[i];
     ok = InRange(f.shownCount, 0, 4) && InRange(f.askedCount, 0, 3) && InRange(f.displayCount, 0, 5);

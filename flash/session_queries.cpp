@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "engine/engine_host.h"
 #include "engine/engine_time.h"
 #include "flash/card_scores.h"
 #include "flash/categories.h"
@@ -229,6 +230,42 @@ int GetSessionActionButtons(const FlashSession* s, SessionActionButtons* b) {
     default:
       break;
   }
+  return 0;
+}
+
+int GetSessionDisplayLayout(const FlashSession* s, SessionDisplayLayout* layout) {
+  if (!layout) return 0;
+  *layout = SessionDisplayLayout{};
+  if (!s) return 0;
+  uint32_t* w = layout->fields;
+  const DisplaySettings& d = s->display;
+  w[kLayoutLanguage] = static_cast<uint32_t>(s->language);
+  w[kLayoutAnswerMode] = static_cast<uint32_t>(s->testType);
+  if (s->testType == kTestFreeAnswer || s->testType == kTestTonePractice) {
+    // Before the first card the first field set stands for the session.
+    const int32_t set = std::max(s->currentFieldSet, 0);
+    const uint32_t asked = set < s->fieldSetCount && s->fieldSets[set].askedCount > 0 ? s->fieldSets[set].asked[0] : 0;
+    if (s->language != 0)
+      w[kLayoutForm] = asked == kFieldHeadword ? 1 : asked == kFieldTones ? 4 : d.noKeyboard ? 6 : 3;
+    else
+      w[kLayoutForm] = d.noKeyboard ? 5 : 2;
+  }
+  if (s->testType == kTestSelfScored && d.showDrawBox)
+    w[kLayoutWritingHeight] = static_cast<uint32_t>(s->drawBoxHeight);
+  if (s->testType == kTestMultipleChoice) w[kLayoutChoiceRows] = static_cast<uint32_t>(s->numChoices);
+  w[kLayoutMargin] = 1;
+  w[kLayoutDefinitionSize] = static_cast<uint32_t>(d.definitionSize);
+  bool sound = d.audioAll != 0;
+  for (int32_t i = 0; i < s->fieldSetCount && !sound; ++i)
+    for (int32_t k = 0; k < s->fieldSets[i].shownCount; ++k) sound = sound || s->fieldSets[i].shown[k] == kFieldSound;
+  const int32_t buttons[7] = {d.buttonBack,     d.buttonInfo,          d.buttonDelete, d.buttonScore,
+                              d.buttonCategory, d.buttonRemoveSession, sound ? 1 : 0};
+  for (int i = 0; i < 7; ++i) w[kLayoutFirstBottomButton + i] = static_cast<uint32_t>(buttons[i]);
+  w[kLayoutCategoryId] = static_cast<uint32_t>(d.buttonCategoryId);
+  w[kLayoutTop1Clock] = d.topField1 == 1;
+  w[kLayoutTop1Timer] = d.topField1 == 2 || d.topField1 == 9;
+  w[kLayoutTop2Clock] = d.topField2 == 1;
+  w[kLayoutTop2Timer] = d.topField2 == 2 || d.topField2 == 9;
   return 0;
 }
 

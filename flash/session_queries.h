@@ -27,6 +27,9 @@ void FormatSessionStatistics(const FlashSession* session, WCHAR* buffer, uint32_
 // "1:02:05" with hours, else "1:05".
 void FormatElapsedTime(uint32_t milliseconds, WCHAR* buffer, uint32_t size);
 int GetSessionActionButtons(const FlashSession* session, SessionActionButtons* buttons);
+// The 19 words the test window lays itself out by (engine/engine_host.h).
+struct SessionDisplayLayout;
+int GetSessionDisplayLayout(const FlashSession* session, SessionDisplayLayout* layout);
 
 enum : int32_t { kInfoCardCounter = 0, kInfoTopField1 = 1, kInfoTopField2 = 2 };
 // 0 with the text of the status item.

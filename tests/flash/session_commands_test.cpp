@@ -276,3 +276,46 @@ TEST_F(SessionCommandTest, ACardLeavingTheFiltersIsNotAskedAgain) {
 }
 
 }  // namespace
+
+namespace {
+
+std::u16string g_strokes;
+
+int ScriptedStrokes(WCHAR* buffer, WCHAR*, void*) {
+  for (size_t i = 0; i < g_strokes.size(); ++i) buffer[i] = g_strokes[i];
+  buffer[g_strokes.size()] = 0;
+  return 0;
+}
+
+TEST_F(SessionCommandTest, StrokeOrderMarksByItemNumber) {
+  Set(kProType, kTestStrokeOrder);
+  Set(kProRequirefilled, 1);
+  struct Case {
+    std::u16string items;
+    int32_t state;
+    std::vector<uint8_t> marks;
+    const char* why;
+  } cases[] = {
+      {{1, 2, 3}, kSessionAfterCorrect, {1, 1, 1}, "in order"},
+      {{1, 3, 2}, kSessionAfterIncorrect, {1, 2, 2}, "marks by item number"},
+      {{1, 40}, kSessionAfterCorrect, {1}, "a number beyond the marks is passed over"},
+      {{2, 0xFFFF, 1}, kSessionAfterIncorrect, {2, 2}, "wrong numbers, one far out"},
+      {{1, 0xE9FE}, kSessionQuestion, {}, "an unfilled item is not checked"},
+  };
+  for (const Case& c : cases) {
+    Start();
+    session->onText = &ScriptedStrokes;
+    g_strokes = c.items;
+    events.clear();
+    Command(kCmdCheckAnswer);
+    EXPECT_EQ(session->state, c.state) << c.why;
+    ASSERT_EQ(session->markCount, static_cast<int32_t>(c.marks.size())) << c.why;
+    for (size_t i = 0; i < c.marks.size(); ++i) EXPECT_EQ(session->marks[i], c.marks[i]) << c.why << " " << i;
+    if (c.state != kSessionQuestion) {
+      ASSERT_EQ(events.size(), 1u);
+      EXPECT_EQ(events[0][kEventStrokeMarks], c.state == kSessionAfterCorrect ? kMarkColourRight : kMarkColourWrong);
+    }
+  }
+}
+
+}  // namespace

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/engine_host.h"
 #include "flash/card_scores.h"
 #include "flash/session_commands.h"
 #include "flash/session_queries.h"
@@ -274,6 +275,51 @@ TEST_F(SessionQueryTest, KeyActionsPressTheOfferedButtons) {
   HandleSessionKeyAction(session, 4);
   HandleSessionKeyAction(session, 25);  // grade 6
   EXPECT_EQ(Row(3).history[0], 6);
+}
+
+}  // namespace
+
+namespace {
+
+class LayoutTest : public SessionTest {};
+
+TEST_F(LayoutTest, FreeAnswerChineseSession) {
+  Plain();
+  Set(kProType, kTestFreeAnswer);
+  Set(kProLanguage, 4096);
+  Set(kProSimpleFreeshow, 5);  // headword and definition shown
+  Set(kProSimpleFreeask, 2);   // pronunciation asked
+  Set(kProTopfield1, 1);
+  Set(kProTopfield2, 9);
+  Set(kProAudioall, 0);
+  Set(kProButtonback, 1);
+  Set(kProButtonremovesession, 1);
+  Set(kProButtoninfo, 0);
+  Set(kProButtondelete, 0);
+  Set(kProButtonscore, 0);
+  Set(kProButtoncat, 0);
+  Set(kProDefnsize, 3);
+  Cards(1, 2);
+  Build();
+  ASSERT_NE(session, nullptr);
+  SessionDisplayLayout layout;
+  GetSessionDisplayLayout(session, &layout);
+  const uint32_t expected[19] = {4096, kTestFreeAnswer, 3, 0, 0, 1, 3, 1, 0, 0, 0, 0, 1, 0, 0xFFFFFFFFu, 1, 0, 0, 1};
+  for (int i = 0; i < 19; ++i) EXPECT_EQ(layout.fields[i], expected[i]) << "word " << i;
+  // Without the keyboard the pronunciation is picked, not typed; the sound
+  // shown with a question turns the audio button on.
+  Set(kProNokeyboard, 1);
+  Set(kProSimpleFreeshow, 3);
+  Build();
+  ASSERT_NE(session, nullptr);
+  GetSessionDisplayLayout(session, &layout);
+  EXPECT_EQ(layout.fields[kLayoutForm], 6u);
+  EXPECT_EQ(layout.fields[kLayoutFirstBottomButton + 6], 1u);
+  Set(kProSimpleFreeask, 1);  // the headword asked
+  Build();
+  ASSERT_NE(session, nullptr);
+  GetSessionDisplayLayout(session, &layout);
+  EXPECT_EQ(layout.fields[kLayoutForm], 1u);
 }
 
 }  // namespace
