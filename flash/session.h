@@ -199,7 +199,9 @@ struct FlashSession {
   uint8_t* fieldSequence;
   int32_t fieldSequenceLength;
   // answer state
-  int32_t numChoices;  // "pro_numchoices" (Multiple-choice)
+  int32_t numChoices;             // "pro_numchoices" (Multiple-choice)
+  int32_t choiceIds[kChoiceMax];  // the offered cards; -1 for a slot left empty
+  int32_t poolCursor[6];          // where each choice pool's walk stopped
   int32_t choiceCount;
   uint32_t comparedField;
   int32_t correctChoice;

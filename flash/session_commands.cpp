@@ -4,15 +4,20 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <string>
 
 #include "engine/dict_set.h"
 #include "engine/engine_time.h"
+#include "engine/mem_handle.h"
 #include "engine/sql_query.h"
 #include "engine/sql_text.h"
+#include "engine/system_services.h"
 #include "flash/card_scores.h"
 #include "flash/cards.h"
 #include "flash/categories.h"
 #include "flash/chunked_array.h"
+#include "flash/flash_sql.h"
 #include "flash/profile_setting_ids.h"
 #include "flash/profile_settings.h"
 #include "flash/session.h"
@@ -238,8 +243,9 @@ bool Advance(FlashSession* s, int endFlag) {
   s->replaysUsed = 0;
   s->markCount = 0;
   std::memset(s->marks, 0, sizeof s->marks);
-  Notify(s, {kEventLayout, kEventButtons, kEventTopField1, kEventTopField2, kEventTopField3, kEventDefinition,
-             kEventClearSketch});
+  if (s->testType == kTestMultipleChoice) PickChoiceDistractors(s, card, 0);
+  Notify(s, {kEventChoices, kEventLayout, kEventButtons, kEventTopField1, kEventTopField2, kEventTopField3,
+             kEventDefinition, kEventClearSketch});
   return true;
 }
 
@@ -349,6 +355,37 @@ void Undo(FlashSession* s) {
   Redraw(s);
 }
 
+// The asked field of a Multiple-choice part, 0 when none.
+uint32_t PartField(const FlashSession* s, int32_t part) {
+  if (s->currentFieldSet < 0 || s->currentFieldSet >= s->fieldSetCount) return 0;
+  const SessionFieldSet& f = s->fieldSets[s->currentFieldSet];
+  return part >= 0 && part < f.askedCount ? f.asked[part] : 0;
+}
+
+uint32_t CardFieldOf(uint32_t field) {
+  return field == kFieldHeadword     ? kCardFieldHeadword
+         : field == kFieldDefinition ? kCardFieldDefinition
+                                     : kCardFieldPronunciation;
+}
+
+// The card's text of the field, marks removed; empty when it cannot be
+// read.
+std::u16string CardText(FlashcardStore* store, int32_t card, uint32_t field) {
+  MemHandle* h = NewMemHandle(2);
+  std::u16string out;
+  if (h && GetCardFieldText(store, card, CardFieldOf(field), h) == 0 && h->data)
+    out = reinterpret_cast<const char16_t*>(h->data);
+  FreeMemHandle(h);
+  return out;
+}
+
+int32_t CardWordLength(FlashcardStore* store, int32_t card) {
+  std::vector<int32_t> lengths;
+  SelectFlashInts(store->database, kFlashCardsTable, kFlashCardColumns, kCardColumnCount, kCardId, card,
+                  kCardWordLength, &lengths);
+  return lengths.empty() ? 0 : lengths[0];
+}
+
 // The result of a checked answer: state 7 or 8, the marks shown in the
 // given colour (0xRRGGBB).
 void NotifyAnswerResult(FlashSession* s, bool right, int32_t marksWord) {
@@ -395,6 +432,20 @@ void CheckStrokes(FlashSession* s) {
   NotifyAnswerResult(s, inOrder && checked > 0, kEventStrokeMarks);
 }
 
+// Multiple-choice, command 10: the argument is the chosen index.
+void CheckChoice(FlashSession* s, int32_t chosen) {
+  s->chosenIndex = chosen;
+  const bool right = chosen >= 0 && chosen == s->correctChoice;
+  if (right && s->state == kSessionQuestion && PartField(s, 1) != 0) {
+    s->state = kSessionSecondChoice;
+    PickChoiceDistractors(s, s->currentCard, 1);
+    s->chosenIndex = -1;
+    Notify(s, {kEventChoices, kEventChoiceMarks, kEventButtons});
+    return;
+  }
+  NotifyAnswerResult(s, right, kEventChoiceMarks);
+}
+
 // Commands 21 and 22; false when the session ended.
 bool DropShownCard(FlashSession* s, bool deleteCard) {
   const int32_t card = GetSessionCurrentCardId(s);
@@ -417,6 +468,77 @@ bool DropShownCard(FlashSession* s, bool deleteCard) {
 }
 
 }  // namespace
+
+void PickChoiceDistractors(FlashSession* s, int32_t card, int32_t part) {
+  if (!s || !s->store) return;
+  const int32_t n = std::clamp(s->numChoices, 1, kChoiceMax);
+  s->choiceCount = n;
+  std::fill(std::begin(s->choiceIds), std::end(s->choiceIds), -1);
+  s->chosenIndex = -1;
+  const uint32_t field = PartField(s, part);
+  // The pool: by word length for headwords and pronunciations (a longer
+  // word only among cards of its own length), every candidate for a
+  // definition.
+  const int32_t length = CardWordLength(s->store, card);
+  int32_t which = 5;
+  ChunkedArray* pool = s->choicePool;
+  if (field != kFieldDefinition && length >= 1 && length <= 4) {
+    which = length - 1;
+    pool = s->lengthPools[which];
+  } else if (field != kFieldDefinition && length >= 5) {
+    which = 4;
+    pool = s->longPool;
+  }
+  const std::u16string answer = field == kFieldDefinition ? u"" : CardText(s->store, card, field);
+  std::vector<int32_t> chosen;
+  std::vector<std::u16string> texts;
+  if (pool && pool->count > 0) {
+    int32_t& cursor = s->poolCursor[which];
+    if (cursor < 0 || cursor >= pool->count) cursor = 0;
+    // The end of the pool reshuffles it; the walk goes on for one whole
+    // pass after that, so every candidate is looked at once at least.
+    for (int32_t steps = 0; steps < 2 * pool->count && static_cast<int32_t>(chosen.size()) < n - 1; ++steps) {
+      uint32_t value = static_cast<uint32_t>(GetChunkedArrayItem(pool, cursor));
+      if (++cursor >= pool->count) {
+        cursor = 0;
+        ShuffleChunkedArray(pool, s->randomState);
+      }
+      int32_t candidate = static_cast<int32_t>(value);
+      if (which == 4) {
+        if (static_cast<int32_t>(value >> 24) != std::min(length, 255)) continue;
+        candidate = static_cast<int32_t>(value & 0xFFFFFFu);
+      }
+      if (candidate == card || std::find(chosen.begin(), chosen.end(), candidate) != chosen.end()) continue;
+      const std::u16string text = CardText(s->store, candidate, field);
+      if (field == kFieldDefinition) {
+        if (text.empty()) continue;  // no definition to offer
+      } else if (text.empty() || text == answer || std::find(texts.begin(), texts.end(), text) != texts.end()) {
+        continue;
+      }
+      chosen.push_back(candidate);
+      texts.push_back(text);
+    }
+  }
+  s->correctChoice = static_cast<int32_t>(GetRandom32() % static_cast<uint32_t>(n));
+  size_t next = 0;
+  for (int32_t i = 0; i < n; ++i) {
+    if (i == s->correctChoice) s->choiceIds[i] = card;
+    else
+      s->choiceIds[i] = next < chosen.size() ? chosen[next++] : -1;
+  }
+}
+
+int GetSessionChoiceText(FlashSession* s, int32_t index, WCHAR* buffer, uint32_t size) {
+  if (!buffer || size == 0) return 1;
+  buffer[0] = 0;
+  if (!s || index < 0 || index >= s->choiceCount || index >= kChoiceMax || s->choiceIds[index] < 0) return 1;
+  const int32_t part = s->state == kSessionSecondChoice ? 1 : 0;
+  const std::u16string text = CardText(s->store, s->choiceIds[index], PartField(s, part));
+  const size_t n = std::min<size_t>(text.size(), size - 1);
+  for (size_t i = 0; i < n; ++i) buffer[i] = static_cast<WCHAR>(text[i]);
+  buffer[n] = 0;
+  return 0;
+}
 
 int RemoveCardFromSession(FlashSession* s, int32_t card) {
   if (!s) return 1;
@@ -607,6 +729,8 @@ int ProcessSessionCommand(FlashSession* s, int32_t command, int32_t argument) {
       return 0;
     case kCmdCheckAnswer:
       if (s->state == kSessionQuestion && s->testType == kTestStrokeOrder) CheckStrokes(s);
+      else if ((s->state == kSessionQuestion || s->state == kSessionSecondChoice) && s->testType == kTestMultipleChoice)
+        CheckChoice(s, argument);
       return 0;
     case kCmdNext:
       if (s->state == kSessionAfterCorrect) GradeAndMove(s, 6);

@@ -77,8 +77,8 @@ enum : int32_t {
 
 // 0 as a rule; 1 for Back without an earlier card; for End the result of
 // EndFlashSession. Commands that do not apply in the state do nothing.
-// Checking an answer (10) handles Stroke Order; typed and chosen answers
-// are not handled here yet.
+// Checking an answer (10) handles Multiple-choice and Stroke Order; typed
+// answers (Free-answer, Tone Practice) are not handled here yet.
 int ProcessSessionCommand(FlashSession* session, int32_t command, int32_t argument);
 // Key actions 1-25 as commands: 1-3 press the offered answer buttons, the
 // others name commands (some by state). 0; other actions are ignored.
@@ -90,6 +90,16 @@ int AdvanceToNextCard(FlashSession* session, int endFlag);
 // the session with saveFlag, tells the window the session ended and frees
 // it. The save result (0 when not saving).
 int EndFlashSession(FlashSession* session, int saveFlag, int pendingFlag);
+// Multiple-choice: fills the session's choices for the card and answer
+// part (0 or 1): numChoices - 1 other cards from the pool of the card's
+// word length (every candidate when the definition is asked), walking on
+// from where the last question stopped; the correct one at a random index.
+// Slots that cannot be filled are -1.
+void PickChoiceDistractors(FlashSession* session, int32_t card, int32_t part);
+// The text of choice `index` for the current part, terminated within size;
+// 0, or 1 (empty) for an empty slot or an unknown index.
+int GetSessionChoiceText(FlashSession* session, int32_t index, WCHAR* buffer, uint32_t size);
+
 // 1 when the card can be shown with the current field set: every needed
 // field is on the card or its linked entry exists, and with forced
 // dictionaries the link names one of them. Sets the session's dictionary

@@ -166,6 +166,8 @@ void WalkRecord(Codec& c, FlashSession& s) {
   c.I32(s.fieldSetCount);
   c.I32(s.fieldChoice);
   c.I32(s.numChoices);
+  for (int32_t& v : s.choiceIds) c.I32(v);
+  for (int32_t& v : s.poolCursor) c.I32(v);
   c.I32(s.choiceCount);
   c.U32(s.comparedField);
   c.I32(s.correctChoice);

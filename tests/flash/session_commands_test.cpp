@@ -6,6 +6,8 @@
 
 #include "flash/card_scores.h"
 #include "flash/session_commands.h"
+#include "flash/session_queries.h"
+#include "platform/random.h"
 #include "session_fixture.h"
 
 namespace {
@@ -316,6 +318,99 @@ TEST_F(SessionCommandTest, StrokeOrderMarksByItemNumber) {
       EXPECT_EQ(events[0][kEventStrokeMarks], c.state == kSessionAfterCorrect ? kMarkColourRight : kMarkColourWrong);
     }
   }
+}
+
+}  // namespace
+
+namespace {
+
+class ChoiceTest : public SessionCommandTest {
+ protected:
+  void SetUp() override {
+    SessionCommandTest::SetUp();
+    OnStore("DELETE FROM sorvi_flash_cards");
+    Set(kProType, kTestMultipleChoice);
+    Set(kProNumchoices, 4);
+    Set(kProChoicesfrom, 0);
+    Set(kProSimpleMultishow, 2);  // the definition shown
+    Set(kProSimpleMultiask, 1);   // the headword asked
+    Cards(1, 6, 4096, 2);         // "w1" ... "w6", two syllables
+    Cards(7, 3, 4096, 1);         // one syllable
+    // Another card with the headword of card 1.
+    OnStore("INSERT INTO sorvi_flash_cards (id, lang, hw, wordlength) VALUES (20, 4096, 'w1', 2)");
+    // A shown definition must be there for a card to be asked.
+    OnStore("UPDATE sorvi_flash_cards SET defn = 'd' || id");
+  }
+  std::u16string Choice(int32_t i) {
+    WCHAR text[32];
+    GetSessionChoiceText(session, i, text, 32);
+    return reinterpret_cast<const char16_t*>(text);
+  }
+};
+
+TEST_F(ChoiceTest, DistractorsComeFromTheCardsLengthWithoutRepeats) {
+  Start();
+  ASSERT_EQ(session->currentCard, 1);
+  ASSERT_EQ(session->choiceCount, 4);
+  EXPECT_EQ(session->choiceIds[session->correctChoice], 1);
+  std::set<int32_t> seen;
+  for (int32_t i = 0; i < 4; ++i) {
+    const int32_t id = session->choiceIds[i];
+    if (i == session->correctChoice) continue;
+    EXPECT_GE(id, 2) << "never the card itself nor an equal text";
+    EXPECT_LE(id, 6) << "two syllables only";
+    EXPECT_TRUE(seen.insert(id).second) << "no repeated card";
+  }
+  EXPECT_EQ(Choice(session->correctChoice), u"w1");
+
+  // The walk goes on where it stopped; the correct index is R mod the
+  // number of choices.
+  const int32_t cursor = session->poolCursor[1];
+  EXPECT_GT(cursor, 0);
+  const DWORD r[] = {6};
+  ScriptRandomForTests(r, 1);
+  session->poolCursor[1] = 0;  // no wrap, so no reshuffle draws
+  PickChoiceDistractors(session, 1, 0);
+  ScriptRandomForTests(nullptr, 0);
+  EXPECT_EQ(session->correctChoice, 2);
+  EXPECT_EQ(session->choiceIds[2], 1);
+  EXPECT_EQ(session->poolCursor[1], cursor);
+
+  // More choices than candidates: the rest stay empty.
+  session->numChoices = 8;
+  PickChoiceDistractors(session, 1, 0);
+  int empty = 0;
+  for (int32_t i = 0; i < 8; ++i) empty += session->choiceIds[i] == -1;
+  EXPECT_EQ(empty, 2);
+  EXPECT_EQ(GetSessionChoiceText(session, session->correctChoice == 0 ? 1 : 0, nullptr, 0), 1);
+}
+
+TEST_F(ChoiceTest, CheckingMarksTheChosenAndTheCorrectChoice) {
+  Start();
+  const int32_t wrong = (session->correctChoice + 1) % 4;
+  Command(kCmdCheckAnswer, wrong);
+  EXPECT_EQ(session->state, kSessionAfterIncorrect);
+  uint8_t marks[4];
+  ASSERT_EQ(GetSessionAnswerMarks(session, marks, 4), 4);
+  EXPECT_EQ(marks[wrong], kMarkWrong);
+  EXPECT_EQ(marks[session->correctChoice], kMarkRight);
+  Command(kCmdNext);  // grade 2, the next card
+  ASSERT_EQ(session->currentCard, 2);
+  ASSERT_EQ(GetSessionAnswerMarks(session, marks, 4), 4);
+  EXPECT_EQ(marks[0], kMarkPlain);
+  Command(kCmdCheckAnswer, session->correctChoice);
+  EXPECT_EQ(session->state, kSessionAfterCorrect);
+}
+
+TEST_F(ChoiceTest, TwoAskedPartsNeedBothRight) {
+  Set(kProSimpleMultiask, 5);  // headword, then pronunciation
+  OnStore("UPDATE sorvi_flash_cards SET pron = 'p' || id");
+  Start();
+  Command(kCmdCheckAnswer, session->correctChoice);
+  EXPECT_EQ(session->state, kSessionSecondChoice);
+  EXPECT_EQ(Choice(session->correctChoice), u"p1");
+  Command(kCmdCheckAnswer, (session->correctChoice + 1) % 4);
+  EXPECT_EQ(session->state, kSessionAfterIncorrect);
 }
 
 }  // namespace
