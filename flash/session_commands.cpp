@@ -10,6 +10,7 @@
 #include "engine/dict_set.h"
 #include "engine/engine_time.h"
 #include "engine/mem_handle.h"
+#include "engine/pinyin.h"
 #include "engine/sql_query.h"
 #include "engine/sql_text.h"
 #include "engine/system_services.h"
@@ -432,6 +433,84 @@ void CheckStrokes(FlashSession* s) {
   NotifyAnswerResult(s, inOrder && checked > 0, kEventStrokeMarks);
 }
 
+bool IsSyllable(WCHAR c) { return c >= kSyllableFirst && c <= kSyllableLastArea; }
+WCHAR WithoutTone(WCHAR code) { return static_cast<WCHAR>(code - (code - kSyllableFirst) % 5); }
+int32_t ToneOf(WCHAR code) { return (code - kSyllableFirst) % 5; }
+
+// Syllable codes of a pinyin text (codes already in it stay), placeholders
+// kept.
+std::u16string Syllables(DictEngine* engine, const std::u16string& text) {
+  bool coded = false;
+  for (char16_t c : text) coded = coded || (c >= kSyllableFirst && c <= kUnfilledItem);
+  std::u16string parsed;
+  if (coded) {
+    parsed = text;
+  } else {
+    WCHAR low[kTypedAnswerMax * 2 + 1] = {};
+    ParsePinyinQuery(engine, reinterpret_cast<const WCHAR*>(text.c_str()), low, nullptr, kTypedAnswerMax * 2 + 1,
+                     kParseDefiniteTone | kParseWholeSyllables);
+    parsed = reinterpret_cast<const char16_t*>(low);
+  }
+  std::u16string out;
+  for (char16_t c : parsed)
+    if (IsSyllable(c) || c == kUnfilledItem) out.push_back(c);
+  return out;
+}
+
+// Free-answer and Tone Practice, command 10: the typed answer compared
+// position by position with the card.
+void CheckTyped(FlashSession* s) {
+  if (!s->onText) return;
+  WCHAR buffer[kTypedAnswerMax + 1] = {}, work[kTypedAnswerMax + 1] = {};
+  s->onText(buffer, work, s->userData);
+  buffer[kTypedAnswerMax] = 0;
+  const std::u16string typed = reinterpret_cast<const char16_t*>(buffer);
+  const int32_t card = s->currentCard;
+  const uint32_t field = PartField(s, 0);
+  const int32_t length = CardWordLength(s->store, card);
+  std::u16string answer, alternative, given = typed;
+  if (s->testType == kTestTonePractice || field == kFieldTones) {
+    answer = Syllables(s->store->engine, CardText(s->store, card, kFieldPron));
+    given.clear();
+    for (char16_t c : typed)
+      if (c >= u'0' && c <= u'5') given.push_back(c);
+    if (s->requireFilled && given.size() < answer.size()) return;
+    // Tone 5 is typed for the neutral tone the codes keep as 0.
+    for (char16_t& c : answer) c = static_cast<char16_t>(u'0' + ToneOf(c));
+    for (char16_t& c : given)
+      if (c == u'5') c = u'0';
+  } else if (field == kFieldHeadword) {
+    if (s->requireFilled && typed.find(kUnfilledItem) != std::u16string::npos) return;
+    answer = CardText(s->store, card, kFieldHeadword);
+    MemHandle* h = NewMemHandle(2);
+    if (h && GetCardFieldText(s->store, card, kCardFieldAltHeadword, h) == 0 && h->data)
+      alternative = reinterpret_cast<const char16_t*>(h->data);
+    FreeMemHandle(h);
+  } else {
+    if (s->requireFilled && typed.find(kUnfilledItem) != std::u16string::npos) return;
+    answer = Syllables(s->store->engine, CardText(s->store, card, kFieldPron));
+    given = Syllables(s->store->engine, typed);
+    if (s->ignoreTones) {
+      for (char16_t& c : answer) c = WithoutTone(c);
+      for (char16_t& c : given)
+        if (IsSyllable(c)) c = WithoutTone(c);
+    }
+  }
+  const int32_t longer = static_cast<int32_t>(std::max(given.size(), answer.size()));
+  const int32_t n = std::min({length > 0 ? length : longer, longer, 4});
+  bool right = n > 0;
+  std::memset(s->marks, 0, sizeof s->marks);
+  for (int32_t i = 0; i < n; ++i) {
+    const bool same = i < static_cast<int32_t>(given.size()) &&
+                      ((i < static_cast<int32_t>(answer.size()) && given[i] == answer[i]) ||
+                       (i < static_cast<int32_t>(alternative.size()) && given[i] == alternative[i]));
+    s->marks[i] = same ? kMarkRight : kMarkWrong;
+    right = right && same;
+  }
+  s->markCount = n;
+  NotifyAnswerResult(s, right, kEventSelectorMarks);
+}
+
 // Multiple-choice, command 10: the argument is the chosen index.
 void CheckChoice(FlashSession* s, int32_t chosen) {
   s->chosenIndex = chosen;
@@ -731,6 +810,8 @@ int ProcessSessionCommand(FlashSession* s, int32_t command, int32_t argument) {
       if (s->state == kSessionQuestion && s->testType == kTestStrokeOrder) CheckStrokes(s);
       else if ((s->state == kSessionQuestion || s->state == kSessionSecondChoice) && s->testType == kTestMultipleChoice)
         CheckChoice(s, argument);
+      else if (s->state == kSessionQuestion && (s->testType == kTestFreeAnswer || s->testType == kTestTonePractice))
+        CheckTyped(s);
       return 0;
     case kCmdNext:
       if (s->state == kSessionAfterCorrect) GradeAndMove(s, 6);

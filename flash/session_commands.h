@@ -77,8 +77,8 @@ enum : int32_t {
 
 // 0 as a rule; 1 for Back without an earlier card; for End the result of
 // EndFlashSession. Commands that do not apply in the state do nothing.
-// Checking an answer (10) handles Multiple-choice and Stroke Order; typed
-// answers (Free-answer, Tone Practice) are not handled here yet.
+// Checking an answer (10): the chosen index (Multiple-choice), the typed
+// answer or tone digits, or the stroke items, from the text callback.
 int ProcessSessionCommand(FlashSession* session, int32_t command, int32_t argument);
 // Key actions 1-25 as commands: 1-3 press the offered answer buttons, the
 // others name commands (some by state). 0; other actions are ignored.

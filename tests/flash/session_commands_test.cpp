@@ -8,6 +8,7 @@
 #include "flash/session_commands.h"
 #include "flash/session_queries.h"
 #include "platform/random.h"
+#include "resources/resources.h"
 #include "session_fixture.h"
 
 namespace {
@@ -411,6 +412,71 @@ TEST_F(ChoiceTest, TwoAskedPartsNeedBothRight) {
   EXPECT_EQ(Choice(session->correctChoice), u"p1");
   Command(kCmdCheckAnswer, (session->correctChoice + 1) % 4);
   EXPECT_EQ(session->state, kSessionAfterIncorrect);
+}
+
+}  // namespace
+
+namespace {
+
+std::u16string g_typed;
+
+int ScriptedAnswer(WCHAR* buffer, WCHAR*, void*) {
+  for (size_t i = 0; i < g_typed.size(); ++i) buffer[i] = g_typed[i];
+  buffer[g_typed.size()] = 0;
+  return 0;
+}
+
+class TypedAnswerTest : public SessionCommandTest {
+ protected:
+  void SetUp() override {
+    SessionCommandTest::SetUp();
+    RegisterSorviResources();  // the pinyin tables
+    ASSERT_NE(Open({kDefaultKvb}), nullptr);
+    OnStore("DELETE FROM sorvi_flash_cards");
+    OnStore(
+        "INSERT INTO sorvi_flash_cards (id, lang, hw, pron, defn, wordlength) "
+        "VALUES (1, 4096, '你好', 'ni3 hao3', 'hello', 2)");
+    Plain();
+    Set(kProLanguage, 4096);
+    Set(kProSimpleFreeshow, 5);  // headword and definition shown
+  }
+};
+
+TEST_F(TypedAnswerTest, PositionsAreMarkedRightOrWrong) {
+  struct Case {
+    int32_t type, ask, ignoreTones, requireFilled;
+    std::u16string typed;
+    int32_t state;
+    std::vector<uint8_t> marks;
+    const char* why;
+  } cases[] = {
+      {kTestFreeAnswer, 2, 0, 0, u"ni3 hao3", kSessionAfterCorrect, {1, 1}, "pinyin as stored"},
+      {kTestFreeAnswer, 2, 0, 0, u"ni3hao3", kSessionAfterCorrect, {1, 1}, "pinyin run together"},
+      {kTestFreeAnswer, 2, 0, 0, u"ni3 hao4", kSessionAfterIncorrect, {1, 2}, "a wrong tone"},
+      {kTestFreeAnswer, 2, 1, 0, u"ni3 hao4", kSessionAfterCorrect, {1, 1}, "tones ignored"},
+      {kTestFreeAnswer, 2, 0, 0, u"ni3", kSessionAfterIncorrect, {1, 2}, "a syllable missing"},
+      {kTestFreeAnswer, 2, 0, 1, u"ni3\xE9FE", kSessionQuestion, {}, "an empty syllable is not checked"},
+      {kTestFreeAnswer, 1, 0, 0, u"你们", kSessionAfterIncorrect, {1, 2}, "headword"},
+      {kTestFreeAnswer, 1, 0, 0, u"你好", kSessionAfterCorrect, {1, 1}, "headword right"},
+      {kTestTonePractice, 0, 0, 0, u"33", kSessionAfterCorrect, {1, 1}, "tones"},
+      {kTestTonePractice, 0, 0, 0, u"34", kSessionAfterIncorrect, {1, 2}, "a wrong tone digit"},
+      {kTestTonePractice, 0, 0, 1, u"3", kSessionQuestion, {}, "too few digits are not checked"},
+  };
+  for (const Case& c : cases) {
+    Set(kProType, c.type);
+    Set(kProSimpleFreeask, c.ask);
+    Set(kProIgnoretones, c.ignoreTones);
+    Set(kProRequirefilled, c.requireFilled);
+    Start();
+    session->onText = &ScriptedAnswer;
+    g_typed = c.typed;
+    Command(kCmdCheckAnswer);
+    EXPECT_EQ(session->state, c.state) << c.why;
+    ASSERT_EQ(session->markCount, static_cast<int32_t>(c.marks.size())) << c.why;
+    uint8_t marks[4] = {};
+    GetSessionAnswerMarks(session, marks, 4);
+    for (size_t i = 0; i < c.marks.size(); ++i) EXPECT_EQ(marks[i], c.marks[i]) << c.why << " " << i;
+  }
 }
 
 }  // namespace
