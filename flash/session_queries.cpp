@@ -2,14 +2,22 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "engine/engine_host.h"
 #include "engine/engine_time.h"
+#include "engine/mem_handle.h"
+#include "engine/pinyin.h"
+#include "engine/user_dict_entries.h"
 #include "flash/card_scores.h"
+#include "flash/cards.h"
 #include "flash/categories.h"
+#include "flash/flash_sql.h"
 #include "flash/profile_setting_ids.h"
 #include "flash/session.h"
 #include "flash/session_commands.h"
+#include "flash/store.h"
+#include "flash/store_schema.h"
 
 namespace {
 
@@ -355,6 +363,49 @@ int IsCurrentCardInSessionCategory(FlashSession* s, int32_t command) {
 }
 
 uint32_t GetCardDictionarySlot(const FlashSession* s) { return s ? s->dictRef.slot : kSessionDictSlotNone; }
+
+int32_t GetCurrentCardWordLength(FlashSession* s) {
+  const int32_t card = s ? GetSessionCurrentCardId(s) : -1;
+  if (card < 0) return 0;
+  std::vector<int32_t> lengths;
+  SelectFlashInts(s->store->database, kFlashCardsTable, kFlashCardColumns, kCardColumnCount, kCardId, card,
+                  kCardWordLength, &lengths);
+  return lengths.empty() ? 0 : std::clamp(lengths[0], 0, 4);
+}
+
+int ReadCardTexts(FlashcardStore* store, int32_t card, WCHAR* headword, WCHAR* altHeadword, WCHAR* pron, uint32_t size,
+                  uint32_t mode) {
+  if (!store || size == 0) return 1;
+  MemHandle* h = NewMemHandle(2);
+  if (!h) return 1;
+  const struct {
+    WCHAR* out;
+    uint32_t field;
+  } wanted[3] = {{headword, kCardFieldHeadword}, {altHeadword, kCardFieldAltHeadword}, {pron, kCardFieldPronunciation}};
+  int rc = 0;
+  for (const auto& w : wanted) {
+    if (!w.out) continue;
+    w.out[0] = 0;
+    if (GetCardFieldText(store, card, w.field, h) != 0 || !h->data) {
+      rc = 1;
+      continue;
+    }
+    const WCHAR* text = static_cast<const WCHAR*>(h->data);
+    if (w.field == kCardFieldPronunciation) {
+      const uint32_t flags =
+          mode & 1 ? kParseDefiniteTone | kParseWholeSyllables
+                   : kParseDefiniteTone | kParseWholeSyllables | kParseCapitalWords | kParseKeepSeparators;
+      ParsePinyinQuery(store->engine, text, w.out, nullptr, size, flags);
+    } else {
+      uint32_t n = 0;
+      for (; text[n] && n + 1 < size; ++n) w.out[n] = text[n];
+      w.out[n] = 0;
+      StripKeyMarks(w.out);
+    }
+  }
+  FreeMemHandle(h);
+  return rc;
+}
 
 void ScoreFilterSettingIds(int32_t testType, int32_t* starts, int32_t* shows, int32_t* asks) {
   struct Ids {

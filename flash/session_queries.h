@@ -14,6 +14,7 @@
 
 struct DisplaySettings;
 struct FlashSession;
+struct FlashcardStore;
 
 inline constexpr int32_t kActionButtonMax = 6;
 struct SessionActionButtons {
@@ -55,6 +56,17 @@ int IsSessionOver(const FlashSession* session);
 int IsCurrentCardInSessionCategory(FlashSession* session, int32_t command);
 // The dictionary slot the shown card links to; 65535 when none.
 uint32_t GetCardDictionarySlot(const FlashSession* session);
+
+// The shown card's word length, at most 4 (the syllable selectors); 0 when
+// no card is shown.
+int32_t GetCurrentCardWordLength(FlashSession* session);
+// Fills the buffers asked for (each may be null; size units each, always
+// terminated): headword and alternative headword without key marks, the
+// pronunciation as syllable codes (whole syllables with definite tones
+// with bit 0 of mode, else also split before vowels and kept separators).
+// 0, or 1 when the card cannot be read.
+int ReadCardTexts(FlashcardStore* store, int32_t card, WCHAR* headword, WCHAR* altHeadword, WCHAR* pron, uint32_t size,
+                  uint32_t mode);
 
 // Setting ids of a test type's score bands (-1 where there is none).
 void ScoreFilterSettingIds(int32_t testType, int32_t* starts, int32_t* shows, int32_t* asks);

@@ -480,3 +480,23 @@ TEST_F(TypedAnswerTest, PositionsAreMarkedRightOrWrong) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TypedAnswerTest, CardTextsAndWordLength) {
+  OnStore("UPDATE sorvi_flash_cards SET hw = '你@好', althw = '妳好' WHERE id = 1");
+  WCHAR hw[16], alt[16], pron[16];
+  ASSERT_EQ(ReadCardTexts(store, 1, hw, alt, pron, 16, 1), 0);
+  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(hw)), u"你好");
+  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(alt)), u"妳好");
+  const std::u16string codes = reinterpret_cast<const char16_t*>(pron);
+  ASSERT_EQ(codes.size(), 2u);
+  for (char16_t c : codes) EXPECT_EQ((c - 0xE000) % 5, 3) << "third tone";
+  EXPECT_EQ(ReadCardTexts(store, 99, hw, nullptr, nullptr, 16, 1), 1);
+  Set(kProType, kTestFreeAnswer);
+  Set(kProSimpleFreeask, 2);
+  Start();
+  EXPECT_EQ(GetCurrentCardWordLength(session), 2);
+}
+
+}  // namespace
