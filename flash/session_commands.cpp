@@ -11,6 +11,7 @@
 #include "engine/engine_time.h"
 #include "engine/mem_handle.h"
 #include "engine/pinyin.h"
+#include "engine/preferences.h"
 #include "engine/sql_query.h"
 #include "engine/sql_text.h"
 #include "engine/system_services.h"
@@ -33,6 +34,9 @@
 #include <vector>
 
 namespace {
+
+// The audio source command 24 may set (1-10).
+constexpr int32_t kPrefAudioSource = 213;
 
 // Drops order entry i and, for the most recent cards, its undo row.
 void DropOrderEntry(FlashSession* s, int32_t i) {
@@ -862,6 +866,8 @@ int ProcessSessionCommand(FlashSession* s, int32_t command, int32_t argument) {
       return 0;
     }
     case kCmdReplaySound: {
+      // An argument 0-9 also chooses the audio source (preference 213).
+      if (argument >= 0 && argument <= 9) SetPref(s->store->engine, kPrefAudioSource, argument + 1);
       const bool answerSide = !IsLive(s) || s->state == kSessionAnswerShown || s->state == kSessionAfterCorrect ||
                               s->state == kSessionAfterIncorrect;
       const bool soundAsked = FieldShown(s, kFieldSound) && (s->maxReplays == 0 || s->replaysUsed < s->maxReplays);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/preferences.h"
 #include "flash/card_scores.h"
 #include "flash/session_commands.h"
 #include "flash/session_queries.h"
@@ -242,6 +243,9 @@ TEST_F(SessionCommandTest, ReplaysAreCountedAgainstTheLimit) {
   Command(kCmdReveal);
   Command(kCmdReplaySound);  // the answer side always plays
   EXPECT_EQ(Asked(kEventPlayAudio), 3);
+  Command(kCmdReplaySound, 4);  // also chooses audio source 5
+  EXPECT_EQ(GetPref(engine, 213), 5);
+  EXPECT_EQ(Asked(kEventPlayAudio), 4);
 }
 
 TEST_F(SessionCommandTest, OutOfDueCardsIsAskedOnce) {
