@@ -4,10 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "engine/dict_engine.h"
 #include "engine/engine_host.h"
 #include "engine/engine_time.h"
 #include "engine/mem_handle.h"
 #include "engine/pinyin.h"
+#include "engine/text_buffer.h"
 #include "engine/user_dict_entries.h"
 #include "flash/card_scores.h"
 #include "flash/cards.h"
@@ -459,4 +461,53 @@ int32_t MapPromptToCode(int32_t testType, int32_t direction, int ask) {
     default:
       return -1;
   }
+}
+
+namespace {
+
+// The syllable form of preference 91. Its first value names no syllable
+// table of its own: the pinyin table is meant, with the tone style it
+// gives.
+uint32_t CardSyllableFormat(DictEngine* engine) {
+  uint32_t format = GetCharsetModeCode(engine);
+  const uint32_t table = format & kSyllableTableMask;
+  if (table != kSyllablePinyin && table != kSyllableZhuyin) format = (format & ~kSyllableTableMask) | kSyllablePinyin;
+  return format;
+}
+
+// Room for the codes of a card's pronunciation; longer ones are cut.
+constexpr uint32_t kCardPronCodesMax = 64;
+
+}  // namespace
+
+int GetCardSyllableText(FlashSession* s, int32_t index, WCHAR* buffer, uint32_t size) {
+  if (!buffer || size == 0) return 1;
+  buffer[0] = 0;
+  const int32_t card = s ? GetSessionCurrentCardId(s) : -1;
+  if (card < 0 || index < 0) return 1;
+  WCHAR codes[kCardPronCodesMax];
+  if (ReadCardTexts(s->store, card, nullptr, nullptr, codes, kCardPronCodesMax, 1) != 0) return 1;
+  int32_t seen = 0;
+  for (const WCHAR* c = codes; *c; ++c) {
+    if (*c < kSyllableFirst || *c > kSyllableLastArea) continue;
+    if (seen++ != index) continue;
+    TextBuffer tb{buffer, size, nullptr, 0};
+    FormatSyllableCode(s->store->engine, CardSyllableFormat(s->store->engine), *c, &tb);
+    TextBufFinish(&tb);
+    return 0;
+  }
+  return 1;
+}
+
+int GetCurrentCardPronText(FlashSession* s, WCHAR* buffer, uint32_t size) {
+  if (!buffer || size == 0) return 1;
+  buffer[0] = 0;
+  const int32_t card = s ? GetSessionCurrentCardId(s) : -1;
+  if (card < 0) return 1;
+  WCHAR codes[kCardPronCodesMax];
+  if (ReadCardTexts(s->store, card, nullptr, nullptr, codes, kCardPronCodesMax, 0) != 0) return 1;
+  TextBuffer tb{buffer, size, nullptr, 0};
+  FormatSyllableText(s->store->engine, CardSyllableFormat(s->store->engine), codes, &tb);
+  TextBufFinish(&tb);
+  return 0;
 }

@@ -60,6 +60,13 @@ uint32_t GetCardDictionarySlot(const FlashSession* session);
 // The shown card's word length, at most 4 (the syllable selectors); 0 when
 // no card is shown.
 int32_t GetCurrentCardWordLength(FlashSession* session);
+// Syllable `index` (from 0) of the shown card's pronunciation in the
+// display form of the program's syllable setting. 0; 1 when no card is
+// shown or it has no such syllable (the buffer then holds "").
+int GetCardSyllableText(FlashSession* session, int32_t index, WCHAR* buffer, uint32_t size);
+// The shown card's pronunciation in that display form. 0; 1 when no card
+// is shown.
+int GetCurrentCardPronText(FlashSession* session, WCHAR* buffer, uint32_t size);
 // Fills the buffers asked for (each may be null; size units each, always
 // terminated): headword and alternative headword without key marks, the
 // pronunciation as syllable codes (whole syllables with definite tones

@@ -15,6 +15,7 @@
 #include "engine/sql_db.h"
 #include "flash/cards.h"
 #include "flash/session.h"
+#include "flash/session_queries.h"
 #include "flash/store.h"
 #include "platform/engine_lock.h"
 #include "platform/heap.h"
@@ -240,6 +241,45 @@ TEST_F(CardContentTest, TheSessionChoosesCharsetAndShownFields) {
   s->fieldSets[0].displayCount = 2;
   ASSERT_EQ(PrepareCurrentCardContent(s, handle_, 0), 0);
   EXPECT_EQ(Text(), Entry(5, 0x1000000));
+  delete s;
+}
+
+TEST_F(CardContentTest, SyllablesAndPronunciationOfTheShownCard) {
+  auto* s = new FlashSession{};
+  s->store = store_;
+  WCHAR buffer[20];
+  auto text = [&] { return std::u16string(reinterpret_cast<const char16_t*>(buffer)); };
+  EXPECT_EQ(GetCardSyllableText(s, 0, buffer, 20), 1);  // no card shown
+  EXPECT_EQ(text(), u"");
+  s->currentCard = custom_;  // "ni3 hao3"
+  struct Case {
+    const char* what;
+    int32_t charsetMode;  // preference 91
+    int32_t index;
+    const char16_t* expected;  // null: no such syllable
+  } cases[] = {
+      {"tone marks", 1, 0, u"n\u01d0"},
+      {"tone marks, second", 1, 1, u"h\u01ceo"},
+      {"tone digits", 2, 1, u"hao3"},
+      {"the first mode: pinyin without tones", 0, 0, u"ni"},
+      {"past the last syllable", 2, 2, nullptr},
+      {"negative index", 2, -1, nullptr},
+  };
+  for (const Case& c : cases) {
+    SetPref(engine_, kPrefCharsetMode, c.charsetMode);
+    EXPECT_EQ(GetCardSyllableText(s, c.index, buffer, 20), c.expected ? 0 : 1) << c.what;
+    EXPECT_EQ(text(), c.expected ? c.expected : u"") << c.what << ": " << Utf8Of(text());
+  }
+  // A buffer too small keeps a terminated start.
+  SetPref(engine_, kPrefCharsetMode, 2);
+  ASSERT_EQ(GetCardSyllableText(s, 1, buffer, 3), 0);
+  EXPECT_EQ(text().size(), 2u);
+  // The whole pronunciation, and none without a card.
+  ASSERT_EQ(GetCurrentCardPronText(s, buffer, 16), 0);
+  EXPECT_EQ(text(), u"ni3 hao3") << Utf8Of(text());  // the space between words kept
+  s->currentCard = -1;
+  EXPECT_EQ(GetCurrentCardPronText(s, buffer, 16), 1);
+  EXPECT_EQ(text(), u"");
   delete s;
 }
 
