@@ -48,12 +48,19 @@ struct SessionDisplayLayout {
   uint32_t fields[19];
 };
 enum : uint32_t {
+  kLayoutLanguage = 0,
   kLayoutAnswerMode = 1,
   kLayoutForm = 2,
   kLayoutWritingHeight = 3,
   kLayoutChoiceRows = 4,
   kLayoutMargin = 5,
-  kLayoutFirstBottomButton = 7,  // 7-13
+  kLayoutDefinitionSize = 6,
+  kLayoutFirstBottomButton = 7,  // 7-13: back, info, delete, score, category, remove, audio
+  kLayoutCategoryId = 14,        // the category button's category
+  kLayoutTop1Clock = 15,         // top field 1 shows the clock
+  kLayoutTop1Timer = 16,         // top field 1 shows a running time
+  kLayoutTop2Clock = 17,
+  kLayoutTop2Timer = 18,
 };
 
 struct EngineHost {

@@ -19,6 +19,7 @@
 #include "engine/text_buffer.h"
 #include "engine/user_dict.h"
 #include "engine/user_dict_entries.h"
+#include "flash/card_content.h"
 #include "flash/card_scores.h"
 #include "flash/categories.h"
 #include "flash/flash_sql.h"
@@ -461,8 +462,8 @@ int IsCardUnlinked(FlashcardStore* store, int32_t card) {
 int32_t GetCardLanguage(FlashcardStore* store, int32_t card) {
   if (!store || !store->database) return 1;
   std::vector<int32_t> lang;
-  if (SelectFlashInts(store->database, kFlashCardsTable, kFlashCardColumns, kCardColumnCount, kCardId, card,
-                      kCardLang, &lang) != 0 ||
+  if (SelectFlashInts(store->database, kFlashCardsTable, kFlashCardColumns, kCardColumnCount, kCardId, card, kCardLang,
+                      &lang) != 0 ||
       lang.empty())
     return 1;
   return lang[0];
@@ -481,12 +482,6 @@ WCHAR* NewText(const std::u16string& text) {
   if (!out) return nullptr;
   std::memcpy(out, text.c_str(), (text.size() + 1) * sizeof(WCHAR));
   return out;
-}
-
-// The definition a linked card shows: the entry's text after headword and
-// reading. Card content formatting replaces this when it is built.
-std::u16string LinkedCardDefinition(DictEngine* engine, uint16_t slot, uint32_t entry) {
-  return GetEntryCardDefinition(engine, slot, entry);
 }
 
 }  // namespace
@@ -531,7 +526,7 @@ int IsCardLinkedToUserDict(FlashcardStore* store, int32_t card) {
   return GetDictKind(store->engine, slot) == kDictKindUser ? 1 : 0;
 }
 
-int GetCardFieldText(FlashcardStore* store, int32_t card, uint32_t field, MemHandle* handle) {
+int GetCardStoredText(FlashcardStore* store, int32_t card, uint32_t field, MemHandle* handle) {
   if (!store || !store->database || !handle || field > kCardFieldDefinition) return 1;
   static constexpr uint32_t kColumns[] = {kCardHw, kCardAltHw, kCardPron, kCardDefn};
   std::u16string text;
@@ -554,15 +549,7 @@ int GetCardFieldText(FlashcardStore* store, int32_t card, uint32_t field, MemHan
     SqlFinalize(stmt);
     if (!row) return 1;
   }
-  if (field == kCardFieldDefinition) {
-    uint16_t slot = kNoCardSlot;
-    int32_t entry = -1;
-    if (text.empty() && ResolveCardEntry(store, card, &slot, &entry) == 0 && entry >= 0) {
-      EngineLockGuard lock;
-      if (IsDictSlotFlagged(store->engine, slot))
-        text = LinkedCardDefinition(store->engine, slot, static_cast<uint32_t>(entry));
-    }
-  } else if (!text.empty()) {
+  if (field != kCardFieldDefinition && !text.empty()) {
     StripKeyMarks(reinterpret_cast<WCHAR*>(text.data()));
     text.resize(std::char_traits<char16_t>::length(text.c_str()));
   }
@@ -570,6 +557,24 @@ int GetCardFieldText(FlashcardStore* store, int32_t card, uint32_t field, MemHan
   if (GetMemHandleSize(handle) < bytes && ResizeMemHandle(handle, bytes) != 0) return 1;
   std::memcpy(handle->data, text.c_str(), bytes);
   return 0;
+}
+
+std::u16string GetLinkedEntryDefinition(DictEngine* engine, uint16_t slot, uint32_t entry) {
+  if (!IsDictSlotFlagged(engine, slot)) return {};
+  return GetEntryCardDefinition(engine, slot, entry);
+}
+
+int GetCardFieldText(FlashcardStore* store, int32_t card, uint32_t field, MemHandle* handle) {
+  if (GetCardStoredText(store, card, field, handle) != 0) return 1;
+  if (field != kCardFieldDefinition || static_cast<const char16_t*>(handle->data)[0] != 0) return 0;
+  // No stored definition: a linked card shows its entry's, while the
+  // dictionary can be read.
+  CardContentRecord content{};
+  content.store = store;
+  content.card = card;
+  content.fields = kLinkedDefinitionMask | (CardAltHeadwordFirst(store) ? kContentAltFirst : 0u);
+  content.text = handle;
+  return BuildCardContent(nullptr, &content);
 }
 
 int ConvertCardToUserDictEntry(FlashcardStore* store, int32_t card) {
@@ -705,8 +710,8 @@ int TouchCategoryCards(FlashcardStore* store, int32_t category) {
   EngineLockGuard lock;
   // "modified" of every card whose id is among the category's cards.
   std::vector<int32_t> cards;
-  if (SelectFlashInts(store->database, kFlashCategoryAssignsTable, kFlashAssignColumns, kAssignColumnCount,
-                      kAssignCat, category, kAssignCard, &cards) != 0)
+  if (SelectFlashInts(store->database, kFlashCategoryAssignsTable, kFlashAssignColumns, kAssignColumnCount, kAssignCat,
+                      category, kAssignCard, &cards) != 0)
     return 1;
   for (int32_t card : cards) {
     const int rc = TouchCard(store, card);

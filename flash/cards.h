@@ -9,10 +9,12 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "platform/types.h"
 
 struct CardEditRecord;
+struct DictEngine;
 struct MemHandle;
 struct FlashcardStore;
 
@@ -73,6 +75,12 @@ enum : uint32_t { kCardFieldHeadword = 0, kCardFieldAltHeadword, kCardFieldPronu
 // while its dictionary can be read. 0; 1 for another field, a missing card
 // or a handle that cannot grow.
 int GetCardFieldText(FlashcardStore* store, int32_t card, uint32_t field, MemHandle* handle);
+// The stored text of the field (key marks removed but for the
+// definition), without reaching the linked entry. 0; 1 as above.
+int GetCardStoredText(FlashcardStore* store, int32_t card, uint32_t field, MemHandle* handle);
+// The linked entry's text after its headword and reading; empty when the
+// slot cannot lend it. The caller holds the engine lock.
+std::u16string GetLinkedEntryDefinition(DictEngine* engine, uint16_t slot, uint32_t entry);
 // Turns an unlinked card into an entry of the newest user dictionary of its
 // language (created when there is none) and links the card to it. A linked
 // card is left alone. 0; 1 when no user dictionary can be had or the entry

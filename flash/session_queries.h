@@ -1,0 +1,84 @@
+// What the test window asks a running session: the answer buttons to
+// offer, the status texts, the answer marks, the default score-change
+// label and the statistics at the end; and the setting ids the settings
+// sheets map test types and directions to. Read-only; user-interface
+// thread.
+//
+// Texts are UTF-16 and always terminated within the given size (in units);
+// a text that does not fit is cut.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/types.h"
+
+struct DisplaySettings;
+struct FlashSession;
+struct FlashcardStore;
+
+inline constexpr int32_t kActionButtonMax = 6;
+struct SessionActionButtons {
+  int32_t commands[kActionButtonMax];  // display order; 0 = no button
+  uint8_t reverseOrder;                // "pro_reverseanswerbtnorder"
+};
+
+// Appends the statistics text ("No Cards Tested" before any answer) to the
+// terminated text in buffer.
+void FormatSessionStatistics(const FlashSession* session, WCHAR* buffer, uint32_t size);
+// "1:02:05" with hours, else "1:05".
+void FormatElapsedTime(uint32_t milliseconds, WCHAR* buffer, uint32_t size);
+int GetSessionActionButtons(const FlashSession* session, SessionActionButtons* buttons);
+// The 19 words the test window lays itself out by (engine/engine_host.h).
+struct SessionDisplayLayout;
+int GetSessionDisplayLayout(const FlashSession* session, SessionDisplayLayout* layout);
+
+enum : int32_t { kInfoCardCounter = 0, kInfoTopField1 = 1, kInfoTopField2 = 2 };
+// 0 with the text of the status item.
+int FormatSessionInfoText(FlashSession* session, int32_t item, WCHAR* buffer, uint32_t size);
+// The due label of a card reviewed at lastReviewed with score: "New" when
+// never reviewed, else how long it is overdue ("1d 2h", "45m"), or "-" and
+// how long until it is due.
+void FormatDueLabel(bool reviewed, int64_t lastReviewed, int64_t score, int32_t dayType, int32_t pointsPerDay,
+                    int64_t referenceTime, WCHAR* buffer, uint32_t size);
+
+// Per-item marks of the checked answer.
+enum : uint8_t { kMarkNone = 0, kMarkRight = 1, kMarkWrong = 2, kMarkPlain = 4 };
+// The number of marks written (at most `count`).
+int32_t GetSessionAnswerMarks(const FlashSession* session, uint8_t* marks, int32_t count);
+
+// "Default (-50%)", "Default (to 200)"; with bare "-50%", "to 200".
+void FormatDefaultScoreChangeLabel(const DisplaySettings* display, WCHAR* buffer, uint32_t size, int bare);
+int32_t GetSessionMode(const FlashSession* session);
+int GetSessionCardId(const FlashSession* session, int32_t* card);
+// 1 when the answer side shows: states 0, 6, 7, 8, or a Review Only session.
+int IsSessionOver(const FlashSession* session);
+// For command 23 only: 1 when the shown card is in the button's category.
+int IsCurrentCardInSessionCategory(FlashSession* session, int32_t command);
+// The dictionary slot the shown card links to; 65535 when none.
+uint32_t GetCardDictionarySlot(const FlashSession* session);
+
+// The shown card's word length, at most 4 (the syllable selectors); 0 when
+// no card is shown.
+int32_t GetCurrentCardWordLength(FlashSession* session);
+// Syllable `index` (from 0) of the shown card's pronunciation in the
+// display form of the program's syllable setting. 0; 1 when no card is
+// shown or it has no such syllable (the buffer then holds "").
+int GetCardSyllableText(FlashSession* session, int32_t index, WCHAR* buffer, uint32_t size);
+// The shown card's pronunciation in that display form. 0; 1 when no card
+// is shown.
+int GetCurrentCardPronText(FlashSession* session, WCHAR* buffer, uint32_t size);
+// Fills the buffers asked for (each may be null; size units each, always
+// terminated): headword and alternative headword without key marks, the
+// pronunciation as syllable codes (whole syllables with definite tones
+// with bit 0 of mode, else also split before vowels and kept separators).
+// 0, or 1 when the card cannot be read.
+int ReadCardTexts(FlashcardStore* store, int32_t card, WCHAR* headword, WCHAR* altHeadword, WCHAR* pron, uint32_t size,
+                  uint32_t mode);
+
+// Setting ids of a test type's score bands (-1 where there is none).
+void ScoreFilterSettingIds(int32_t testType, int32_t* starts, int32_t* shows, int32_t* asks);
+// The simple show (ask 0) or ask setting of a test type, or -1.
+int32_t MapFieldToCode(int32_t testType, int ask);
+// The per-direction (1 reading, 2 writing, 3 listening) show or ask
+// setting of a test type, or -1.
+int32_t MapPromptToCode(int32_t testType, int32_t direction, int ask);

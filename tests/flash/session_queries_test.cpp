@@ -1,0 +1,325 @@
+// What the test window asks a session: statistics, buttons by state,
+// status texts and due labels, the score-change label, setting ids, and
+// key actions pressing the offered buttons.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/engine_host.h"
+#include "flash/card_scores.h"
+#include "flash/session_commands.h"
+#include "flash/session_queries.h"
+#include "platform/clock.h"
+#include "session_fixture.h"
+
+namespace {
+
+std::u16string Str(const WCHAR* w) { return reinterpret_cast<const char16_t*>(w); }
+
+class QueryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    InstallTestClock();
+    s = std::make_unique<FlashSession>();
+    s->startTicks = GetTicks();
+    s->currentFieldSet = -1;
+  }
+  void TearDown() override { UninstallVirtualClock(); }
+  std::u16string Statistics(const char16_t* before = u"") {
+    WCHAR buffer[256] = {};
+    for (int i = 0; before[i]; ++i) buffer[i] = before[i];
+    FormatSessionStatistics(s.get(), buffer, 256);
+    return Str(buffer);
+  }
+  std::vector<int32_t> Buttons() {
+    SessionActionButtons b;
+    GetSessionActionButtons(s.get(), &b);
+    std::vector<int32_t> out;
+    for (int32_t c : b.commands)
+      if (c) out.push_back(c);
+    return out;
+  }
+  std::unique_ptr<FlashSession> s;
+};
+
+TEST_F(QueryTest, StatisticsText) {
+  EXPECT_EQ(Statistics(), u"No Cards Tested");
+  s->correctAnswers = 7;
+  s->incorrectAnswers = 3;
+  s->scoreSum = 2500;
+  s->difficultySum = 1000;
+  AdvanceVirtualClock(3725 * 1000);
+  EXPECT_EQ(Statistics(u">"),
+            u">Session Statistics:\nCorrect: 7 (70%)\nIncorrect: 3 (30%)\nAverage Score: 250\nElapsed Time: 1:02:05");
+  s->difficultySum = 1234;
+  s->startTicks = GetTicks() - 65 * 1000;
+  EXPECT_EQ(Statistics(),
+            u"Session Statistics:\nCorrect: 7 (70%)\nIncorrect: 3 (30%)\nAverage Score: 250\nAverage Difficulty: "
+            u"123\nElapsed Time: 1:05");
+}
+
+TEST_F(QueryTest, DueLabels) {
+  const int64_t t = 1800000000, day = 86400;  // score 100 at 100 points: due a day after review
+  struct Case {
+    bool reviewed;
+    int64_t lastReviewed;
+    const char16_t* label;
+  } cases[] = {
+      {false, 0, u"New"},
+      {true, t - day + 5400, u"-1h"},         // due 90 minutes after T
+      {true, t - day - 26 * 3600, u"1d 2h"},  // 26 hours overdue
+      {true, t - 2 * day, u"1d 0h"},          // exactly a day
+      {true, t - day - 2700, u"45m"},
+      {true, t - 3 * day, u"2d 0h"},
+      {true, t - day + 30, u"-0m"},
+  };
+  for (const Case& c : cases) {
+    WCHAR text[32];
+    FormatDueLabel(c.reviewed, c.lastReviewed, 100, 1, 100, t, text, 32);
+    EXPECT_EQ(Str(text), c.label);
+  }
+}
+
+TEST_F(QueryTest, DefaultScoreChangeLabel) {
+  struct Case {
+    int32_t direction, amount, type;
+    int bare;
+    const char16_t* label;
+  } cases[] = {
+      {1, 50, 1, 0, u"Default (-50%)"}, {2, 200, 1, 0, u"Default (to 200)"},
+      {1, 50, 1, 1, u"-50%"},           {0, 30, 0, 0, u"Default (+30)"},
+      {2, -7, 0, 1, u"to 7"},
+  };
+  for (const Case& c : cases) {
+    DisplaySettings d{};
+    d.buttonScoreChange = c.direction;
+    d.buttonScoreTarget = c.amount;
+    d.buttonScoreType = c.type;
+    WCHAR text[32];
+    FormatDefaultScoreChangeLabel(&d, text, 32, c.bare);
+    EXPECT_EQ(Str(text), c.label);
+  }
+}
+
+TEST_F(QueryTest, ButtonsByState) {
+  const std::vector<int32_t> down = {17, 16, 15, 14, 13, 12}, up = {12, 13, 14, 15, 16, 17};
+  struct Case {
+    int32_t state, type, prompt, showAll, kind;
+    std::vector<int32_t> buttons;
+  } cases[] = {
+      {1, kTestReviewOnly, 0, 0, 4, {11}},         {1, kTestSelfScored, 0, 0, 4, {1}},
+      {1, kTestMultipleChoice, 0, 0, 4, {}},       {1, kTestFreeAnswer, 0, 0, 4, {10}},
+      {2, kTestMultipleChoice, 0, 0, 4, {}},       {4, kTestSelfScored, 0, 0, 4, {1, 8, 9}},
+      {6, kTestReviewOnly, 1, 1, 4, {11}},         {6, kTestSelfScored, 0, 0, kScoringNone, {11}},
+      {6, kTestSelfScored, 0, 0, 4, {8, 9}},       {6, kTestSelfScored, 1, 1, 4, down},
+      {6, kTestSelfScored, 1, 6, 4, down},         {6, kTestSelfScored, 1, 5, 4, up},
+      {6, kTestSelfScored, 1, 0, 4, {8, 9}},       {7, kTestSelfScored, 0, 0, 4, {11}},
+      {7, kTestSelfScored, 1, 0, 4, {17, 16, 15}}, {7, kTestSelfScored, 1, 4, 4, {17, 16, 15}},
+      {7, kTestSelfScored, 1, 3, 4, {15, 16, 17}}, {7, kTestSelfScored, 1, 6, 4, down},
+      {7, kTestSelfScored, 1, 5, 4, up},           {8, kTestSelfScored, 0, 0, 4, {11}},
+      {8, kTestSelfScored, 1, 2, 4, {12, 13, 14}}, {8, kTestSelfScored, 1, 4, 4, {14, 13, 12}},
+      {8, kTestSelfScored, 1, 1, 4, up},           {8, kTestSelfScored, 1, 6, 4, down},
+  };
+  for (const Case& c : cases) {
+    s->state = c.state;
+    s->testType = c.type;
+    s->scoring.scorePrompt = c.prompt;
+    s->scoring.promptShowAll = c.showAll;
+    s->scoring.kind = c.kind;
+    EXPECT_EQ(Buttons(), c.buttons) << "state " << c.state << " type " << c.type << " show-all " << c.showAll;
+  }
+}
+
+TEST_F(QueryTest, BrowsingAndRevealButtons) {
+  s->state = kSessionBrowsing;
+  s->browsePosition = 1;
+  s->undoCount = 2;
+  EXPECT_EQ(Buttons(), (std::vector<int32_t>{30, 19, 20}));
+  s->undone[1] = 1;
+  EXPECT_EQ(Buttons(), (std::vector<int32_t>{18, 19, 20}));
+  s->browsePosition = 5;  // no saved row that far back
+  EXPECT_EQ(Buttons(), (std::vector<int32_t>{18, 19, 20}));
+
+  s->state = kSessionQuestion;
+  s->testType = kTestSelfScored;
+  s->revealSeparately = 1;
+  s->fieldSetCount = 1;
+  s->currentFieldSet = 0;
+  s->fieldSets[0].askedCount = 3;
+  s->fieldSets[0].asked[0] = kFieldPron;
+  s->fieldSets[0].asked[1] = kFieldHeadword;
+  s->fieldSets[0].asked[2] = kFieldDefinition;
+  EXPECT_EQ(Buttons(), (std::vector<int32_t>{6, 4, 1}));
+}
+
+TEST_F(QueryTest, CardCounter) {
+  struct Case {
+    int32_t method, state, questionIndex, browse, toAsk, due;
+    const char16_t* text;
+  } cases[] = {
+      {kSelectRandom, kSessionQuestion, 4, -1, 20, 0, u"5/20"},
+      {kSelectRandom, kSessionBrowsing, 4, 2, 20, 0, u"3/20"},
+      {kSelectRepetitionSpaced, kSessionQuestion, 2, -1, 50, 7, u"3/7"},
+      {kSelectRepetitionSpaced, kSessionQuestion, 7, -1, 50, 7, u"8/50"},
+      {kSelectRandom, kSessionQuestion, 0, -1, 0, 0, u"1"},
+  };
+  for (const Case& c : cases) {
+    s->method = c.method;
+    s->state = c.state;
+    s->questionIndex = c.questionIndex;
+    s->browsePosition = c.browse;
+    s->cardsToAsk = c.toAsk;
+    s->dueCount = c.due;
+    WCHAR text[16];
+    FormatSessionInfoText(s.get(), kInfoCardCounter, text, 16);
+    EXPECT_EQ(Str(text), c.text);
+  }
+}
+
+TEST(SettingIds, MapTestTypesAndDirections) {
+  int32_t starts, shows, asks;
+  ScoreFilterSettingIds(kTestMultipleChoice, &starts, &shows, &asks);
+  EXPECT_EQ(starts, 38);
+  EXPECT_EQ(shows, 39);
+  EXPECT_EQ(asks, 40);
+  ScoreFilterSettingIds(kTestStrokeOrder, &starts, &shows, &asks);
+  EXPECT_EQ(starts, -1);
+  ScoreFilterSettingIds(kTestTonePractice, &starts, &shows, &asks);
+  EXPECT_EQ(shows, 45);
+  EXPECT_EQ(asks, -1);
+  struct Case {
+    int32_t type, direction, ask, field, prompt;
+  } cases[] = {
+      {kTestReviewOnly, 3, 0, 3, 15},   {kTestSelfScored, 2, 0, 4, 17},  {kTestMultipleChoice, 2, 1, 6, 22},
+      {kTestFreeAnswer, 3, 0, 7, 29},   {kTestFreeAnswer, 1, 1, 8, 26},  {kTestTonePractice, 1, 0, 9, 31},
+      {kTestStrokeOrder, 1, 0, -1, -1}, {kTestReviewOnly, 1, 1, -1, -1},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(MapFieldToCode(c.type, c.ask), c.field) << c.type;
+    EXPECT_EQ(MapPromptToCode(c.type, c.direction, c.ask), c.prompt) << c.type;
+  }
+  EXPECT_EQ(MapPromptToCode(kTestMultipleChoice, 4, 0), -1);
+}
+
+class SessionQueryTest : public SessionTest {
+ protected:
+  void SetUp() override {
+    SessionTest::SetUp();
+    Plain();
+    Set(kProType, kTestSelfScored);
+    Set(kProScoreprompt, 1);
+    Set(kProScorepromptshowall, 0);
+    Cards(1, 3);
+    Build();
+    ASSERT_NE(session, nullptr);
+    ProcessSessionCommand(session, kCmdStart, -1);
+  }
+  std::u16string Info(int32_t code) {
+    session->display.topField1 = code;
+    WCHAR text[64];
+    FormatSessionInfoText(session, kInfoTopField1, text, 64);
+    return Str(text);
+  }
+  CardScoreRecord Row(int32_t card) {
+    CardScoreRecord r;
+    EXPECT_EQ(ReadCardScore(store, scorefile, card, &r, 0), 0);
+    return r;
+  }
+};
+
+TEST_F(SessionQueryTest, TopFieldCodes) {
+  Score(1, 250, "52", now - 86400, 2);
+  OnStore("UPDATE sorvi_flash_scores_" + std::to_string(scorefile) +
+          " SET correct = 1, incorrect = 3, difficulty = 90, history = '52W' WHERE card = 1");
+  session->correctAnswers = 3;
+  session->incorrectAnswers = 1;
+  EXPECT_EQ(Info(0), u"");
+  EXPECT_EQ(Info(3), u"75%");
+  EXPECT_EQ(Info(4), u"3:1");
+  EXPECT_EQ(Info(5), u"25%");
+  EXPECT_EQ(Info(6), u"1:3");
+  EXPECT_EQ(Info(7), u"250");
+  EXPECT_EQ(Info(8), u"90");
+  EXPECT_EQ(Info(10), u"2");  // high priority
+  EXPECT_EQ(Info(99), u"3");
+  AdvanceVirtualClock(65 * 1000);
+  EXPECT_EQ(Info(2), u"1:05");
+  EXPECT_EQ(Info(9), u"1:05");
+  // Due in 2.5 days from a review a day ago (100 points a day).
+  EXPECT_EQ(Info(11), u"-1d 12h");
+  session->currentCard = 2;  // no score row
+  EXPECT_EQ(Info(11), u"New");
+}
+
+TEST_F(SessionQueryTest, KeyActionsPressTheOfferedButtons) {
+  EXPECT_EQ(session->state, kSessionQuestion);
+  HandleSessionKeyAction(session, 1);  // the reveal button
+  EXPECT_EQ(session->state, kSessionAnswerShown);
+  EXPECT_EQ(IsSessionOver(session), 1);
+  HandleSessionKeyAction(session, 3);  // buttons 8, 9: the second
+  EXPECT_EQ(session->state, kSessionAfterIncorrect);
+  HandleSessionKeyAction(session, 11);  // grade 3
+  EXPECT_EQ(Row(1).history[0], 3);
+  EXPECT_EQ(session->currentCard, 2);
+  EXPECT_EQ(IsSessionOver(session), 0);
+  HandleSessionKeyAction(session, 4);  // reveal
+  HandleSessionKeyAction(session, 5);  // Correct
+  EXPECT_EQ(session->state, kSessionAfterCorrect);
+  HandleSessionKeyAction(session, 9);  // grade 4
+  EXPECT_EQ(Row(2).history[0], 4);
+  HandleSessionKeyAction(session, 7);  // back
+  EXPECT_EQ(session->state, kSessionBrowsing);
+  HandleSessionKeyAction(session, 8);  // return
+  EXPECT_EQ(session->state, kSessionQuestion);
+  HandleSessionKeyAction(session, 14);  // nothing
+  HandleSessionKeyAction(session, 4);
+  HandleSessionKeyAction(session, 25);  // grade 6
+  EXPECT_EQ(Row(3).history[0], 6);
+}
+
+}  // namespace
+
+namespace {
+
+class LayoutTest : public SessionTest {};
+
+TEST_F(LayoutTest, FreeAnswerChineseSession) {
+  Plain();
+  Set(kProType, kTestFreeAnswer);
+  Set(kProLanguage, 4096);
+  Set(kProSimpleFreeshow, 5);  // headword and definition shown
+  Set(kProSimpleFreeask, 2);   // pronunciation asked
+  Set(kProTopfield1, 1);
+  Set(kProTopfield2, 9);
+  Set(kProAudioall, 0);
+  Set(kProButtonback, 1);
+  Set(kProButtonremovesession, 1);
+  Set(kProButtoninfo, 0);
+  Set(kProButtondelete, 0);
+  Set(kProButtonscore, 0);
+  Set(kProButtoncat, 0);
+  Set(kProDefnsize, 3);
+  Cards(1, 2);
+  Build();
+  ASSERT_NE(session, nullptr);
+  SessionDisplayLayout layout;
+  GetSessionDisplayLayout(session, &layout);
+  const uint32_t expected[19] = {4096, kTestFreeAnswer, 3, 0, 0, 1, 3, 1, 0, 0, 0, 0, 1, 0, 0xFFFFFFFFu, 1, 0, 0, 1};
+  for (int i = 0; i < 19; ++i) EXPECT_EQ(layout.fields[i], expected[i]) << "word " << i;
+  // Without the keyboard the pronunciation is picked, not typed; the sound
+  // shown with a question turns the audio button on.
+  Set(kProNokeyboard, 1);
+  Set(kProSimpleFreeshow, 3);
+  Build();
+  ASSERT_NE(session, nullptr);
+  GetSessionDisplayLayout(session, &layout);
+  EXPECT_EQ(layout.fields[kLayoutForm], 6u);
+  EXPECT_EQ(layout.fields[kLayoutFirstBottomButton + 6], 1u);
+  Set(kProSimpleFreeask, 1);  // the headword asked
+  Build();
+  ASSERT_NE(session, nullptr);
+  GetSessionDisplayLayout(session, &layout);
+  EXPECT_EQ(layout.fields[kLayoutForm], 1u);
+}
+
+}  // namespace
