@@ -21,6 +21,9 @@ constexpr uint32_t kTypeSddb = 0x53444442;  // "SDDB"
 constexpr uint32_t kCreatorSrvn = 0x5352564E;  // "SRVN"
 constexpr int kAccessDeniedRetries = 10;
 constexpr DWORD kAccessDeniedWaitMs = 10;
+// A reused record block may exceed the record by at most 1/8 of it, so that
+// recycling never holds much more memory than fresh blocks would.
+constexpr uint32_t kSpareSlackDivisor = 8;
 
 uint32_t LoadBe32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 | p[3];
@@ -179,16 +182,23 @@ uint32_t GetDbFileWriteStamp(DbFile* file) {
   return info.ftLastWriteTime.dwLowDateTime;
 }
 
-MemHandle* ReadDbRecord(DbFile* file, uint32_t index) {
+MemHandle* ReadDbRecord(DbFile* file, uint32_t index) { return ReadDbRecordReusing(file, index, nullptr); }
+
+MemHandle* ReadDbRecordReusing(DbFile* file, uint32_t index, MemHandle* spare) {
+  // Whatever happens below, the spare is either the result or freed.
+  auto giveUp = [&]() -> MemHandle* {
+    FreeMemHandle(spare);
+    return nullptr;
+  };
   std::lock_guard<std::mutex> guard(g_lock);
-  if (index >= file->recordCount) return nullptr;
+  if (index >= file->recordCount) return giveUp();
   EnsureOpenLocked(file);
 
   const uint32_t offset = RecordOffset(file, index);
   if (!SeekTo(file->handle, offset)) {
-    if (!IsLostStorageError(GetLastError())) return nullptr;
+    if (!IsLostStorageError(GetLastError())) return giveUp();
     ReopenFile(file);
-    if (!SeekTo(file->handle, offset)) return nullptr;
+    if (!SeekTo(file->handle, offset)) return giveUp();
   }
 
   // The last record runs to the end of the file as it is now.
@@ -197,16 +207,29 @@ MemHandle* ReadDbRecord(DbFile* file, uint32_t index) {
     end = RecordOffset(file, index + 1);
   } else {
     const DWORD size = GetFileSize(file->handle, nullptr);
-    if (size == INVALID_FILE_SIZE || size < offset) return nullptr;
+    if (size == INVALID_FILE_SIZE || size < offset) return giveUp();
     end = size;
   }
   const uint32_t length = end - offset;
 
-  void* block = LocalAlloc(LMEM_FIXED, length);
-  if (!block) return nullptr;
+  // The spare's block serves when it is large enough and not much larger
+  // (the slack bounds what a kept block can waste); else a block of the
+  // record's own size.
+  void* block = nullptr;
+  if (spare && spare->data && !spare->MemHandleBorrowed) {
+    const SIZE_T room = LocalSize(spare->data);
+    if (room >= length && room - length <= length / kSpareSlackDivisor) {
+      block = spare->data;
+    } else {
+      LocalFree(spare->data);
+    }
+    spare->data = nullptr;
+  }
+  if (!block) block = LocalAlloc(LMEM_FIXED, length);
+  if (!block) return giveUp();
   auto fail = [&]() -> MemHandle* {
     LocalFree(block);
-    return nullptr;
+    return giveUp();
   };
 
   // A read that succeeds must deliver the whole record: a shorter one means
@@ -236,6 +259,15 @@ MemHandle* ReadDbRecord(DbFile* file, uint32_t index) {
     }
   }
 
+  if (spare) {
+    // The handle's size is the record's; the block may hold a little more.
+    spare->data = block;
+    spare->size = length;
+    spare->lockCount = 0;
+    spare->MemHandleFromStore = 1;
+    spare->MemHandleBorrowed = 0;
+    return spare;
+  }
   MemHandle* record = WrapMemHandle(block, length, 1, 0);
   if (!record) return fail();
   return record;

@@ -63,6 +63,12 @@ uint32_t GetDbFileWriteStamp(DbFile* file);
 // index is out of range or the record cannot be read in full. The last
 // record runs to the current end of the file.
 MemHandle* ReadDbRecord(DbFile* file, uint32_t index);
+// As ReadDbRecord, but gives a record handle no longer wanted (`spare`,
+// unlocked and held by no one, or null) a second life: on success the
+// result is `spare` itself holding the new record, in its old block when
+// that fits; on failure `spare` is freed. Saves the allocations of a cache
+// that drops one record to read the next.
+MemHandle* ReadDbRecordReusing(DbFile* file, uint32_t index, MemHandle* spare);
 void FreeDbRecord(DbFile* file, uint32_t index, MemHandle* record);
 // Takes the file out of the open-file list, closes its handle and frees it.
 void CloseDbFile(DbFile* file);

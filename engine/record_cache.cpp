@@ -69,9 +69,10 @@ uint32_t LowerBound(const RecordCache* cache, uint32_t key) {
   return lo;
 }
 
-// Frees the least recently used unlocked entry (the first in key order on a
-// tie); its index, or -1 when every entry is locked.
-int64_t EvictCacheEntry(RecordCache* cache) {
+// Drops the least recently used unlocked entry (the first in key order on a
+// tie); its index, or -1 when every entry is locked. Its record goes to
+// *kept when that is given (for the next read to reuse), else is freed.
+int64_t EvictCacheEntry(RecordCache* cache, MemHandle** kept = nullptr) {
   int64_t best = -1;
   for (uint32_t i = 0; i < cache->count; ++i) {
     // The stamp first: only an entry older than the best so far needs its
@@ -81,7 +82,11 @@ int64_t EvictCacheEntry(RecordCache* cache) {
     best = i;
   }
   if (best < 0) return -1;
-  FreeMemHandle(cache->entries[best].record);
+  if (kept) {
+    *kept = cache->entries[best].record;
+  } else {
+    FreeMemHandle(cache->entries[best].record);
+  }
   for (uint32_t i = static_cast<uint32_t>(best); i + 1 < cache->count; ++i) cache->entries[i] = cache->entries[i + 1];
   cache->count--;
   return best;
@@ -122,14 +127,18 @@ MemHandle* GetCachedRecord(DbFile* file, RecordCache* cache, uint32_t headerReco
   MemHandle* record = nullptr;
   if (cache->count < limit) record = ReadDbRecord(file, static_cast<uint32_t>(recordIndex));
   if (!record || cache->count >= limit) {
-    // Make room; this also gives memory back when the read failed for want of it.
+    // Make room; this also gives memory back when the read failed for want of
+    // it. The first record dropped is read into (its handle and block reused)
+    // rather than freed and allocated again: on the lookup path nearly every
+    // miss drops one record to read the next.
+    MemHandle* spare = nullptr;
     while (cache->count > 0) {
-      int64_t evicted = EvictCacheEntry(cache);
+      int64_t evicted = EvictCacheEntry(cache, spare || record ? nullptr : &spare);
       if (evicted < 0) break;  // every entry is locked: the array grows instead
       if (static_cast<uint32_t>(evicted) < pos) pos--;
       if (cache->count < limit) break;
     }
-    if (!record) record = ReadDbRecord(file, static_cast<uint32_t>(recordIndex));
+    if (!record) record = ReadDbRecordReusing(file, static_cast<uint32_t>(recordIndex), spare);
   }
   if (!record) return nullptr;
   if (!EnsureEntryRoom(cache)) {

@@ -126,6 +126,60 @@ class DbFileTest : public ::testing::Test {
   std::vector<DbFile*> opened_;
 };
 
+// A spare record handle is read into: the same handle comes back with the
+// new record, in its old block when that is large enough and not much
+// larger, else in a block of the record's size; a failed read frees the
+// spare (the heap's block count shows it).
+TEST_F(DbFileTest, ReadsIntoASpareRecord) {
+  const std::string big(400, 'b');
+  Container c;
+  c.records = {Text("header"), Text(std::string(380, 'a')), Text(big), Text("tiny"), Text(std::string(100, 'd'))};
+  WriteDeviceFile(u"\\My Documents\\spare.pdb", Build(c));
+  DbFile* f = Open(u"\\My Documents\\spare.pdb");
+  ASSERT_NE(f, nullptr);
+  opened_.push_back(f);
+  const struct {
+    uint32_t from, to;  // the spare holds record `from`; record `to` is read
+    bool sameBlock;     // whether the spare's block is kept
+    const char* why;
+  } cases[] = {
+      {2, 2, true, "the same size"},          {2, 1, true, "a little smaller: within the slack"},
+      {1, 2, false, "larger than the block"}, {2, 3, false, "much smaller: a block of its own size"},
+      {4, 0, false, "much smaller again"},
+  };
+  for (const auto& k : cases) {
+    MemHandle* spare = ReadDbRecord(f, k.from);
+    ASSERT_NE(spare, nullptr) << k.why;
+    LockMemHandle(spare);  // a used record: its lock count is given back
+    UnlockMemHandle(spare);
+    const void* oldBlock = spare->data;
+    MemHandle* got = ReadDbRecordReusing(f, k.to, spare);
+    ASSERT_EQ(got, spare) << k.why;
+    EXPECT_EQ(AsString(got), ReadText(f, k.to)) << k.why;
+    EXPECT_EQ(GetMemHandleSize(got), c.records[k.to].size()) << k.why;
+    if (k.sameBlock) {
+      EXPECT_EQ(got->data, oldBlock) << k.why;
+    }
+    // Whichever block holds it wastes at most an eighth of the record.
+    EXPECT_GE(LocalSize(got->data), c.records[k.to].size()) << k.why;
+    EXPECT_LE(LocalSize(got->data), c.records[k.to].size() * 9 / 8) << k.why;
+    EXPECT_EQ(got->MemHandleFromStore, 1) << k.why;
+    EXPECT_EQ(GetMemHandleLockCount(got), 0) << k.why;
+    FreeDbRecord(f, k.to, got);
+  }
+  // No spare: a fresh handle, as ReadDbRecord gives.
+  MemHandle* fresh = ReadDbRecordReusing(f, 3, nullptr);
+  ASSERT_NE(fresh, nullptr);
+  EXPECT_EQ(AsString(fresh), "tiny");
+  FreeDbRecord(f, 3, fresh);
+  // A read that fails frees the spare.
+  const SIZE_T blocks = GetLocalHeapBlockCount();
+  MemHandle* spare = ReadDbRecord(f, 2);
+  ASSERT_NE(spare, nullptr);
+  EXPECT_EQ(ReadDbRecordReusing(f, 5, spare), nullptr);
+  EXPECT_EQ(GetLocalHeapBlockCount(), blocks);
+}
+
 TEST_F(DbFileTest, OpensAndReadsRecords) {
   Container c;
   c.records = {Text("header"), Text(""), Text("middle"), Text("the last one")};
