@@ -502,7 +502,7 @@ int GetCardEntryTexts(FlashcardStore* store, uint16_t slot, uint32_t entry, WCHA
 WCHAR* GetEntryDefinitionText(FlashcardStore* store, uint16_t slot, uint32_t entry) {
   if (!store || !IsDictSlotFlagged(store->engine, slot)) return nullptr;
   EngineLockGuard lock;
-  return NewText(LinkedCardDefinition(store->engine, slot, entry));
+  return NewText(GetEntryCardDefinition(store->engine, slot, entry));
 }
 
 int ResolveCardEntry(FlashcardStore* store, int32_t card, uint16_t* slot, int32_t* entry) {
