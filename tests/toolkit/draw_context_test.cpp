@@ -18,21 +18,30 @@ constexpr COLORREF kWindowText = RGB(0x01, 0x02, 0x03);
 constexpr COLORREF kHighlight = RGB(0x20, 0x40, 0xC0);
 constexpr COLORREF kHighlightText = RGB(0xFE, 0xFD, 0xFC);
 
+const int kTestColorIndices[] = {COLOR_STATIC,     COLOR_STATICTEXT, COLOR_WINDOW,
+                                 COLOR_WINDOWTEXT, COLOR_HIGHLIGHT,  COLOR_HIGHLIGHTTEXT};
+
 void SetTestSysColors() {
-  const int indices[] = {COLOR_STATIC,     COLOR_STATICTEXT, COLOR_WINDOW,
-                         COLOR_WINDOWTEXT, COLOR_HIGHLIGHT,  COLOR_HIGHLIGHTTEXT};
   const COLORREF colours[] = {kStatic, kStaticText, kWindow, kWindowText, kHighlight, kHighlightText};
-  ASSERT_TRUE(SetSysColors(6, indices, colours));
+  ASSERT_TRUE(SetSysColors(6, kTestColorIndices, colours));
 }
 
 uint32_t Rgb(COLORREF c) { return SwapRgbBytes(c); }
 
 class DrawContextTest : public ToolkitTest {
  protected:
+  // The system colours are process-wide: put them back, so that tests run
+  // after these in the same process see the platform's own.
   void SetUp() override {
     ToolkitTest::SetUp();
+    for (int i = 0; i < 6; ++i) saved_[i] = GetSysColor(kTestColorIndices[i]);
     SetTestSysColors();
   }
+  void TearDown() override {
+    SetSysColors(6, kTestColorIndices, saved_);
+    ToolkitTest::TearDown();
+  }
+  COLORREF saved_[6] = {};
 };
 
 TEST_F(DrawContextTest, ColorWordsResolveAndFillByTheirRules) {
