@@ -511,3 +511,17 @@ int GetCurrentCardPronText(FlashSession* s, WCHAR* buffer, uint32_t size) {
   TextBufFinish(&tb);
   return 0;
 }
+
+int32_t GetAnswerFieldCode(const FlashSession* s) {
+  if (!s) return 0;
+  switch (s->state) {
+    case kSessionHiddenHeadword:
+      return kAnswerFieldHeadword;
+    case kSessionHiddenPron:
+      return kAnswerFieldPron;
+    case kSessionHiddenDefinition:
+      return kAnswerFieldDefinition;
+    default:
+      return 0;
+  }
+}

@@ -67,6 +67,10 @@ int GetCardSyllableText(FlashSession* session, int32_t index, WCHAR* buffer, uin
 // The shown card's pronunciation in that display form. 0; 1 when no card
 // is shown.
 int GetCurrentCardPronText(FlashSession* session, WCHAR* buffer, uint32_t size);
+// The field the answer box works on while one field is still hidden
+// (states 3, 4, 5); 0 in every other state.
+enum : int32_t { kAnswerFieldDefinition = 3, kAnswerFieldPron = 5, kAnswerFieldHeadword = 6 };
+int32_t GetAnswerFieldCode(const FlashSession* session);
 // Fills the buffers asked for (each may be null; size units each, always
 // terminated): headword and alternative headword without key marks, the
 // pronunciation as syllable codes (whole syllables with definite tones

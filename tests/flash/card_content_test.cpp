@@ -283,4 +283,25 @@ TEST_F(CardContentTest, SyllablesAndPronunciationOfTheShownCard) {
   delete s;
 }
 
+TEST(AnswerFieldCode, FollowsTheHiddenField) {
+  auto* s = new FlashSession{};
+  const struct {
+    int32_t state;
+    int32_t expected;
+  } cases[] = {
+      {kSessionHiddenHeadword, kAnswerFieldHeadword},      // 3 gives 6
+      {kSessionHiddenPron, kAnswerFieldPron},              // 4 gives 5
+      {kSessionHiddenDefinition, kAnswerFieldDefinition},  // 5 gives 3
+      {kSessionQuestion, 0},
+      {kSessionAnswerShown, 0},
+      {kSessionBrowsing, 0},
+  };
+  for (const auto& c : cases) {
+    s->state = c.state;
+    EXPECT_EQ(GetAnswerFieldCode(s), c.expected) << c.state;
+  }
+  EXPECT_EQ(GetAnswerFieldCode(nullptr), 0);
+  delete s;
+}
+
 }  // namespace
