@@ -21,6 +21,7 @@
 #include "app/app_startup.h"
 #include "app/audio_playback.h"
 #include "engine/dict_engine.h"
+#include "engine/lookup_session.h"
 #include "engine/mem_handle.h"
 #include "engine/preferences.h"
 #include "platform/dialog.h"
@@ -32,7 +33,10 @@
 #include "resources/resources.h"
 #include "tests/app/app_fixture.h"
 #include "tests/support/temp_device_root.h"
+#include "tests/support/utf16_print.h"
 #include "toolkit/app_context.h"
+#include "tools/databuild/audio_tables.h"
+#include "tools/databuild/entry_markup.h"
 
 namespace {
 
@@ -423,6 +427,24 @@ class AudioApplicationTest : public ::testing::Test {
     const std::string fonts = SORVI_FIXTURE_FONTS;
     tree_.Copy(fonts + "/DejaVuSans-subset.ttf", "Program Files/Sorvi/tahoma.ttf");
     tree_.Copy(fonts + "/wqy-zenhei-subset.ttf", "Program Files/Sorvi/ZYSong.ttf");
+    if (withAudio_) {
+      // An audio data file as the device data has it: a syllable index and
+      // a clip table, the kind being the clips' sample rate.
+      {
+        TempDeviceRoot scratch;
+        clip_ = MakeClip(scratch.path(), "hao3", 3 * kBufferSamples + 700);
+      }
+      databuild::AudioGroupSpec group;
+      group.kind = kRate;
+      group.clips = {{databuild::PinyinNumbersToCodes("hao3"), databuild::ByteVec(clip_.begin(), clip_.end())}};
+      databuild::DataFileSpec file;
+      file.shortName = u"Audio";
+      std::string error;
+      ASSERT_EQ(databuild::AddAudioGroup(group, &file, &error), 0) << error;
+      databuild::ByteVec bytes;
+      ASSERT_EQ(databuild::BuildDataFile(file, &bytes, nullptr, &error), 0) << error;
+      tree_.Write("Program Files/Sorvi/audio.pdb", bytes);
+    }
     ASSERT_EQ(StartApplication(), 0);
   }
   void TearDown() override {
@@ -432,7 +454,41 @@ class AudioApplicationTest : public ::testing::Test {
     AutoResetDialogScripts();
   }
   appfix::DeviceTree tree_;
+  bool withAudio_ = false;
+  Bytes clip_;
 };
+
+class AudioDataTest : public AudioApplicationTest {
+ protected:
+  void SetUp() override {
+    withAudio_ = true;
+    AudioApplicationTest::SetUp();
+  }
+};
+
+TEST_F(AudioDataTest, PlayAudioPlaysTheCurrentEntrysClipsAtTheChosenLevel) {
+  AppContext* app = AppContextPointer;
+  SetNullWaveConsumption(WAVE_NULL_INSTANT);
+  ASSERT_EQ(LookupSearchFor(app->lookupSession, reinterpret_cast<const WCHAR*>(u"好"), 1), 0);
+  // The list shows the dictionary's index around the query: make 好 current.
+  bool found = false;
+  for (uint32_t i = 0; i < 3 && !found; ++i) {
+    ASSERT_EQ(LookupShowEntryAt(app->lookupSession, i), 0);
+    WCHAR text[64] = {};
+    LookupFetchEntry(app->lookupSession, text, 64, 1);
+    found = Utf8Of(text) == "hao3";
+  }
+  ASSERT_TRUE(found);
+  PlayEntryAudio(nullptr, 9);  // level 9: the full device volume
+  EXPECT_EQ(GetPref(app->engine, kPrefAudioVolume), 10);
+  ASSERT_TRUE(WaitUntil([&] { return app->audioBusy.load() == 0; }));
+  EXPECT_TRUE(AutoMessageBoxLog().empty());
+  const NullWaveRecord record = GetNullWaveRecord();
+  EXPECT_EQ(record.rates, std::vector<DWORD>{kRate});
+  EXPECT_EQ(record.volumes, std::vector<DWORD>{0xFFFFFFFFu});
+  EXPECT_EQ(record.pcm, Expected(clip_));
+  for (MemHandle* clip : app->clipBuffers) EXPECT_EQ(GetMemHandleSize(clip), kAudioShrunkClipBytes);
+}
 
 TEST_F(AudioApplicationTest, ShutdownDuringPlaybackStopsTheWorkerBeforeFreeingWhatItUses) {
   AppContext* app = AppContextPointer;
