@@ -1,11 +1,13 @@
 #include "app/app_startup.h"
 
 #include <algorithm>
+#include <new>
 #include <string>
 
 #include "app/app_file_search.h"
 #include "app/app_handwriting.h"
 #include "app/app_registry.h"
+#include "app/audio_playback.h"
 #include "engine/db_file.h"
 #include "engine/dict_engine.h"
 #include "engine/dict_set.h"
@@ -16,6 +18,7 @@
 #include "engine/utf8.h"
 #include "flash/store.h"
 #include "platform/clipboard.h"
+#include "platform/engine_lock.h"
 #include "platform/handles.h"
 #include "platform/heap.h"
 #include "platform/message.h"
@@ -71,8 +74,9 @@ int StartApplication() {
   version.dwOSVersionInfoSize = sizeof version;
   GetVersionExW(&version);
 
-  auto* app = static_cast<AppContext*>(LocalAlloc(LPTR, sizeof(AppContext)));
-  if (!app) return 1;
+  void* block = LocalAlloc(LPTR, sizeof(AppContext));
+  if (!block) return 1;
+  auto* app = new (block) AppContext{};
   AppContextPointer = app;
   ClearOpenFileCache();
 
@@ -181,21 +185,24 @@ void ShutdownApplication() {
   }
   if (app->hwrEngine) CloseHandwritingEngine(app->hwrEngine);
   app->hwrEngine = nullptr;
-  for (MemHandle*& clip : app->clipBuffers) {
-    FreeMemHandle(clip);
-    clip = nullptr;
-  }
-  // The audio worker ends by itself once told to stop; it is not waited for.
-  if (app->audioThread) {
-    if (app->audioBusy) {
-      app->audioStop = 1;
-      waveOutReset(app->waveOut);
+  // The audio worker reads the clip buffers and writes this record until it
+  // ends: it is stopped and waited for before either is freed. One that does
+  // not end in time keeps them (a leak at exit rather than a write into
+  // freed memory).
+  const bool audioEnded = ShutdownAudio(app) != 0;
+  if (audioEnded) {
+    for (MemHandle*& clip : app->clipBuffers) {
+      FreeMemHandle(clip);
+      clip = nullptr;
     }
-    CloseHandle(app->audioThread);
-    app->audioThread = nullptr;
   }
-  EngineSaveBlock* saved = app->engine ? DestroyEngine(app->engine) : nullptr;
-  app->engine = nullptr;
+  DictEngine* engine = app->engine;
+  {
+    // The worker reads the engine pointer under the lock.
+    EngineLockGuard lock;
+    app->engine = nullptr;
+  }
+  EngineSaveBlock* saved = engine ? DestroyEngine(engine) : nullptr;
   app->flashcardStore = nullptr;
   CloseFoundDataFiles();
   if (saved) {
@@ -203,7 +210,7 @@ void ShutdownApplication() {
     SaveRegistryRecord(kDictsRecord, saved->dictsRecord);
     FreeEngineSaveBlock(saved);
   }
-  LocalFree(app);
+  if (audioEnded) LocalFree(app);
   AppContextPointer = nullptr;
 }
 

@@ -92,6 +92,9 @@ enum : int32_t {
   kPrefTopCategoriesOnly = 205,
   kPrefAudioFileSet = 210,
   kPrefWholeWordAudio = 211,
+  // Pronunciation volume: 1..10 a level of the device volume, above 10 the
+  // full level with a stronger digital gain, 0 the full level.
+  kPrefAudioVolume = 213,
   // Glyph rendering of the font slots: 1 monochrome, 2 light, 3 wider
   // advances, 4 default hinting, else (0) light for CJK only.
   kPrefFontRenderMode = 218,

@@ -5,6 +5,7 @@
 // without linking the application.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "platform/types.h"
@@ -18,7 +19,8 @@ struct MemHandle;
 
 inline constexpr uint32_t kAppClipBuffers = 8;  // 64-byte blocks for pronunciation clips
 
-// One zero-filled record for the life of the process.
+// One zero-filled record for the life of the process (made with
+// placement new over zeroed memory: the atomics need their constructor).
 struct AppContext {
   DictEngine* engine;
   FlashcardStore* flashcardStore;  // copied from the engine after creation; may be null
@@ -28,10 +30,13 @@ struct AppContext {
   MemHandle* definitionText;       // text shown in the definition field
   void* definitionTextLocked;      // its locked data while shown
   MemHandle* clipBuffers[kAppClipBuffers];
-  uint8_t audioBusy;  // 1 while the audio worker runs
-  uint8_t audioStop;  // stop request to the audio worker
-  HANDLE audioThread;
-  HWAVEOUT waveOut;
+  // Shared by the UI thread and the audio worker without a lock
+  // (app/audio_playback.h): busy is set by the starter before the worker
+  // exists and cleared by the worker at its very end.
+  std::atomic<uint8_t> audioBusy;  // 1 from the start request until the worker ends
+  std::atomic<uint8_t> audioStop;  // stop request to the audio worker
+  HANDLE audioThread;              // UI thread only
+  std::atomic<HWAVEOUT> waveOut;   // the worker's open device, null when none
   // Tool-bar image and tap-and-hold button size: 16 while dpiFactor is at
   // most 3, 22 at 4, 32 above.
   uint32_t iconSize;
