@@ -5,6 +5,9 @@
 #include "flash/exchange_import.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <csignal>
 
 #include <algorithm>
 #include <cstring>
@@ -21,6 +24,7 @@
 #include "flash/cards.h"
 #include "flash/categories.h"
 #include "flash/profile_lists.h"
+#include "flash/profile_settings.h"
 #include "flash_fixture.h"
 #include "resources/resources.h"
 #include "tests/support/utf16_print.h"
@@ -654,6 +658,58 @@ TEST_F(XmlImportTest, UndoTakesBackCardsScoresScorefilesAndCategories) {
   EXPECT_EQ(Dump(), reference);
   EXPECT_LT(FindScorefileByName(store, u"New", 0), 0);
   EXPECT_LT(Category(u"X"), 0);
+}
+
+TEST_F(XmlImportTest, UnnamedScoresGoToTheDefaultScorefileOnlyWhenThereIsOne) {
+  const std::string doc = XmlDoc(XmlCard("\xE4\xB8\x80", "<scoreinfo score=\"300\"/><scoreinfo score=\"400\"/>"));
+  const int32_t scorefile = GetProfileScorefileId(store);
+  ASSERT_GT(scorefile, 0);
+  ASSERT_EQ(Import(doc), 0);
+  CardScoreRecord r;
+  ASSERT_EQ(ReadCardScore(store, scorefile, CardId(0), &r, 1), 0);
+  EXPECT_EQ(r.score, 300);  // the first; the second is dropped
+  // Without a default scorefile the row is dropped, not written to a
+  // table of scorefile -1.
+  Fresh();
+  const ProfileSettingValue none{-1, nullptr};
+  ASSERT_EQ(SetProfileSetting(store, kSetScorefile, &none), 0);
+  ASSERT_EQ(GetProfileScorefileId(store), -1);
+  ASSERT_EQ(Import(doc), 0);
+  EXPECT_EQ(Cards(), 1);
+  EXPECT_EQ(Count("SELECT count(*) FROM sqlite_master WHERE name='sorvi_flash_scores_-1'"), 0);
+}
+
+TEST_F(ImportTest, KilledImportLeavesCommittedChunksUnderTheLogRow) {
+  settings.definitionSource = kDefnFileOnly;
+  Destroy();
+  ASSERT_NE(Open({kDefaultKvb}), nullptr);
+  const std::string before = Dump();
+  Destroy();
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // The child imports 5,000 cards and dies at card 450, in the third
+    // chunk.
+    Open({kDefaultKvb});
+    settings.run.callback = [](uint32_t kind, const void*, const void*, uint32_t count, uint32_t, void*) -> uint32_t {
+      if (kind == kImportAskProgress && count == 450) raise(SIGKILL);
+      return 0;
+    };
+    Import(ManyLines(5000, -1));
+    _exit(3);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  EXPECT_EQ(WTERMSIG(status), SIGKILL);
+  EXPECT_EQ(Query(Db(), "PRAGMA integrity_check"), "ok");
+  ASSERT_NE(Open({kDefaultKvb}), nullptr);
+  EXPECT_EQ(Cards(), 400);
+  int32_t start = 0, end = 0, count = 0;
+  ASSERT_EQ(ReadFlashImportRecord(store, &start, &end, &count), 0);
+  EXPECT_EQ(count, 400);
+  ASSERT_EQ(UndoLastFlashImport(store), 0);
+  EXPECT_EQ(Dump(), before);
 }
 
 // --- Dictionaries: ambiguity, references, stored definitions, target 2 -----
