@@ -1316,8 +1316,10 @@ int UndoLastFlashImport(FlashcardStore* store) {
 }
 
 WCHAR* GetImportDuplicateCardText(FlashcardStore* store, int32_t card) {
-  // Stands in for the session's card display text until that module is
-  // here: the card's fields joined as the imported card's are.
+  // Stand-in for the session queries' BuildCardContent, which is not in
+  // this tree yet: once it is, this function returns its text with the
+  // display flags 0x1207 when preference 50 is set, else 0x1007. Until
+  // then, the card's fields joined as the imported card's are.
   MemHandle* h = NewMemHandle(2);
   if (!h) return nullptr;
   std::u16string out;
