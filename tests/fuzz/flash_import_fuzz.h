@@ -1,7 +1,7 @@
 // The driver both import targets share: one engine with a flashcard store
 // for the whole run, each input imported into it and taken back again, so
 // that a run stays cheap. The first four input bytes choose the encoding,
-// the language, the block size and the policies; a scripted callback
+// the language and journal, the block size and the policies; a scripted callback
 // answers the questions from the fifth. Nothing a file holds may make the
 // import read out of bounds, loop forever, leak, or leave the store
 // different from the database.
@@ -57,6 +57,8 @@ inline int RunImport(uint32_t format, const uint8_t* data, size_t size) {
   s.format = format;
   s.encoding = 1 + data[0] % 5;
   s.language = data[1] & 1 ? kImportChineseEnglish : kImportEnglishChinese;
+  // The relaxed journal also keeps a run cheap: most inputs take it.
+  s.unsafeMode = (data[1] & 6) != 0;
   const uint32_t block = 1 + data[2];
   s.duplicates = data[3] % 5;
   s.missing = (data[3] >> 3) & 1;
