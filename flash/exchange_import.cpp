@@ -1,5 +1,7 @@
 #include "flash/exchange_import.h"
 
+#include "flash/card_content.h"
+
 #include <sqlite3.h>
 
 // The UTF-16 build of Expat (libexpatw): names, attribute values and
@@ -1316,18 +1318,17 @@ int UndoLastFlashImport(FlashcardStore* store) {
 }
 
 WCHAR* GetImportDuplicateCardText(FlashcardStore* store, int32_t card) {
-  // Stand-in for the session queries' BuildCardContent, which is not in
-  // this tree yet: once it is, this function returns its text with the
-  // display flags 0x1207 when preference 50 is set, else 0x1007. Until
-  // then, the card's fields joined as the imported card's are.
+  // The existing card as the exchange shows it: headword, pronunciation and
+  // definition, with no note when its link leads nowhere.
   MemHandle* h = NewMemHandle(2);
   if (!h) return nullptr;
+  CardContentRecord content{};
+  content.store = store;
+  content.card = card;
+  content.fields = kExchangeExistingMask | (CardAltHeadwordFirst(store) ? kContentAltFirst : 0u);
+  content.text = h;
   std::u16string out;
-  for (uint32_t field = kCardFieldHeadword; field <= kCardFieldDefinition; ++field) {
-    if (GetCardFieldText(store, card, field, h) != 0) continue;
-    const std::u16string text = Str(static_cast<const WCHAR*>(h->data));
-    if (!text.empty()) out += text + u' ';
-  }
+  if (BuildCardContent(nullptr, &content) == 0) out = Str(static_cast<const WCHAR*>(h->data));
   FreeMemHandle(h);
   auto* copy = static_cast<WCHAR*>(MemAlloc((out.size() + 1) * sizeof(WCHAR)));
   if (copy) std::memcpy(copy, out.c_str(), (out.size() + 1) * sizeof(WCHAR));
