@@ -10,9 +10,9 @@
 #include "toolkit/control_list.h"
 #include "toolkit/control_resizer.h"
 #include "toolkit/control_selector.h"
+#include "toolkit/control_strokebox.h"
 #include "toolkit/control_taphold.h"
 #include "toolkit/control_zoombox.h"
-#include "toolkit/strokebox.h"
 
 namespace {
 

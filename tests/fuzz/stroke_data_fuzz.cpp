@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "toolkit/strokebox.h"
+#include "toolkit/control_strokebox.h"
 
 namespace {
 

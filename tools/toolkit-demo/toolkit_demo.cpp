@@ -43,10 +43,10 @@
 #include "toolkit/control_classes.h"
 #include "toolkit/control_field.h"
 #include "toolkit/control_grid.h"
+#include "toolkit/control_strokebox.h"
 #include "toolkit/field_pen.h"
 #include "toolkit/font_slot.h"
 #include "toolkit/keyboard_layout.h"
-#include "toolkit/strokebox.h"
 #include "toolkit/text_service.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "toolkit/strokebox.h"
+#include "toolkit/control_strokebox.h"
 
 #include <algorithm>
 #include <cstring>

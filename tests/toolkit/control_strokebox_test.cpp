@@ -14,7 +14,7 @@
 #include "platform/files.h"
 #include "tests/support/virtual_clock.h"
 #include "tests/toolkit/control_fixture.h"
-#include "toolkit/strokebox.h"
+#include "toolkit/control_strokebox.h"
 #include "tools/databuild/data_file_builder.h"
 #include "tools/devicedata/device_files.h"
 
