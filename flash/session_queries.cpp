@@ -243,6 +243,21 @@ int GetSessionActionButtons(const FlashSession* s, SessionActionButtons* b) {
   return 0;
 }
 
+namespace {
+
+// The answer-box input for a field being asked of a card of the session's
+// language.
+int32_t InputModeForField(const FlashSession* s, int32_t field) {
+  const bool noKeyboard = s->display.noKeyboard != 0;
+  if (s->language == 0) return noKeyboard ? kInputTextNoKeyboard : kInputText;
+  if (field == kFieldHeadword) return kInputCharacters;
+  if (field == kFieldTones) return kInputTones;
+  if (field == kFieldPron) return noKeyboard ? kInputSyllablesNoKeyboard : kInputSyllables;
+  return noKeyboard ? kInputTextNoKeyboard : kInputText;
+}
+
+}  // namespace
+
 int GetSessionDisplayLayout(const FlashSession* s, SessionDisplayLayout* layout) {
   if (!layout) return 0;
   *layout = SessionDisplayLayout{};
@@ -255,10 +270,8 @@ int GetSessionDisplayLayout(const FlashSession* s, SessionDisplayLayout* layout)
     // Before the first card the first field set stands for the session.
     const int32_t set = std::max(s->currentFieldSet, 0);
     const uint32_t asked = set < s->fieldSetCount && s->fieldSets[set].askedCount > 0 ? s->fieldSets[set].asked[0] : 0;
-    if (s->language != 0)
-      w[kLayoutForm] = asked == kFieldHeadword ? 1 : asked == kFieldTones ? 4 : d.noKeyboard ? 6 : 3;
-    else
-      w[kLayoutForm] = d.noKeyboard ? 5 : 2;
+    w[kLayoutForm] = static_cast<uint32_t>(
+        InputModeForField(s, asked == kFieldHeadword || asked == kFieldTones ? asked : kFieldPron));
   }
   if (s->testType == kTestSelfScored && d.showDrawBox)
     w[kLayoutWritingHeight] = static_cast<uint32_t>(s->drawBoxHeight);
@@ -524,4 +537,100 @@ int32_t GetAnswerFieldCode(const FlashSession* s) {
     default:
       return 0;
   }
+}
+
+int32_t GetSessionInputMode(const FlashSession* s) {
+  if (!s) return kInputNone;
+  switch (s->state) {
+    case kSessionHiddenHeadword:
+      return InputModeForField(s, kFieldHeadword);
+    case kSessionHiddenPron:
+      return InputModeForField(s, kFieldPron);
+    case kSessionHiddenDefinition:
+      return InputModeForField(s, kFieldDefinition);
+    default:
+      break;
+  }
+  if (s->testType != kTestFreeAnswer && s->testType != kTestTonePractice) return kInputNone;
+  const int32_t set = std::max(s->currentFieldSet, 0);
+  if (set >= s->fieldSetCount || s->fieldSets[set].askedCount <= 0) return kInputNone;
+  return InputModeForField(s, s->fieldSets[set].asked[0]);
+}
+
+namespace {
+
+// The card parts a show or ask entry names.
+enum : uint8_t { kPartHead = 1, kPartPron = 2, kPartDefn = 4, kPartSound = 8 };
+constexpr uint8_t kPartsAll = kPartHead | kPartPron | kPartDefn;
+struct FieldEntry {
+  uint8_t parts;
+  uint32_t flag;
+};
+// The show table by value (0 "Headword" … 14 "All").
+constexpr FieldEntry kShowEntries[] = {
+    {kPartHead, 0x1},
+    {kPartPron, 0x2},
+    {kPartDefn, 0x4},
+    {kPartSound, 0x8},
+    {kPartHead | kPartPron, 0x20},
+    {kPartHead | kPartDefn, 0x40},
+    {kPartHead | kPartSound, 0x80},
+    {kPartPron | kPartDefn, 0x100},
+    {kPartPron | kPartSound, 0x200},
+    {kPartDefn | kPartSound, 0x400},
+    {kPartsAll, 0x800},
+    {kPartHead | kPartPron | kPartSound, 0x1000},
+    {kPartHead | kPartDefn | kPartSound, 0x2000},
+    {kPartPron | kPartDefn | kPartSound, 0x4000},
+    {kPartsAll | kPartSound, 0x8000},
+};
+// The ask entries built from card parts ("Tones" is Tone Practice's own).
+constexpr FieldEntry kAskEntries[] = {
+    {kPartHead, 0x1},
+    {kPartPron, 0x2},
+    {kPartDefn, 0x4},
+    {kPartHead | kPartPron, 0x20},
+    {kPartHead | kPartDefn, 0x40},
+    {kPartPron | kPartDefn, 0x100},
+};
+
+// A row takes the show entries of its direction: reading shows the
+// headword, writing shows the pronunciation or definition without it,
+// listening plays the sound.
+bool ShowFitsRow(uint8_t parts, int32_t row) {
+  if (parts & kPartSound) return row == 3;
+  return (parts & kPartHead) ? row == 1 : row == 2;
+}
+
+}  // namespace
+
+uint32_t GetFlashFieldMask(DictEngine* engine, int32_t language, int32_t testType, int32_t row, int ask,
+                           int32_t showValue) {
+  if (row < 1 || row > 3) return 0;
+  if (testType == kTestStrokeOrder) return kFieldFlagStroke;
+  // Tone Practice writes nothing: its answer is the tones of what is read
+  // or heard.
+  if (testType == kTestTonePractice && row == 2) return 0;
+  const bool asks = testType == kTestMultipleChoice || testType == kTestFreeAnswer;
+  uint32_t mask = 0;
+  if (!ask) {
+    for (const FieldEntry& e : kShowEntries) {
+      if (!ShowFitsRow(e.parts, row)) continue;
+      // Tone Practice asks the tones, so its question never shows them;
+      // an answer type needs something left to ask.
+      if (testType == kTestTonePractice && (e.parts & kPartPron)) continue;
+      if (asks && (e.parts & kPartsAll) == kPartsAll) continue;
+      mask |= e.flag;
+    }
+    const bool sound = language != 0 && QueryEngineCapability(engine, 4, 0) != 0;
+    if (!sound) mask &= ~kShowSoundFlags;
+    return mask;
+  }
+  if (testType == kTestTonePractice) return kAskFlagTones;
+  if (!asks || showValue < 0 || showValue >= static_cast<int32_t>(std::size(kShowEntries))) return 0;
+  // Any combination of the parts the question keeps hidden.
+  const uint8_t shown = kShowEntries[showValue].parts;
+  for (const FieldEntry& e : kAskEntries)
+    if (!(e.parts & shown)) mask |= e.flag;
+  return mask;
 }

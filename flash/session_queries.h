@@ -71,6 +71,21 @@ int GetCurrentCardPronText(FlashSession* session, WCHAR* buffer, uint32_t size);
 // (states 3, 4, 5); 0 in every other state.
 enum : int32_t { kAnswerFieldDefinition = 3, kAnswerFieldPron = 5, kAnswerFieldHeadword = 6 };
 int32_t GetAnswerFieldCode(const FlashSession* session);
+// How the answer box takes its input: 1 handwritten characters, 2 typed
+// text, 3 typed syllables, 4 tone digits, 5 text without the keyboard, 6
+// syllables without the keyboard. In states 3-5 by the hidden field; in a
+// Free-answer or Tone Practice question by the current field set's first
+// asked field; 0 when there is no answer box.
+enum : int32_t {
+  kInputNone = 0,
+  kInputCharacters = 1,
+  kInputText = 2,
+  kInputSyllables = 3,
+  kInputTones = 4,
+  kInputTextNoKeyboard = 5,
+  kInputSyllablesNoKeyboard = 6
+};
+int32_t GetSessionInputMode(const FlashSession* session);
 // Fills the buffers asked for (each may be null; size units each, always
 // terminated): headword and alternative headword without key marks, the
 // pronunciation as syllable codes (whole syllables with definite tones
@@ -83,6 +98,18 @@ int ReadCardTexts(FlashcardStore* store, int32_t card, WCHAR* headword, WCHAR* a
 void ScoreFilterSettingIds(int32_t testType, int32_t* starts, int32_t* shows, int32_t* asks);
 // The simple show (ask 0) or ask setting of a test type, or -1.
 int32_t MapFieldToCode(int32_t testType, int ask);
+// The filter mask of a settings sheet's field combo: which entries of the
+// show table (ask 0) or of the ask table (ask 1, given the chosen show
+// value) a test type offers in a row (1 reading, 2 writing, 3 listening).
+// Bits are the tables' flag bits (kShowFlag*, kAskFlag*). Without sound
+// (the engine lacks capability 4, or English-Chinese cards) the show
+// entries that play sound (kShowSoundFlags) are cleared.
+inline constexpr uint32_t kShowSoundFlags = 0xF688;
+inline constexpr uint32_t kAskFlagTones = 0x10;
+inline constexpr uint32_t kFieldFlagStroke = 0x10000;
+struct DictEngine;
+uint32_t GetFlashFieldMask(DictEngine* engine, int32_t language, int32_t testType, int32_t row, int ask,
+                           int32_t showValue);
 // The per-direction (1 reading, 2 writing, 3 listening) show or ask
 // setting of a test type, or -1.
 int32_t MapPromptToCode(int32_t testType, int32_t direction, int ask);

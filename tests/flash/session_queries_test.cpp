@@ -323,3 +323,96 @@ TEST_F(LayoutTest, FreeAnswerChineseSession) {
 }
 
 }  // namespace
+
+namespace {
+
+// Field-combo filters of the settings sheets. The fixture's engine has no
+// sound files, so the sound entries are cleared throughout.
+class FieldMaskTest : public SessionTest {};
+
+TEST_F(FieldMaskTest, ShowAndAskMasksByTypeAndRow) {
+  constexpr int32_t kChinese = 4096;
+  struct Case {
+    const char* why;
+    int32_t type, row, ask, show;
+    uint32_t mask;
+  } cases[] = {
+      // Reading shows the headword; an answer type needs something left.
+      {"review reading", kTestReviewOnly, 1, 0, 0, 0x861},
+      {"multi reading", kTestMultipleChoice, 1, 0, 0, 0x61},
+      // Writing shows pronunciation or definition without the headword.
+      {"self writing", kTestSelfScored, 2, 0, 0, 262},
+      {"free writing", kTestFreeAnswer, 2, 0, 0, 262},
+      // Listening plays the sound: nothing is left without it.
+      {"review listening", kTestReviewOnly, 3, 0, 0, 0},
+      // Tone Practice never shows the pronunciation and asks the tones.
+      {"tones reading", kTestTonePractice, 1, 0, 0, 0x41},
+      {"tones writing", kTestTonePractice, 2, 0, 0, 0},
+      {"tones ask", kTestTonePractice, 1, 1, 0, kAskFlagTones},
+      {"stroke show", kTestStrokeOrder, 1, 0, 0, kFieldFlagStroke},
+      {"stroke ask", kTestStrokeOrder, 1, 1, 0, kFieldFlagStroke},
+      // Asks are the hidden parts of the chosen show value.
+      {"ask after headword", kTestMultipleChoice, 1, 1, 0, 262},
+      {"ask after pron", kTestFreeAnswer, 2, 1, 1, 69},
+      {"ask after defn", kTestMultipleChoice, 2, 1, 2, 35},
+      {"ask after sound only", kTestMultipleChoice, 3, 1, 3, 359},
+      {"ask after head+pron", kTestFreeAnswer, 1, 1, 4, 4},
+      {"ask after head+defn", kTestFreeAnswer, 1, 1, 5, 2},
+      {"ask after head+sound", kTestFreeAnswer, 3, 1, 6, 262},
+      {"ask after pron+defn", kTestMultipleChoice, 2, 1, 7, 1},
+      {"ask after all three", kTestMultipleChoice, 1, 1, 10, 0},
+      {"ask after all", kTestMultipleChoice, 3, 1, 14, 0},
+      // Types without an ask part, and values out of range.
+      {"self has no ask", kTestSelfScored, 1, 1, 0, 0},
+      {"show value too large", kTestMultipleChoice, 1, 1, 15, 0},
+      {"negative show value", kTestMultipleChoice, 1, 1, -1, 0},
+      {"row 0", kTestReviewOnly, 0, 0, 0, 0},
+      {"row 4", kTestReviewOnly, 4, 0, 0, 0},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(GetFlashFieldMask(engine, kChinese, c.type, c.row, c.ask, c.show), c.mask) << c.why;
+  // English-Chinese cards have no sound either; no engine is the same.
+  EXPECT_EQ(GetFlashFieldMask(engine, 0, kTestSelfScored, 3, 0, 0), 0u);
+  EXPECT_EQ(GetFlashFieldMask(nullptr, kChinese, kTestReviewOnly, 1, 0, 0), 0x861u);
+}
+
+TEST_F(FieldMaskTest, InputModeFollowsStateAndAskedField) {
+  Plain();
+  Set(kProType, kTestFreeAnswer);
+  Set(kProLanguage, 4096);
+  Set(kProSimpleFreeshow, 5);
+  Set(kProSimpleFreeask, 2);  // pronunciation asked
+  Cards(1, 2);
+  struct Case {
+    const char* why;
+    int32_t language, noKeyboard, state, asked, mode;
+  } cases[] = {
+      {"typed syllables", 4096, 0, kSessionQuestion, kFieldPron, kInputSyllables},
+      {"picked syllables", 4096, 1, kSessionQuestion, kFieldPron, kInputSyllablesNoKeyboard},
+      {"handwritten headword", 4096, 0, kSessionQuestion, kFieldHeadword, kInputCharacters},
+      {"tone digits", 4096, 1, kSessionQuestion, kFieldTones, kInputTones},
+      {"English text", 0, 0, kSessionQuestion, kFieldHeadword, kInputText},
+      {"English without keyboard", 0, 1, kSessionQuestion, kFieldPron, kInputTextNoKeyboard},
+      // A hidden field decides, whatever the set asks.
+      {"hidden headword", 4096, 0, kSessionHiddenHeadword, kFieldPron, kInputCharacters},
+      {"hidden pron", 4096, 1, kSessionHiddenPron, kFieldHeadword, kInputSyllablesNoKeyboard},
+      {"hidden definition", 4096, 0, kSessionHiddenDefinition, kFieldHeadword, kInputText},
+  };
+  Build();
+  ASSERT_NE(session, nullptr);
+  for (const Case& c : cases) {
+    session->language = c.language;
+    session->display.noKeyboard = c.noKeyboard;
+    session->state = c.state;
+    session->fieldSets[0].asked[0] = c.asked;
+    session->currentFieldSet = 0;
+    EXPECT_EQ(GetSessionInputMode(session), c.mode) << c.why;
+  }
+  // Other test types have no answer box outside states 3-5.
+  session->testType = kTestSelfScored;
+  session->state = kSessionQuestion;
+  EXPECT_EQ(GetSessionInputMode(session), kInputNone);
+  EXPECT_EQ(GetSessionInputMode(nullptr), kInputNone);
+}
+
+}  // namespace
