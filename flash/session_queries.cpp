@@ -9,8 +9,10 @@
 #include "engine/engine_time.h"
 #include "engine/mem_handle.h"
 #include "engine/pinyin.h"
+#include "engine/stroke_index.h"
 #include "engine/text_buffer.h"
 #include "engine/user_dict_entries.h"
+#include "flash/card_content.h"
 #include "flash/card_scores.h"
 #include "flash/cards.h"
 #include "flash/categories.h"
@@ -523,6 +525,30 @@ int GetCurrentCardPronText(FlashSession* s, WCHAR* buffer, uint32_t size) {
   FormatSyllableText(s->store->engine, CardSyllableFormat(s->store->engine), codes, &tb);
   TextBufFinish(&tb);
   return 0;
+}
+
+// Room for a headword read for its first character: whole, so that key
+// marks are stripped before the character is taken.
+constexpr uint32_t kStrokeTextMax = 64;
+
+WCHAR GetStrokeOrderChar(FlashSession* s) {
+  const int32_t card = s ? GetSessionCurrentCardId(s) : -1;
+  if (card < 0) return 0;
+  WCHAR headword[kStrokeTextMax], alt[kStrokeTextMax];
+  const bool altFirst = SelectCardCharset(s) != 0;
+  if (ReadCardTexts(s->store, card, headword, altFirst ? alt : nullptr, nullptr, kStrokeTextMax, 0) != 0) return 0;
+  return altFirst && alt[0] ? alt[0] : headword[0];
+}
+
+const uint16_t* GetCurrentCardStrokeData(FlashSession* s, uint32_t width, uint32_t height, uint32_t* count) {
+  if (count) *count = 0;
+  const WCHAR c = GetStrokeOrderChar(s);
+  if (!c || LoadAuxIndexRecord(s->store->engine, c, width, height) != 0) return nullptr;
+  uint32_t n = 0;
+  const uint16_t* items = GetAuxIndexRecord(s->store->engine, &n);
+  if (!items) return nullptr;
+  if (count) *count = n;
+  return items;
 }
 
 int32_t GetAnswerFieldCode(const FlashSession* s) {

@@ -67,6 +67,15 @@ int GetCardSyllableText(FlashSession* session, int32_t index, WCHAR* buffer, uin
 // The shown card's pronunciation in that display form. 0; 1 when no card
 // is shown.
 int GetCurrentCardPronText(FlashSession* session, WCHAR* buffer, uint32_t size);
+// The character a Stroke Order card draws: the first character of the
+// alternative headword when the session shows that form first (and the
+// card has one), else of the headword; 0 without a shown card or text.
+WCHAR GetStrokeOrderChar(FlashSession* session);
+// The stroke items of that character scaled to a box of width × height
+// (x at even, y at odd places, kAuxIndexSeparator between strokes), with
+// their number in count; null (count 0) without the character or its
+// record. The items last until the next stroke record is loaded.
+const uint16_t* GetCurrentCardStrokeData(FlashSession* session, uint32_t width, uint32_t height, uint32_t* count);
 // The field the answer box works on while one field is still hidden
 // (states 3, 4, 5); 0 in every other state.
 enum : int32_t { kAnswerFieldDefinition = 3, kAnswerFieldPron = 5, kAnswerFieldHeadword = 6 };

@@ -1,16 +1,20 @@
 // What the test window asks a session: statistics, buttons by state,
 // status texts and due labels, the score-change label, setting ids, and
 // key actions pressing the offered buttons.
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "engine/dict_order.h"
 #include "engine/engine_host.h"
+#include "engine/stroke_index.h"
 #include "flash/card_scores.h"
 #include "flash/session_commands.h"
 #include "flash/session_queries.h"
 #include "platform/clock.h"
 #include "session_fixture.h"
+#include "tests/engine_resources/resources_fixture.h"
 
 namespace {
 
@@ -413,6 +417,86 @@ TEST_F(FieldMaskTest, InputModeFollowsStateAndAskedField) {
   session->state = kSessionQuestion;
   EXPECT_EQ(GetSessionInputMode(session), kInputNone);
   EXPECT_EQ(GetSessionInputMode(nullptr), kInputNone);
+}
+
+}  // namespace
+
+namespace {
+
+namespace db = databuild;
+
+// A stroke-order file for two characters in a 100 × 100 design, added to
+// the fixture's engine.
+class StrokeTest : public SessionQueryTest {
+ protected:
+  void TearDown() override {
+    FreeFlashSession(session);
+    session = nullptr;
+    Destroy();
+    if (file) CloseDbFile(file);
+    SessionQueryTest::TearDown();
+  }
+  void AddStrokeFile() {
+    using res_test::KeyedTable, res_test::Row, res_test::Units;
+    db::TableSpec strokes = KeyedTable(kAuxIndexTableType, {Row(0x4F60, Units(u"\u0010\u0020\uFFFF\u0030\u0040")),
+                                                            Row(0x59B3, Units(u"\u0050\u0060"))});
+    for (uint32_t v : {1u, 1u, 100u, 100u}) res_test::PutLe32(strokes.info, v);
+    db::DataFileSpec spec;
+    spec.tables = {strokes};
+    db::ByteVec bytes;
+    std::string error;
+    ASSERT_EQ(db::BuildDataFile(spec, &bytes, nullptr, &error), 0) << error;
+    std::ofstream(root.Host("strokes.pdb"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    HANDLE h = CreateFileW(u"\\strokes.pdb", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_RANDOM_ACCESS, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    int kind = 0;
+    file = OpenDbFile(h, u"\\strokes.pdb", &kind);
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(AddDictionaries(engine, &file, 1), 0);
+  }
+  DbFile* file = nullptr;
+};
+
+TEST_F(StrokeTest, CharacterByCharsetAndItsScaledStrokes) {
+  const int32_t card = GetSessionCurrentCardId(session);
+  ASSERT_GT(card, 0);
+  OnStore("UPDATE sorvi_flash_cards SET hw = '你好', althw = '妳好' WHERE id = " + std::to_string(card));
+  struct Case {
+    const char* why;
+    const char* alt;
+    int32_t charset;
+    WCHAR expected;
+  } cases[] = {
+      {"headword form", "妳好", 0, 0x4F60},
+      {"alternative form first", "妳好", 1, 0x59B3},
+      {"no alternative form", "", 1, 0x4F60},
+  };
+  session->display.forceCharset = 1;
+  for (const Case& c : cases) {
+    OnStore(std::string("UPDATE sorvi_flash_cards SET althw = '") + c.alt + "' WHERE id = " + std::to_string(card));
+    session->display.charset = c.charset;
+    EXPECT_EQ(GetStrokeOrderChar(session), c.expected) << c.why;
+  }
+  // Without a stroke file there is no data.
+  uint32_t n = 7;
+  EXPECT_EQ(GetCurrentCardStrokeData(session, 50, 50, &n), nullptr);
+  EXPECT_EQ(n, 0u);
+  AddStrokeFile();
+  session->display.charset = 0;
+  const uint16_t* items = GetCurrentCardStrokeData(session, 50, 200, &n);
+  ASSERT_NE(items, nullptr);
+  // Scaled from the 100 × 100 design: x (even places) halves, y (odd
+  // places) doubles; the separator keeps its place.
+  EXPECT_EQ(std::vector<uint16_t>(items, items + n), (std::vector<uint16_t>{8, 64, 0xFFFF, 96, 32}));
+  // A character without a record gives none.
+  OnStore("UPDATE sorvi_flash_cards SET hw = '好' WHERE id = " + std::to_string(card));
+  EXPECT_EQ(GetCurrentCardStrokeData(session, 50, 50, &n), nullptr);
+  EXPECT_EQ(n, 0u);
+  // No card shown.
+  EXPECT_EQ(GetStrokeOrderChar(nullptr), 0);
+  EXPECT_EQ(GetCurrentCardStrokeData(nullptr, 50, 50, &n), nullptr);
 }
 
 }  // namespace
