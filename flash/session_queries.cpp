@@ -9,6 +9,7 @@
 #include "engine/engine_time.h"
 #include "engine/mem_handle.h"
 #include "engine/pinyin.h"
+#include "engine/sql_query.h"
 #include "engine/stroke_index.h"
 #include "engine/text_buffer.h"
 #include "engine/user_dict_entries.h"
@@ -659,4 +660,49 @@ uint32_t GetFlashFieldMask(DictEngine* engine, int32_t language, int32_t testTyp
   for (const FieldEntry& e : kAskEntries)
     if (!(e.parts & shown)) mask |= e.flag;
   return mask;
+}
+
+namespace {
+
+// Room for the chosen columns: each card column once, and a few repeats.
+constexpr uint32_t kCardQueryColumnsMax = 2 * kCardColumnCount;
+
+SqlQuery CardQuery(const SqlTerm* where, uint32_t whereCount, const SqlTerm* select, uint32_t selectCount) {
+  SqlQuery q{};
+  q.table = kFlashCardsTable;
+  q.columns = kFlashCardColumns;
+  q.columnCount = kCardColumnCount;
+  q.where = where;
+  q.whereCount = whereCount;
+  q.select = select;
+  q.selectCount = selectCount;
+  return q;
+}
+
+}  // namespace
+
+sqlite3_stmt* QueryCardColumns(FlashcardStore* store, int32_t card, const uint32_t* columns, uint32_t count) {
+  if (!store || !store->database || !columns || count == 0 || count > kCardQueryColumnsMax) return nullptr;
+  SqlTerm select[kCardQueryColumnsMax];
+  for (uint32_t i = 0; i < count; ++i) {
+    if (columns[i] >= kCardColumnCount) return nullptr;
+    select[i] = FlashIntTerm(columns[i], 0);
+  }
+  const SqlTerm where = FlashIntTerm(kCardId, card);
+  const SqlQuery q = CardQuery(&where, 1, select, count);
+  return SqlPrepareSelect(store->database, &q);
+}
+
+sqlite3_stmt* QueryCardsWhere(FlashcardStore* store, const SqlTerm* conditions, uint32_t count) {
+  if (!store || !store->database || (count && !conditions)) return nullptr;
+  // A negative column is a literal; any other must name a card column.
+  for (uint32_t i = 0; i < count; ++i)
+    if (conditions[i].column >= static_cast<int16_t>(kCardColumnCount)) return nullptr;
+  const SqlTerm select = FlashIntTerm(kCardId, 0);
+  SqlTerm order{};
+  order.column = kCardId;
+  SqlQuery q = CardQuery(count ? conditions : nullptr, count, &select, 1);
+  q.order = &order;
+  q.orderCount = 1;
+  return SqlPrepareSelect(store->database, &q);
 }

@@ -103,6 +103,19 @@ int32_t GetSessionInputMode(const FlashSession* session);
 int ReadCardTexts(FlashcardStore* store, int32_t card, WCHAR* headword, WCHAR* altHeadword, WCHAR* pron, uint32_t size,
                   uint32_t mode);
 
+// Compiled SELECTs over the cards table for the card and batch operations.
+// The caller holds the engine lock (EngineLockGuard) from the call until
+// it finalizes the statement with SqlFinalize. Null when there is no
+// database, a column index is not a card column (kCardId … kCardModified),
+// or the statement does not compile.
+struct SqlTerm;
+struct sqlite3_stmt;
+// The given columns (count at least 1), in that order, of the one card.
+sqlite3_stmt* QueryCardColumns(FlashcardStore* store, int32_t card, const uint32_t* columns, uint32_t count);
+// The ids, in ascending order, of every card meeting the conditions (terms
+// over the card columns joined by their connectors; none: every card).
+sqlite3_stmt* QueryCardsWhere(FlashcardStore* store, const SqlTerm* conditions, uint32_t count);
+
 // Setting ids of a test type's score bands (-1 where there is none).
 void ScoreFilterSettingIds(int32_t testType, int32_t* starts, int32_t* shows, int32_t* asks);
 // The simple show (ask 0) or ask setting of a test type, or -1.

@@ -1,6 +1,8 @@
 // What the test window asks a session: statistics, buttons by state,
 // status texts and due labels, the score-change label, setting ids, and
 // key actions pressing the offered buttons.
+#include <sqlite3.h>
+
 #include <fstream>
 #include <memory>
 #include <string>
@@ -8,11 +10,15 @@
 
 #include "engine/dict_order.h"
 #include "engine/engine_host.h"
+#include "engine/sql_query.h"
 #include "engine/stroke_index.h"
 #include "flash/card_scores.h"
+#include "flash/flash_sql.h"
 #include "flash/session_commands.h"
 #include "flash/session_queries.h"
+#include "flash/store_schema.h"
 #include "platform/clock.h"
+#include "platform/engine_lock.h"
 #include "session_fixture.h"
 #include "tests/engine_resources/resources_fixture.h"
 
@@ -497,6 +503,75 @@ TEST_F(StrokeTest, CharacterByCharsetAndItsScaledStrokes) {
   // No card shown.
   EXPECT_EQ(GetStrokeOrderChar(nullptr), 0);
   EXPECT_EQ(GetCurrentCardStrokeData(nullptr, 50, 50, &n), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+class CardQueryTest : public SessionTest {
+ protected:
+  void SetUp() override {
+    SessionTest::SetUp();
+    Cards(1, 3, 4096, 1);
+    Cards(4, 2, 0, 2);
+  }
+  // Every row of the statement as its integer columns.
+  static std::vector<std::vector<int64_t>> Rows(sqlite3_stmt* statement, int columns) {
+    std::vector<std::vector<int64_t>> out;
+    EXPECT_NE(statement, nullptr);
+    if (!statement) return out;
+    while (SqlStep(statement) == SQLITE_ROW) {
+      out.emplace_back();
+      for (int c = 0; c < columns; ++c) out.back().push_back(SqlColumnInt64(statement, c));
+    }
+    SqlFinalize(statement);
+    return out;
+  }
+};
+
+TEST_F(CardQueryTest, ChosenColumnsOfOneCard) {
+  EngineLockGuard lock;
+  const uint32_t columns[] = {kCardWordLength, kCardId, kCardLang};
+  EXPECT_EQ(Rows(QueryCardColumns(store, 4, columns, 3), 3), (std::vector<std::vector<int64_t>>{{2, 4, 0}}));
+  sqlite3_stmt* text = QueryCardColumns(store, 2, std::vector<uint32_t>{kCardHw}.data(), 1);
+  ASSERT_NE(text, nullptr);
+  ASSERT_EQ(SqlStep(text), SQLITE_ROW);
+  EXPECT_STREQ(SqlColumnText(text, 0), "w2");
+  SqlFinalize(text);
+  // A missing card has no row; a bad column list compiles nothing.
+  EXPECT_TRUE(Rows(QueryCardColumns(store, 99, columns, 3), 3).empty());
+  const uint32_t bad[] = {kCardId, kCardColumnCount};
+  EXPECT_EQ(QueryCardColumns(store, 1, bad, 2), nullptr);
+  EXPECT_EQ(QueryCardColumns(store, 1, columns, 0), nullptr);
+  EXPECT_EQ(QueryCardColumns(nullptr, 1, columns, 3), nullptr);
+}
+
+TEST_F(CardQueryTest, IdsOfCardsMeetingConditions) {
+  EngineLockGuard lock;
+  SqlTerm longer = FlashIntTerm(kCardWordLength, 1);
+  longer.op = kSqlOpGreater;
+  SqlTerm english = FlashIntTerm(kCardLang, 0, kSqlOr);
+  const SqlTerm first = FlashIntTerm(kCardId, 1);
+  struct Case {
+    const char* why;
+    std::vector<SqlTerm> terms;
+    std::vector<int64_t> ids;
+  } cases[] = {
+      {"no condition: every card in id order", {}, {1, 2, 3, 4, 5}},
+      {"one condition", {longer}, {4, 5}},
+      {"joined by OR", {english, first}, {1, 4, 5}},
+      {"none matches", {FlashIntTerm(kCardLang, 7)}, {}},
+  };
+  for (const Case& c : cases) {
+    std::vector<int64_t> ids;
+    for (const auto& row : Rows(QueryCardsWhere(store, c.terms.data(), static_cast<uint32_t>(c.terms.size())), 1))
+      ids.push_back(row[0]);
+    EXPECT_EQ(ids, c.ids) << c.why;
+  }
+  const SqlTerm bad = FlashIntTerm(kCardColumnCount, 1);
+  EXPECT_EQ(QueryCardsWhere(store, &bad, 1), nullptr);
+  EXPECT_EQ(QueryCardsWhere(store, nullptr, 2), nullptr);
 }
 
 }  // namespace
