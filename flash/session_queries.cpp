@@ -4,11 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "engine/audio_index.h"
 #include "engine/dict_engine.h"
 #include "engine/engine_host.h"
 #include "engine/engine_time.h"
+#include "engine/lookup_services.h"
 #include "engine/mem_handle.h"
 #include "engine/pinyin.h"
+#include "engine/preferences.h"
 #include "engine/sql_query.h"
 #include "engine/stroke_index.h"
 #include "engine/text_buffer.h"
@@ -550,6 +553,50 @@ const uint16_t* GetCurrentCardStrokeData(FlashSession* s, uint32_t width, uint32
   if (!items) return nullptr;
   if (count) *count = n;
   return items;
+}
+
+namespace {
+
+// The clips of the card's own pronunciation in one set's group.
+int FindOwnSounds(FlashcardStore* store, int set, const WCHAR* syllables, const WCHAR* characters,
+                  MemHandle* const* clips, uint32_t* sizes, uint16_t* kind) {
+  DictEngine* engine = store->engine;
+  const uint16_t group = FindSyllableIndexGroup(engine, set);
+  if (group == kNoSyllableIndexGroup) return kAudioNoGroup;
+  if (kind) *kind = GetSyllableIndexGroupKind(engine, group);
+  return LookupSyllableRecord(engine, group, syllables, characters, nullptr, clips, sizes,
+                              GetPref(engine, kPrefWholeWordAudio));
+}
+
+}  // namespace
+
+int FindPronunciationSounds(FlashcardStore* store, int32_t card, uint32_t slot, int32_t entry, uint8_t* audioSet,
+                            MemHandle* const* clips, uint32_t* sizes, uint16_t* kind) {
+  if (!store || !store->engine) return 1;
+  if (slot != kSessionDictSlotNone && entry >= 0)
+    return CollectEntryAudioAlternating(store->engine, audioSet, static_cast<uint16_t>(slot),
+                                        static_cast<uint32_t>(entry), clips, sizes, kind) == kClipFound
+               ? 0
+               : 1;
+  WCHAR headword[kCardPronCodesMax], codes[kCardPronCodesMax];
+  if (ReadCardTexts(store, card, headword, nullptr, codes, kCardPronCodesMax, 1) != 0) return 1;
+  // Only syllable codes are spoken; anything else the parse kept is dropped.
+  WCHAR syllables[kCardPronCodesMax];
+  uint32_t n = 0;
+  for (const WCHAR* c = codes; *c; ++c)
+    if (*c >= kSyllableFirst && *c <= kSyllableLastArea) syllables[n++] = *c;
+  syllables[n] = 0;
+  if (n == 0) return 1;
+  const int set = UseAltAudioFileSet(store->engine, audioSet ? *audioSet : 0);
+  if (audioSet) *audioSet = static_cast<uint8_t>(set);
+  if (FindOwnSounds(store, set, syllables, headword, clips, sizes, kind) == kClipFound) return 0;
+  return FindOwnSounds(store, set ? 0 : 1, syllables, headword, clips, sizes, kind) == kClipFound ? 0 : 1;
+}
+
+int GetCurrentCardAudio(FlashSession* s, uint8_t* audioSet, MemHandle* const* clips, uint32_t* sizes, uint16_t* kind) {
+  const int32_t card = s ? GetSessionCurrentCardId(s) : -1;
+  if (card < 0) return 1;
+  return FindPronunciationSounds(s->store, card, s->dictRef.slot, s->dictRef.entry, audioSet, clips, sizes, kind);
 }
 
 int32_t GetAnswerFieldCode(const FlashSession* s) {

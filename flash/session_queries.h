@@ -76,6 +76,20 @@ WCHAR GetStrokeOrderChar(FlashSession* session);
 // their number in count; null (count 0) without the character or its
 // record. The items last until the next stroke record is loaded.
 const uint16_t* GetCurrentCardStrokeData(FlashSession* session, uint32_t width, uint32_t height, uint32_t* count);
+// The sound clips of a card's pronunciation for the player: clips[0..7]
+// (handles the caller owns and keeps, as LookupSyllableRecord fills them)
+// with their sizes, and the clip group's kind (optional). A card linked to
+// an open dictionary entry (slot, entry; slot kSessionDictSlotNone for
+// none) speaks that entry; any other speaks its own pronunciation
+// syllable by syllable (with the headword for the tone changes). The set
+// chosen from *audioSet (which becomes that set) is tried first, the other
+// set when it finds nothing. 0, or 1 when there is no clip.
+struct MemHandle;
+int FindPronunciationSounds(FlashcardStore* store, int32_t card, uint32_t slot, int32_t entry, uint8_t* audioSet,
+                            MemHandle* const* clips, uint32_t* sizes, uint16_t* kind);
+// FindPronunciationSounds for the shown card; 1 when no card is shown.
+int GetCurrentCardAudio(FlashSession* session, uint8_t* audioSet, MemHandle* const* clips, uint32_t* sizes,
+                        uint16_t* kind);
 // The field the answer box works on while one field is still hidden
 // (states 3, 4, 5); 0 in every other state.
 enum : int32_t { kAnswerFieldDefinition = 3, kAnswerFieldPron = 5, kAnswerFieldHeadword = 6 };

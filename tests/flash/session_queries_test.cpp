@@ -8,19 +8,26 @@
 #include <string>
 #include <vector>
 
+#include "engine/audio_index.h"
 #include "engine/dict_order.h"
 #include "engine/engine_host.h"
+#include "engine/mem_handle.h"
+#include "engine/preferences.h"
 #include "engine/sql_query.h"
 #include "engine/stroke_index.h"
 #include "flash/card_scores.h"
+#include "flash/cards.h"
 #include "flash/flash_sql.h"
 #include "flash/session_commands.h"
 #include "flash/session_queries.h"
 #include "flash/store_schema.h"
 #include "platform/clock.h"
 #include "platform/engine_lock.h"
+#include "resources/resources.h"
 #include "session_fixture.h"
 #include "tests/engine_resources/resources_fixture.h"
+#include "tools/databuild/audio_tables.h"
+#include "tools/databuild/entry_markup.h"
 
 namespace {
 
@@ -431,17 +438,40 @@ namespace {
 
 namespace db = databuild;
 
-// A stroke-order file for two characters in a 100 × 100 design, added to
-// the fixture's engine.
-class StrokeTest : public SessionQueryTest {
+// A running session whose engine takes data files written by the test
+// (closed after the engine).
+class DataFileQueryTest : public SessionQueryTest {
  protected:
   void TearDown() override {
     FreeFlashSession(session);
     session = nullptr;
     Destroy();
-    if (file) CloseDbFile(file);
+    for (DbFile* f : files) CloseDbFile(f);
     SessionQueryTest::TearDown();
   }
+  void AddDataFile(const db::DataFileSpec& spec) {
+    db::ByteVec bytes;
+    std::string error;
+    ASSERT_EQ(db::BuildDataFile(spec, &bytes, nullptr, &error), 0) << error;
+    const std::string name = "data" + std::to_string(files.size()) + ".pdb";
+    std::ofstream(root.Host(name), std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    const std::u16string path = u"\\" + U(name);
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_RANDOM_ACCESS,
+                           nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    int kind = 0;
+    DbFile* file = OpenDbFile(h, path.c_str(), &kind);
+    ASSERT_NE(file, nullptr);
+    files.push_back(file);
+    ASSERT_EQ(AddDictionaries(engine, &file, 1), 0);
+  }
+  std::vector<DbFile*> files;
+};
+
+// A stroke-order file for two characters in a 100 × 100 design.
+class StrokeTest : public DataFileQueryTest {
+ protected:
   void AddStrokeFile() {
     using res_test::KeyedTable, res_test::Row, res_test::Units;
     db::TableSpec strokes = KeyedTable(kAuxIndexTableType, {Row(0x4F60, Units(u"\u0010\u0020\uFFFF\u0030\u0040")),
@@ -449,20 +479,8 @@ class StrokeTest : public SessionQueryTest {
     for (uint32_t v : {1u, 1u, 100u, 100u}) res_test::PutLe32(strokes.info, v);
     db::DataFileSpec spec;
     spec.tables = {strokes};
-    db::ByteVec bytes;
-    std::string error;
-    ASSERT_EQ(db::BuildDataFile(spec, &bytes, nullptr, &error), 0) << error;
-    std::ofstream(root.Host("strokes.pdb"), std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    HANDLE h = CreateFileW(u"\\strokes.pdb", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_RANDOM_ACCESS, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    int kind = 0;
-    file = OpenDbFile(h, u"\\strokes.pdb", &kind);
-    ASSERT_NE(file, nullptr);
-    ASSERT_EQ(AddDictionaries(engine, &file, 1), 0);
+    AddDataFile(spec);
   }
-  DbFile* file = nullptr;
 };
 
 TEST_F(StrokeTest, CharacterByCharsetAndItsScaledStrokes) {
@@ -572,6 +590,105 @@ TEST_F(CardQueryTest, IdsOfCardsMeetingConditions) {
   const SqlTerm bad = FlashIntTerm(kCardColumnCount, 1);
   EXPECT_EQ(QueryCardsWhere(store, &bad, 1), nullptr);
   EXPECT_EQ(QueryCardsWhere(store, nullptr, 2), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// Two pronunciation sets: set A speaks hao3 and tian1, set B only hao3.
+class CardAudioTest : public DataFileQueryTest {
+ protected:
+  void SetUp() override {
+    // Pronunciations are parsed through the program's spelling tables.
+    RegisterSorviResources();
+    DataFileQueryTest::SetUp();
+    AudioFile(db::kAudioSetA, 1, 5, {{"hao3", "A-hao3"}, {"tian1", "A-tian1"}});
+    AudioFile(db::kAudioSetB, 2, 6, {{"hao3", "B-hao3"}});
+    for (MemHandle*& h : clips) h = NewMemHandle(0);
+  }
+  void TearDown() override {
+    for (MemHandle* h : clips) FreeMemHandle(h);
+    DataFileQueryTest::TearDown();
+  }
+  void AudioFile(uint32_t flags, uint32_t id, uint16_t kind,
+                 const std::vector<std::pair<const char*, std::string>>& keys) {
+    db::AudioGroupSpec group;
+    group.id = id;
+    group.flags = flags;
+    group.kind = kind;
+    for (const auto& [pinyin, text] : keys)
+      group.clips.push_back({db::PinyinNumbersToCodes(pinyin), db::ByteVec(text.begin(), text.end())});
+    db::DataFileSpec file;
+    file.shortName = u"Audio";
+    std::string error;
+    ASSERT_EQ(db::AddAudioGroup(group, &file, &error), 0) << error;
+    AddDataFile(file);
+  }
+  // The clips found, as text.
+  std::vector<std::string> Clips() {
+    std::vector<std::string> out;
+    for (uint32_t i = 0; i < kMaxSyllableClips && sizes[i]; ++i) {
+      const auto* p = static_cast<const char*>(LockMemHandle(clips[i]));
+      out.emplace_back(p, sizes[i]);
+      UnlockMemHandle(clips[i]);
+    }
+    return out;
+  }
+  MemHandle* clips[kMaxSyllableClips] = {};
+  uint32_t sizes[kMaxSyllableClips] = {};
+};
+
+TEST_F(CardAudioTest, OwnPronunciationBySetWithTheOtherSetOnAMiss) {
+  using Clip = std::vector<std::string>;
+  // The program's sound-set setting: 0 alternates from the set played
+  // last, 1 always set A, 2 always set B.
+  struct Case {
+    const char* why;
+    int32_t setting;
+    const char16_t* hw;
+    const char* pron;
+    uint8_t setBefore;
+    int rc;
+    Clip clips;
+    uint8_t setAfter;
+    uint16_t kind;
+  } cases[] = {
+      {"set A", 1, u"好", "hao3", 1, 0, {"A-hao3"}, 0, 5},
+      {"set B", 2, u"好", "hao3", 0, 0, {"B-hao3"}, 1, 6},
+      {"after set A comes set B", 0, u"好", "hao3", 0, 0, {"B-hao3"}, 1, 6},
+      {"after set B comes set A", 0, u"好", "hao3", 1, 0, {"A-hao3"}, 0, 5},
+      {"set B misses, set A speaks", 2, u"天", "tian1", 0, 0, {"A-tian1"}, 1, 5},
+      {"syllable by syllable", 1, u"好天", "hao3 tian1", 0, 0, {"A-hao3", "A-tian1"}, 0, 5},
+      {"no set has it", 1, u"飞", "fei1", 1, 1, {}, 0, 0},
+      {"no pronunciation: nothing chosen", 2, u"好", "", 0, 1, {}, 0, 0},
+  };
+  for (const Case& c : cases) {
+    // Saved as the card editor saves them: the pronunciation in its
+    // stored form.
+    const std::u16string pron = U(c.pron);
+    CardEditRecord r{};
+    r.scorefile = -1;
+    r.language = kCardLanguageChinese;
+    r.headword = W(c.hw);
+    r.pronunciation = W(pron.c_str());
+    r.duplicateMode = kDuplicateAllow;
+    session->currentCard = SaveCard(store, &r, -1);
+    ASSERT_GT(session->currentCard, 0) << c.why;
+    SetPref(engine, kPrefAudioFileSet, c.setting);
+    uint8_t set = c.setBefore;
+    uint16_t kind = 0;
+    std::fill(std::begin(sizes), std::end(sizes), 0u);
+    EXPECT_EQ(GetCurrentCardAudio(session, &set, clips, sizes, &kind), c.rc) << c.why;
+    if (c.rc == 0) {
+      EXPECT_EQ(Clips(), c.clips) << c.why;
+      EXPECT_EQ(kind, c.kind) << c.why;
+    }
+    EXPECT_EQ(set, c.setAfter) << c.why;
+  }
+  EXPECT_EQ(GetCurrentCardAudio(nullptr, nullptr, clips, sizes, nullptr), 1);
+  // A link to a slot with no dictionary finds nothing there.
+  EXPECT_EQ(FindPronunciationSounds(store, session->currentCard, 3, 0, nullptr, clips, sizes, nullptr), 1);
 }
 
 }  // namespace
