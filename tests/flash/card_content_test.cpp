@@ -8,9 +8,12 @@
 
 #include <string>
 
+#include "engine/audio_index.h"
+#include "engine/dict_order.h"
 #include "engine/dict_set.h"
 #include "engine/lookup_services.h"
 #include "engine/mem_handle.h"
+#include "engine/pinyin.h"
 #include "engine/preferences.h"
 #include "engine/sql_db.h"
 #include "flash/cards.h"
@@ -21,6 +24,7 @@
 #include "platform/heap.h"
 #include "tests/engine_session/session_fixture.h"
 #include "tests/support/utf16_print.h"
+#include "tools/databuild/audio_tables.h"
 
 namespace {
 
@@ -302,6 +306,60 @@ TEST(AnswerFieldCode, FollowsTheHiddenField) {
   }
   EXPECT_EQ(GetAnswerFieldCode(nullptr), 0);
   delete s;
+}
+
+// A linked card speaks its dictionary entry, read from the entry (not the
+// card) and through the engine's alternating sets.
+TEST_F(CardContentTest, LinkedCardSpeaksItsEntry) {
+  // The syllable codes of an entry's reading.
+  auto keyOf = [&](uint32_t entry) {
+    WCHAR syllables[32] = {};
+    EngineLockGuard lock;
+    FetchEntryPart(engine_, lookupfix::kCedict, entry, syllables, 32, 1, 1);
+    std::u16string key;
+    for (const WCHAR* c = syllables; *c; ++c)
+      if (*c >= kSyllableFirst && *c <= kSyllableLastArea) key.push_back(static_cast<char16_t>(*c));
+    return key;
+  };
+  const std::u16string key = keyOf(5);
+  ASSERT_FALSE(key.empty());
+  // An entry that shares no syllable with it has no clip.
+  uint32_t other = 6;
+  while (other < 200 && keyOf(other).find_first_of(key) != std::u16string::npos) ++other;
+  ASSERT_LT(other, 200u);
+  databuild::AudioGroupSpec group;
+  group.id = 1;
+  group.flags = databuild::kAudioSetA;
+  group.kind = 5;
+  const std::string clip = "entry-5";
+  group.clips.push_back({key, databuild::ByteVec(clip.begin(), clip.end())});
+  databuild::DataFileSpec file;
+  file.shortName = u"Audio";
+  std::string error;
+  ASSERT_EQ(databuild::AddAudioGroup(group, &file, &error), 0) << error;
+  DbFile* audio = files_.Add(file);
+  ASSERT_NE(audio, nullptr);
+  ASSERT_EQ(AddDictionaries(engine_, &audio, 1), 0);
+  SetPref(engine_, kPrefAudioFileSet, 1);  // always set A
+
+  MemHandle* clips[kMaxSyllableClips] = {};
+  for (MemHandle*& h : clips) h = NewMemHandle(0);
+  uint32_t sizes[kMaxSyllableClips] = {};
+  uint16_t kind = 0;
+  uint8_t set = 1;
+  auto* s = new FlashSession{};
+  s->store = store_;
+  s->currentCard = linked_;
+  s->dictRef = SessionDictRef{lookupfix::kCedict, 5};
+  EXPECT_EQ(GetCurrentCardAudio(s, &set, clips, sizes, &kind), 0);
+  ASSERT_GT(sizes[0], 0u);
+  EXPECT_EQ(std::string(static_cast<const char*>(clips[0]->data), sizes[0]), clip);
+  EXPECT_EQ(kind, 5);
+  EXPECT_EQ(set, 0);
+  s->dictRef.entry = static_cast<int32_t>(other);
+  EXPECT_EQ(GetCurrentCardAudio(s, &set, clips, sizes, &kind), 1);
+  delete s;
+  for (MemHandle* h : clips) FreeMemHandle(h);
 }
 
 }  // namespace
