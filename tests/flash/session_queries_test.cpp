@@ -691,4 +691,20 @@ TEST_F(CardAudioTest, OwnPronunciationBySetWithTheOtherSetOnAMiss) {
   EXPECT_EQ(FindPronunciationSounds(store, session->currentCard, 3, 0, nullptr, clips, sizes, nullptr), 1);
 }
 
+// With sound files the listening row offers the entries that play sound.
+TEST_F(CardAudioTest, FieldMasksWithSound) {
+  struct Case {
+    const char* why;
+    int32_t language, type, row;
+    uint32_t mask;
+  } cases[] = {
+      {"review listening: every sound entry", 4096, kTestReviewOnly, 3, kShowSoundFlags},
+      {"multi listening: something left to ask", 4096, kTestMultipleChoice, 3, 0x7688},
+      {"tones listening: no pronunciation shown", 4096, kTestTonePractice, 3, 0x2488},
+      {"reading keeps its entries", 4096, kTestReviewOnly, 1, 0x861},
+      {"English-Chinese cards have no sound", 0, kTestReviewOnly, 3, 0},
+  };
+  for (const Case& c : cases) EXPECT_EQ(GetFlashFieldMask(engine, c.language, c.type, c.row, 0, 0), c.mask) << c.why;
+}
+
 }  // namespace
