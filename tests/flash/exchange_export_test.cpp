@@ -605,12 +605,15 @@ TEST(ExportSettings, ADamagedImageIsBoundedAndChecked) {
 class ExportImportTest : public ExportTest {
  protected:
   // What the database holds, independent of row ids: cards with their
-  // texts, category paths, assignments by path and score rows by
-  // scorefile name.
+  // texts and references, category paths, assignments by path and score
+  // rows by scorefile name. A card's own reference and its alternatives
+  // form one list: with no dictionary open the import links no card and
+  // keeps every reference as an alternative, in the same order.
   std::string Snapshot() {
     const std::string card =
         "k.lang || '|' || coalesce(k.hw, '') || '|' || coalesce(k.althw, '') || '|' || "
-        "coalesce(k.pron, '') || '|' || coalesce(k.defn, '')";
+        "coalesce(k.pron, '') || '|' || coalesce(k.defn, '') || '|' || CASE WHEN k.dictid = -1 THEN '' ELSE "
+        "k.dictcreator || ':' || k.dictid || ':' || k.dictentry || ',' END || coalesce(k.altdictrefs, '')";
     const std::string path =
         "(SELECT coalesce((SELECT coalesce((SELECT g.name || '/' FROM sorvi_flash_categories g WHERE g.id = "
         "p.parent), '') || p.name || '/' FROM sorvi_flash_categories p WHERE p.id = c.parent), '') || c.name)";
@@ -646,7 +649,7 @@ class ExportImportTest : public ExportTest {
   }
 };
 
-TEST_F(ExportImportTest, CardsCategoriesAndScoresComeBack) {
+TEST_F(ExportImportTest, CardsCategoriesReferencesAndScoresComeBack) {
   const int32_t top = Category(u"Top");
   const int32_t mid = Category(u"Mid", top);
   const int32_t low = Category(u"Low", mid);
@@ -656,6 +659,10 @@ TEST_F(ExportImportTest, CardsCategoriesAndScoresComeBack) {
   const int32_t cat = AddCard(u"cat", nullptr, nullptr, u"猫", kCardLanguageEnglish, {other});
   // A character outside the basic plane, a surrogate pair in UTF-16.
   const int32_t rare = AddCard(u"\U00020000", nullptr, u"qiu1", u"rare \U00020001 sign", kCardLanguageChinese, {mid});
+  // References: a four-letter and a decimal dictionary id, alternatives.
+  Card(china, "dictcreator = 77, dictid = " + std::to_string(0x41424344) +
+                  ", dictentry = 9, altdictrefs = '0:12345:3,1:7:0,'");
+  Card(rare, "dictcreator = 0, dictid = 12345, dictentry = 4");
   const int32_t second = CreateScorefile(store, u"Second", -1);
   ASSERT_GT(second, 0);
   CardScoreRecord score;
@@ -670,12 +677,23 @@ TEST_F(ExportImportTest, CardsCategoriesAndScoresComeBack) {
   score.lastReviewedTime = 1700086400;
   ASSERT_EQ(WriteCardScore(store, FirstScorefile(), china, &score), 0);
   score.score = 700;
+  // A priority and a pool mark, kept in the history text.
+  score.priority = kPriorityVeryHigh;
+  score.poolMark = kPoolForceAdd;
   ASSERT_EQ(WriteCardScore(store, second, china, &score), 0);
+  score.priority = 0;
+  score.poolMark = 0;
   ASSERT_EQ(WriteCardScore(store, second, rare, &score), 0);
   score.score = 40;
   ASSERT_EQ(WriteCardScore(store, FirstScorefile(), cat, &score), 0);
   const std::string before = Snapshot();
   ASSERT_NE(before.find("Top/Mid/Low"), std::string::npos) << before;
+  // The priority and pool letters make the history text differ.
+  const auto history = [&](int32_t card) {
+    return Query(kDefaultKvb, "SELECT hex(history) FROM sorvi_flash_scores_" + std::to_string(second) +
+                                  " WHERE card = " + std::to_string(card));
+  };
+  ASSERT_NE(history(china), history(rare));
   ASSERT_NE(before.find("\xF0\xA0\x80\x80"), std::string::npos) << before;
 
   const std::string xml = Export(Settings());
