@@ -539,6 +539,16 @@ TEST_F(XmlImportTest, SuperscriptToneDigitsAreTones) {
             "hao3,hao1,hao2,hao4,Zhong1 @guo5");
 }
 
+TEST_F(XmlImportTest, LowestScoreKeepsItsRowAtTen) {
+  // The converter writes 1 for a rank score that computes as 0; the row
+  // must come in (raised to the store's lowest score), not be dropped.
+  ASSERT_EQ(Import(XmlDoc(XmlCard("\xE4\xB8\x80", "<scoreinfo score=\"1\" reviewed=\"3\"/>"))), 0);
+  ASSERT_EQ(Cards(), 1);
+  EXPECT_EQ(Query(Db(), "SELECT score || ' ' || reviewed FROM sorvi_flash_scores_" +
+                            std::to_string(GetScorefileIdByIndex(store, 0))),
+            "10 3");
+}
+
 TEST_F(XmlImportTest, PerCardLimitsKeepTheFirstOnes) {
   std::string inner;
   for (int i = 0; i < 40; ++i)
