@@ -99,6 +99,19 @@ std::u16string TakeText(WCHAR* text) {
   return out;
 }
 
+// Pinyin with its tones as marks, as digits behind the syllable. Superscript
+// tone digits (the form the first-generation converter writes) are tones
+// too: the mark conversion would otherwise drop them and give every
+// syllable tone 5, and readings that differ only in tone would merge.
+std::u16string TonesAsDigits(std::u16string pron) {
+  for (char16_t& u : pron) {
+    if (u == 0x00B9) u = u'1';
+    else if (u == 0x00B2 || u == 0x00B3) u = static_cast<char16_t>(u'2' + (u - 0x00B2));
+    else if (u >= 0x2074 && u <= 0x2075) u = static_cast<char16_t>(u'4' + (u - 0x2074));
+  }
+  return TakeText(ConvertPinyinToneMarks(pron.c_str(), nullptr));
+}
+
 }  // namespace
 
 struct FlashImport {
@@ -402,10 +415,7 @@ void CommitImportedCard(FlashImport* im) {
   ImportCard c = im->card;
   const uint32_t source = im->settings.definitionSource;
   const bool lookUp = !(source == kDefnFileOnly || (source == kDefnPreferFile && !c.defn.empty()));
-  if (c.toneType != 1 && !c.pron.empty()) {
-    WCHAR* digits = ConvertPinyinToneMarks(c.pron.c_str(), nullptr);
-    c.pron = TakeText(digits);
-  }
+  if (c.toneType != 1 && !c.pron.empty()) c.pron = TonesAsDigits(c.pron);
   if (source == kDefnDictsOnly) c.defn.clear();
 
   uint16_t slot = kNoSlot;

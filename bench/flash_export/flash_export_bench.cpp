@@ -5,6 +5,10 @@
 // only counts bytes, so the rate is the export's own. Reports the median
 // of the runs in cards per second and the bytes written.
 //
+// Then the XML document imported into a new, empty database, in safe and
+// in unsafe mode, handed over in export-sized blocks as the import thread
+// reads them; the rate is the import's own, creating the store excluded.
+//
 // Usage: bench_flash_export [runs]. It runs in a device root of its own
 // under /tmp.
 #include <sqlite3.h>
@@ -23,6 +27,7 @@
 #include "engine/sql_db.h"
 #include "flash/categories.h"
 #include "flash/exchange_export.h"
+#include "flash/exchange_import.h"
 #include "flash/store.h"
 #include "platform/device_paths.h"
 #include "resources/resources.h"
@@ -43,6 +48,59 @@ bool Exec(sqlite3* c, const std::string& sql) {
 int CountBytes(ExportSettingsRecord* s, const uint8_t*, uint32_t length) {
   *static_cast<uint64_t*>(s->run.user) += length;
   return 0;
+}
+int KeepBytes(ExportSettingsRecord* s, const uint8_t* bytes, uint32_t length) {
+  static_cast<std::string*>(s->run.user)->append(reinterpret_cast<const char*>(bytes), length);
+  return 0;
+}
+uint32_t TakeDefaults(uint32_t, const void*, const void*, uint32_t, uint32_t defaultIndex, void*) {
+  return defaultIndex;
+}
+
+// Imports `xml` into a new database at `path` (a device path); the seconds
+// the import took, or a negative number when it failed or lost cards.
+double TimeImport(const EngineHost* host, const std::string& xml, const char* path, uint32_t unsafeMode) {
+  EngineParams p{};
+  p.noFonts = 1;
+  p.host = host;
+  p.flashcardArg = const_cast<char*>(path);
+  DictEngine* engine = CreateEngine(nullptr, 0, &p);
+  FlashcardStore* store = engine ? GetFlashcardStore(engine) : nullptr;
+  if (!store) return -1;
+  ImportSettingsRecord s;
+  InitImportSettings(&s);
+  s.format = kImportFormatXml;
+  s.definitionSource = kDefnFileOnly;
+  s.unsafeMode = unsafeMode;
+  s.run.callback = TakeDefaults;
+  const auto start = Clock::now();
+  FlashImport* im = CreateFlashImport(engine, &s, kImportDefaultLineLimit);
+  int rc = im ? 0 : 1;
+  std::string pending;
+  for (size_t at = 0; rc == 0;) {
+    const size_t n = std::min<size_t>(kExportBlockSize, xml.size() - at);
+    pending.append(xml, at, n);
+    at += n;
+    const int final = at >= xml.size() ? 1 : 0;
+    uint32_t length = static_cast<uint32_t>(pending.size());
+    rc = ImportDataBlock(im, reinterpret_cast<const uint8_t*>(pending.data()), &length, final);
+    if (final) break;
+    pending.erase(0, length);
+  }
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  sqlite3_stmt* q = nullptr;
+  int cards = -1;
+  if (sqlite3_prepare_v2(store->database->conn, "SELECT count(*) FROM sorvi_flash_cards", -1, &q, nullptr) ==
+          SQLITE_OK &&
+      sqlite3_step(q) == SQLITE_ROW)
+    cards = sqlite3_column_int(q, 0);
+  sqlite3_finalize(q);
+  FreeEngineSaveBlock(DestroyEngine(engine));
+  if (rc != 0 || cards != kCards) {
+    std::fprintf(stderr, "import: result %d, %d cards\n", rc, cards);
+    return -1;
+  }
+  return seconds;
 }
 
 }  // namespace
@@ -112,7 +170,32 @@ int main(int argc, char** argv) {
     std::printf("  %-28s %8.0f cards/s  %.3f s  %llu bytes\n", k.name, kCards / median, median,
                 static_cast<unsigned long long>(bytes));
   }
+
+  std::string xml;
+  {
+    ExportSettingsRecord s;
+    InitExportSettings(&s);
+    s.format = kExportFormatXml;
+    s.encoding = kExportUtf8;
+    s.run.write = KeepBytes;
+    s.run.user = &xml;
+    if (ExportFlashcards(engine, &s) != 0) return 1;
+  }
   FreeEngineSaveBlock(DestroyEngine(engine));
+  std::printf("Import of that XML into an empty database (median of %d runs)\n", runs);
+  for (uint32_t unsafeMode : {0u, 1u}) {
+    std::vector<double> seconds;
+    for (int r = 0; r < runs; ++r) {
+      const std::string name = "Import" + std::to_string(unsafeMode) + "-" + std::to_string(r) + ".kvb";
+      const double t = TimeImport(&host, xml, ("\\My Documents\\" + name).c_str(), unsafeMode);
+      std::filesystem::remove(std::filesystem::path(temp) / "My Documents" / name);
+      if (t < 0) return 1;
+      seconds.push_back(t);
+    }
+    std::sort(seconds.begin(), seconds.end());
+    const double median = seconds[seconds.size() / 2];
+    std::printf("  %-28s %8.0f cards/s  %.3f s\n", unsafeMode ? "unsafe mode" : "safe mode", kCards / median, median);
+  }
   std::filesystem::remove_all(temp);
   return 0;
 }

@@ -18,6 +18,7 @@
 #include "flash/cards.h"
 #include "flash/categories.h"
 #include "flash/chunked_array.h"
+#include "flash/exchange_import.h"
 #include "flash/profile_lists.h"
 #include "flash_fixture.h"
 #include "platform/files.h"
@@ -598,3 +599,108 @@ TEST(ExportSettings, ADamagedImageIsBoundedAndChecked) {
 }
 
 }  // namespace
+
+// --- Export, then import into an empty database -----------------------------
+
+class ExportImportTest : public ExportTest {
+ protected:
+  // What the database holds, independent of row ids: cards with their
+  // texts and references, category paths, assignments by path and score
+  // rows by scorefile name. A card's own reference and its alternatives
+  // form one list: with no dictionary open the import links no card and
+  // keeps every reference as an alternative, in the same order.
+  std::string Snapshot() {
+    const std::string card =
+        "k.lang || '|' || coalesce(k.hw, '') || '|' || coalesce(k.althw, '') || '|' || "
+        "coalesce(k.pron, '') || '|' || coalesce(k.defn, '') || '|' || CASE WHEN k.dictid = -1 THEN '' ELSE "
+        "k.dictcreator || ':' || k.dictid || ':' || k.dictentry || ',' END || coalesce(k.altdictrefs, '')";
+    const std::string path =
+        "(SELECT coalesce((SELECT coalesce((SELECT g.name || '/' FROM sorvi_flash_categories g WHERE g.id = "
+        "p.parent), '') || p.name || '/' FROM sorvi_flash_categories p WHERE p.id = c.parent), '') || c.name)";
+    std::string out = "cards:\n" + Query(kDefaultKvb, "SELECT group_concat(t, char(10)) FROM (SELECT " + card +
+                                                          " AS t FROM sorvi_flash_cards k ORDER BY t)");
+    out += "\ncategories:\n" + Query(kDefaultKvb, "SELECT group_concat(t, char(10)) FROM (SELECT " + path +
+                                                      " AS t FROM sorvi_flash_categories c ORDER BY t)");
+    out += "\nassignments:\n" +
+           Query(kDefaultKvb, "SELECT group_concat(t, char(10)) FROM (SELECT " + card + " || ' in ' || " + path +
+                                  " AS t FROM sorvi_flash_categoryassigns a JOIN sorvi_flash_cards k ON k.id = a.card "
+                                  "JOIN sorvi_flash_categories c ON c.id = a.cat ORDER BY t)");
+    for (int32_t i = 0; i < GetScorefileCount(store); ++i) {
+      const int32_t id = GetScorefileIdByIndex(store, i);
+      out += "\nscores of " +
+             Query(kDefaultKvb, "SELECT name FROM sorvi_flash_scorefiles WHERE id = " + std::to_string(id)) + ":\n" +
+             Query(kDefaultKvb,
+                   "SELECT group_concat(t, char(10)) FROM (SELECT k.hw || ' ' || s.score || ' ' || "
+                   "hex(s.history) || ' ' || s.correct || ' ' || s.incorrect || ' ' || s.reviewed || ' ' || "
+                   "s.firstreviewedtime || ' ' || s.lastreviewedtime AS t FROM sorvi_flash_scores_" +
+                       std::to_string(id) + " s JOIN sorvi_flash_cards k ON k.id = s.card ORDER BY t)");
+    }
+    return out;
+  }
+  int Import(const std::string& bytes) {
+    ImportSettingsRecord s;
+    InitImportSettings(&s);
+    s.format = kImportFormatXml;
+    s.definitionSource = kDefnFileOnly;
+    FlashImport* im = CreateFlashImport(engine, &s, kImportDefaultLineLimit);
+    if (!im) return -1;
+    uint32_t length = static_cast<uint32_t>(bytes.size());
+    return ImportDataBlock(im, reinterpret_cast<const uint8_t*>(bytes.data()), &length, 1);
+  }
+};
+
+TEST_F(ExportImportTest, CardsCategoriesReferencesAndScoresComeBack) {
+  const int32_t top = Category(u"Top");
+  const int32_t mid = Category(u"Mid", top);
+  const int32_t low = Category(u"Low", mid);
+  const int32_t other = Category(u"Other");
+  const int32_t china =
+      AddCard(u"中国", u"中國", u"zhong1guo2", u"China <&\"> @home", kCardLanguageChinese, {low, top});
+  const int32_t cat = AddCard(u"cat", nullptr, nullptr, u"猫", kCardLanguageEnglish, {other});
+  // A character outside the basic plane, a surrogate pair in UTF-16.
+  const int32_t rare = AddCard(u"\U00020000", nullptr, u"qiu1", u"rare \U00020001 sign", kCardLanguageChinese, {mid});
+  // References: a four-letter and a decimal dictionary id, alternatives.
+  Card(china, "dictcreator = 77, dictid = " + std::to_string(0x41424344) +
+                  ", dictentry = 9, altdictrefs = '0:12345:3,1:7:0,'");
+  Card(rare, "dictcreator = 0, dictid = 12345, dictentry = 4");
+  const int32_t second = CreateScorefile(store, u"Second", -1);
+  ASSERT_GT(second, 0);
+  CardScoreRecord score;
+  InitCardScoreRecord(&score);
+  score.score = 250;
+  score.history[0] = 6;
+  score.history[1] = 2;
+  score.correct = 1;
+  score.incorrect = 1;
+  score.reviewed = 2;
+  score.firstReviewedTime = 1700000000;
+  score.lastReviewedTime = 1700086400;
+  ASSERT_EQ(WriteCardScore(store, FirstScorefile(), china, &score), 0);
+  score.score = 700;
+  // A priority and a pool mark, kept in the history text.
+  score.priority = kPriorityVeryHigh;
+  score.poolMark = kPoolForceAdd;
+  ASSERT_EQ(WriteCardScore(store, second, china, &score), 0);
+  score.priority = 0;
+  score.poolMark = 0;
+  ASSERT_EQ(WriteCardScore(store, second, rare, &score), 0);
+  score.score = 40;
+  ASSERT_EQ(WriteCardScore(store, FirstScorefile(), cat, &score), 0);
+  const std::string before = Snapshot();
+  ASSERT_NE(before.find("Top/Mid/Low"), std::string::npos) << before;
+  // The priority and pool letters make the history text differ.
+  const auto history = [&](int32_t card) {
+    return Query(kDefaultKvb, "SELECT hex(history) FROM sorvi_flash_scores_" + std::to_string(second) +
+                                  " WHERE card = " + std::to_string(card));
+  };
+  ASSERT_NE(history(china), history(rare));
+  ASSERT_NE(before.find("\xF0\xA0\x80\x80"), std::string::npos) << before;
+
+  const std::string xml = Export(Settings());
+  ASSERT_NE(xml.find("\xF0\xA0\x80\x80"), std::string::npos);
+  Destroy();
+  std::filesystem::remove(HostOf(kDefaultKvb));
+  OpenExport(false);
+  ASSERT_EQ(Import(xml), 0);
+  EXPECT_EQ(Snapshot(), before);
+}

@@ -521,6 +521,34 @@ TEST_F(XmlImportTest, CardWithHeadwordsScoresCategoriesAndReferences) {
   }
 }
 
+TEST_F(XmlImportTest, SuperscriptToneDigitsAreTones) {
+  // Pronunciations marked as tone marks may carry their tones as
+  // superscript digits; readings that differ only in tone stay two cards
+  // under the default duplicate policy.
+  settings.duplicates = kDuplicateMerge;
+  const auto card = [](const std::string& pron) {
+    return "<card language=\"chinese\"><entry><headword>\xE5\xA5\xBD</headword><pron type=\"hypy\" "
+           "tones=\"marks\">" +
+           pron + "</pron><defn>d</defn></entry></card>";
+  };
+  // U+00B9, U+00B2, U+00B3, U+2074 and U+2075 against an accented reading.
+  ASSERT_EQ(Import(XmlDoc(card("h\xC7\x8Eo") + card("hao\xC2\xB9") + card("hao\xC2\xB2") + card("hao\xC2\xB3") +
+                          card("hao\xE2\x81\xB4") + card("Zhong\xC2\xB9 guo\xE2\x81\xB5"))),
+            0);
+  EXPECT_EQ(Query(Db(), "SELECT group_concat(pron, ',') FROM (SELECT pron FROM sorvi_flash_cards ORDER BY id)"),
+            "hao3,hao1,hao2,hao4,Zhong1 @guo5");
+}
+
+TEST_F(XmlImportTest, LowestScoreKeepsItsRowAtTen) {
+  // The converter writes 1 for a rank score that computes as 0; the row
+  // must come in (raised to the store's lowest score), not be dropped.
+  ASSERT_EQ(Import(XmlDoc(XmlCard("\xE4\xB8\x80", "<scoreinfo score=\"1\" reviewed=\"3\"/>"))), 0);
+  ASSERT_EQ(Cards(), 1);
+  EXPECT_EQ(Query(Db(), "SELECT score || ' ' || reviewed FROM sorvi_flash_scores_" +
+                            std::to_string(GetScorefileIdByIndex(store, 0))),
+            "10 3");
+}
+
 TEST_F(XmlImportTest, PerCardLimitsKeepTheFirstOnes) {
   std::string inner;
   for (int i = 0; i < 40; ++i)
