@@ -111,12 +111,20 @@ void Flush(Writer* w) {
   }
 }
 
+// Pending text beyond this many units is moved into the block after the
+// element that passed it: the pending buffer grows by a fixed step, so
+// letting a long run of elements (thousands of rank categories) pile up
+// there would copy it again at every step.
+constexpr uint32_t kPendingFlushUnits = 8192;
+
 void Tag(Writer* w, uint32_t kind, uint32_t element, const XmlAttrValue* values = nullptr, uint32_t count = 0) {
   if (WriteXmlElement(&w->pending, kind, element, values, count) != 0) w->failed = true;
+  if (w->pending.length >= kPendingFlushUnits) Flush(w);
 }
 void TextElement(Writer* w, uint32_t element, const std::u16string& text, const XmlAttrValue* values = nullptr,
                  uint32_t count = 0) {
   if (WriteXmlTextElement(&w->pending, element, values, count, text.c_str(), 0) != 0) w->failed = true;
+  if (w->pending.length >= kPendingFlushUnits) Flush(w);
 }
 
 XmlAttrValue Int(uint32_t index, int32_t value) { return {index, nullptr, nullptr, value}; }
