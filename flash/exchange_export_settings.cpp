@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "flash/settings_image.h"
+
 namespace {
 
 // Offsets of the stored image.
@@ -35,33 +37,6 @@ static_assert(kOffFileHandle + 4 == kExportSettingsSize);
 
 constexpr char16_t kDefaultPath[] = u"\\My Documents\\flash.txt";
 
-void Put32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
-
-void PutText(uint8_t* p, const WCHAR* text) {
-  bool ended = false;
-  for (uint32_t i = 0; i < kExportTextMax; ++i) {
-    const WCHAR u = ended || i == kExportTextMax - 1 ? 0 : text[i];
-    ended = ended || u == 0;
-    p[2 * i] = static_cast<uint8_t>(u);
-    p[2 * i + 1] = static_cast<uint8_t>(u >> 8);
-  }
-}
-// Up to the first 0, at most 255 units, the rest of the array cleared.
-void GetText(const uint8_t* p, WCHAR* text) {
-  bool ended = false;
-  for (uint32_t i = 0; i < kExportTextMax; ++i) {
-    const auto u = static_cast<WCHAR>(p[2 * i] | (p[2 * i + 1] << 8));
-    ended = ended || u == 0 || i == kExportTextMax - 1;
-    text[i] = ended ? 0 : u;
-  }
-}
-
 bool ValidEncoding(uint32_t v) { return v >= kExportGb2312 && v <= kExportUtf16Be; }
 bool ValidFormat(uint32_t v) { return v == kExportFormatText || v == kExportFormatXml; }
 bool ValidLanguage(uint32_t v) { return v == kExportChineseEnglish || v == kExportEnglishChinese; }
@@ -86,22 +61,22 @@ void InitExportSettings(ExportSettingsRecord* s) {
 
 void EncodeExportSettings(const ExportSettingsRecord* s, uint8_t out[kExportSettingsSize]) {
   std::memset(out, 0, kExportSettingsSize);
-  Put32(out + kOffTarget, s->target);
-  Put32(out + kOffEncoding, s->encoding);
-  Put32(out + kOffFormat, s->format);
-  Put32(out + kOffLanguage, s->language);
-  Put32(out + kOffCharset, s->charset);
-  Put32(out + kOffScope, s->scope);
+  PutImageWord(out + kOffTarget, s->target);
+  PutImageWord(out + kOffEncoding, s->encoding);
+  PutImageWord(out + kOffFormat, s->format);
+  PutImageWord(out + kOffLanguage, s->language);
+  PutImageWord(out + kOffCharset, s->charset);
+  PutImageWord(out + kOffScope, s->scope);
   out[kOffStatistics] = s->statistics ? 1 : 0;
   out[kOffCategories] = s->categories ? 1 : 0;
   out[kOffCardDefinitions] = s->cardDefinitions ? 1 : 0;
   out[kOffDictDefinitions] = s->dictDefinitions ? 1 : 0;
   out[kOffRemap] = s->remap ? 1 : 0;
   out[kOffDates] = s->dates ? 1 : 0;
-  Put32(out + kOffDictCreator, s->dictCreator);
-  Put32(out + kOffDictId, s->dictId);
-  PutText(out + kOffFilePath, s->filePath);
-  PutText(out + kOffDocumentName, s->documentName);
+  PutImageWord(out + kOffDictCreator, s->dictCreator);
+  PutImageWord(out + kOffDictId, s->dictId);
+  PutImageText(out + kOffFilePath, s->filePath, kExportTextMax);
+  PutImageText(out + kOffDocumentName, s->documentName, kExportTextMax);
   // Callbacks, lists and the handle (kOffWriteCallback, kOffResultList
   // ...) stay 0 in the image.
 }
@@ -110,17 +85,17 @@ int DecodeExportSettings(const uint8_t* bytes, uint32_t size, ExportSettingsReco
   InitExportSettings(s);
   if (!bytes || size < kExportSettingsSize) return 1;
   auto pick = [](uint32_t stored, bool valid, uint32_t fallback) { return valid ? stored : fallback; };
-  const uint32_t target = Get32(bytes + kOffTarget);
+  const uint32_t target = GetImageWord(bytes + kOffTarget);
   s->target = pick(target, ValidTarget(target), s->target);
-  const uint32_t encoding = Get32(bytes + kOffEncoding);
+  const uint32_t encoding = GetImageWord(bytes + kOffEncoding);
   s->encoding = pick(encoding, ValidEncoding(encoding), s->encoding);
-  const uint32_t format = Get32(bytes + kOffFormat);
+  const uint32_t format = GetImageWord(bytes + kOffFormat);
   s->format = pick(format, ValidFormat(format), s->format);
-  const uint32_t language = Get32(bytes + kOffLanguage);
+  const uint32_t language = GetImageWord(bytes + kOffLanguage);
   s->language = pick(language, ValidLanguage(language), s->language);
-  const uint32_t charset = Get32(bytes + kOffCharset);
+  const uint32_t charset = GetImageWord(bytes + kOffCharset);
   s->charset = pick(charset, charset <= kExportCharsetTrad, s->charset);
-  const uint32_t scope = Get32(bytes + kOffScope);
+  const uint32_t scope = GetImageWord(bytes + kOffScope);
   s->scope = pick(scope, scope <= kExportScopeResults, s->scope);
   s->statistics = bytes[kOffStatistics] ? 1 : 0;
   s->categories = bytes[kOffCategories] ? 1 : 0;
@@ -128,10 +103,10 @@ int DecodeExportSettings(const uint8_t* bytes, uint32_t size, ExportSettingsReco
   s->dictDefinitions = bytes[kOffDictDefinitions] ? 1 : 0;
   s->remap = bytes[kOffRemap] ? 1 : 0;
   s->dates = bytes[kOffDates] ? 1 : 0;
-  s->dictCreator = Get32(bytes + kOffDictCreator);
-  s->dictId = Get32(bytes + kOffDictId);
-  GetText(bytes + kOffFilePath, s->filePath);
-  GetText(bytes + kOffDocumentName, s->documentName);
+  s->dictCreator = GetImageWord(bytes + kOffDictCreator);
+  s->dictId = GetImageWord(bytes + kOffDictId);
+  GetImageText(bytes + kOffFilePath, s->filePath, kExportTextMax);
+  GetImageText(bytes + kOffDocumentName, s->documentName, kExportTextMax);
   return 0;
 }
 

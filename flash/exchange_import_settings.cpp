@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "flash/cards.h"
+#include "flash/settings_image.h"
 
 namespace {
 
@@ -30,14 +31,6 @@ static_assert(kOffFilePath + 2 * kImportPathMax == kImportSettingsSize);
 
 constexpr char16_t kDefaultPath[] = u"\\My Documents\\flash.txt";
 
-void Put32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
-
 bool ValidTarget(uint32_t v) { return v == kImportTargetCards || v == kImportTargetUserDict; }
 bool ValidEncoding(uint32_t v) { return v >= kImportGb2312 && v <= kImportUtf16Be; }
 bool ValidFormat(uint32_t v) { return v == kImportFormatText || v == kImportFormatXml; }
@@ -64,34 +57,28 @@ void InitImportSettings(ImportSettingsRecord* s) {
 
 void EncodeImportSettings(const ImportSettingsRecord* s, uint8_t out[kImportSettingsSize]) {
   std::memset(out, 0, kImportSettingsSize);
-  Put32(out + kOffTarget, s->target);
-  Put32(out + kOffEncoding, s->encoding);
-  Put32(out + kOffFormat, s->format);
-  Put32(out + kOffLanguage, s->language);
-  Put32(out + kOffMissing, s->missing);
-  Put32(out + kOffAmbiguous, s->ambiguous);
-  Put32(out + kOffDictRowCount, s->dictRowCount);
-  Put32(out + kOffDuplicates, s->duplicates);
-  Put32(out + kOffDefinitionSource, s->definitionSource);
-  Put32(out + kOffStoreDefinitions, s->storeDefinitions ? 1 : 0);
-  Put32(out + kOffUnsafeMode, s->unsafeMode ? 1 : 0);
-  Put32(out + kOffDictCreator, s->dictCreator);
-  Put32(out + kOffDictId, s->dictId);
-  bool ended = false;
-  for (uint32_t i = 0; i < kImportPathMax; ++i) {
-    const WCHAR u = ended || i == kImportPathMax - 1 ? 0 : s->filePath[i];
-    ended = ended || u == 0;
-    out[kOffFilePath + 2 * i] = static_cast<uint8_t>(u);
-    out[kOffFilePath + 2 * i + 1] = static_cast<uint8_t>(u >> 8);
-  }
+  PutImageWord(out + kOffTarget, s->target);
+  PutImageWord(out + kOffEncoding, s->encoding);
+  PutImageWord(out + kOffFormat, s->format);
+  PutImageWord(out + kOffLanguage, s->language);
+  PutImageWord(out + kOffMissing, s->missing);
+  PutImageWord(out + kOffAmbiguous, s->ambiguous);
+  PutImageWord(out + kOffDictRowCount, s->dictRowCount);
+  PutImageWord(out + kOffDuplicates, s->duplicates);
+  PutImageWord(out + kOffDefinitionSource, s->definitionSource);
+  PutImageWord(out + kOffStoreDefinitions, s->storeDefinitions ? 1 : 0);
+  PutImageWord(out + kOffUnsafeMode, s->unsafeMode ? 1 : 0);
+  PutImageWord(out + kOffDictCreator, s->dictCreator);
+  PutImageWord(out + kOffDictId, s->dictId);
+  PutImageText(out + kOffFilePath, s->filePath, kImportPathMax);
   // The callback, its data and the row pointer (kOffCallback,
   // kOffCallbackData, kOffDictRows) stay 0 in the image.
 }
 
 void EncodeImportDictRows(const ImportSettingsRecord* s, uint8_t* out) {
   for (uint32_t i = 0; s->run.rows && i < s->dictRowCount; ++i) {
-    Put32(out + kImportDictRowSize * i, s->run.rows[i].creator);
-    Put32(out + kImportDictRowSize * i + 4, s->run.rows[i].dictId);
+    PutImageWord(out + kImportDictRowSize * i, s->run.rows[i].creator);
+    PutImageWord(out + kImportDictRowSize * i + 4, s->run.rows[i].dictId);
   }
 }
 
@@ -100,40 +87,35 @@ int DecodeImportSettings(const uint8_t* bytes, uint32_t size, ImportSettingsReco
   InitImportSettings(s);
   if (!bytes || size < kImportSettingsSize) return 1;
   auto pick = [](uint32_t stored, bool valid, uint32_t fallback) { return valid ? stored : fallback; };
-  uint32_t v = Get32(bytes + kOffTarget);
+  uint32_t v = GetImageWord(bytes + kOffTarget);
   s->target = pick(v, ValidTarget(v), s->target);
-  v = Get32(bytes + kOffEncoding);
+  v = GetImageWord(bytes + kOffEncoding);
   s->encoding = pick(v, ValidEncoding(v), s->encoding);
-  v = Get32(bytes + kOffFormat);
+  v = GetImageWord(bytes + kOffFormat);
   s->format = pick(v, ValidFormat(v), s->format);
-  v = Get32(bytes + kOffLanguage);
+  v = GetImageWord(bytes + kOffLanguage);
   s->language = pick(v, ValidLanguage(v), s->language);
-  v = Get32(bytes + kOffMissing);
+  v = GetImageWord(bytes + kOffMissing);
   s->missing = pick(v, ValidMissing(v), s->missing);
-  v = Get32(bytes + kOffAmbiguous);
+  v = GetImageWord(bytes + kOffAmbiguous);
   s->ambiguous = pick(v, ValidAmbiguous(v), s->ambiguous);
-  v = Get32(bytes + kOffDuplicates);
+  v = GetImageWord(bytes + kOffDuplicates);
   s->duplicates = pick(v, ValidDuplicates(v), s->duplicates);
-  v = Get32(bytes + kOffDefinitionSource);
+  v = GetImageWord(bytes + kOffDefinitionSource);
   s->definitionSource = pick(v, ValidDefinitionSource(v), s->definitionSource);
-  s->storeDefinitions = Get32(bytes + kOffStoreDefinitions) ? 1 : 0;
-  s->unsafeMode = Get32(bytes + kOffUnsafeMode) ? 1 : 0;
-  s->dictCreator = Get32(bytes + kOffDictCreator);
-  s->dictId = Get32(bytes + kOffDictId);
-  bool ended = false;
-  for (uint32_t i = 0; i < kImportPathMax; ++i) {
-    const auto u = static_cast<WCHAR>(bytes[kOffFilePath + 2 * i] | (bytes[kOffFilePath + 2 * i + 1] << 8));
-    ended = ended || u == 0 || i == kImportPathMax - 1;
-    s->filePath[i] = ended ? 0 : u;
-  }
-  uint32_t count = Get32(bytes + kOffDictRowCount);
+  s->storeDefinitions = GetImageWord(bytes + kOffStoreDefinitions) ? 1 : 0;
+  s->unsafeMode = GetImageWord(bytes + kOffUnsafeMode) ? 1 : 0;
+  s->dictCreator = GetImageWord(bytes + kOffDictCreator);
+  s->dictId = GetImageWord(bytes + kOffDictId);
+  GetImageText(bytes + kOffFilePath, s->filePath, kImportPathMax);
+  uint32_t count = GetImageWord(bytes + kOffDictRowCount);
   const uint32_t present = (size - kImportSettingsSize) / kImportDictRowSize;
   if (count > present) count = present;
   if (count > kImportDictRowMax) count = kImportDictRowMax;
   if (!rows || count > rowCapacity) count = rows ? rowCapacity : 0;
   for (uint32_t i = 0; i < count; ++i) {
     const uint8_t* p = bytes + kImportSettingsSize + kImportDictRowSize * i;
-    rows[i] = {Get32(p), Get32(p + 4)};
+    rows[i] = {GetImageWord(p), GetImageWord(p + 4)};
   }
   s->dictRowCount = count;
   s->run.rows = count ? rows : nullptr;
