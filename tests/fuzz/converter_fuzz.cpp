@@ -6,31 +6,18 @@
 // repetition-spaced with the user entries only. Nothing a file holds may
 // make the conversion read out of bounds, loop for ever or leak, and what
 // it writes must be whole UTF-8 in blocks of at most 16384 bytes.
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "converter/converter_xml.h"
 #include "converter/firstgen_dict_set.h"
-#include "platform/device_paths.h"
+#include "tests/fuzz/firstgen_input.h"
 
 using namespace converter;
 
 namespace {
-
-std::string g_root;
-
-bool Save(const char* name, const uint8_t* data, size_t size) {
-  FILE* out = std::fopen((g_root + "/" + name).c_str(), "wb");
-  if (!out) return false;
-  std::fwrite(data, 1, size, out);
-  return std::fclose(out) == 0;
-}
 
 // Bytes of the UTF-8 sequence that `lead` starts; 0 for a byte that cannot
 // start one.
@@ -58,26 +45,18 @@ int CheckBlock(void*, const uint8_t* bytes, uint32_t length) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  // The fuzz build's own folder, removed when the run ends.
-  static std::string root = std::string(SORVI_FUZZ_TMP) + "/converter-" + std::to_string(getpid());
-  mkdir(SORVI_FUZZ_TMP, 0700);
-  mkdir(root.c_str(), 0700);
-  std::atexit([] { std::filesystem::remove_all(root); });
-  SetDeviceRoot(root.c_str());
-  g_root = root;
+  fuzz::UsePrivateDeviceRoot();
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 4) return 0;
-  size_t first = (data[0] | (data[1] << 8) | (data[2] << 16) | (uint32_t{data[3]} << 24)) % (size - 3);
-  if (!Save("dict.bin", data + 4, first) || !Save("user.bin", data + 4 + first, size - 4 - first)) return 0;
   RecordCache* cache = NewRecordCache();
   if (!cache) return 0;
   FirstGenDictSet set{};
-  for (const char16_t* path : {u"\\dict.bin", u"\\user.bin"}) {
-    OfferFirstGenContainer(&set, path, cache);
-    OfferFirstGenBundle(&set, path);
+  if (!fuzz::OfferFirstGenInput(data, size, cache, &set)) {
+    FreeRecordCache(cache);
+    return 0;
   }
   const ConverterOutput output{CheckBlock, nullptr, nullptr};
   for (int pass = 0; pass < 2; ++pass) {
