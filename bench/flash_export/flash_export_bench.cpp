@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/flash_bench_store.h"
 #include "engine/dict_engine.h"
 #include "engine/engine_host.h"
 #include "engine/sql_db.h"
@@ -36,14 +37,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int kCards = 20000;
-
-bool Exec(sqlite3* c, const std::string& sql) {
-  char* error = nullptr;
-  if (sqlite3_exec(c, sql.c_str(), nullptr, nullptr, &error) == SQLITE_OK) return true;
-  std::fprintf(stderr, "%s\n", error ? error : "?");
-  sqlite3_free(error);
-  return false;
-}
 
 int CountBytes(ExportSettingsRecord* s, const uint8_t*, uint32_t length) {
   *static_cast<uint64_t*>(s->run.user) += length;
@@ -60,13 +53,9 @@ uint32_t TakeDefaults(uint32_t, const void*, const void*, uint32_t, uint32_t def
 // Imports `xml` into a new database at `path` (a device path); the seconds
 // the import took, or a negative number when it failed or lost cards.
 double TimeImport(const EngineHost* host, const std::string& xml, const char* path, uint32_t unsafeMode) {
-  EngineParams p{};
-  p.noFonts = 1;
-  p.host = host;
-  p.flashcardArg = const_cast<char*>(path);
-  DictEngine* engine = CreateEngine(nullptr, 0, &p);
-  FlashcardStore* store = engine ? GetFlashcardStore(engine) : nullptr;
-  if (!store) return -1;
+  DictEngine* engine = bench::OpenBenchEngine(host, path);
+  if (!engine) return -1;
+  FlashcardStore* store = GetFlashcardStore(engine);
   ImportSettingsRecord s;
   InitImportSettings(&s);
   s.format = kImportFormatXml;
@@ -107,28 +96,22 @@ double TimeImport(const EngineHost* host, const std::string& xml, const char* pa
 
 int main(int argc, char** argv) {
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-  char temp[] = "/tmp/bench-export-XXXXXX";
-  if (!mkdtemp(temp)) return 1;
-  SetDeviceRoot(temp);
-  std::filesystem::create_directories(std::filesystem::path(temp) / "My Documents");
+  const std::string temp = bench::MakeBenchDeviceRoot("export");
+  if (temp.empty()) return 1;
   RegisterSorviResources();
 
   EngineHost host{};
   FillFlashcardHost(&host);
-  EngineParams p{};
-  p.noFonts = 1;
-  p.host = &host;
-  p.flashcardArg = const_cast<char*>("\\My Documents\\Bench.kvb");
-  DictEngine* engine = CreateEngine(nullptr, 0, &p);
-  FlashcardStore* store = engine ? GetFlashcardStore(engine) : nullptr;
-  if (!store) return 1;
+  DictEngine* engine = bench::OpenBenchEngine(&host, "\\My Documents\\Bench.kvb");
+  if (!engine) return 1;
+  FlashcardStore* store = GetFlashcardStore(engine);
   int32_t cats[3];
   cats[0] = CreateCategory(store, u"Lesson", -1, kCategoryRoot, -1);
   cats[1] = CreateCategory(store, u"Part", -1, cats[0], -1);
   cats[2] = CreateCategory(store, u"Verbs", -1, kCategoryRoot, -1);
 
   sqlite3* c = store->database->conn;
-  if (!Exec(c, "BEGIN;")) return 1;
+  if (!bench::ExecSql(c, "BEGIN;")) return 1;
   for (int i = 1; i <= kCards; ++i) {
     const std::string n = std::to_string(i);
     std::string sql =
@@ -139,9 +122,9 @@ int main(int argc, char** argv) {
         "INSERT INTO sorvi_flash_scores_1 (card, score, difficulty, history, correct, incorrect, reviewed) VALUES (" +
         n + ", " + std::to_string(10 + i % 200) + ", 100, '5624', 3, 1, 4);" +
         "INSERT INTO sorvi_flash_categoryassigns (card, cat) VALUES (" + n + ", " + std::to_string(cats[i % 3]) + ");";
-    if (!Exec(c, sql)) return 1;
+    if (!bench::ExecSql(c, sql)) return 1;
   }
-  if (!Exec(c, "COMMIT;")) return 1;
+  if (!bench::ExecSql(c, "COMMIT;")) return 1;
 
   struct Case {
     const char* name;

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/flash_bench_store.h"
 #include "engine/dict_engine.h"
 #include "engine/engine_host.h"
 #include "engine/sql_db.h"
@@ -33,32 +34,18 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr int kCards = 60000;
 
-bool Exec(sqlite3* c, const std::string& sql) {
-  char* error = nullptr;
-  if (sqlite3_exec(c, sql.c_str(), nullptr, nullptr, &error) == SQLITE_OK) return true;
-  std::fprintf(stderr, "%s\n", error ? error : "?");
-  sqlite3_free(error);
-  return false;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
-  char temp[] = "/tmp/bench-flash-XXXXXX";
-  if (!mkdtemp(temp)) return 1;
-  SetDeviceRoot(temp);
-  std::filesystem::create_directories(std::filesystem::path(temp) / "My Documents");
+  const std::string temp = bench::MakeBenchDeviceRoot("flash");
+  if (temp.empty()) return 1;
 
   EngineHost host{};
   FillFlashcardHost(&host);
-  EngineParams p{};
-  p.noFonts = 1;
-  p.host = &host;
-  p.flashcardArg = const_cast<char*>("\\My Documents\\Bench.kvb");
-  DictEngine* engine = CreateEngine(nullptr, 0, &p);
-  FlashcardStore* store = engine ? GetFlashcardStore(engine) : nullptr;
-  if (!store) return 1;
+  DictEngine* engine = bench::OpenBenchEngine(&host, "\\My Documents\\Bench.kvb");
+  if (!engine) return 1;
+  FlashcardStore* store = GetFlashcardStore(engine);
   const int32_t cat = CreateCategory(store, reinterpret_cast<const WCHAR*>(u"Lesson"), -1, kCategoryRoot, -1);
   const int32_t sub = CreateCategory(store, reinterpret_cast<const WCHAR*>(u"Part"), -1, cat, -1);
 
@@ -66,7 +53,7 @@ int main(int argc, char** argv) {
   // tenth in the category, every twentieth in its subcategory.
   sqlite3* c = store->database->conn;
   std::string sql = "BEGIN;";
-  if (!Exec(c, sql)) return 1;
+  if (!bench::ExecSql(c, sql)) return 1;
   for (int i = 1; i <= kCards; ++i) {
     const char first = static_cast<char>('a' + i % 26);
     sql =
@@ -82,9 +69,9 @@ int main(int argc, char** argv) {
     if (i % 20 == 5)
       sql += "INSERT INTO sorvi_flash_categoryassigns (card, cat) VALUES (" + std::to_string(i) + ", " +
              std::to_string(sub) + ");";
-    if (!Exec(c, sql)) return 1;
+    if (!bench::ExecSql(c, sql)) return 1;
   }
-  if (!Exec(c, "COMMIT;")) return 1;
+  if (!bench::ExecSql(c, "COMMIT;")) return 1;
 
   FlashQueryRecord q{};
   q.scorefile = 1;

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/flash_bench_store.h"
 #include "engine/dict_engine.h"
 #include "engine/engine_host.h"
 #include "engine/engine_time.h"
@@ -34,39 +35,25 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr int kCards = 60000;
 
-bool Exec(sqlite3* c, const std::string& sql) {
-  char* error = nullptr;
-  if (sqlite3_exec(c, sql.c_str(), nullptr, nullptr, &error) == SQLITE_OK) return true;
-  std::fprintf(stderr, "%s\n", error ? error : "?");
-  sqlite3_free(error);
-  return false;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
-  char temp[] = "/tmp/bench-session-XXXXXX";
-  if (!mkdtemp(temp)) return 1;
-  SetDeviceRoot(temp);
-  std::filesystem::create_directories(std::filesystem::path(temp) / "My Documents");
+  const std::string temp = bench::MakeBenchDeviceRoot("session");
+  if (temp.empty()) return 1;
 
   EngineHost host{};
   FillFlashcardHost(&host);
-  EngineParams p{};
-  p.noFonts = 1;
-  p.host = &host;
-  p.flashcardArg = const_cast<char*>("\\My Documents\\Bench.kvb");
-  DictEngine* engine = CreateEngine(nullptr, 0, &p);
-  FlashcardStore* store = engine ? GetFlashcardStore(engine) : nullptr;
-  if (!store) return 1;
+  DictEngine* engine = bench::OpenBenchEngine(&host, "\\My Documents\\Bench.kvb");
+  if (!engine) return 1;
+  FlashcardStore* store = GetFlashcardStore(engine);
   if (ResetProfileToPreset(store, GetCurrentProfileId(store), 1) != 0) return 1;
   const int32_t scorefile = GetProfileScorefileId(store);
 
   const int64_t now = GetUtcSeconds();
   const char* const letters[] = {"", "", "", "", "V", "W", "Y", "Z"};
   sqlite3* c = store->database->conn;
-  if (!Exec(c, "BEGIN;")) return 1;
+  if (!bench::ExecSql(c, "BEGIN;")) return 1;
   for (int i = 1; i <= kCards; ++i) {
     std::string sql = "INSERT INTO sorvi_flash_cards (id, lang, hw, wordlength, created, modified) VALUES (" +
                       std::to_string(i) + ", 4096, 'w" + std::to_string(i) + "', 2, " + std::to_string(now - i) +
@@ -79,9 +66,9 @@ int main(int argc, char** argv) {
              std::to_string(score) + ", 100, '" + (i % 2 ? "54" : "25") + letters[i % 8] + "', 2, " +
              std::to_string(last) + ");";
     }
-    if (!Exec(c, sql)) return 1;
+    if (!bench::ExecSql(c, sql)) return 1;
   }
-  if (!Exec(c, "COMMIT;")) return 1;
+  if (!bench::ExecSql(c, "COMMIT;")) return 1;
 
   std::vector<double> ms;
   int32_t listed = 0, due = 0;
