@@ -85,13 +85,18 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(dir + "/Windows/Fonts");
   std::filesystem::create_symlink(std::string(SORVI_FIXTURE_FONTS) + "/DejaVuSans-subset.ttf",
                                   dir + "/Windows/Fonts/DejaVuSans.ttf");
+  // The Chinese of the field's text comes from the CJK subset.
+  std::filesystem::create_symlink(std::string(SORVI_FIXTURE_FONTS) + "/wqy-zenhei-subset.ttf",
+                                  dir + "/Windows/Fonts/wqy-zenhei.ttc");
   const std::string shot = std::string(SORVI_SHOT_DIR) + "/ink-screen.png";
   std::filesystem::remove(shot);
 
   // The window is the device screen at its own size; geometry.txt gets its
   // place on the X display.
   std::string script = "#!/bin/sh\n";
-  script += "\"$DEMO\" --ink '\\Windows\\Fonts\\DejaVuSans.ttf' > \"$DIR/demo.txt\" 2>&1 &\n";
+  script +=
+      "\"$DEMO\" --ink '\\Windows\\Fonts\\DejaVuSans.ttf' '\\Windows\\Fonts\\wqy-zenhei.ttc' > \"$DIR/demo.txt\" 2>&1 "
+      "&\n";
   script += "pid=$!\n";
   script += "W=$(xdotool search --sync --class controls-demo | head -n 1)\n";
   script += "sleep 1\n";
