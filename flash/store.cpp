@@ -8,6 +8,7 @@
 #include "engine/preferences.h"
 #include "engine/sql_db.h"
 #include "engine/sql_properties.h"
+#include "flash/card_batch.h"
 #include "flash/cards.h"
 #include "flash/categories.h"
 #include "flash/store_schema.h"
@@ -173,4 +174,5 @@ void FillFlashcardHost(EngineHost* host) {
   host->isFlashcardIndexCurrent = IsFlashcardIndexCurrent;
   host->saveCard = SaveCard;
   host->getCategoryDisplayName = GetCategoryDisplayName;
+  host->relinkCardsOfUserEntry = RelinkCardsOfUserEntry;
 }

@@ -7,6 +7,7 @@
 #include "engine/sql_schema.h"
 #include "flash/profile_lists.h"
 #include "flash/profile_settings.h"
+#include "flash/card_batch.h"
 #include "flash/cards.h"
 #include "flash/categories.h"
 #include "flash_fixture.h"
@@ -340,7 +341,7 @@ TEST_F(FlashTest, TheHostTableCarriesTheStoreServices) {
   EXPECT_EQ(fresh.isFlashcardIndexCurrent, &IsFlashcardIndexCurrent);
   EXPECT_EQ(fresh.saveCard, &SaveCard);
   EXPECT_EQ(fresh.getCategoryDisplayName, &GetCategoryDisplayName);
-  EXPECT_EQ(fresh.relinkCardsOfUserEntry, nullptr);
+  EXPECT_EQ(fresh.relinkCardsOfUserEntry, &RelinkCardsOfUserEntry);
 }
 
 // Opening over an existing database while the heap fails at any one point
