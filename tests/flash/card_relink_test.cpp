@@ -307,4 +307,20 @@ TEST_F(UserEntryTest, WhileTheIndexUpgradeIsPendingNothingIsRelinked) {
   store->needsIndexUpgrade = 0;
 }
 
+TEST_F(UserEntryTest, RelinkingTheEntrysCardsStopsAtTheFirstThatCannotBeSaved) {
+  const int32_t second = Linked(slot, static_cast<uint32_t>(MapDictEntryId(engine_, slot, uid)));
+  ASSERT_EQ(SaveUserDictEntry(engine_, slot, uid, W(u"狗"), nullptr, W(u"gou3"), W(u"dog")), uid);
+  const std::string refuse = "CREATE TEMP TRIGGER refuse BEFORE UPDATE ON sorvi_flash_cards WHEN OLD.id = " +
+                             std::to_string(card) + " BEGIN SELECT RAISE(ABORT, 'refused'); END";
+  ASSERT_EQ(sqlite3_exec(store->database->conn, refuse.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+  const uint32_t creator = GetDictCreator(engine_, slot);
+  const uint32_t dictId = static_cast<uint32_t>(GetDictId(engine_, slot));
+  EXPECT_EQ(RelinkCardsOfUserEntry(store, creator, dictId, uid), 1);
+  EXPECT_EQ(Utf8Of(Text(card, kCardFieldHeadword)), "猫");
+  EXPECT_EQ(Utf8Of(Text(second, kCardFieldHeadword)), "猫");  // not reached
+  ASSERT_EQ(sqlite3_exec(store->database->conn, "DROP TRIGGER refuse", nullptr, nullptr, nullptr), SQLITE_OK);
+  EXPECT_EQ(RelinkCardsOfUserEntry(store, creator, dictId, uid), 0);
+  EXPECT_EQ(Utf8Of(Text(second, kCardFieldHeadword)), "狗");
+}
+
 }  // namespace
