@@ -310,8 +310,9 @@ TEST_F(UserEntryTest, WhileTheIndexUpgradeIsPendingNothingIsRelinked) {
 TEST_F(UserEntryTest, RelinkingTheEntrysCardsStopsAtTheFirstThatCannotBeSaved) {
   const int32_t second = Linked(slot, static_cast<uint32_t>(MapDictEntryId(engine_, slot, uid)));
   ASSERT_EQ(SaveUserDictEntry(engine_, slot, uid, W(u"狗"), nullptr, W(u"gou3"), W(u"dog")), uid);
-  const std::string refuse = "CREATE TEMP TRIGGER refuse BEFORE UPDATE ON sorvi_flash_cards WHEN OLD.id = " +
-                             std::to_string(card) + " BEGIN SELECT RAISE(ABORT, 'refused'); END";
+  const std::string refuse =
+      "CREATE TEMP TRIGGER refuse BEFORE UPDATE ON sorvi_flash_cards WHEN OLD.id = " + std::to_string(card) +
+      " BEGIN SELECT RAISE(ABORT, 'refused'); END";
   ASSERT_EQ(sqlite3_exec(store->database->conn, refuse.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
   const uint32_t creator = GetDictCreator(engine_, slot);
   const uint32_t dictId = static_cast<uint32_t>(GetDictId(engine_, slot));
