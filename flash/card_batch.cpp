@@ -29,6 +29,7 @@
 #include "flash/store.h"
 #include "flash/store_schema.h"
 #include "platform/engine_lock.h"
+#include "platform/heap.h"
 
 namespace {
 
@@ -327,11 +328,37 @@ int SaveFromEntry(FlashcardStore* store, int32_t card, uint16_t slot, uint32_t e
   return SaveCard(store, &r, card) == card ? 0 : 1;
 }
 
-// 0 saved or nothing to do; 1 the card could not be saved.
-int RefreshCard(FlashcardStore* store, int32_t card) {
+// SaveCard refuses an entry it cannot make a card of, and its refusal
+// rolls back a nesting level, which fails the whole open chunk: every card
+// of the chunk would lose its change for one card. Inside a chunk the
+// refusals that depend on the entry alone are checked first, so that such
+// a card is passed over like the other per-card failures.
+bool EntryMakesCard(FlashcardStore* store, uint16_t slot, uint32_t entry) {
+  EngineLockGuard lock;
+  DictEngine* engine = store->engine;
+  if (slot >= GetDictCount(engine)) return false;
+  const uint32_t flags = GetDictFlags(engine, slot);
+  if (flags & kDictFlagNoCards) return false;
+  WCHAR *hw = nullptr, *althw = nullptr, *pron = nullptr;
+  GetCardEntryTexts(store, slot, entry, &hw, &althw, &pron);
+  const bool texts = hw || althw || pron;
+  for (WCHAR* text : {hw, althw, pron})
+    if (text) LocalFree(text);
+  if (!texts) return false;
+  if (!(flags & kDictFlagLendsText)) return true;
+  WCHAR* definition = GetEntryDefinitionText(store, slot, entry);
+  if (!definition) return false;
+  LocalFree(definition);
+  return true;
+}
+
+// 0 saved or nothing to do; 1 the card could not be saved. With
+// inChunk, an entry that makes no card is passed over (0).
+int RefreshCard(FlashcardStore* store, int32_t card, bool inChunk) {
   uint16_t slot = kNoCardSlot;
   int32_t entry = -1;
   if (ResolveCardEntry(store, card, &slot, &entry) != 0 || entry < 0) return 0;
+  if (inChunk && !EntryMakesCard(store, slot, static_cast<uint32_t>(entry))) return 0;
   return SaveFromEntry(store, card, slot, static_cast<uint32_t>(entry));
 }
 
@@ -448,7 +475,8 @@ Remap RemapOne(FlashcardStore* store, int32_t card, uint16_t target, uint32_t* m
     EngineLockGuard lock;
     if (GetDictKind(engine, slot) == kDictKindUser) entry = MapDictEntryId(engine, slot, entry);
   }
-  if (entry >= 0) SaveFromEntry(store, card, slot, static_cast<uint32_t>(entry));
+  if (entry >= 0 && EntryMakesCard(store, slot, static_cast<uint32_t>(entry)))
+    SaveFromEntry(store, card, slot, static_cast<uint32_t>(entry));
   return Remap::Done;
 }
 
@@ -473,7 +501,7 @@ int RefreshLinkedCards(FlashcardStore* store, const int32_t* cards, uint32_t cou
                        uint32_t firstPosition, ImportTransferCallback callback, void* context) {
   if (!store) return 1;
   for (uint32_t i = 0; i < count; ++i) {
-    RefreshCard(store, cards[i * (stride ? stride : 1)]);
+    RefreshCard(store, cards[i * (stride ? stride : 1)], true);
     Report(callback, context, firstPosition + i);
   }
   return 0;
@@ -518,7 +546,7 @@ int RelinkCardsOfUserEntry(FlashcardStore* store, uint32_t creator, uint32_t dic
     SqlFinalize(stmt);
   }
   for (int32_t card : cards) {
-    const int rc = RefreshCard(store, card);
+    const int rc = RefreshCard(store, card, false);
     if (rc != 0) return rc;
   }
   return 0;

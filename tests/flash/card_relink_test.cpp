@@ -28,7 +28,7 @@
 namespace {
 
 inline constexpr char kKvb[] = "\\My Documents\\Sorvi Flashcards.kvb";
-enum : uint16_t { kFlagged = 4 };
+enum : uint16_t { kFlagged = 4, kLends = 5 };
 
 const WCHAR* W(const char16_t* s) { return reinterpret_cast<const WCHAR*>(s); }
 
@@ -66,6 +66,13 @@ class RelinkTest : public sessionfix::SessionTest {
         searchfix::ChineseDict({lookupfix::Row(u"好", u"好", "hao3", {u"good"})}, 9, u"Flagged");
     d.info.flags |= kDictFlagNoCards;
     AddDict(d);
+    // Slot 5 lends its text to custom cards; one 好 has none to lend.
+    databuild::DictionarySpec lends = searchfix::ChineseDict(
+        {lookupfix::Row(u"好", u"好", "hao3", {}), lookupfix::Row(u"好", u"好", "hao4", {u"to like"}),
+         lookupfix::Row(u"天", u"天", "tian1", {u"heaven"})},
+        10, u"Lends");
+    lends.info.flags |= kDictFlagLendsText;
+    AddDict(lends);
     FillFlashcardHost(&host_.host);
     CreateDirectoryW(u"\\My Documents", nullptr);
     EngineParams p = dictfix::QuietParams();
@@ -78,7 +85,7 @@ class RelinkTest : public sessionfix::SessionTest {
     ASSERT_NE(engine_, nullptr);
     store = GetFlashcardStore(engine_);
     ASSERT_NE(store, nullptr);
-    ASSERT_EQ(GetDictCount(engine_), 5);
+    ASSERT_EQ(GetDictCount(engine_), 6);
   }
   void TearDown() override {
     FreeChunkedArray(list);
@@ -162,7 +169,7 @@ TEST_F(RelinkTest, CardsOfAnotherLanguageOrAlreadyLinkedStayAndAFlaggedDictionar
   // No card goes to a dictionary flagged 0x100, and no slot past the end.
   EXPECT_EQ(RemapCardsToDictionary(store, Ids({chinese}), 1, 1, kFlagged, &mode, 1, nullptr, nullptr), 1);
   EXPECT_EQ(RelinkCardsToDictionary(store, List({chinese}), kFlagged, nullptr, nullptr), 1);
-  EXPECT_EQ(RelinkCardsToDictionary(store, List({chinese}), 5, nullptr, nullptr), 1);
+  EXPECT_EQ(RelinkCardsToDictionary(store, List({chinese}), 6, nullptr, nullptr), 1);
   EXPECT_EQ(Link(chinese).first, kNoCardSlot);
 }
 
@@ -258,6 +265,16 @@ TEST_F(RelinkTest, DictionaryFieldNamesAnOpenDictionary) {
   sqlite3_exec(store->database->conn, "UPDATE sorvi_flash_cards SET dictid = 999", nullptr, nullptr, nullptr);
   EXPECT_EQ(FormatCardInfo(store, -1, card, kInfoDictionary, out, 64), 0);
   EXPECT_EQ(Utf8Of(out), "None");
+}
+
+TEST_F(RelinkTest, AnEntryThatMakesNoCardIsPassedOverAndTheChunkStays) {
+  const int32_t good = Custom(u"好", nullptr);
+  const int32_t sky = Custom(u"天", nullptr);
+  // The best 好 (hao3) lends no text: that card stays, the other takes
+  // its entry's text in the same chunk.
+  EXPECT_EQ(RelinkCardsToDictionary(store, List({good, sky}), kLends, nullptr, nullptr), 0);
+  EXPECT_EQ(Utf8Of(Text(good, kCardFieldDefinition)), "custom");
+  EXPECT_EQ(Utf8Of(sessionfix::Plain(Text(sky, kCardFieldDefinition))), "heaven");
 }
 
 class UserEntryTest : public RelinkTest {
