@@ -106,8 +106,10 @@ std::u16string TakeText(WCHAR* text) {
 std::u16string TonesAsDigits(std::u16string pron) {
   for (char16_t& u : pron) {
     if (u == 0x00B9) u = u'1';
-    else if (u == 0x00B2 || u == 0x00B3) u = static_cast<char16_t>(u'2' + (u - 0x00B2));
-    else if (u >= 0x2074 && u <= 0x2075) u = static_cast<char16_t>(u'4' + (u - 0x2074));
+    else if (u == 0x00B2 || u == 0x00B3)
+      u = static_cast<char16_t>(u'2' + (u - 0x00B2));
+    else if (u >= 0x2074 && u <= 0x2075)
+      u = static_cast<char16_t>(u'4' + (u - 0x2074));
   }
   return TakeText(ConvertPinyinToneMarks(pron.c_str(), nullptr));
 }
@@ -747,10 +749,16 @@ void XMLCALL ImportStartElement(void* data, const XML_Char* name, const XML_Char
             break;
           case kXmlScoreHistory: {
             const int32_t priority = r.priority, pool = r.poolMark;
-            std::string ascii;
-            for (size_t i = 0; value[i] && ascii.size() < kHistoryTextMax - 1; ++i)
-              ascii.push_back(value[i] < 0x80 ? static_cast<char>(value[i]) : '?');
-            DecodeScoreHistory(ascii.c_str(), &r);
+            // Only the grades reach the decoder: every other character is
+            // ignored, so it neither takes the place of a grade nor reads as
+            // the stored form's priority or pool letter.
+            std::string grades;
+            for (size_t i = 0; value[i] && grades.size() < kScoreHistoryMax; ++i) {
+              const XML_Char u = value[i];
+              if ((u >= u'1' && u <= u'6') || u == u'C' || u == u'c' || u == u'I' || u == u'i')
+                grades.push_back(static_cast<char>(u));
+            }
+            DecodeScoreHistory(grades.c_str(), &r);
             // The named attributes hold pool and priority.
             r.priority = priority;
             r.poolMark = pool;
