@@ -409,6 +409,32 @@ TEST_F(ImportTest, DuplicatesComparePronunciationsAsSyllables) {
   }
 }
 
+TEST_F(ImportTest, DuplicatesNeedTheHeadwordAndTheAlternative) {
+  // Many cards sharing one alternative headword: only the card with the
+  // same headword as well is the duplicate.
+  settings.definitionSource = kDefnFileOnly;
+  settings.duplicates = kDuplicateSkip;
+  std::string lines;
+  for (int i = 0; i < 30; ++i) lines += "w" + std::to_string(i) + "[\xE5\x90\x8C]\tzhong1\td\n";
+  struct Case {
+    const char* what;
+    std::string line;
+    int64_t cards;
+  } cases[] = {
+      {"the same headword and alternative", "w7[\xE5\x90\x8C]\tzhong1\tagain\n", 30},
+      {"the alternative alone", "v7[\xE5\x90\x8C]\tzhong1\tagain\n", 31},
+      {"the headword with another alternative", "w7[x]\tzhong1\tagain\n", 31},
+      {"the headword in another case", "W7[\xE5\x90\x8C]\tzhong1\tagain\n", 30},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Fresh();
+    OnStore("DELETE FROM sorvi_flash_cards");
+    ASSERT_EQ(Import(lines + c.line), 0);
+    EXPECT_EQ(Cards(), c.cards);
+  }
+}
+
 TEST_F(ImportTest, MissingEntryPolicy) {
   // No dictionary is open: nothing is found for any card.
   settings.definitionSource = kDefnPreferDicts;
