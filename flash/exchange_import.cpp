@@ -106,8 +106,10 @@ std::u16string TakeText(WCHAR* text) {
 std::u16string TonesAsDigits(std::u16string pron) {
   for (char16_t& u : pron) {
     if (u == 0x00B9) u = u'1';
-    else if (u == 0x00B2 || u == 0x00B3) u = static_cast<char16_t>(u'2' + (u - 0x00B2));
-    else if (u >= 0x2074 && u <= 0x2075) u = static_cast<char16_t>(u'4' + (u - 0x2074));
+    else if (u == 0x00B2 || u == 0x00B3)
+      u = static_cast<char16_t>(u'2' + (u - 0x00B2));
+    else if (u >= 0x2074 && u <= 0x2075)
+      u = static_cast<char16_t>(u'4' + (u - 0x2074));
   }
   return TakeText(ConvertPinyinToneMarks(pron.c_str(), nullptr));
 }
@@ -293,6 +295,30 @@ SqlTerm TextTerm(uint32_t column, const std::u16string& text) {
   else
     t.wtext = text.c_str();
   return t;
+}
+
+// Whether any card has this headword key. Every duplicate match with a
+// headword has it, and the headword's index answers at once; the duplicate
+// search itself may walk the alternative headword's index instead, every
+// card that shares the alternative, which over many such cards makes an
+// import quadratic.
+bool AnyCardWithHeadword(FlashcardStore* store, const std::u16string& hwKey) {
+  const SqlTerm where = TextTerm(kCardHw, hwKey);
+  const SqlTerm select = FlashIntTerm(kCardId, 0);
+  SqlQuery q{};
+  q.table = kFlashCardsTable;
+  q.columns = kFlashCardColumns;
+  q.columnCount = kCardColumnCount;
+  q.where = &where;
+  q.whereCount = 1;
+  q.select = &select;
+  q.selectCount = 1;
+  q.limit = 1;
+  sqlite3_stmt* stmt = SqlPrepareSelect(store->database, &q);
+  if (!stmt) return true;  // let the search itself decide
+  const bool found = SqlStep(stmt) == SQLITE_ROW;
+  SqlFinalize(stmt);
+  return found;
 }
 
 // The user dictionary that stored definitions of this language go to,
@@ -514,7 +540,8 @@ void CommitImportedCard(FlashImport* im) {
   // Duplicates.
   int32_t card = -1;
   Dup dup = Dup::Allow;
-  if (im->settings.duplicates != kDuplicateAllow && (!hwKey.empty() || !althwKey.empty() || !pronKey.empty())) {
+  if (im->settings.duplicates != kDuplicateAllow && (!hwKey.empty() || !althwKey.empty() || !pronKey.empty()) &&
+      (hwKey.empty() || AnyCardWithHeadword(store, hwKey))) {
     const int32_t existing = FindCardsByTexts(store, W(hwKey), W(althwKey), W(pronKey), -1, 0, nullptr, nullptr);
     if (existing >= 0) {
       dup = DecideDuplicate(im, c, existing);
@@ -747,10 +774,16 @@ void XMLCALL ImportStartElement(void* data, const XML_Char* name, const XML_Char
             break;
           case kXmlScoreHistory: {
             const int32_t priority = r.priority, pool = r.poolMark;
-            std::string ascii;
-            for (size_t i = 0; value[i] && ascii.size() < kHistoryTextMax - 1; ++i)
-              ascii.push_back(value[i] < 0x80 ? static_cast<char>(value[i]) : '?');
-            DecodeScoreHistory(ascii.c_str(), &r);
+            // Only the grades reach the decoder: every other character is
+            // ignored, so it neither takes the place of a grade nor reads as
+            // the stored form's priority or pool letter.
+            std::string grades;
+            for (size_t i = 0; value[i] && grades.size() < kScoreHistoryMax; ++i) {
+              const XML_Char u = value[i];
+              if ((u >= u'1' && u <= u'6') || u == u'C' || u == u'c' || u == u'I' || u == u'i')
+                grades.push_back(static_cast<char>(u));
+            }
+            DecodeScoreHistory(grades.c_str(), &r);
             // The named attributes hold pool and priority.
             r.priority = priority;
             r.poolMark = pool;

@@ -5,7 +5,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -33,6 +37,8 @@ constexpr char kStore[] = "\\My Documents\\Sorvi Flashcards.kvb";
 // The first-generation product code the sample's dictionary carries; the
 // dictionary built here uses it as its id so that `dictref` links to it.
 constexpr uint32_t kSampleDictId = 0x53434543;  // "SCEC"
+const std::vector<uint32_t> kDialogOptions = {kOptionFreeDefinitions, kOptionUserDefinitions, kOptionUncarded,
+                                              kOptionRankSpaced,      kOptionFlagCategories,  kOptionRankCategories};
 
 int Append(void* user, const uint8_t* bytes, uint32_t length) {
   static_cast<std::string*>(user)->append(reinterpret_cast<const char*>(bytes), length);
@@ -55,11 +61,20 @@ class ImportRoundTripTest : public ReaderTest {
     if (dict_) CloseDbFile(dict_);
   }
 
-  // The sample converted with the options the dialog starts with; `cards`
-  // is the count the converter reports.
-  std::string ConvertSample(uint32_t* cards) {
+  // The sample converted with `options` (by default those the dialog starts
+  // with, and the rank categories); `change`, when given, alters the user
+  // file first. `cards` is the count the converter reports.
+  std::string ConvertSample(uint32_t* cards, std::vector<uint32_t> options = kDialogOptions,
+                            const std::function<void(firstgen::UserFileSpec*)>& change = {}) {
     std::string error;
     EXPECT_TRUE(firstgen::WriteSample(root_.host(), CedictRows(), &error)) << error;
+    if (change) {
+      firstgen::UserFileSpec spec = firstgen::SampleUserFile(CedictRows());
+      change(&spec);
+      EXPECT_TRUE(firstgen::WriteDatabase(firstgen::UserFile(spec), false,
+                                          root_.host() + "/Program Files/Old Sorvi Data/userdata.pdb", &error))
+          << error;
+    }
     for (const char* name :
          {"My Documents\\cedict.pdb", "My Documents\\headwords.pdb", "Program Files\\Old Sorvi Data\\userdata.pdb"}) {
       const std::u16string path = u"\\" + firstgen::Utf16(name);
@@ -67,9 +82,7 @@ class ImportRoundTripTest : public ReaderTest {
     }
     EXPECT_EQ(OfferFirstGenBundle(&set_, u"\\My Documents\\mywords.kve"), kFirstGenAdded);
     ExportOptions o{};
-    for (uint32_t i :
-         {kOptionFreeDefinitions, kOptionUserDefinitions, kOptionUncarded, kOptionRankSpaced, kOptionFlagCategories})
-      o.bytes[i] = 1;
+    for (uint32_t i : options) o.bytes[i] = 1;
     std::string xml;
     const ConverterOutput output{Append, NoProgress, &xml};
     EXPECT_EQ(WriteConverterXml(&set_, &o, u"sample.xml", &output, cards), 0);
@@ -139,14 +152,16 @@ class ImportRoundTripTest : public ReaderTest {
     return rows.size() == 1 ? rows[0] : "<" + std::to_string(rows.size()) + " rows>";
   }
 
+  // Imports the sample's document `xml` into a new store and checks what
+  // came in; `cards` is the count the converter reported.
+  void ExpectSampleImported(const std::string& xml, uint32_t cards, bool rankCategories);
+
   EngineHost host_{};
   DictEngine* engine_ = nullptr;
   DbFile* dict_ = nullptr;
 };
 
-TEST_F(ImportRoundTripTest, SampleComesBackWithCategoriesScoresAndEntries) {
-  uint32_t cards = 0;
-  const std::string xml = ConvertSample(&cards);
+void ImportRoundTripTest::ExpectSampleImported(const std::string& xml, uint32_t cards, bool rankCategories) {
   ASSERT_GT(cards, 0u);
   OpenEngine();
   ASSERT_EQ(Import(xml), 0);
@@ -154,7 +169,9 @@ TEST_F(ImportRoundTripTest, SampleComesBackWithCategoriesScoresAndEntries) {
   engine_ = nullptr;
 
   // Every card element is one card, except that cards with the same texts
-  // merge (pinyin compared without regard to case: "Bai2" is "bai2").
+  // merge. Pronunciations are compared as syllables, and a syllable is the
+  // same whatever the case of its letters: "Bai2" (the surname) and "bai2"
+  // (white) under the one headword 白 are one card.
   std::set<std::string> distinct, uncarded;
   size_t elements = 0;
   for (size_t at = xml.find("<card "); at != std::string::npos; at = xml.find("<card ", at + 1), ++elements) {
@@ -184,11 +201,14 @@ TEST_F(ImportRoundTripTest, SampleComesBackWithCategoriesScoresAndEntries) {
   for (const char* name : {"A\\B", "Flags/Important", "Flags/Tones", "Flags/a\\b", "Lesson 1", "Verbs",
                            "User Dict Cards", "Free Dict Cards", "User Dict Entries"})
     EXPECT_NE(std::find(paths.begin(), paths.end(), name), paths.end()) << name;
+  for (const char* name : {"Ranks/Rank1", "Ranks/Rank3", "Ranks/Rank5"})
+    EXPECT_EQ(std::find(paths.begin(), paths.end(), name) != paths.end(), rankCategories) << name;
 
-  // The reviewed 中国 card in "Lesson 1" (both flags; its copy in "A/B"
-  // merged into it) links to its entry in
-  // the dictionary by the product code, and keeps its review record as one
-  // row in the default scorefile.
+  // The reviewed 中国 card in "Lesson 1" (flags 0 and 2, rank 2; its copy
+  // in "A/B" merged into it) links to its entry in the dictionary by the
+  // product code, and keeps its review record as one row in the default
+  // scorefile: 35 reviews, of which the last 32 in its history, written as
+  // "C" and "I" and read back as grades 6 and 2.
   const std::string inLesson =
       "FROM sorvi_flash_cards k WHERE k.hw = '中@国' AND k.id IN (SELECT a.card FROM sorvi_flash_categoryassigns a "
       "JOIN sorvi_flash_categories c ON c.id = a.cat WHERE c.name = 'Lesson 1')";
@@ -198,13 +218,17 @@ TEST_F(ImportRoundTripTest, SampleComesBackWithCategoriesScoresAndEntries) {
   EXPECT_EQ(One("SELECT group_concat(c.name, ',') FROM (SELECT c.name FROM sorvi_flash_categoryassigns a JOIN "
                 "sorvi_flash_categories c ON c.id = a.cat WHERE a.card = " +
                 card + " ORDER BY c.name) c"),
-            "A\\B,Free Dict Cards,Important,Lesson 1,Tones");
+            rankCategories ? "A\\B,Free Dict Cards,Important,Lesson 1,Rank3,Tones"
+                           : "A\\B,Free Dict Cards,Important,Lesson 1,Tones");
   const std::string scorefile = One("SELECT min(id) FROM sorvi_flash_scorefiles");
   EXPECT_EQ(One("SELECT count(*) FROM sorvi_flash_scorefiles"), "1");
   EXPECT_EQ(One("SELECT score || ' ' || correct || ' ' || incorrect || ' ' || reviewed || ' ' || "
                 "firstreviewedtime || ' ' || lastreviewedtime FROM sorvi_flash_scores_" +
                 scorefile + " WHERE card = " + card),
             "400 20 15 35 1700000000 1702592000");
+  EXPECT_NE(xml.find("history=\"ICICICICICICICICICICICICICICICII\""), std::string::npos);
+  EXPECT_EQ(One("SELECT history FROM sorvi_flash_scores_" + scorefile + " WHERE card = " + card),
+            "26262626262626262626262626262622");
 
   // A user card keeps its own definition; uncarded entries come in once
   // (those with a card merge into it).
@@ -214,6 +238,53 @@ TEST_F(ImportRoundTripTest, SampleComesBackWithCategoriesScoresAndEntries) {
   EXPECT_EQ(One("SELECT count(DISTINCT a.card) FROM sorvi_flash_categoryassigns a JOIN sorvi_flash_categories c ON "
                 "c.id = a.cat WHERE c.name = 'User Dict Entries'"),
             std::to_string(uncarded.size()));
+}
+
+TEST_F(ImportRoundTripTest, SampleComesBackWithCategoriesScoresAndEntries) {
+  uint32_t cards = 0;
+  const std::string xml = ConvertSample(&cards);
+  ExpectSampleImported(xml, cards, true);
+}
+
+// The file mendrel wrote in a real window (tests/converter/mendrel_xvfb.sh
+// names it in SORVI_MENDREL_XML): it holds as many cards as the same
+// conversion here, with the dialog's own defaults, and imports as above.
+TEST_F(ImportRoundTripTest, FileWrittenInTheWindow) {
+  const char* path = std::getenv("SORVI_MENDREL_XML");
+  if (!path) GTEST_SKIP() << "SORVI_MENDREL_XML names no file";
+  std::ifstream in(path, std::ios::binary);
+  ASSERT_TRUE(in) << path;
+  const std::string xml((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  uint32_t cards = 0;
+  ConvertSample(&cards, {kOptionFreeDefinitions, kOptionUserDefinitions, kOptionUncarded, kOptionRankSpaced,
+                         kOptionFlagCategories});
+  ExpectSampleImported(xml, cards, false);
+}
+
+TEST_F(ImportRoundTripTest, AScoreComputedAsZeroKeepsItsRow) {
+  // Frequency-adjusted scores with the divisor 200: rank 7 halves 100 down
+  // to 0 on the device. The converter writes 1, and the import keeps the
+  // card's review record with the store's lowest score, 10.
+  uint32_t cards = 0;
+  const std::string xml = ConvertSample(&cards, {kOptionFreeDefinitions, kOptionUserDefinitions, kOptionRankFrequency},
+                                        [](firstgen::UserFileSpec* spec) {
+                                          spec->rankTableSwitch = 0;
+                                          for (firstgen::CardListSpec& list : spec->lists)
+                                            for (firstgen::CardSpec& card : list.cards)
+                                              if (card.correct == 20) card.rank = 7;  // the reviewed 中国 card
+                                        });
+  const size_t china = xml.find("<headword charset=\"sc\">\xE4\xB8\xAD\xE5\x9B\xBD</headword>");
+  ASSERT_NE(china, std::string::npos);
+  EXPECT_EQ(xml.compare(xml.find("<scoreinfo ", china), 20, "<scoreinfo score=\"1\""), 0);
+  OpenEngine();
+  ASSERT_EQ(Import(xml), 0);
+  FreeEngineSaveBlock(DestroyEngine(engine_));
+  engine_ = nullptr;
+  const std::string scorefile = One("SELECT min(id) FROM sorvi_flash_scorefiles");
+  EXPECT_EQ(One("SELECT s.score || ' ' || s.correct || ' ' || s.incorrect || ' ' || s.reviewed FROM "
+                "sorvi_flash_scores_" +
+                scorefile + " s JOIN sorvi_flash_cards k ON k.id = s.card WHERE k.hw = '中@国'"),
+            "10 20 15 35");
 }
 
 }  // namespace

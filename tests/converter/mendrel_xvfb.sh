@@ -3,14 +3,18 @@
 # the device root `sorvi-firstgen sample` writes, xdotool presses Convert,
 # types the file's name and accepts it, then accepts "Export Completed".
 # The file must be there and hold the sample's cards; the program must end
-# by itself with 0. Screenshots of dialog 1000 and of the message are kept
-# in SHOTS. Exit 77 (skipped) without xvfb-run, xdotool or import.
+# by itself with 0. With TEST_CONVERTER, the file is then imported into a
+# new flashcard store and must come in as the sample does (its round-trip
+# test, ImportRoundTripTest.FileWrittenInTheWindow). Screenshots of dialog
+# 1000 and of the message are kept in SHOTS. Exit 77 (skipped) without
+# xvfb-run, xdotool or import.
 #
-#   mendrel_xvfb.sh MENDREL SORVI_FIRSTGEN SHOTS
+#   mendrel_xvfb.sh MENDREL SORVI_FIRSTGEN SHOTS [TEST_CONVERTER]
 set -u
 mendrel=$1
 firstgen=$2
 shots=$3
+importer=${4:-}
 for tool in xvfb-run xdotool import; do
   command -v "$tool" > /dev/null 2>&1 || { echo "$tool is not installed: skipped"; exit 77; }
 done
@@ -59,5 +63,11 @@ check "it is the exchange format, named after the file" \
 check "it holds the sample's reviewed card" grep -q 'history="ICICICICICICICICICICICICICICICII"' "$xml"
 check "it is complete" grep -q '</cards></sorviflash>$' "$xml"
 check "the dialog was captured" test -s "$shots/mendrel-dialog-1000.png"
+if [ -n "$importer" ] && [ -s "$xml" ]; then
+  SORVI_MENDREL_XML="$xml" "$importer" --gtest_filter=ImportRoundTripTest.FileWrittenInTheWindow > "$dir/import.log" 2>&1
+  cat "$dir/import.log"
+  check "the file imports as the sample does" grep -q '^\[       OK \] ImportRoundTripTest.FileWrittenInTheWindow' \
+    "$dir/import.log"
+fi
 echo "screenshots: $shots"
 exit $failed

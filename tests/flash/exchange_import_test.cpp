@@ -11,10 +11,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "engine/db_file.h"
 #include "engine/dict_set.h"
 #include "engine/mem_handle.h"
 #include "engine/user_dict.h"
@@ -26,7 +28,9 @@
 #include "flash/profile_lists.h"
 #include "flash/profile_settings.h"
 #include "flash_fixture.h"
+#include "platform/files.h"
 #include "resources/resources.h"
+#include "tests/engine_text/text_fixture.h"
 #include "tests/support/utf16_print.h"
 
 namespace {
@@ -170,8 +174,40 @@ class ImportTest : public FlashTest {
     return FindCategoryByName(store, reinterpret_cast<const WCHAR*>(name.c_str()), parent, 0);
   }
 
+  // A new engine over the store and a data file with the GB-2312 code page.
+  void OpenWithCodePages() {
+    Destroy();
+    const databuild::DataFileSpec desc = textfix::CodePageFile({&textfix::CodePage(databuild::kCodePageGb2312)});
+    databuild::ByteVec bytes;
+    std::string error;
+    ASSERT_EQ(databuild::BuildDataFile(desc, &bytes, nullptr, &error), 0) << error;
+    std::ofstream(root.Host("pages.pdb"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    HANDLE h = CreateFileW(u"\\pages.pdb", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    int kind = 0;
+    pages = OpenDbFile(h, u"\\pages.pdb", &kind);
+    ASSERT_NE(pages, nullptr);
+    const char* kvb = kDefaultKvb;
+    EngineParams p{};
+    p.userDbNames = &kvb;
+    p.userDbCount = 1;
+    p.noFonts = 1;
+    p.flashcardArg = const_cast<char*>(kDefaultKvb);
+    p.host = &host;
+    engine = CreateEngine(&pages, 1, &p);
+    ASSERT_NE(engine, nullptr);
+    store = GetFlashcardStore(engine);
+    ASSERT_NE(store, nullptr);
+  }
+  void TearDown() override {
+    FlashTest::TearDown();
+    if (pages) CloseDbFile(pages);
+  }
+
   ImportSettingsRecord settings{};
   Script script;
+  DbFile* pages = nullptr;
 };
 
 TEST_F(ImportTest, ChineseEnglishLineGivesHeadwordsPronunciationAndDefinition) {
@@ -348,6 +384,55 @@ TEST_F(ImportTest, TwoIdenticalCardsUnderSkipAddOneAndCountTwo) {
   ASSERT_EQ(Import("\xE5\xA5\xBD\thao3\tgood\n\xE5\xA5\xBD\thao3\tgood\n"), 0);
   EXPECT_EQ(Cards(), 1);
   EXPECT_EQ(script.lastCount, 2u);
+}
+
+TEST_F(ImportTest, DuplicatesComparePronunciationsAsSyllables) {
+  // The duplicate check compares pronunciations as syllables: the case of
+  // their letters is no part of a syllable, its tone is.
+  settings.definitionSource = kDefnFileOnly;
+  settings.duplicates = kDuplicateSkip;
+  struct Case {
+    const char* what;
+    const char* pron;
+    int64_t cards;
+  } cases[] = {
+      {"a capital is the same syllable", "Bai2", 1},
+      {"all capitals too", "BAI2", 1},
+      {"another tone is another reading", "bai3", 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Fresh();
+    OnStore("DELETE FROM sorvi_flash_cards");
+    ASSERT_EQ(Import("\xE7\x99\xBD\tbai2\twhite\n\xE7\x99\xBD\t" + std::string(c.pron) + "\tsurname\n"), 0);
+    EXPECT_EQ(Cards(), c.cards);
+  }
+}
+
+TEST_F(ImportTest, DuplicatesNeedTheHeadwordAndTheAlternative) {
+  // Many cards sharing one alternative headword: only the card with the
+  // same headword as well is the duplicate.
+  settings.definitionSource = kDefnFileOnly;
+  settings.duplicates = kDuplicateSkip;
+  std::string lines;
+  for (int i = 0; i < 30; ++i) lines += "w" + std::to_string(i) + "[\xE5\x90\x8C]\tzhong1\td\n";
+  struct Case {
+    const char* what;
+    std::string line;
+    int64_t cards;
+  } cases[] = {
+      {"the same headword and alternative", "w7[\xE5\x90\x8C]\tzhong1\tagain\n", 30},
+      {"the alternative alone", "v7[\xE5\x90\x8C]\tzhong1\tagain\n", 31},
+      {"the headword with another alternative", "w7[x]\tzhong1\tagain\n", 31},
+      {"the headword in another case", "W7[\xE5\x90\x8C]\tzhong1\tagain\n", 30},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Fresh();
+    OnStore("DELETE FROM sorvi_flash_cards");
+    ASSERT_EQ(Import(lines + c.line), 0);
+    EXPECT_EQ(Cards(), c.cards);
+  }
 }
 
 TEST_F(ImportTest, MissingEntryPolicy) {
@@ -570,6 +655,106 @@ TEST_F(XmlImportTest, PerCardLimitsKeepTheFirstOnes) {
   EXPECT_LT(FindScorefileByName(store, u"s16", 0), 0);
   EXPECT_EQ(Count("SELECT count(*) FROM sorvi_flash_categoryassigns"), 64);
   EXPECT_LT(Category(u"c64"), 0);
+}
+
+TEST_F(XmlImportTest, HistoryTakesGradesAndTheOlderLettersOnly) {
+  struct Case {
+    const char* what;
+    std::string history;
+    std::vector<uint8_t> grades;
+  } cases[] = {
+      {"C is correct (6), I incorrect (2)", "CIC", {6, 2, 6}},
+      {"in either case", "cIi", {6, 2, 2}},
+      {"other characters are ignored", " 1-2x3\xE4\xB8\x80", {1, 2, 3}},
+      {"7 to 9 and 0 are no grades", "70893", {3}},
+      // The attributes hold priority and pool; the stored form's letters
+      // mean nothing here.
+      {"no trailing priority letter", "12W", {1, 2}},
+      {"no trailing pool letter", "45Q", {4, 5}},
+      {"ignored characters take no grade's place", std::string(300, 'x') + "65", {6, 5}},
+      {"at most 256 grades", std::string(300, '4'), std::vector<uint8_t>(kScoreHistoryMax, 4)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Fresh();
+    OnStore("DELETE FROM sorvi_flash_cards");
+    ASSERT_EQ(Import(XmlDoc(XmlCard("\xE4\xB8\x80", "<scoreinfo scorefile=\"H\" score=\"200\" history=\"" + c.history +
+                                                        "\" forcepool=\"include\"/>"))),
+              0);
+    ASSERT_EQ(Cards(), 1);
+    CardScoreRecord r;
+    ASSERT_EQ(ReadCardScore(store, FindScorefileByName(store, u"H", 0), CardId(0), &r, 1), 0);
+    std::vector<uint8_t> grades;
+    for (uint32_t i = 0; i < kScoreHistoryMax && r.history[i]; ++i) grades.push_back(r.history[i]);
+    EXPECT_EQ(grades, c.grades);
+    EXPECT_EQ(r.priority, kPriorityNormal);
+    EXPECT_EQ(r.poolMark, kPoolForceAdd);
+  }
+}
+
+TEST_F(XmlImportTest, Gb2312BytesWithoutAMarkAreReadAsUtf8) {
+  // The engine can decode GB-2312: a text import chosen as GB-2312 reads
+  // D6 D0 B9 FA as 中国.
+  OpenWithCodePages();
+  settings.format = kImportFormatText;
+  settings.encoding = kImportGb2312;
+  OnStore("DELETE FROM sorvi_flash_cards");
+  ASSERT_EQ(Import("\xD6\xD0\xB9\xFA\tzhong1 guo2\tChina\n"), 0);
+  ASSERT_EQ(Cards(), 1);
+  EXPECT_EQ(ShowUtf16(Texts(CardId(0))), ShowUtf16(u"中国||zhong1 guo2|China"));
+  // The same bytes in an XML file that declares GB2312, with GB-2312
+  // chosen, and no mark: read as UTF-8. As UTF-8, D6 D0 is one
+  // two-byte character (U+0590); B9 and FA begin none and are passed over.
+  settings.format = kImportFormatXml;
+  OnStore("DELETE FROM sorvi_flash_cards");
+  const std::string doc =
+      XmlDoc(XmlCard("\xD6\xD0\xB9\xFA", ""), "sorviflash", "<?xml version=\"1.0\" encoding=\"GB2312\"?>");
+  for (uint32_t block : {0u, 1u, 3u}) {
+    SCOPED_TRACE(block);
+    OnStore("DELETE FROM sorvi_flash_cards");
+    ASSERT_EQ(Import(doc, block), 0);
+    ASSERT_EQ(Cards(), 1);
+    EXPECT_EQ(ShowUtf16(Texts(CardId(0))), ShowUtf16(u"\u0590||hao3|good"));
+  }
+}
+
+TEST_F(XmlImportTest, CancelRollsBackTheOpenChunkAndTheScorefileListFollows) {
+  // Blocks of 64 bytes: a chunk of 16 blocks holds a few cards. The
+  // scorefile "Phantom" and category "Ghost" come with card 20, and the
+  // progress callback cancels there, chunks after the first commit.
+  std::string cards;
+  for (int i = 0; i < 24; ++i) {
+    const std::string name = i == 20 ? "Phantom" : "Kept";
+    cards += XmlCard(
+        "w" + std::to_string(i),
+        "<scoreinfo scorefile=\"" + name + "\" score=\"150\"/>" + (i == 20 ? "<catassign category=\"Ghost\"/>" : ""),
+        "language=\"english\"");
+  }
+  OnStore("DELETE FROM sorvi_flash_cards");
+  const int64_t scorefilesBefore = Count("SELECT count(*) FROM sorvi_flash_scorefiles");
+  script.cancelAtCount = 21;
+  EXPECT_NE(Import(XmlDoc(cards), 64), 0);
+  const int64_t kept = Cards();
+  EXPECT_GT(kept, 0);   // a chunk was committed...
+  EXPECT_LT(kept, 20);  // ... and the open one rolled back
+  EXPECT_GE(FindScorefileByName(store, u"Kept", 0), 0);
+  EXPECT_LT(FindScorefileByName(store, u"Phantom", 0), 0);
+  EXPECT_LT(Category(u"Ghost"), 0);
+  // The lists hold what the database holds, and a scorefile made now takes
+  // an id the database agrees with.
+  EXPECT_EQ(Count("SELECT count(*) FROM sorvi_flash_scorefiles"), scorefilesBefore + 1);
+  EXPECT_EQ(GetScorefileCount(store), scorefilesBefore + 1);
+  EXPECT_EQ(GetCategoryCount(store), Count("SELECT count(*) FROM sorvi_flash_categories"));
+  const int32_t fresh = CreateScorefile(store, u"Fresh", -1);
+  ASSERT_GE(fresh, 0);
+  EXPECT_EQ(Query(Db(), "SELECT name FROM sorvi_flash_scorefiles WHERE id=" + std::to_string(fresh)), "Fresh");
+  EXPECT_EQ(GetScorefileCount(store), Count("SELECT count(*) FROM sorvi_flash_scorefiles"));
+  EXPECT_EQ(Count("SELECT count(*) FROM sqlite_master WHERE name LIKE 'sorvi_flash_scores_%'"),
+            GetScorefileCount(store));
+  // The committed chunks are covered by the log row.
+  int32_t start = 0, end = 0, count = 0;
+  ASSERT_EQ(ReadFlashImportRecord(store, &start, &end, &count), 0);
+  EXPECT_EQ(count, kept);
 }
 
 TEST_F(XmlImportTest, FortyUnitNamesAreFoundAgainUnderTheirCutNames) {

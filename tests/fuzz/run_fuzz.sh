@@ -16,7 +16,7 @@ shift 2
 all="fuzz_data_file:16384 fuzz_dictionary:65536 fuzz_registry:8192 fuzz_saved_records:16384 fuzz_ink:4096
 fuzz_user_dict:262144 fuzz_flash_text:4096 fuzz_position_store:147456 fuzz_firstgen:16384
 fuzz_converter:16384 fuzz_stroke_data:8192 fuzz_saved_session:65536 fuzz_audio_clip:32768
-fuzz_flash_import_text:8192 fuzz_flash_import_xml:8192"
+fuzz_flash_import_text:8192 fuzz_flash_import_xml:8192 fuzz_flash_import_user_dict:8192"
 if [ $# -gt 0 ]; then
   chosen=""
   for t in "$@"; do chosen="$chosen $(printf '%s\n' $all | grep "^$t:")"; done
