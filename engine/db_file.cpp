@@ -4,6 +4,7 @@
 
 #include "platform/clock.h"
 #include "platform/errors.h"
+#include "platform/file_mapping.h"
 #include "platform/files.h"
 #include "platform/heap.h"
 #include "platform/handles.h"
@@ -96,6 +97,7 @@ void RemoveFromListLocked(DbFile* file) {
 }
 
 void FreeDbFile(DbFile* file) {
+  if (file->view) UnmapViewOfFile(file->view);
   if (file->recordList) LocalFree(file->recordList);
   delete file;
 }
@@ -183,6 +185,75 @@ uint32_t GetDbFileWriteStamp(DbFile* file) {
 }
 
 MemHandle* ReadDbRecord(DbFile* file, uint32_t index) { return ReadDbRecordReusing(file, index, nullptr); }
+
+namespace {
+
+// Whether the file is found cut shorter than its view. The byte before
+// `end` (the record's last, and so the one furthest in) is read first: a
+// page the file no longer backs is given zeros by the platform, which counts
+// it, and only when the count has moved since the file last looked (a page
+// of some view was lost, here or in an earlier read) is the file's size
+// asked for; asking on every block read would cost a system call each. A
+// file found shorter gives up its view for reads (records already borrowed
+// from it stay valid memory), so a lost record fails its read and the others
+// are read from the file. A cut within the file's last page is not seen:
+// the bytes past it read as zeros, which the table reader must check as it
+// checks every block.
+bool ViewLostPages(DbFile* file, uint32_t end) {
+  const volatile uint8_t* last = file->view + end - 1;
+  (void)*last;
+  const DWORD zeroed = GetFileViewZeroedPageCount();
+  if (zeroed == file->viewZeroedSeen) return false;
+  file->viewZeroedSeen = zeroed;
+  EnsureOpenLocked(file);
+  const DWORD size = GetFileSize(file->handle, nullptr);
+  if (size != INVALID_FILE_SIZE && size >= file->viewSize) return false;
+  file->viewLost = true;
+  return true;
+}
+
+}  // namespace
+
+MemHandle* ReadDbBlockRecord(DbFile* file, uint32_t index, MemHandle* spare) {
+  {
+    std::lock_guard<std::mutex> guard(g_lock);
+    if (!file->viewTried && file->recordCount > 0) {
+      // The size at open: a view of the records the list describes. A file
+      // since cut shorter has no mapping of that size, and is read.
+      file->viewTried = true;
+      const uint32_t size = RecordOffset(file, 0) + file->dataSize;
+      EnsureOpenLocked(file);
+      if (HANDLE mapping = CreateFileMappingW(file->handle, nullptr, PAGE_READONLY, 0, size, nullptr)) {
+        if (const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, size)) {
+          file->view = static_cast<const uint8_t*>(view);
+          file->viewSize = size;
+          file->viewZeroedSeen = GetFileViewZeroedPageCount();
+        }
+        CloseHandle(mapping);
+      }
+    }
+    if (file->view && !file->viewLost && index + 1 < file->recordCount) {
+      const uint32_t offset = RecordOffset(file, index);
+      const uint32_t end = RecordOffset(file, index + 1);
+      if (end <= file->viewSize && !ViewLostPages(file, end)) {
+        MemHandle* record = spare;
+        if (record) {
+          if (record->data && !record->MemHandleBorrowed) LocalFree(record->data);
+        } else {
+          record = WrapMemHandle(nullptr, 0, 1, 1);
+          if (!record) return nullptr;
+        }
+        record->data = const_cast<uint8_t*>(file->view + offset);
+        record->size = end - offset;
+        record->lockCount = 0;
+        record->MemHandleFromStore = 1;
+        record->MemHandleBorrowed = 1;
+        return record;
+      }
+    }
+  }
+  return ReadDbRecordReusing(file, index, spare);
+}
 
 MemHandle* ReadDbRecordReusing(DbFile* file, uint32_t index, MemHandle* spare) {
   // Whatever happens below, the spare is either the result or freed.

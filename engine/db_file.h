@@ -35,6 +35,14 @@ struct DbFile {
   uint32_t recordCount;
   uint32_t dataSize;          // file size at open time minus record 0's offset
   DbRecordEntry* recordList;  // recordCount entries
+  // The file as it was opened, mapped on the first block read through
+  // ReadDbBlockRecord (null when that failed; tried once); given up for
+  // reads once the file is found cut shorter.
+  const uint8_t* view = nullptr;
+  uint32_t viewSize = 0;
+  bool viewTried = false;
+  bool viewLost = false;
+  uint32_t viewZeroedSeen = 0;  // the platform's count of zeroed view pages when last looked at
 };
 
 static_assert(sizeof(DbRecordEntry) == kDbRecordEntrySize);
@@ -69,6 +77,16 @@ MemHandle* ReadDbRecord(DbFile* file, uint32_t index);
 // that fits; on failure `spare` is freed. Saves the allocations of a cache
 // that drops one record to read the next.
 MemHandle* ReadDbRecordReusing(DbFile* file, uint32_t index, MemHandle* spare);
+// As ReadDbRecordReusing, for a record that is only read, never written
+// nor resized: where the file can be mapped, the result borrows the record's
+// bytes from the view of the file as it was opened (no copy, no system call),
+// and `spare` is that handle whatever its block was. The last record, which
+// runs to the file's current end, and any record past the size at open are
+// read as ReadDbRecordReusing reads them, as is every record once the file
+// was found cut shorter than its view (see ViewLostPages in db_file.cpp).
+// The view lasts until the file is closed: the handle must not be read
+// after that.
+MemHandle* ReadDbBlockRecord(DbFile* file, uint32_t index, MemHandle* spare);
 void FreeDbRecord(DbFile* file, uint32_t index, MemHandle* record);
 // Takes the file out of the open-file list, closes its handle and frees it.
 void CloseDbFile(DbFile* file);

@@ -125,7 +125,7 @@ MemHandle* GetCachedRecord(DbFile* file, RecordCache* cache, uint32_t headerReco
   // The cache holds at most capacity - 1 records while some can be evicted.
   const uint32_t limit = cache->capacity - 1;
   MemHandle* record = nullptr;
-  if (cache->count < limit) record = ReadDbRecord(file, static_cast<uint32_t>(recordIndex));
+  if (cache->count < limit) record = ReadDbBlockRecord(file, static_cast<uint32_t>(recordIndex), nullptr);
   if (!record || cache->count >= limit) {
     // Make room; this also gives memory back when the read failed for want of
     // it. The first record dropped is read into (its handle and block reused)
@@ -138,7 +138,7 @@ MemHandle* GetCachedRecord(DbFile* file, RecordCache* cache, uint32_t headerReco
       if (static_cast<uint32_t>(evicted) < pos) pos--;
       if (cache->count < limit) break;
     }
-    if (!record) record = ReadDbRecordReusing(file, static_cast<uint32_t>(recordIndex), spare);
+    if (!record) record = ReadDbBlockRecord(file, static_cast<uint32_t>(recordIndex), spare);
   }
   if (!record) return nullptr;
   if (!EnsureEntryRoom(cache)) {

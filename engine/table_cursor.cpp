@@ -392,7 +392,10 @@ int ReadTableRecord(TableCursor* cursor, uint32_t column, uint32_t r, MemHandle*
             break;
           }
         }
-        HuffmanCode code = DecodeCodeAt(huffman, quick, cursor->recordData, end, pos);
+        // The code's bits are read from the block, which goes on past the
+        // record: a code that fits the record decodes the same whatever
+        // follows it, and one that does not is padding either way.
+        HuffmanCode code = DecodeCodeAt(huffman, quick, cursor->recordData, cursor->recordDataBytes, pos);
         if (code.length == 0) break;  // not a code of this table
         pos += code.length;
         if (pos > endBit) break;  // padding, not a whole code

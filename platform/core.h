@@ -15,6 +15,7 @@
 #include "platform/heap.h"
 #include "platform/handles.h"
 #include "platform/files.h"
+#include "platform/file_mapping.h"
 #include "platform/device_paths.h"
 #include "platform/shell_folders.h"
 #include "platform/clock.h"

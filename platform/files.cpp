@@ -855,3 +855,15 @@ BOOL CeOidGetInfo(CEOID, CEOIDINFO* info) {
   SetLastError(ERROR_INVALID_PARAMETER);
   return FALSE;
 }
+
+int DuplicateReadDescriptor(HANDLE file) {
+  auto f = GetFile(file);
+  if (!f) return -1;
+  if (!Reads(f->access)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return -1;
+  }
+  const int fd = fcntl(f->fd, F_DUPFD_CLOEXEC, 0);
+  if (fd < 0) SetLastError(ErrorFromErrno(errno));
+  return fd;
+}

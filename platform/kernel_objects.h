@@ -1,6 +1,6 @@
 // Internal: the table behind kernel object handles (files, finds, threads,
-// events). Objects are shared so that a call in progress keeps its object
-// alive while another thread closes the handle.
+// events, file mappings). Objects are shared so that a call in progress keeps
+// its object alive while another thread closes the handle.
 #pragma once
 
 #include <memory>
@@ -9,7 +9,7 @@
 
 #include "platform/types.h"
 
-enum class KernelKind { File, Find, Thread, Event };
+enum class KernelKind { File, Find, Thread, Event, FileMapping };
 
 struct KernelObject {
   explicit KernelObject(KernelKind k) : kind(k) {}

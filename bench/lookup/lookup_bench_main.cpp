@@ -265,12 +265,26 @@ void ShowSample(Lookup* l, FtsPeer* peer, const std::vector<EntryText>& entries,
 
 // ---- peak memory in a process of its own ----
 
-uint64_t PeakRssKb() {
+// A field of /proc/self/status in kB ("VmHWM:", "RssAnon:", "RssFile:").
+uint64_t StatusKb(const char* field) {
   std::ifstream in("/proc/self/status");
   std::string line;
+  const size_t n = std::strlen(field);
   while (std::getline(in, line))
-    if (line.rfind("VmHWM:", 0) == 0) return std::strtoull(line.c_str() + 6, nullptr, 10);
+    if (line.rfind(field, 0) == 0) return std::strtoull(line.c_str() + n, nullptr, 10);
   return 0;
+}
+
+// What a memory child reports: its peak resident size, and at its end the
+// resident pages split into anonymous ones (the heap) and file pages (the
+// program's own, and the data files' views: clean pages shared with the
+// page cache, which the system takes back when it needs them).
+struct ChildMemory {
+  uint64_t peakKb = 0, anonKb = 0, fileKb = 0;
+};
+
+void PrintChildMemory() {
+  std::printf("%" PRIu64 " %" PRIu64 " %" PRIu64 "\n", StatusKb("VmHWM:"), StatusKb("RssAnon:"), StatusKb("RssFile:"));
 }
 
 void WriteQueryFile(const std::string& path, const QuerySample& sample) {
@@ -281,7 +295,7 @@ void WriteQueryFile(const std::string& path, const QuerySample& sample) {
 
 // The child: reads the queries, and with `engine` set opens the data files,
 // creates the engine and runs every query with the first entry's text. Its
-// peak resident size goes to stdout.
+// figures (ChildMemory) go to stdout.
 int MemoryChild(bool withEngine, const std::string& queryFile, uint16_t slot) {
   std::vector<std::u16string> queries;
   std::ifstream in(queryFile);
@@ -294,20 +308,20 @@ int MemoryChild(bool withEngine, const std::string& queryFile, uint16_t slot) {
     if (!engine) return 1;
     Lookup l{engine, slot, NewMemHandle(256)};
     for (const std::u16string& q : queries) RunOne(&l, Query{q, {}}, nullptr);
-    std::printf("%" PRIu64 "\n", PeakRssKb());
+    PrintChildMemory();
     FreeMemHandle(l.text);
     DropEngine(engine);
     CloseDataFiles(&d);
   } else {
-    std::printf("%" PRIu64 "\n", PeakRssKb());
+    PrintChildMemory();
   }
   return 0;
 }
 
-// Runs this program again as a memory child; its peak in kB, 0 on failure.
-uint64_t SpawnMemoryChild(const char* self, bool withEngine, const std::string& queryFile, uint16_t slot) {
+// Runs this program again as a memory child; its figures, all 0 on failure.
+ChildMemory SpawnMemoryChild(const char* self, bool withEngine, const std::string& queryFile, uint16_t slot) {
   int pipeFd[2];
-  if (pipe(pipeFd) != 0) return 0;
+  if (pipe(pipeFd) != 0) return {};
   const pid_t pid = fork();
   if (pid == 0) {
     dup2(pipeFd[1], 1);
@@ -325,8 +339,10 @@ uint64_t SpawnMemoryChild(const char* self, bool withEngine, const std::string& 
   while ((n = read(pipeFd[0], buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
   close(pipeFd[0]);
   int status = 0;
-  if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return 0;
-  return std::strtoull(out.c_str(), nullptr, 10);
+  if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return {};
+  ChildMemory m;
+  if (std::sscanf(out.c_str(), "%" SCNu64 " %" SCNu64 " %" SCNu64, &m.peakKb, &m.anonKb, &m.fileKb) != 3) return {};
+  return m;
 }
 
 // ---- printing ----
@@ -533,8 +549,12 @@ int main(int argc, char** argv) {
   // Peak memory in processes of their own (not when timing one class).
   const std::string queryFile = (scratch / "queries.txt").string();
   WriteQueryFile(queryFile, sample);
-  const uint64_t baseKb = args.onlyClass < 0 ? SpawnMemoryChild("/proc/self/exe", false, queryFile, slot) : 0;
-  const uint64_t engineKb = args.onlyClass < 0 ? SpawnMemoryChild("/proc/self/exe", true, queryFile, slot) : 0;
+  ChildMemory baseMem, engineMem;
+  if (args.onlyClass < 0) {
+    baseMem = SpawnMemoryChild("/proc/self/exe", false, queryFile, slot);
+    engineMem = SpawnMemoryChild("/proc/self/exe", true, queryFile, slot);
+  }
+  const uint64_t baseKb = baseMem.peakKb, engineKb = engineMem.peakKb;
 
   // Sizes by table.
   std::vector<FileTables> sizes;
@@ -616,6 +636,10 @@ int main(int argc, char** argv) {
   if (engineKb && baseKb) {
     std::printf("  peak RSS %s kB - baseline child %s kB = %s MB   target <= 48 MB: %s\n", Grouped(engineKb).c_str(),
                 Grouped(baseKb).c_str(), Fixed(memMb, 1).c_str(), Mark(memMb <= kTargetMemoryMb));
+    auto overBase = [](uint64_t a, uint64_t b) { return Fixed(a > b ? static_cast<double>(a - b) / 1024 : 0, 1); };
+    std::printf("  at the end, over the baseline: anonymous (heap) %s MB, file pages %s MB (the data files' views:"
+                " clean pages shared with the page cache)\n",
+                overBase(engineMem.anonKb, baseMem.anonKb).c_str(), overBase(engineMem.fileKb, baseMem.fileKb).c_str());
   } else {
     std::printf("  the memory child failed\n");
   }

@@ -180,6 +180,79 @@ TEST_F(DbFileTest, ReadsIntoASpareRecord) {
   EXPECT_EQ(GetLocalHeapBlockCount(), blocks);
 }
 
+// Block records are windows on the file as it was opened: no copy, and a
+// spare handle gives up its own block; the last record, which follows the
+// file's current size, is read as ever. A file cut short under the view
+// reads as zeros there rather than ending the program, and once a block
+// read meets the cut the file is read instead.
+TEST_F(DbFileTest, BlockRecordsBorrowTheFilesView) {
+  Container c;
+  c.records = {Text("header"), Text(std::string(5000, 'a')), Text(std::string(70000, 'b')), Text("last")};
+  DbFile* f = Make(u"\\My Documents\\view.pdb", c);
+  ASSERT_NE(f, nullptr);
+
+  MemHandle* first = ReadDbBlockRecord(f, 1, nullptr);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(AsString(first), ReadText(f, 1));
+  EXPECT_EQ(first->MemHandleBorrowed, 1);
+  EXPECT_EQ(first->MemHandleFromStore, 1);
+  // A spare with a block of its own: the block goes back to the heap.
+  MemHandle* spare = ReadDbRecord(f, 1);
+  ASSERT_NE(spare, nullptr);
+  const SIZE_T blocks = GetLocalHeapBlockCount();
+  MemHandle* second = ReadDbBlockRecord(f, 2, spare);
+  ASSERT_EQ(second, spare);
+  EXPECT_EQ(GetLocalHeapBlockCount(), blocks - 1);
+  EXPECT_EQ(AsString(second), std::string(70000, 'b'));
+  EXPECT_EQ(second->MemHandleBorrowed, 1);
+  EXPECT_EQ(GetMemHandleLockCount(second), 0);
+
+  // The last record is read (and follows an append).
+  std::string host;
+  ASSERT_TRUE(DevicePathToHostPath(u"\\My Documents\\view.pdb", &host));
+  std::ofstream(host, std::ios::binary | std::ios::app) << "+more";
+  MemHandle* last = ReadDbBlockRecord(f, 3, nullptr);
+  ASSERT_NE(last, nullptr);
+  EXPECT_EQ(AsString(last), "last+more");
+  EXPECT_EQ(last->MemHandleBorrowed, 0);
+  FreeDbRecord(f, 3, last);
+
+  // Cut inside record 2. The record borrowed before reads as zeros past the
+  // cut; reading it again finds the cut, and from then on the file is read:
+  // the lost record fails, the one before it comes whole from the file.
+  const uint32_t record2 = 78 + 4 * 8 + 2 + 6 + 5000;
+  std::filesystem::resize_file(host, record2 + 100);
+  const auto* bytes = static_cast<const volatile uint8_t*>(second->data);
+  EXPECT_EQ(bytes[GetMemHandleSize(second) - 1], 0);
+  EXPECT_EQ(bytes[50], 'b');
+  EXPECT_EQ(ReadDbBlockRecord(f, 2, nullptr), nullptr);
+  MemHandle* again = ReadDbBlockRecord(f, 1, nullptr);
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(again->MemHandleBorrowed, 0);
+  EXPECT_EQ(AsString(again), std::string(5000, 'a'));
+  FreeDbRecord(f, 1, again);
+  FreeDbRecord(f, 2, second);
+  FreeDbRecord(f, 1, first);
+}
+
+// A file already cut short when its first block is read is not mapped: its
+// records are read, and those past the end fail.
+TEST_F(DbFileTest, AFileCutBeforeItsFirstBlockIsRead) {
+  Container c;
+  c.records = {Text("header"), Text("one"), Text(std::string(3000, 't')), Text("last")};
+  DbFile* f = Make(u"\\cut.pdb", c);
+  ASSERT_NE(f, nullptr);
+  std::string host;
+  ASSERT_TRUE(DevicePathToHostPath(u"\\cut.pdb", &host));
+  std::filesystem::resize_file(host, 78 + 4 * 8 + 2 + 6 + 3 + 100);
+  MemHandle* one = ReadDbBlockRecord(f, 1, nullptr);
+  ASSERT_NE(one, nullptr);
+  EXPECT_EQ(AsString(one), "one");
+  EXPECT_EQ(one->MemHandleBorrowed, 0);
+  FreeDbRecord(f, 1, one);
+  EXPECT_EQ(ReadDbBlockRecord(f, 2, nullptr), nullptr);
+}
+
 TEST_F(DbFileTest, OpensAndReadsRecords) {
   Container c;
   c.records = {Text("header"), Text(""), Text("middle"), Text("the last one")};
