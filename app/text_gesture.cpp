@@ -103,6 +103,6 @@ TextGesture DecideTextGesture(const TextGestureInput& in, const TextGesturePrefs
 TextGesturePrefs ReadTextGesturePrefs() {
   DictEngine* engine = AppContextPointer ? AppContextPointer->engine : nullptr;
   if (!engine) return {};
-  return {GetPref(engine, kPrefGestureTap), GetPref(engine, kPrefGestureDragged), GetPref(engine, kPrefGestureHold),
-          GetPref(engine, kPrefGestureTapSelection)};
+  return {GetPref(engine, kPrefTapCharAction), GetPref(engine, kPrefHoldSelectionAction),
+          GetPref(engine, kPrefDoubleTapAction), GetPref(engine, kPrefTapSelectionAction)};
 }

@@ -14,7 +14,9 @@
 // - a hold, neither in a selection nor after a drag (flag 8): preference 194;
 // - a selection made by dragging (flag 1): preference 193, and a tap inside
 //   the kept selection (flag 4): preference 195.
-// A double tap (the field selected a word) does nothing here.
+// A double tap (the field selected a word) does nothing here. (The ids in
+// engine/preferences.h carry older names: 193 "hold selection", 194 "double
+// tap"; the preferences screen calls them "Sel text" and "Tap-hold".)
 //
 // UI thread only.
 #pragma once
@@ -31,14 +33,6 @@ enum : int {
   kGestureTestAnswer = 1105,
   kGestureReaderPage = 1225,
   kGestureReaderDialog = 1846,
-};
-
-// Preference ids of the gestures.
-enum : int32_t {
-  kPrefGestureTap = 192,           // a tap on a character
-  kPrefGestureDragged = 193,       // a selection made by dragging
-  kPrefGestureHold = 194,          // the pen held
-  kPrefGestureTapSelection = 195,  // a tap inside the selection
 };
 
 enum TextGestureAction : int {
@@ -62,10 +56,10 @@ struct TextGestureInput {
 };
 
 struct TextGesturePrefs {
-  int32_t tap;           // 192
-  int32_t dragged;       // 193
-  int32_t hold;          // 194
-  int32_t tapSelection;  // 195
+  int32_t tap;           // 192 kPrefTapCharAction
+  int32_t dragged;       // 193 kPrefHoldSelectionAction
+  int32_t hold;          // 194 kPrefDoubleTapAction
+  int32_t tapSelection;  // 195 kPrefTapSelectionAction
 };
 
 struct TextGesture {
