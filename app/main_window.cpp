@@ -288,9 +288,11 @@ void OnBringForward() {
     return;
   }
   HWND target = AppTestWindow ? AppTestWindow : AppReaderWindow ? AppReaderWindow : AppMainWindow;
+  // Set first: the activation that bringing the main window forward causes
+  // may run at once, and it is the one that must see the byte.
+  iaActivated = 1;
   // Bit 0 brings the window's owned pop-ups forward too.
   SetForegroundWindow(reinterpret_cast<HWND>(reinterpret_cast<uintptr_t>(target) | 1));
-  iaActivated = 1;
 }
 
 // A masked list of `count` bitmaps of `size` pixels; pure green is
