@@ -368,3 +368,162 @@ TEST_F(BringForwardTest, WithTheLookupPreferenceTheSystemWideLookupRuns) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---- Keys ----
+
+class KeysTest : public MainWindowTest {
+ protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    if (HasFatalFailure()) return;
+    SetPref(kPrefSearchDelay, 0);
+    Type(u"zhong");
+  }
+  uint32_t Index() const {
+    uint32_t rows = 0, index = 0;
+    LookupGetCounts(session(), &rows, &index);
+    return index;
+  }
+  void Key(WPARAM key, bool repeat = false) {
+    SendMessageW(main_, WM_KEYDOWN, key, repeat ? 0x40000001 : 1);
+    Pump();
+  }
+  uint32_t Caret() const { return static_cast<uint32_t>(SendMessageW(input(), 0x8182, 0, 0)); }
+};
+
+TEST_F(KeysTest, ArrowPreferencesTable) {
+  struct Case {
+    int32_t value;
+    int indexStep;  // how far the forward key moves the current entry
+    int caretStep;  // how far the forward key moves the input caret
+    bool pagesList;
+  };
+  const Case cases[] = {
+      {1, 1, 0, false},  // the session's next and previous entry
+      {2, 1, 0, false},  // scroll the definition; a short one cannot, so the entry moves
+      {3, 0, 1, false},  // the input field's caret
+      {4, 0, 0, false},  // scroll the definition only
+      {5, 0, 0, true},   // page the results list
+      {0, 0, 0, false},  // nothing
+  };
+  for (const bool vertical : {true, false}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(::testing::Message() << (vertical ? "up/down " : "left/right ") << c.value);
+      SetPref(vertical ? kPrefArrowUpDown : kPrefArrowLeftRight, c.value);
+      SetPref(vertical ? kPrefArrowLeftRight : kPrefArrowUpDown, 0);
+      SendMessageW(list(), kListSetInfo, 3, 0);
+      SendMessageW(input(), 0x8183, 2, 0);
+      const uint32_t index = Index(), caret = Caret();
+      Key(vertical ? VK_DOWN : VK_RIGHT);
+      EXPECT_EQ(Index(), index + c.indexStep);
+      EXPECT_EQ(Caret(), caret + c.caretStep);
+      if (c.pagesList) {
+        EXPECT_GT(ListInfo(3), 0u);
+      }
+      Key(vertical ? VK_UP : VK_LEFT);
+      EXPECT_EQ(Index(), index);
+      EXPECT_EQ(Caret(), caret);
+      EXPECT_EQ(ListInfo(3), 0u);
+    }
+  }
+}
+
+TEST_F(KeysTest, ABoundKeyRunsOnItsFirstPressOnlyWhileAHeldArrowRepeats) {
+  const int32_t pairs[] = {VK_F1, 7};  // F1: the next entry
+  SetPrefArray(engine(), kPrefArrayActionKeys, pairs, 2);
+  const uint32_t index = Index();
+  Key(VK_F1);
+  EXPECT_EQ(Index(), index + 1);
+  Key(VK_F1, true);
+  Key(VK_F1, true);
+  EXPECT_EQ(Index(), index + 1);
+  SetPref(kPrefArrowUpDown, 1);
+  Key(VK_DOWN);
+  Key(VK_DOWN, true);
+  Key(VK_DOWN, true);
+  EXPECT_EQ(Index(), index + 4);
+}
+
+TEST_F(KeysTest, EnterRunsItsPreferenceUnlessAKeyListBindsIt) {
+  SetPref(kPrefEnterAction, 7);
+  const uint32_t index = Index();
+  Key(VK_RETURN);
+  EXPECT_EQ(Index(), index + 1);
+  const int32_t pairs[] = {VK_RETURN, 6};  // bound: the previous entry
+  SetPrefArray(engine(), kPrefArrayActionKeys, pairs, 2);
+  Key(VK_RETURN);
+  EXPECT_EQ(Index(), index);
+  // Unbound and no preference: nothing.
+  SetPrefArray(engine(), kPrefArrayActionKeys, nullptr, 0);
+  SetPref(kPrefEnterAction, 0);
+  Key(VK_RETURN);
+  EXPECT_EQ(Index(), index);
+}
+
+// ---- Messages ----
+
+TEST_F(MainWindowTest, RowTextRequestsOfTheResultsAndTheRecentQueries) {
+  SetPref(kPrefSearchDelay, 0);
+  Type(u"zhong");
+  const uint32_t selected = ListInfo(2);
+  EXPECT_TRUE(Shows(RowText(kMainResultsList, selected), u"中"));
+  ASSERT_GT(LookupGetRecentQueryCount(session()), 0u);
+  WCHAR recent[41] = {};
+  LookupGetRecentQueryText(session(), 0, recent, 41);
+  EXPECT_EQ(RowText(kMainRecentList, 0), std::u16string(recent));
+  // Other ids are left alone.
+  EXPECT_EQ(RowText(1044, 0), u"");
+}
+
+TEST_F(MainWindowTest, PreferencesChangedRelaysOutSavesAndSearchesAtOnce) {
+  SetPref(kPrefSearchDelay, 500);
+  SetInputText(u"ren");
+  LookupResetQuery(session());
+  SaveRegistryRecord(kEngineRecord, nullptr);
+  MainWindow.lastClient = RECT{};
+  SendMessageW(main_, kMainPrefsChanged, 0, 0);
+  EXPECT_EQ(Query(), u"ren");
+  RECT client{};
+  GetClientRect(main_, &client);
+  EXPECT_EQ(MainWindow.lastClient.bottom, client.bottom);
+  HKEY key = nullptr;
+  ASSERT_EQ(OpenAppRegistryKey(&key), 0);
+  MemHandle* saved = LoadRegistryRecord(key, kEngineRecord);
+  EXPECT_NE(saved, nullptr);
+  FreeMemHandle(saved);
+  RegCloseKey(key);
+}
+
+TEST_F(MainWindowTest, LookupMessageHandsItsTextToThePopUpAndFreesIt) {
+  static std::u16string shown;
+  static int lookups;
+  shown.clear();
+  lookups = 0;
+  AppSeams.showPopupDefinition = [](HWND, const WCHAR* text, int openInMain, int plainMode, int32_t option) {
+    shown = text;
+    EXPECT_EQ(openInMain, 1);
+    EXPECT_EQ(plainMode, 0);
+    EXPECT_EQ(option, -1);
+  };
+  AppSeams.zuzezurAvizodLookup = [](int) {
+    ++lookups;
+    return 0;
+  };
+  auto* text = static_cast<WCHAR*>(LocalAlloc(LMEM_FIXED, 3 * sizeof(WCHAR)));
+  std::memcpy(text, u"中国", 3 * sizeof(WCHAR));
+  iaActivated = 1;
+  SendMessageW(main_, kAppLookupSelection, 0, reinterpret_cast<LPARAM>(text));
+  EXPECT_EQ(shown, u"中国");
+  EXPECT_EQ(iaActivated, 0);
+  SendMessageW(main_, kAppLookupSelection, 0, 0);
+  EXPECT_EQ(lookups, 1);
+  // Without the pop-up the text is still freed (the ASan build checks).
+  AppSeams.showPopupDefinition = nullptr;
+  text = static_cast<WCHAR*>(LocalAlloc(LMEM_FIXED, 3 * sizeof(WCHAR)));
+  std::memcpy(text, u"中国", 3 * sizeof(WCHAR));
+  SendMessageW(main_, kAppLookupSelection, 0, reinterpret_cast<LPARAM>(text));
+}
+
+}  // namespace
