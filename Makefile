@@ -129,7 +129,7 @@ bench: deps $(if $(DATA_MISSING),data)
 	$(BENCH_BUILD)/bench/flash_export/bench_flash_export
 	SORVI_ROOT="$(SORVI_ROOT)" $(BENCH_BUILD)/bench/startup/bench_startup
 	$(BENCH_BUILD)/bench/flash_session/bench_flash_session
-	$(BENCH_BUILD)/bench/audio/bench_audio
+	SORVI_ROOT="$(SORVI_ROOT)" $(BENCH_BUILD)/bench/audio/bench_audio
 
 # The converter (`make mendrel`): builds mendrel and starts it in a window
 # over the device root. `sorvi-firstgen sample DIR` (build/tools/firstgen)

@@ -84,9 +84,6 @@ enum : UINT {
   kMenuUnused = 12860,
   kMenuAbout = 12862,
 };
-// Menu bar resources: 104 on newer shells, 102 on older ones.
-inline constexpr UINT kMenuBarOld = 102;
-inline constexpr UINT kMenuBarNew = 104;
 
 // Image lists: 105 tool images of the icon size, 4 small marks.
 inline constexpr int kMainToolImages = 105;
@@ -117,6 +114,9 @@ extern uint8_t iaActivated;
 extern uint8_t skipRescanOnce;
 // The definition currently shows the search highlight.
 extern uint8_t highlightShown;
+// The radical page lists the radicals (1) rather than the characters of the
+// chosen radical (0).
+extern uint8_t radicalTableOpen;
 
 LRESULT MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 void CreateMainWindowChildren(HWND window);

@@ -5,15 +5,10 @@
 // synthetic tones in the test's own folder, encoded like the device data's.
 #include <gtest/gtest.h>
 
-#include <tremor/ivorbisfile.h>
-
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -32,7 +27,7 @@
 #include "platform/wave.h"
 #include "resources/resources.h"
 #include "tests/app/app_fixture.h"
-#include "tests/app/clip_fixture.h"
+#include "tests/app/audio_clips.h"
 #include "tests/support/temp_device_root.h"
 #include "tests/support/utf16_print.h"
 #include "toolkit/app_context.h"
@@ -41,41 +36,21 @@
 
 namespace {
 
-using clipfix::Bytes;
-using clipfix::kBufferSamples;
-using clipfix::kNoAudioDataText;
-using clipfix::kRate;
-using clipfix::MakeClip;
-using clipfix::WaitUntil;
+using audiofix::Bytes;
+using audiofix::Expected;
+using audiofix::kBufferSamples;
+using audiofix::kRate;
+using audiofix::MakeClip;
+constexpr char16_t kNoAudioDataText[] =
+    u"Sorry, the audio data files could not be found - please make sure you've installed them correctly.";
 
-// Tremor's own file reader over the clip, apart from the playback's source.
-std::vector<int16_t> ReferenceDecode(const Bytes& clip) {
-  std::vector<int16_t> pcm;
-  FILE* file = fmemopen(const_cast<uint8_t*>(clip.data()), clip.size(), "rb");
-  OggVorbis_File vf;
-  if (ov_open(file, &vf, nullptr, 0) != 0) {
-    fclose(file);
-    return pcm;
+template <typename Pred>
+bool WaitUntil(Pred pred, int ms = 5000) {
+  for (int i = 0; i < ms; ++i) {
+    if (pred()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  char buffer[4096];
-  int bitstream = 0;
-  long n = 0;
-  while ((n = ov_read(&vf, buffer, sizeof buffer, &bitstream)) > 0) {
-    const auto* s = reinterpret_cast<const int16_t*>(buffer);
-    pcm.insert(pcm.end(), s, s + n / 2);
-  }
-  ov_clear(&vf);  // closes the file
-  return pcm;
-}
-
-// What the device must receive for a clip: gained samples, then zeros up to
-// the end of the buffer that was not filled completely (a clip of whole
-// buffers ends with one silent buffer).
-std::vector<int16_t> Expected(const Bytes& clip, bool boost = false) {
-  std::vector<int16_t> pcm = ReferenceDecode(clip);
-  for (int16_t& s : pcm) s = ApplyAudioGain(s, boost);
-  pcm.resize((pcm.size() / kBufferSamples + 1) * kBufferSamples, 0);
-  return pcm;
+  return pred();
 }
 
 int Count(const std::vector<std::string>& calls, const std::string& name) {
