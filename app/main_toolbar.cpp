@@ -450,7 +450,11 @@ void FillRadicalGrid(int32_t strokes, int32_t radical) {
   DictEngine* engine = Engine();
   HWND grid = Child(kMainCandidateGrid);
   if (!engine || !grid) return;
-  const bool open = GetRadicalTableFlag(engine) != 0;
+  // Nothing chosen yet: the page starts at the radicals.
+  if (!radical) radicalTableOpen = 1;
+  const bool open = radicalTableOpen != 0;
+  // The engine's section starts follow the same mode.
+  SetRadicalTableFlag(engine, open ? 1 : 0);
   if (!open)
     BuildRadicalCharList(engine, RadicalNumber(strokes, static_cast<WCHAR>(radical)), static_cast<WCHAR>(radical),
                          GetPref(engine, kPrefRadicalsOutsideDicts) != 0,
