@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 #include "app/audio_playback.h"
 #include "app/main_seams.h"
@@ -45,11 +47,10 @@ uint32_t Length(const WCHAR* text) {
   return n;
 }
 
-// The field's text, cut to size - 1 units.
-uint32_t FieldText(HWND field, WCHAR* buffer, uint32_t size) {
-  buffer[0] = 0;
-  if (field) SendMessageW(field, WM_GETTEXT, size, reinterpret_cast<LPARAM>(buffer));
-  return Length(buffer);
+// The field's whole text (empty without a field).
+std::u16string FieldString(HWND field) {
+  const FieldState* s = GetFieldState(field);
+  return s && s->text ? std::u16string(s->text, s->length) : std::u16string();
 }
 
 bool FieldSelection(HWND field, uint32_t* start, uint32_t* end) {
@@ -91,8 +92,8 @@ void SwitchLanguage(int argument) {
   } else if (GetPref(Engine(), kPrefClearOnLanguageSwitch)) {
     if (Input()) SendMessageW(Input(), WM_CLEAR, 0, 0);
   } else {
-    WCHAR text[kQueryBufferUnits];
-    if (FieldText(Input(), text, kQueryBufferUnits) > 0 && text[0] == PrefixChar()) SetInputText(text + 1);
+    const std::u16string text = FieldString(Input());
+    if (!text.empty() && text[0] == PrefixChar()) SetInputText(text.c_str() + 1);
   }
   FocusInput();
 }
@@ -107,11 +108,10 @@ void EditCommand(UINT message) {
 }
 
 void ClearInput() {
-  WCHAR text[kQueryBufferUnits];
-  const uint32_t n = FieldText(Input(), text, kQueryBufferUnits);
+  const std::u16string text = FieldString(Input());
   uint32_t start = 0, end = 0;
   const bool selection = FieldSelection(Input(), &start, &end);
-  if (GetPref(Engine(), kPrefLockFullTextPrefix) && !selection && n > 0 && text[0] == PrefixChar()) {
+  if (GetPref(Engine(), kPrefLockFullTextPrefix) && !selection && !text.empty() && text[0] == PrefixChar()) {
     const WCHAR prefixOnly[2] = {text[0], 0};
     SetInputText(prefixOnly);
   } else if (selection) {
@@ -134,8 +134,8 @@ void DeleteCustomEntry() {
 }
 
 void CopyToInput() {
-  WCHAR input[kQueryBufferUnits];
-  const uint32_t inputLength = FieldText(Input(), input, kQueryBufferUnits);
+  const std::u16string input = FieldString(Input());
+  const uint32_t inputLength = static_cast<uint32_t>(input.size());
   const WCHAR prefix = PrefixChar();
   const bool hadPrefix = inputLength > 0 && input[0] == prefix && prefix != 0;
   WCHAR text[kQueryBufferUnits] = {};
@@ -151,9 +151,8 @@ void CopyToInput() {
     if (!GetFieldSelectionText(Definition(), found, kLookupQueryUnits + 1)) {
       FetchEntryText(found, kLookupQueryUnits + 1, 0);
       // The headword is already searched for: take its other form instead.
-      const WCHAR* typed = hadPrefix ? input + 1 : input;
-      if (found[0] && std::u16string_view(found) == std::u16string_view(typed))
-        FetchEntryText(found, kLookupQueryUnits + 1, 1);
+      const std::u16string_view typed = std::u16string_view(input).substr(hadPrefix ? 1 : 0);
+      if (found[0] && std::u16string_view(found) == typed) FetchEntryText(found, kLookupQueryUnits + 1, 1);
     }
     uint32_t n = 0;
     if (hadPrefix && GetPref(Engine(), kPrefLockFullTextPrefix)) text[n++] = prefix;
@@ -208,23 +207,19 @@ void MoveInputPane(int16_t side, int32_t kind) {
   }
   bool refused = false;
   const int32_t changed = ChangeInputPaneSide(engine, side, &refused);
-  if ((changed || kind >= 0) && !refused && MainWindow.window) LayoutMainWindow(MainWindow.window, false);
+  if ((changed || kind >= 0) && MainWindow.window) LayoutMainWindow(MainWindow.window, false);
   if (refused &&
       GetPref(engine, UseLandscapeInputLayout(engine) ? kPrefInputSideSavedWide : kPrefInputSideSaved) == kPaneFill)
     OpenInputSheet();
 }
 
 void ToggleFullTextPrefix() {
-  WCHAR text[kQueryBufferUnits + 1];
-  const uint32_t n = FieldText(Input(), text, kQueryBufferUnits);
+  std::u16string text = FieldString(Input());
   const WCHAR prefix = PrefixChar();
-  if (n > 0 && text[0] == prefix) {
-    SetInputText(text + 1);
-    return;
-  }
-  std::memmove(text + 1, text, (n + 1) * sizeof(WCHAR));
-  text[0] = prefix;
-  SetInputText(text);
+  if (!text.empty() && text[0] == prefix) text.erase(0, 1);
+  else
+    text.insert(text.begin(), prefix);
+  SetInputText(text.c_str());
 }
 
 void Backspace() {

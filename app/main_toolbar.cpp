@@ -450,13 +450,20 @@ void FillRadicalGrid(int32_t strokes, int32_t radical) {
   DictEngine* engine = Engine();
   HWND grid = Child(kMainCandidateGrid);
   if (!engine || !grid) return;
-  const bool open = GetRadicalTableFlag(engine) != 0;
-  if (!open)
-    BuildRadicalCharList(engine, RadicalNumber(strokes, static_cast<WCHAR>(radical)), static_cast<WCHAR>(radical),
-                         GetPref(engine, kPrefRadicalsOutsideDicts) != 0,
-                         GetPref(engine, kPrefRadicalCharsetFilter) != 0);
+  // Nothing chosen yet: the page starts at the radicals.
+  if (!radical) radicalTableOpen = 1;
+  const bool open = radicalTableOpen != 0;
+  // The engine's section starts follow the same mode.
+  SetRadicalTableFlag(engine, open ? 1 : 0);
+  // A radical the table has no record for lists nothing (the engine would
+  // keep the list of the radical before).
+  const bool built =
+      open || BuildRadicalCharList(engine, RadicalNumber(strokes, static_cast<WCHAR>(radical)),
+                                   static_cast<WCHAR>(radical), GetPref(engine, kPrefRadicalsOutsideDicts) != 0,
+                                   GetPref(engine, kPrefRadicalCharsetFilter) != 0) == 0;
   uint32_t count = 0;
-  const WCHAR* list = GetRadicalListData(engine, open ? 1 : 0, &count);
+  const WCHAR* list = built ? GetRadicalListData(engine, open ? 1 : 0, &count) : nullptr;
+  if (!list) count = 0;
   SendMessageW(grid, kGridSetPairs, open ? 1 : 0, 0);
   GridItems items{reinterpret_cast<const uint16_t*>(list), nullptr,
                   static_cast<uint16_t>(std::min<uint32_t>(count, 0xFFFF)), 0};
@@ -468,7 +475,7 @@ void FillRadicalGrid(int32_t strokes, int32_t radical) {
   SendMessageW(combo, CB_RESETCONTENT, 0, 0);
   uint16_t numbers[kMaxRadicalSections] = {};
   uint32_t sections = 0;
-  GetRadicalSections(engine, open ? 1 : 0, numbers, &sections);
+  if (built) GetRadicalSections(engine, open ? 1 : 0, numbers, &sections);
   for (uint32_t i = 0; i < sections && i < kMaxRadicalSections; ++i) {
     char digits[8];
     std::snprintf(digits, sizeof(digits), "%u", static_cast<unsigned>(numbers[i]));
