@@ -68,8 +68,11 @@ int32_t ListSide() {
   return side;
 }
 
+// Draws a child now. A paint the window still owes (after a relayout) goes
+// first: painted later, the window's background would cover the child.
 void Repaint(HWND window) {
   InvalidateRect(window, nullptr, FALSE);
+  if (HWND parent = GetParent(window)) UpdateWindow(parent);
   UpdateWindow(window);
 }
 
