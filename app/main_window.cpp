@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include <cstring>
+#include <vector>
 
 #include "app/app_instance.h"
 #include "app/app_registry.h"
@@ -18,11 +19,14 @@
 #include "platform/controls.h"
 #include "platform/gdi.h"
 #include "platform/heap.h"
+#include "platform/imagelist.h"
 #include "platform/message.h"
 #include "platform/paint.h"
+#include "platform/resources.h"
 #include "platform/screen.h"
 #include "platform/window.h"
 #include "resources/menus.h"
+#include "resources/tool_images.h"
 #include "toolkit/app_context.h"
 #include "toolkit/control_capturebox.h"
 #include "toolkit/control_classes.h"
@@ -46,6 +50,8 @@ uint8_t radicalTableOpen = 0;
 
 namespace {
 
+// Pure green is the transparent colour of every tool picture.
+constexpr COLORREF kMaskGreen = 0x00FF00;
 // The menu bar keeps its height here for the screens that hide and show it.
 constexpr const WCHAR* kOldMenuHeightProp = u"SorviOldMenuHeightProp";
 // The shell's "screen orientation changed" setting.
@@ -282,9 +288,31 @@ void OnBringForward() {
     return;
   }
   HWND target = AppTestWindow ? AppTestWindow : AppReaderWindow ? AppReaderWindow : AppMainWindow;
+  // Set first: the activation that bringing the main window forward causes
+  // may run at once, and it is the one that must see the byte.
+  iaActivated = 1;
   // Bit 0 brings the window's owned pop-ups forward too.
   SetForegroundWindow(reinterpret_cast<HWND>(reinterpret_cast<uintptr_t>(target) | 1));
-  iaActivated = 1;
+}
+
+// A masked list of `count` bitmaps of `size` pixels; pure green is
+// transparent. A bitmap that is missing leaves its index empty, so that the
+// indexes after it still match.
+HIMAGELIST BuildImageList(const UINT* ids, int count, int size) {
+  if (!ids || size <= 0) return nullptr;
+  HIMAGELIST list = ImageList_Create(size, size, ILC_MASK | ILC_COLOR24, count, 0);
+  if (!list) return nullptr;
+  ImageList_SetBkColor(list, CLR_NONE);
+  for (int i = 0; i < count; ++i) {
+    HBITMAP bitmap = LoadBitmapW(AppInstance, MAKEINTRESOURCEW(ids[i]));
+    if (!bitmap) {
+      const std::vector<uint32_t> green(static_cast<size_t>(size) * static_cast<size_t>(size), kMaskGreen);
+      bitmap = CreateBitmap(size, size, 1, 32, green.data());
+    }
+    ImageList_AddMasked(list, bitmap, kMaskGreen);
+    DeleteObject(bitmap);
+  }
+  return list;
 }
 
 }  // namespace
@@ -301,6 +329,10 @@ void CreateMainWindowChildren(HWND window) {
   AppContext* app = AppContextPointer;
   RegisterControlClasses(AppInstance);
   MainWindow.window = window;
+  MainWindow.toolImages =
+      BuildImageList(ToolBitmapIds(app->iconSize), kToolImageCount, static_cast<int>(app->iconSize));
+  MainWindow.smallImages =
+      BuildImageList(SmallBitmapIds(app->iconSize), kSmallImageCount, SmallImageSize(app->iconSize));
   MainWindow.sink = MakeMainWindowSink(window);
 
   FieldCreateParams input{};

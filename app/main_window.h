@@ -85,9 +85,6 @@ enum : UINT {
   kMenuAbout = 12862,
 };
 
-// Image lists: 105 tool images of the icon size, 4 small marks.
-inline constexpr int kMainToolImages = 105;
-inline constexpr int kMainSmallImages = 4;
 
 // The one main-window record of the process; zero until the window exists.
 struct MainWindowRecord {

@@ -54,10 +54,10 @@ inline std::vector<searchfix::CedictRow> FixtureRows() {
   };
 }
 
-inline databuild::ByteVec FixtureDictionary() {
+inline databuild::ByteVec FixtureDictionary(uint32_t dictId = 1, const std::u16string& name = u"Words") {
   databuild::DataFileSpec file;
-  file.shortName = u"Words";
-  databuild::DictionarySpec dict = searchfix::ChineseDict(FixtureRows(), 1, u"Words");
+  file.shortName = name;
+  databuild::DictionarySpec dict = searchfix::ChineseDict(FixtureRows(), dictId, name);
   dict.info.iconText = u"WD";
   std::string error;
   EXPECT_EQ(databuild::AddDictionaryTables(dict, &file, &error), 0) << error;
