@@ -252,11 +252,12 @@ TEST_F(ActionsTest, CopyToInputTakesTheSelectionElseTheHeadwordElseItsPinyin) {
   // The headword is what was searched: its other form.
   ShowEntry(u"你好", u"hello");
   SelectInDefinition(0, 0);
-  Command(kMenuCopyToInput);
   WCHAR pinyin[64] = {};
-  LookupFetchEntry(session(), pinyin, 64, 1);
+  LookupFetchEntry(session(), pinyin, 41, 1);
+  ASSERT_NE(pinyin[0], 0);
+  Command(kMenuCopyToInput);
+  EXPECT_EQ(InputText(), std::u16string(pinyin));
   EXPECT_NE(InputText(), u"你好");
-  EXPECT_FALSE(InputText().empty());
   EXPECT_EQ(Query(), InputText());  // and it was searched at once
   // A full-text query keeps its prefix with preference 123.
   SetPref(kPrefLockFullTextPrefix, 1);
@@ -416,6 +417,159 @@ TEST_F(NoAudioActionTest, WithoutAudioDataTheBoxSaysSo) {
   EXPECT_EQ(AutoMessageBoxLog().size(), 1u);
   EXPECT_EQ(Pref(kPrefAudioVolume), 8);
   EXPECT_TRUE(GetNullWaveRecord().rates.empty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ActionsTest, PaneActionsReadASigned16BitSide) {
+  RecordSeams();
+  // The list pane: -1 (also as 0xFFFF from a 16-bit source) hides it and
+  // gives it back.
+  SetPref(kPrefListSide, 0);
+  LayoutMainWindow(main_, false);
+  const struct {
+    int argument;
+    int32_t side;
+  } listCases[] = {{-1, 4}, {0xFFFF, 0}, {2, 2}, {0x1FFFF, 4}, {-1, 2}};
+  for (const auto& c : listCases) {
+    SCOPED_TRACE(c.argument);
+    ExecuteAction(26, c.argument);
+    Pump();
+    EXPECT_EQ(Pref(kPrefListSide), c.side);
+    bool laid = false, shown = false;
+    GetPaneLayoutFlags(engine(), &laid, &shown);
+    EXPECT_EQ(shown, c.side != 4) << "laid out again";
+  }
+  // The input section, with its kind for 28-30.
+  SetPref(kPrefInputSide, 4);
+  SetPref(kPrefInputSideSaved, 3);
+  SetPref(kPrefInputKind, 2);
+  const struct {
+    int action, argument;
+    int32_t side, saved, kind;
+  } inputCases[] = {
+      {27, 0, 0, 0, 2},       // shown on the right, remembered there
+      {27, 0xFFFF, 4, 0, 2},  // -1: hidden, its side remembered
+      {27, -1, 0, 0, 2},      // back
+      {28, 2, 2, 0, 0},       // handwriting at the bottom
+      {29, 2, 4, 0, 1},       // the same side again hides it
+      {30, 1, 1, 0, 2},       // the keyboard on the left
+  };
+  for (const auto& c : inputCases) {
+    SCOPED_TRACE(testing::Message() << c.action << " " << c.argument);
+    ExecuteAction(c.action, c.argument);
+    Pump();
+    EXPECT_EQ(Pref(kPrefInputSide), c.side);
+    EXPECT_EQ(Pref(kPrefInputSideSaved), c.saved);
+    EXPECT_EQ(Pref(kPrefInputKind), c.kind);
+    bool laid = false, shown = false;
+    GetPaneLayoutFlags(engine(), &laid, &shown);
+    EXPECT_EQ(laid, c.side != 4) << "laid out again";
+  }
+  EXPECT_TRUE(gSeamCalls.empty());
+}
+
+TEST_F(ActionsTest, TheInputSheetGetsTheDefinitionsCharacterAndAClearedField) {
+  RecordSeams();
+  ShowEntry(u"nihao", u"hello");
+  const uint32_t ni = DefinitionOffset(u"好");
+  SelectInDefinition(ni, ni + 1);
+  SetPref(kPrefClearBeforeInput, 1);
+  ProbeSetSelection(input(), 0, 2);
+  ExecuteAction(27, 3);
+  EXPECT_EQ(gSeamCalls, std::vector<std::string>{"inputsheet input"});
+  EXPECT_EQ(AppContextPointer->inputSheetChar, u'好');
+  EXPECT_EQ(InputText(), u"") << "the field was cleared for the sheet's text";
+}
+
+TEST_F(ActionsTest, SwitchLanguageTakesTheDefinitionsSelectionOrTidiesTheInput) {
+  ShowEntry(u"nihao", u"hello");
+  const uint32_t before = session()->language;
+  const uint32_t hello = DefinitionOffset(u"hello");
+  SelectInDefinition(hello, hello + 5);
+  highlightShown = 0;
+  ExecuteAction(1, -1);
+  EXPECT_NE(session()->language, before);
+  EXPECT_EQ(InputText(), u"hello");
+  EXPECT_EQ(Query(), u"hello") << "searched at once";
+  EXPECT_EQ(GetFocus(), input());
+  // No selection: the full-text prefix goes, or with preference 116 the
+  // whole text.
+  SelectInDefinition(0, 0);
+  SetInputText(Prefix() + u"abc");
+  ExecuteAction(1, -1);
+  EXPECT_EQ(InputText(), u"abc");
+  SetPref(kPrefClearOnLanguageSwitch, 1);
+  ExecuteAction(1, -1);
+  EXPECT_EQ(InputText(), u"");
+  // While the highlight shows, the selection is the search's, not the user's.
+  ShowEntry(u"nihao", u"hello");
+  SelectInDefinition(hello, hello + 5);
+  SetInputText(u"xyz");
+  highlightShown = 1;
+  SetPref(kPrefClearOnLanguageSwitch, 0);
+  ExecuteAction(1, -1);
+  EXPECT_EQ(InputText(), u"xyz");
+}
+
+TEST_F(ActionsTest, SearchNowRunsWhatTypingDoesNotWithTheOnDemandDelay) {
+  SetPref(kPrefSearchDelay, 65535);
+  LookupResetQuery(session());
+  Type(u"hao");
+  Advance(5000);
+  EXPECT_EQ(Query(), u"");
+  ExecuteAction(12, -1);
+  Pump();
+  EXPECT_EQ(Query(), u"hao");
+}
+
+TEST_F(ActionsTest, CutPasteAndBackspaceWorkOnTheInputField) {
+  SetInputText(u"abc");
+  SetFocus(input());
+  ProbeSetSelection(input(), 0, 1);
+  ExecuteAction(8, -1);
+  EXPECT_EQ(InputText(), u"bc");
+  ProbeSetSelection(input(), 0, 0);
+  ExecuteAction(10, -1);
+  EXPECT_EQ(InputText(), u"abc");
+  // Copy takes the definition's selection when nothing has the pen.
+  ShowEntry(u"nihao", u"hello");
+  const uint32_t hello = DefinitionOffset(u"hello");
+  SelectInDefinition(hello, hello + 5);
+  ExecuteAction(9, -1);
+  SetInputText(u"");
+  SetFocus(input());
+  ExecuteAction(10, -1);
+  EXPECT_EQ(InputText(), u"hello");
+  ExecuteAction(39, -1);
+  EXPECT_EQ(InputText(), u"hell");
+  EXPECT_EQ(GetFocus(), input());
+}
+
+TEST_F(ActionsTest, MagnifyShowsTheSelectionsChineseElseTheHeadword) {
+  ShowEntry(u"nihao", u"hello");
+  const uint32_t ni = DefinitionOffset(u"你");
+  const uint32_t hello = DefinitionOffset(u"hello");
+  const struct {
+    uint32_t start, end;
+    std::u16string shown;
+  } cases[] = {
+      {ni, ni + 2, u"你好"},        // the selection
+      {hello, hello + 5, u"你好"},  // no Chinese in it: the headword
+      {0, 0, u"你好"},              // no selection: the headword
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.start);
+    if (HWND old = FindWindowW(kFlashTextClassName, nullptr)) DestroyWindow(old);
+    SelectInDefinition(c.start, c.end);
+    ExecuteAction(24, -1);
+    HWND toast = FindWindowW(kFlashTextClassName, nullptr);
+    ASSERT_NE(toast, nullptr);
+    EXPECT_EQ(AutoGetWindowText(toast), c.shown);
+    DestroyWindow(toast);
+  }
 }
 
 }  // namespace

@@ -59,12 +59,20 @@ class ToolBarTest : public MainWindowTest {
   int Image(int id) const { return Button(main_, id)->info.imageIndex; }
 };
 
-TEST_F(ToolBarTest, OnlyTheButtonsThatFitShowTheirActionsRowByRow) {
+// A window with room for twelve buttons: eight in the first row and the
+// second row's four.
+class NarrowToolBarTest : public ToolBarTest {
+ protected:
+  NarrowToolBarTest() { width_ = 400; }
+};
+
+TEST_F(NarrowToolBarTest, OnlyTheButtonsThatFitShowTheirActionsRowByRow) {
   // Twenty bound actions, sixteen and four.
   Bind({6, 7, 8, 9, 10, 11, 12, 13, 17, 19, 20, 21, 22, 23, 24, 25}, {36, 38, 39, 40});
   uint16_t fit1 = 0, fit2 = 0;
   GetButtonRowCounts(&fit1, &fit2);
-  ASSERT_LT(fit1, 16) << "the window must be too narrow for the first row";
+  ASSERT_EQ(fit1, 8) << "eight buttons of 8 units fit 400 pixels at 192 dpi";
+  ASSERT_EQ(fit1 + fit2, 12);
   for (int i = 0; i < 16; ++i) {
     SCOPED_TRACE(i);
     const int id = kMainFirstToolButton + i;
@@ -167,12 +175,13 @@ class HandwritingSectionTest : public MainWindowTest {
     Pump();
     box_ = GetDlgItem(main_, kMainWritingBox);
   }
-  // One horizontal stroke across the middle of the box: 一.
-  void DrawHorizontal() {
+  // One horizontal stroke across the box at `height` (a fraction of it):
+  // 一 in the middle.
+  void DrawHorizontal(double height = 0.5) {
     RECT r{};
     GetClientRect(box_, &r);
     ASSERT_GT(r.right, 40);
-    const int y = r.bottom / 2;
+    const int y = static_cast<int>(r.bottom * height);
     SendMessageW(box_, WM_LBUTTONDOWN, 0, MAKELPARAM(r.right / 10, y));
     for (int x = r.right / 10; x <= r.right * 9 / 10; x += 4) SendMessageW(box_, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
     SendMessageW(box_, WM_LBUTTONUP, 0, MAKELPARAM(r.right * 9 / 10, y));
@@ -200,9 +209,14 @@ TEST_F(HandwritingSectionTest, ADrawnOneIsAmongTheCandidatesAndEntersWithPrefere
 TEST_F(HandwritingSectionTest, AtEveryStrokeTheCandidatesFollowAndTheInkStays) {
   SetPref(kPrefAutoRecognize, -1);
   SetPref(kPrefAutoEnterCandidate, 1);
-  DrawHorizontal();
+  DrawHorizontal(0.3);
   EXPECT_NE(Candidates().find(u'一'), std::u16string::npos);
-  EXPECT_GT(InkPairs(), 1);
+  const uint16_t oneStroke = InkPairs();
+  EXPECT_GT(oneStroke, 1);
+  // A second, lower stroke: 二, with both strokes still in the box.
+  DrawHorizontal(0.7);
+  EXPECT_NE(Candidates().find(u'二'), std::u16string::npos);
+  EXPECT_GT(InkPairs(), oneStroke);
   EXPECT_EQ(InputText(), u"") << "nothing is entered automatically";
 }
 
@@ -216,6 +230,36 @@ TEST_F(HandwritingSectionTest, WithADelayTheCandidatesComeWhenThePenRestsLongEno
   Advance(1);
   EXPECT_NE(Candidates().find(u'一'), std::u16string::npos);
   EXPECT_EQ(InkPairs(), 0);
+}
+
+// Writing in the window itself: the definition hosts the box.
+TEST_F(HandwritingSectionTest, TheEmbeddedBoxFollowsItsOptionAndUndoesStrokes) {
+  SetLayoutSetting10(engine(), 1);
+  SetPref(kPrefWritingBoxOption, 0);
+  LayoutMainWindow(main_, false);
+  Pump();
+  ASSERT_EQ(WritingBoxWindow(), definition());
+  SetPref(kPrefListSide, 3);
+  EXPECT_EQ(WritingBoxWindow(), list()) << "the list fills the content area";
+  SetPref(kPrefListSide, 0);
+  RunToolButton(kMainBoxOptionButton, -1);
+  EXPECT_EQ(Pref(kPrefWritingBoxOption), 1);
+  EXPECT_EQ(Button(main_, kMainBoxOptionButton)->info.imageIndex, 29);
+  ASSERT_NE(GetCaptureboxState(definition()), nullptr);
+  EXPECT_EQ(SendMessageW(definition(), kHasInkMessage, 0, 0), 0);
+  // Two strokes, then undo them one by one.
+  box_ = definition();
+  DrawHorizontal(0.3);
+  DrawHorizontal(0.6);
+  EXPECT_EQ(GetInkStrokeCount(GetCaptureboxState(definition())), 2);
+  RunToolButton(kMainUndoStrokeButton, -1);
+  EXPECT_EQ(GetInkStrokeCount(GetCaptureboxState(definition())), 1);
+  RunToolButton(kMainClearInkButton, -1);
+  EXPECT_EQ(GetInkStrokeCount(GetCaptureboxState(definition())), 0);
+  // The option off again: the ink goes.
+  RunToolButton(kMainBoxOptionButton, -1);
+  EXPECT_EQ(Pref(kPrefWritingBoxOption), 0);
+  EXPECT_EQ(Button(main_, kMainBoxOptionButton)->info.imageIndex, 28);
 }
 
 class NoRecognizerTest : public MainWindowTest {};
