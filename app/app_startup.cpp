@@ -8,6 +8,7 @@
 #include "app/app_handwriting.h"
 #include "app/app_registry.h"
 #include "app/audio_playback.h"
+#include "app/main_search.h"
 #include "engine/db_file.h"
 #include "engine/dict_engine.h"
 #include "engine/dict_set.h"
@@ -66,8 +67,6 @@ void AbandonStart(MemHandle* engineRecord, MemHandle* dictsRecord) {
 }
 
 }  // namespace
-
-int OnEngineUpdate(void*, const LookupUpdateRecord*) { return 0; }
 
 int StartApplication() {
   OSVERSIONINFOW version = {};

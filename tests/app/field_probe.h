@@ -1,0 +1,23 @@
+// The main window tests reach the toolkit's text field through these
+// functions: the field's header and the engine's formatter (which the
+// dictionary fixtures include) name some constants alike, so no test file
+// includes both.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/types.h"
+
+// Selects start..end in a SorviFieldClass field.
+void ProbeSetSelection(HWND field, uint32_t start, uint32_t end);
+
+enum ProbeGesture : int {
+  kProbeTap,             // a plain tap
+  kProbeHold,            // the pen held
+  kProbeDrag,            // a selection dragged
+  kProbeTapInSelection,  // a tap inside the kept selection
+  kProbeDoubleTap,       // the field chose a word
+};
+// Selects start..end, then sends the field's parent the pen notification
+// (0x8302) of the gesture, as the field does.
+void ProbeFieldPen(HWND field, uint32_t start, uint32_t end, ProbeGesture gesture);
