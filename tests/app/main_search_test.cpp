@@ -14,6 +14,11 @@
 #include "platform/registry.h"
 #include "tests/app/main_window_fixture.h"
 #include "tests/support/utf16_print.h"
+#include "toolkit/control_frame.h"
+#include "toolkit/control_grid.h"
+#include "toolkit/control_resizer.h"
+#include "toolkit/control_taphold.h"
+#include "toolkit/pane_layout.h"
 
 namespace {
 
@@ -226,6 +231,241 @@ TEST_F(SessionNoticeTest, SearchAgainRunsTheFieldsTextAndNothingElse) {
   update.searchAgain = 1;
   OnEngineUpdate(nullptr, &update);
   EXPECT_EQ(Query(), u"ren");
+}
+
+}  // namespace
+
+namespace {
+
+std::u16string Utf16Of(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+
+// The input field's button notice.
+constexpr UINT kMainFieldButton = 0x8305;
+
+// ---- Child notifications ----
+
+class NotifyTest : public MainWindowTest {
+ protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    if (HasFatalFailure()) return;
+    SetPref(kPrefSearchDelay, 0);
+  }
+  uint32_t Index() const {
+    uint32_t rows = 0, index = 0;
+    LookupGetCounts(session(), &rows, &index);
+    return index;
+  }
+  int32_t ListSide() const {
+    int32_t side = 0;
+    GetListPaneLayout(engine(), &side, nullptr);
+    return side;
+  }
+  void ListTap(HWND from, UINT code, uint32_t row) {
+    SendMessageW(from, kListSetInfo, 2, static_cast<LPARAM>(row));
+    ControlNotify n{};
+    n.payload.index = row;
+    Notify(from, code, &n.header);
+    Pump();
+  }
+  void GridCell(int id, uint16_t character, uint16_t second = 0) {
+    ControlNotify n{};
+    n.payload.grid.value1 = character;
+    n.payload.grid.value2 = second;
+    Notify(GetDlgItem(main_, id), kGridChosenCode, &n.header);
+    Pump();
+  }
+};
+
+TEST_F(NotifyTest, ResultTapsFollowTheListTapPreferences) {
+  struct Case {
+    int32_t action;      // 190
+    int32_t doubleOnly;  // 191
+    UINT code;
+    bool opens;      // leaves the results for the word list at the entry
+    bool movesList;  // runs the list pane action
+  };
+  const Case cases[] = {
+      {0, 0, kListChooseCode, false, false},                                         // only select
+      {1, 0, kListChooseCode, true, false},                                          // list mode at once
+      {1, 1, kListChooseCode, false, false},                                         // a tap only selects
+      {1, 1, kListActivateCode, true, false},                                        // a double tap opens
+      {2, 0, kListChooseCode, false, true},                                          // hide the list
+      {2, 1, kListChooseCode, false, false},  {3, 0, kListChooseCode, true, false},  // results shown: as 1
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.action << "/" << c.doubleOnly << "/" << std::hex << c.code);
+    SetPref(kPrefListSide, 0);
+    SetPref(kPrefListTapAction, c.action);
+    SetPref(kPrefListTapDoubleOnly, c.doubleOnly);
+    SetInputText(u"");
+    SetInputText(u"you");  // English: results
+    ASSERT_TRUE(LookupIsShowingResults(session()));
+    uint32_t rows = 0;
+    LookupGetCounts(session(), &rows, nullptr);
+    ASSERT_GE(rows, 2u);
+    ListTap(list(), c.code, 1);
+    EXPECT_EQ(LookupIsShowingResults(session()) == 0, c.opens);
+    if (!c.opens) {
+      EXPECT_EQ(Index(), 1u);
+    }
+    EXPECT_EQ(ListSide() != 0, c.movesList);
+  }
+}
+
+TEST_F(NotifyTest, TheRecentQueriesDropDownFillsTheFieldAndSearches) {
+  SetPref(kPrefExtraButton, 1);
+  SendMessageW(main_, kMainPrefsChanged, 0, 0);
+  Type(u"ren");
+  SetInputText(u"zhongwen");
+  SetInputText(u"");
+  const uint32_t count = LookupGetRecentQueryCount(session());
+  ASSERT_GE(count, 2u);
+  // The field's button record (its header, then the value).
+  struct {
+    NMHDR header;
+    uint32_t value;
+  } button{};
+  Notify(input(), kMainFieldButton, &button.header);
+  HWND drop = GetDlgItem(main_, kMainRecentList);
+  ASSERT_NE(drop, nullptr);
+  EXPECT_EQ(SendMessageW(drop, kListGetInfo, 1, 0), static_cast<LRESULT>(count));
+  WCHAR second[41] = {};
+  LookupGetRecentQueryText(session(), 1, second, 41);
+  ListTap(drop, kListChooseCode, 1);
+  EXPECT_EQ(InputText(), std::u16string(second));
+  EXPECT_EQ(Query(), std::u16string(second));
+  EXPECT_EQ(GetDlgItem(main_, kMainRecentList), nullptr);
+  // The button opens and closes it.
+  Notify(input(), kMainFieldButton, &button.header);
+  ASSERT_NE(GetDlgItem(main_, kMainRecentList), nullptr);
+  Notify(input(), kMainFieldButton, &button.header);
+  EXPECT_EQ(GetDlgItem(main_, kMainRecentList), nullptr);
+}
+
+TEST_F(NotifyTest, GridCellsGoIntoTheInputFieldAndTheKeyboardsBackspaceDeletes) {
+  SetPref(kPrefInputKind, 2);
+  GridCell(kMainKeyboardGrid, u'n');
+  GridCell(kMainKeyboardGrid, u'i');
+  EXPECT_EQ(InputText(), u"ni");
+  GridCell(kMainKeyboardGrid, 8);
+  EXPECT_EQ(InputText(), u"n");
+  GridCell(kMainKeyboardGrid, 0);  // an empty cell does nothing
+  EXPECT_EQ(InputText(), u"n");
+  SetPref(kPrefInputKind, 0);
+  SetPref(kPrefAutoEnterCandidate, 0);
+  GridCell(kMainCandidateGrid, u'中');
+  EXPECT_EQ(InputText(), u"n中");
+  EXPECT_EQ(Query(), u"n中");
+}
+
+TEST_F(NotifyTest, AnAutoEnteredCandidateReplacesTheOneBefore) {
+  SetPref(kPrefInputKind, 0);
+  SetPref(kPrefAutoEnterCandidate, 1);
+  SetPref(kPrefAutoRecognize, 500);
+  SetInputText(u"中");
+  GridCell(kMainCandidateGrid, u'人');
+  EXPECT_EQ(InputText(), u"人");
+}
+
+TEST_F(NotifyTest, DividerDragsStoreThePaneSizeAndRelayOut) {
+  SetPref(kPrefListSide, 0);
+  SendMessageW(main_, kMainPrefsChanged, 0, 0);
+  HWND divider = GetDlgItem(main_, kMainListDivider);
+  ASSERT_TRUE(IsWindowVisible(divider));
+  RECT client{};
+  GetClientRect(main_, &client);
+  const int32_t factor = AppContextPointer->dpiFactor;
+  // Let go at 30 units from the left: the list on the right is the rest.
+  ControlNotify n{};
+  n.payload.resizer.position = static_cast<uint32_t>(client.right - 30 * factor);
+  Notify(divider, kResizerMovedCode, &n.header);
+  int32_t size = 0;
+  GetListPaneLayout(engine(), nullptr, &size);
+  EXPECT_EQ(size, 30);
+  RECT listRect{};
+  GetWindowRect(list(), &listRect);
+  EXPECT_NEAR(listRect.right - listRect.left, 30 * factor, 2 * factor);
+}
+
+TEST_F(NotifyTest, TheInputModeButtonsHoldMenuSetsTheMode) {
+  struct Case {
+    const char16_t* item;
+    int32_t mode, full;
+  };
+  const Case cases[] = {{u"Radical", 1, 0}, {u"Keyboard", 2, 0}, {u"Fullscreen HWR", 0, 1}, {u"Palette HWR", 0, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Utf8Of(c.item));
+    AutoMenuClearHistory();
+    AutoMenuScriptChooseText(c.item);
+    ShowToolButtonMenu(main_, GetDlgItem(main_, kMainInputModeButton), kMainInputModeButton);
+    EXPECT_EQ(Pref(kPrefInputKind), c.mode);
+    EXPECT_EQ(GetLayoutSetting10(engine()), c.full);
+    const auto history = AutoMenuHistory();
+    ASSERT_EQ(history.size(), 1u);
+    ASSERT_EQ(history[0].items.size(), 4u);
+  }
+  // The current mode is the checked one.
+  AutoMenuClearHistory();
+  AutoMenuScriptDismiss();
+  ShowToolButtonMenu(main_, GetDlgItem(main_, kMainInputModeButton), kMainInputModeButton);
+  const auto items = AutoMenuHistory().at(0).items;
+  EXPECT_TRUE(items[0].flags & MF_CHECKED);
+  EXPECT_FALSE(items[2].flags & MF_CHECKED);
+}
+
+TEST_F(NotifyTest, TheVolumeMenuChecksTheVolumeAndSetsIt) {
+  const int32_t row[] = {13, 27, 26};
+  SetPrefArray(engine(), 2, row, 3);
+  SetPref(kPrefAudioVolume, 6);
+  AutoMenuClearHistory();
+  AutoMenuScriptDismiss();
+  ControlNotify n{};
+  Notify(GetDlgItem(main_, 1004), kTapholdHoldCode, &n.header);
+  Pump();
+  auto history = AutoMenuHistory();
+  ASSERT_EQ(history.size(), 1u);
+  ASSERT_EQ(history[0].items.size(), 10u);
+  for (int i = 0; i < 10; ++i) {
+    EXPECT_EQ(history[0].items[i].text, Utf16Of(std::to_string(i + 1)));
+    EXPECT_EQ((history[0].items[i].flags & MF_CHECKED) != 0, i + 1 == 6) << i;
+  }
+  EXPECT_EQ(Pref(kPrefAudioVolume), 6);
+  // "4": the volume becomes 4 (the fixture has no sound, so playing says so).
+  AutoExpectMessageBox(u"", u"", IDOK);
+  AutoMenuScriptChooseText(u"4");
+  Notify(GetDlgItem(main_, 1004), kTapholdHoldCode, &n.header);
+  Pump();
+  EXPECT_EQ(Pref(kPrefAudioVolume), 4);
+}
+
+TEST_F(NotifyTest, TheSideMenusCheckTheCurrentSideAndMoveThePane) {
+  const int32_t row[] = {13, 27, 26};
+  SetPrefArray(engine(), 2, row, 3);
+  SetPref(kPrefInputSide, 2);
+  AutoMenuClearHistory();
+  AutoMenuScriptChooseText(u"Left");
+  ControlNotify n{};
+  Notify(GetDlgItem(main_, 1005), kTapholdHoldCode, &n.header);
+  Pump();
+  auto history = AutoMenuHistory();
+  ASSERT_EQ(history.size(), 1u);
+  std::vector<std::u16string> texts;
+  for (const auto& item : history[0].items) texts.push_back(item.text);
+  EXPECT_EQ(texts, (std::vector<std::u16string>{u"Right", u"Left", u"Bottom", u"Full"}));
+  EXPECT_TRUE(history[0].items[2].flags & MF_CHECKED);
+  EXPECT_FALSE(history[0].items[1].flags & MF_CHECKED);
+  EXPECT_EQ(Pref(kPrefInputSide), 1);
+  // The list pane's menu checks the list's side.
+  SetPref(kPrefListSide, 2);
+  AutoMenuClearHistory();
+  AutoMenuScriptChooseText(u"Right");
+  Notify(GetDlgItem(main_, 1006), kTapholdHoldCode, &n.header);
+  Pump();
+  history = AutoMenuHistory();
+  ASSERT_EQ(history.size(), 1u);
+  EXPECT_TRUE(history[0].items[2].flags & MF_CHECKED);
+  EXPECT_EQ(Pref(kPrefListSide), 0);
 }
 
 }  // namespace

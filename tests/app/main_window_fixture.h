@@ -80,7 +80,9 @@ class MainWindowTest : public ::testing::Test {
     tree_.Copy(fonts + "/DejaVuSans-subset.ttf", "Program Files/Sorvi/tahoma.ttf");
     tree_.Copy(fonts + "/DejaVuSans-Bold-subset.ttf", "Program Files/Sorvi/tahomabd.ttf");
     tree_.Copy(fonts + "/wqy-zenhei-subset.ttf", "Program Files/Sorvi/ZYSong.ttf");
+#ifdef SORVI_TEST_QUILLET
     if (withRecognizer_) tree_.Copy(SORVI_TEST_QUILLET, "Program Files/Sorvi/Quillet.dll");
+#endif
     BeforeStart();
     ASSERT_EQ(InitInstance(GetModuleHandleW(nullptr), SW_SHOWNORMAL, u""), 1);
     main_ = AppMainWindow;
