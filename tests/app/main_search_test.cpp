@@ -525,3 +525,75 @@ TEST_F(CardResultTest, AnAddedCardIsReportedAndADuplicateAnsweredAddsOrFiles) {
 }
 
 }  // namespace
+
+namespace {
+
+// The field's link record: its header, then the word's two texts.
+struct LinkRecord {
+  NMHDR header;
+  WCHAR* text;
+  WCHAR* target;
+  int32_t id;
+};
+constexpr UINT kLinkPicked = 0x8303;
+
+class WordPickedTest : public MainWindowTest {
+ protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    if (HasFatalFailure()) return;
+    SetPref(kPrefSearchDelay, 0);
+    Type(u"ren");
+    AppSeams.showPopupDefinition = [](HWND, const WCHAR* text, int openInMain, int plainMode, int32_t option) {
+      popups.push_back({text, openInMain, plainMode, option});
+    };
+    popups.clear();
+  }
+  void Pick(const std::u16string& text, const std::u16string& target) {
+    std::u16string a = text, b = target;
+    LinkRecord record{};
+    record.text = a.empty() ? nullptr : a.data();
+    record.target = b.empty() ? nullptr : b.data();
+    Notify(definition(), kLinkPicked, &record.header);
+    Pump();
+  }
+  struct Popup {
+    std::u16string text;
+    int openInMain, plainMode;
+    int32_t option;
+  };
+  static inline std::vector<Popup> popups;
+};
+
+TEST_F(WordPickedTest, ToTheInputFieldWithToneDigitsTrimmed) {
+  SetPref(kPrefLinkTapAction, 1);
+  Pick(u" n\u01D0h\u01CEo ", u"");
+  EXPECT_EQ(InputText(), u"ni3hao3");
+  EXPECT_EQ(GetFocus(), input());
+  // The second text when there is no first; nothing when neither or blank.
+  Pick(u"", u"zhong1");
+  EXPECT_EQ(InputText(), u"zhong1");
+  Pick(u"", u"");
+  Pick(u"   ", u"");
+  EXPECT_EQ(InputText(), u"zhong1");
+  EXPECT_TRUE(popups.empty());
+}
+
+TEST_F(WordPickedTest, ToThePopUpDefinitionInPlainModeOverAChineseDictionary) {
+  SetPref(kPrefLinkTapAction, 2);
+  Pick(u"中国", u"");
+  ASSERT_EQ(popups.size(), 1u);
+  EXPECT_EQ(popups[0].text, u"中国");
+  EXPECT_EQ(popups[0].openInMain, 0);
+  // The fixture's headwords are Chinese: the word is looked up as it stands
+  // in the current dictionary.
+  EXPECT_EQ(popups[0].plainMode, 1);
+  EXPECT_EQ(popups[0].option, static_cast<int32_t>(LookupGetCurrentDict(session())));
+  EXPECT_EQ(InputText(), u"ren");
+  // Other values do nothing.
+  SetPref(kPrefLinkTapAction, 0);
+  Pick(u"中国", u"");
+  EXPECT_EQ(popups.size(), 1u);
+}
+
+}  // namespace
