@@ -184,6 +184,13 @@ void ShutdownApplication() {
   }
   if (app->hwrEngine) CloseHandwritingEngine(app->hwrEngine);
   app->hwrEngine = nullptr;
+  // The main window's definition block; the field keeps its own copy.
+  if (app->definitionText) {
+    if (app->definitionTextLocked) UnlockMemHandle(app->definitionText);
+    FreeMemHandle(app->definitionText);
+    app->definitionText = nullptr;
+    app->definitionTextLocked = nullptr;
+  }
   // The audio worker reads the clip buffers and writes this record until it
   // ends: it is stopped and waited for before either is freed. One that does
   // not end in time keeps them (a leak at exit rather than a write into
