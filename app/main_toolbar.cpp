@@ -163,11 +163,11 @@ uint32_t RadicalNumber(int32_t value, WCHAR radical) {
 
 // ---- Gestures ----
 
-// Character information and the pop-up definition are sheets: a full-screen
-// owner leaves full screen while one is shown.
+// Character information and the pop-up definition are sheets: an owner in
+// full screen (its menu bar shrunk away) leaves it while one is shown.
 template <typename F>
 void AroundSheet(bool hideMenuBars, HWND fullScreenWindow, F show) {
-  const bool leave = hideMenuBars && fullScreenWindow;
+  const bool leave = hideMenuBars && fullScreenWindow && IsMenuBarHidden(fullScreenWindow);
   if (leave) SetFullScreenMode(fullScreenWindow, false);
   show();
   if (leave) SetFullScreenMode(fullScreenWindow, true);
