@@ -264,6 +264,26 @@ TEST_F(HandwritingSectionTest, TheEmbeddedBoxFollowsItsOptionAndUndoesStrokes) {
   EXPECT_EQ(Button(main_, kMainBoxOptionButton)->info.imageIndex, 28);
 }
 
+TEST_F(HandwritingSectionTest, ButtonsOnAHostWithoutABoxDoNothing) {
+  // The box in the window chosen, but its option never turned on: the
+  // definition has no box to read, undo or clear.
+  SetLayoutSetting10(engine(), 1);
+  SetPref(kPrefWritingBoxOption, 0);
+  SetPref(kPrefAutoRecognize, -1);
+  LayoutMainWindow(main_, false);
+  Pump();
+  ASSERT_EQ(WritingBoxWindow(), definition());
+  ASSERT_EQ(GetCaptureboxState(definition()), nullptr);
+  const std::u16string text = DefinitionText();
+  for (int id : {kMainUndoStrokeButton, kMainRecognizeButton, kMainClearInkButton}) {
+    SCOPED_TRACE(id);
+    RunToolButton(id, -1);
+    Pump();
+    EXPECT_EQ(Candidates(), u"");
+    EXPECT_EQ(DefinitionText(), text);
+  }
+}
+
 class NoRecognizerTest : public MainWindowTest {};
 
 TEST_F(NoRecognizerTest, RecognisingShowsTheMessage) {
