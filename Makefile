@@ -112,7 +112,7 @@ run: $(if $(DATA_MISSING),data)
 # table in turn.
 BENCH_BUILD ?= build-bench
 BENCH_DICT  ?= s2cedict.pdb
-BENCHES     := bench_lookup bench_reader bench_text bench_search bench_pinyin bench_flash_search bench_flash_export bench_startup bench_flash_session bench_audio
+BENCHES     := bench_lookup bench_reader bench_text bench_search bench_pinyin bench_flash_search bench_flash_export bench_startup bench_flash_session bench_audio bench_main_search
 
 .PHONY: bench
 

@@ -184,13 +184,12 @@ void ShutdownApplication() {
   }
   if (app->hwrEngine) CloseHandwritingEngine(app->hwrEngine);
   app->hwrEngine = nullptr;
-  // The main window's definition block; the field keeps its own copy.
-  if (app->definitionText) {
-    if (app->definitionTextLocked) UnlockMemHandle(app->definitionText);
-    FreeMemHandle(app->definitionText);
-    app->definitionText = nullptr;
-    app->definitionTextLocked = nullptr;
-  }
+  // The definition's text outlives every notice that set it; the field keeps
+  // a copy, so it goes with the session.
+  if (app->definitionTextLocked) UnlockMemHandle(app->definitionText);
+  app->definitionTextLocked = nullptr;
+  FreeMemHandle(app->definitionText);
+  app->definitionText = nullptr;
   // The audio worker reads the clip buffers and writes this record until it
   // ends: it is stopped and waited for before either is freed. One that does
   // not end in time keeps them (a leak at exit rather than a write into

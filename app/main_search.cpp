@@ -47,8 +47,6 @@ constexpr UINT kHoldMenuFlags = TPM_VERTICAL | TPM_RETURNCMD;
 // Card results: kind 6 asks whether to add a duplicate anyway (1) or to the
 // existing card (2).
 constexpr uint32_t kCardDuplicateAsked = 6;
-// The tray's "icon tapped" notice keeps the tap's x at byte 24 of its record.
-constexpr size_t kTrayTapOffset = 24;
 // The recent-query drop-down is this high at 96 dpi.
 constexpr int kRecentListHeight = 100;
 constexpr uint16_t kRecentListSize = 18;
@@ -68,8 +66,11 @@ int32_t ListSide() {
   return side;
 }
 
+// Draws a child now. A paint the window still owes (after a relayout) goes
+// first: painted later, the window's background would cover the child.
 void Repaint(HWND window) {
   InvalidateRect(window, nullptr, FALSE);
+  if (HWND parent = GetParent(window)) UpdateWindow(parent);
   UpdateWindow(window);
 }
 
@@ -404,9 +405,10 @@ LRESULT HandleMainNotify(HWND window, const NMHDR* header) {
       ShowToolButtonMenu(window, header->hwndFrom, id);
       break;
     case SHNN_SHOW: {
-      int32_t x = 0;
-      std::memcpy(&x, reinterpret_cast<const uint8_t*>(header) + kTrayTapOffset, sizeof x);
-      if ((x < 0 || App()->osAtLeast5_2_20480) && AppSeams.zuzezurAvizodLookup) AppSeams.zuzezurAvizodLookup(0);
+      // Byte 24 of the device's record: the tap's y, negative for a tap
+      // that did not come from the screen.
+      const int32_t y = reinterpret_cast<const NMSHN*>(header)->pt.y;
+      if ((y < 0 || App()->osAtLeast5_2_20480) && AppSeams.zuzezurAvizodLookup) AppSeams.zuzezurAvizodLookup(0);
       break;
     }
     default:

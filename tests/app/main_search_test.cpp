@@ -11,6 +11,7 @@
 
 #include "app/app_registry.h"
 #include "app/main_actions.h"
+#include "platform/dialog.h"
 #include "platform/registry.h"
 #include "tests/app/main_window_fixture.h"
 #include "tests/support/utf16_print.h"
@@ -466,6 +467,133 @@ TEST_F(NotifyTest, TheSideMenusCheckTheCurrentSideAndMoveThePane) {
   ASSERT_EQ(history.size(), 1u);
   EXPECT_TRUE(history[0].items[2].flags & MF_CHECKED);
   EXPECT_EQ(Pref(kPrefListSide), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// ---- Card results through the flashcard store start-up opened ----
+
+class CardResultTest : public MainWindowTest {
+ protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    if (HasFatalFailure()) return;
+    SetPref(kPrefSearchDelay, 0);
+    Type(u"nihao");
+  }
+  // The text of the toast now shown, or "".
+  std::u16string Toast() const {
+    HWND toast = AutoFindWindow(nullptr, u"SorviFlashTextClass", -1);
+    return toast && IsWindowVisible(toast) ? AutoGetWindowText(toast) : u"";
+  }
+  void CloseToasts() {
+    while (HWND toast = AutoFindWindow(nullptr, u"SorviFlashTextClass", -1)) DestroyWindow(toast);
+  }
+};
+
+TEST_F(CardResultTest, AnAddedCardIsReportedAndADuplicateAnsweredAddsOrFiles) {
+  ASSERT_NE(AppContextPointer->flashcardStore, nullptr);
+  LookupHandleCommand(session(), kLookupAddCard, -1);
+  Pump();
+  EXPECT_EQ(Toast(), u"Card Added");
+  CloseToasts();
+  // Asked about the duplicate: Yes makes a new card (command 21, reported
+  // as added); No files the existing one (command 22; it is already in the
+  // category, so nothing is reported); Cancel leaves it.
+  SetPref(kPrefCardMode, 4);
+  struct Case {
+    int answer;
+    const char16_t* toast;
+  };
+  const Case cases[] = {{IDYES, u"Card Added"}, {IDNO, u""}, {IDCANCEL, u""}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.answer);
+    AutoResetDialogScripts();
+    AutoExpectMessageBox(
+        u"Another card already exists with this same headword and pronunciation - would you like to create a new "
+        u"card anyway (Yes), add the existing card to the selected category (No), or leave it unchanged (Cancel)?",
+        u"Duplicate Card", c.answer);
+    LookupHandleCommand(session(), kLookupAddCard, -1);
+    Pump();
+    EXPECT_EQ(AutoMessageBoxLog().size(), 1u);
+    EXPECT_TRUE(AutoScriptFailures().empty());
+    EXPECT_EQ(Toast(), std::u16string(c.toast));
+    CloseToasts();
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The field's link record: its header, then the word's two texts.
+struct LinkRecord {
+  NMHDR header;
+  WCHAR* text;
+  WCHAR* target;
+  int32_t id;
+};
+constexpr UINT kLinkPicked = 0x8303;
+
+class WordPickedTest : public MainWindowTest {
+ protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    if (HasFatalFailure()) return;
+    SetPref(kPrefSearchDelay, 0);
+    Type(u"ren");
+    AppSeams.showPopupDefinition = [](HWND, const WCHAR* text, int openInMain, int plainMode, int32_t option) {
+      popups.push_back({text, openInMain, plainMode, option});
+    };
+    popups.clear();
+  }
+  void Pick(const std::u16string& text, const std::u16string& target) {
+    std::u16string a = text, b = target;
+    LinkRecord record{};
+    record.text = a.empty() ? nullptr : a.data();
+    record.target = b.empty() ? nullptr : b.data();
+    Notify(definition(), kLinkPicked, &record.header);
+    Pump();
+  }
+  struct Popup {
+    std::u16string text;
+    int openInMain, plainMode;
+    int32_t option;
+  };
+  static inline std::vector<Popup> popups;
+};
+
+TEST_F(WordPickedTest, ToTheInputFieldWithToneDigitsTrimmed) {
+  SetPref(kPrefLinkTapAction, 1);
+  Pick(u" n\u01D0h\u01CEo ", u"");
+  EXPECT_EQ(InputText(), u"ni3hao3");
+  EXPECT_EQ(GetFocus(), input());
+  // The second text when there is no first; nothing when neither or blank.
+  Pick(u"", u"zhong1");
+  EXPECT_EQ(InputText(), u"zhong1");
+  Pick(u"", u"");
+  Pick(u"   ", u"");
+  EXPECT_EQ(InputText(), u"zhong1");
+  EXPECT_TRUE(popups.empty());
+}
+
+TEST_F(WordPickedTest, ToThePopUpDefinitionInPlainModeOverAChineseDictionary) {
+  SetPref(kPrefLinkTapAction, 2);
+  Pick(u"中国", u"");
+  ASSERT_EQ(popups.size(), 1u);
+  EXPECT_EQ(popups[0].text, u"中国");
+  EXPECT_EQ(popups[0].openInMain, 0);
+  // The fixture's headwords are Chinese: the word is looked up as it stands
+  // in the current dictionary.
+  EXPECT_EQ(popups[0].plainMode, 1);
+  EXPECT_EQ(popups[0].option, static_cast<int32_t>(LookupGetCurrentDict(session())));
+  EXPECT_EQ(InputText(), u"ren");
+  // Other values do nothing.
+  SetPref(kPrefLinkTapAction, 0);
+  Pick(u"中国", u"");
+  EXPECT_EQ(popups.size(), 1u);
 }
 
 }  // namespace

@@ -115,7 +115,11 @@ class MainWindowTest : public ::testing::Test {
     while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE))
       if (m.message != WM_QUIT) DispatchMessageW(&m);
   }
-  static void Pump() { PumpPendingMessages(); }
+  // Everything pending, paints included, until the queues are quiet.
+  static void Pump() {
+    for (int round = 0; round < 16 && PumpPendingMessages() > 0; ++round) {
+    }
+  }
   // Moves the virtual clock on, firing the timers that fall due in order.
   static void Advance(DWORD ms) {
     AutoAdvanceClock(ms);

@@ -527,3 +527,33 @@ TEST_F(MainWindowTest, LookupMessageHandsItsTextToThePopUpAndFreesIt) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, TheTrayIconsTapRunsTheSystemWideLookupWhenAllowed) {
+  static int lookups;
+  lookups = 0;
+  AppSeams.zuzezurAvizodLookup = [](int) {
+    ++lookups;
+    return 0;
+  };
+  struct Case {
+    int32_t y;
+    uint8_t newShell;
+    int lookups;
+  };
+  const Case cases[] = {{-1, 0, 1}, {5, 0, 0}, {5, 1, 1}, {-1, 1, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.y << " " << int{c.newShell});
+    lookups = 0;
+    AppContextPointer->osAtLeast5_2_20480 = c.newShell;
+    NMSHN record{};
+    record.hdr.hwndFrom = nullptr;
+    record.hdr.code = static_cast<UINT>(SHNN_SHOW);
+    record.pt.y = c.y;
+    SendMessageW(main_, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&record));
+    EXPECT_EQ(lookups, c.lookups);
+  }
+}
+
+}  // namespace

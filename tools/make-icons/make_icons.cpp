@@ -1,4 +1,5 @@
 // make-icons OUTPUT_FOLDER [--sheet SHEET.png] [--sans F] [--bold F] [--cjk F]
+// make-icons --list
 //
 // Draws every bitmap of the two tool image lists (resources/tool_images.h)
 // as a PNG named by its id: the 105 tool images in 16, 22 and 32 pixels and
@@ -13,6 +14,7 @@
 // Latin letters, and WenQuanYi Zen Hei (fonts-wqy-zenhei) for Chinese
 // characters. --sheet also writes a contact sheet of the 32- and 16-pixel
 // pictures, twice their size with their index under each, to look at.
+// --list prints what each tool image index shows.
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include <png.h>
@@ -482,7 +484,6 @@ bool WriteSheet(const std::string& path) {
           // Transparent pixels show as the white of a button face.
           q[0] = clear ? 0xFF : p[0], q[1] = clear ? 0xFF : p[1], q[2] = clear ? 0xFF : p[2];
         }
-      Canvas label(kLabel);
       std::string number = std::to_string(index);
       std::vector<unsigned> text(number.begin(), number.end());
       std::vector<float> cover;
@@ -510,6 +511,13 @@ int main(int argc, char** argv) {
       "/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc", "/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc"};
   // The faces of the collection: Zen Hei, Zen Hei Mono, Zen Hei Sharp.
   const FT_Long faceIndex[kFontCount] = {0, 0, 0, 2};
+  if (argc == 2 && std::strcmp(argv[1], "--list") == 0) {
+    for (int index = 0; index < kToolImageCount; ++index) {
+      const Icon* icon = FindIcon(index);
+      std::printf("%3d  %s\n", index, icon ? icon->meaning : kUnused.meaning);
+    }
+    return 0;
+  }
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     bool more = i + 1 < argc;
@@ -529,7 +537,9 @@ int main(int argc, char** argv) {
     }
   }
   if (folder.empty()) {
-    std::fprintf(stderr, "usage: make-icons OUTPUT_FOLDER [--sheet SHEET.png] [--sans F] [--bold F] [--cjk F]\n");
+    std::fprintf(stderr,
+                 "usage: make-icons OUTPUT_FOLDER [--sheet SHEET.png] [--sans F] [--bold F] [--cjk F]\n"
+                 "       make-icons --list\n");
     return 2;
   }
   FT_Library library;
