@@ -107,7 +107,10 @@ bool Recognize(int argument) {
   }
   KillTimer(window, kHandwritingTimer);
   const bool automatic = GetPref(Engine(), kPrefAutoRecognize) == -1 && argument != -1;
+  // A host whose box is not attached answers the box's messages with its own
+  // default: ask only a box that exists.
   HWND box = WritingBoxWindow();
+  if (!GetCaptureboxState(box)) box = nullptr;
   uint16_t pairs = 0;
   const auto* ink =
       box ? reinterpret_cast<const uint16_t*>(SendMessageW(box, kCaptureboxGetInk, 0, reinterpret_cast<LPARAM>(&pairs)))
@@ -142,7 +145,7 @@ void ClearWritingBox() {
 void UndoStroke() {
   KillTimer(MainWindow.window, kHandwritingTimer);
   HWND box = WritingBoxWindow();
-  const bool remains = box && SendMessageW(box, kCaptureboxUndoStroke, 0, 0) != 0;
+  const bool remains = GetCaptureboxState(box) && SendMessageW(box, kCaptureboxUndoStroke, 0, 0) != 0;
   Repaint(box);
   if (remains && GetPref(Engine(), kPrefAutoRecognize) == -1) RunToolButton(kMainRecognizeButton, 1);
   ShowInputPanelControls(Engine(), &MainWindow.sink, remains);
@@ -163,11 +166,11 @@ uint32_t RadicalNumber(int32_t value, WCHAR radical) {
 
 // ---- Gestures ----
 
-// Character information and the pop-up definition are sheets: a full-screen
-// owner leaves full screen while one is shown.
+// Character information and the pop-up definition are sheets: an owner in
+// full screen (its menu bar shrunk away) leaves it while one is shown.
 template <typename F>
 void AroundSheet(bool hideMenuBars, HWND fullScreenWindow, F show) {
-  const bool leave = hideMenuBars && fullScreenWindow;
+  const bool leave = hideMenuBars && fullScreenWindow && IsMenuBarHidden(fullScreenWindow);
   if (leave) SetFullScreenMode(fullScreenWindow, false);
   show();
   if (leave) SetFullScreenMode(fullScreenWindow, true);

@@ -21,3 +21,10 @@ enum ProbeGesture : int {
 // Selects start..end, then sends the field's parent the pen notification
 // (0x8302) of the gesture, as the field does.
 void ProbeFieldPen(HWND field, uint32_t start, uint32_t end, ProbeGesture gesture);
+
+// A read-only field with `id` and `text` as a child of `parent` (the shape
+// of the reader's and the flashcard test's fields), 300 x 200.
+HWND ProbeMakeField(HWND parent, int id, const WCHAR* text);
+// The gesture handler called with the field's pen notification of the
+// gesture on start..end (for fields whose window does not route it yet).
+void ProbeTapHold(HWND field, uint32_t start, uint32_t end, ProbeGesture gesture);

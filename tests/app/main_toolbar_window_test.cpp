@@ -11,6 +11,7 @@
 #include "app/app_handwriting.h"
 #include "app/main_actions.h"
 #include "app/main_toolbar.h"
+#include "app/text_gesture.h"
 #include "engine/lookup_services.h"
 #include "engine/radical_table.h"
 #include "platform/controls.h"
@@ -18,6 +19,7 @@
 #include "tests/app/field_probe.h"
 #include "tests/app/main_window_fixture.h"
 #include "tests/support/utf16_print.h"
+#include "toolkit/app_context.h"
 #include "toolkit/control_capturebox.h"
 #include "toolkit/control_flashtext.h"
 #include "toolkit/control_frame.h"
@@ -262,6 +264,26 @@ TEST_F(HandwritingSectionTest, TheEmbeddedBoxFollowsItsOptionAndUndoesStrokes) {
   EXPECT_EQ(Button(main_, kMainBoxOptionButton)->info.imageIndex, 28);
 }
 
+TEST_F(HandwritingSectionTest, ButtonsOnAHostWithoutABoxDoNothing) {
+  // The box in the window chosen, but its option never turned on: the
+  // definition has no box to read, undo or clear.
+  SetLayoutSetting10(engine(), 1);
+  SetPref(kPrefWritingBoxOption, 0);
+  SetPref(kPrefAutoRecognize, -1);
+  LayoutMainWindow(main_, false);
+  Pump();
+  ASSERT_EQ(WritingBoxWindow(), definition());
+  ASSERT_EQ(GetCaptureboxState(definition()), nullptr);
+  const std::u16string text = DefinitionText();
+  for (int id : {kMainUndoStrokeButton, kMainRecognizeButton, kMainClearInkButton}) {
+    SCOPED_TRACE(id);
+    RunToolButton(id, -1);
+    Pump();
+    EXPECT_EQ(Candidates(), u"");
+    EXPECT_EQ(DefinitionText(), text);
+  }
+}
+
 class NoRecognizerTest : public MainWindowTest {};
 
 TEST_F(NoRecognizerTest, RecognisingShowsTheMessage) {
@@ -467,6 +489,51 @@ TEST_F(GestureTest, ATapOnACharacterDoesWhatPreference192Says) {
     EXPECT_EQ(gSheets, c.calls);
   }
   EXPECT_TRUE(AutoMessageBoxLog().empty());
+}
+
+bool gTestSessionOver = true;
+
+TEST_F(GestureTest, TheReaderAndTestFieldsShareTheGesturesButNotCopyToInput) {
+  WithSheets();
+  TestFieldSheetsAllowed = [] { return gTestSessionOver; };
+  HWND host =
+      CreateWindowExW(0, u"STATIC", u"", WS_POPUP | WS_VISIBLE, 0, 0, 320, 240, nullptr, nullptr, AppInstance, nullptr);
+  ASSERT_NE(host, nullptr);
+  const struct {
+    int id;
+    int32_t tap;  // preference 192
+    bool over;    // the flashcard session is over
+    std::vector<std::string> calls;
+    std::u16string toast;
+  } cases[] = {
+      {kGestureReaderPage, 4, false, {"popup 好"}, u""},
+      {kGestureReaderDialog, 2, false, {"charinfo 好"}, u""},
+      {kGestureReaderPage, 1, false, {}, u"好"},
+      {kGestureReaderPage, 3, true, {}, u""},   // copying to the input field: the main definition's only
+      {kGestureTestAnswer, 4, false, {}, u""},  // not while the flashcard session goes on
+      {kGestureTestAnswer, 2, false, {}, u""},
+      {kGestureTestAnswer, 1, false, {}, u"好"},  // magnifying reveals nothing new
+      {kGestureTestAnswer, 4, true, {"popup 好"}, u""},
+      {1107, 4, true, {}, u""},  // a field no gesture serves
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.id << " " << c.tap << " " << c.over);
+    gSheets.clear();
+    gTestSessionOver = c.over;
+    SetPref(kPrefTapCharAction, c.tap);
+    if (HWND old = FindWindowW(kFlashTextClassName, nullptr)) DestroyWindow(old);
+    HWND field = ProbeMakeField(host, c.id, u"好人 good");
+    ASSERT_NE(field, nullptr);
+    ProbeTapHold(field, 0, 0, kProbeTap);
+    Pump();
+    EXPECT_EQ(gSheets, c.calls);
+    EXPECT_EQ(Toast(), c.toast);
+    EXPECT_EQ(InputText(), u"nihao");
+    DestroyWindow(field);
+  }
+  if (HWND old = FindWindowW(kFlashTextClassName, nullptr)) DestroyWindow(old);
+  DestroyWindow(host);
+  TestFieldSheetsAllowed = nullptr;
 }
 
 TEST_F(GestureTest, TheWordMenuOffersWhatIsAllowed) {
