@@ -600,3 +600,22 @@ TEST_F(MainWindowTest, TheTrayIconIsPutBackOnPreferencesChangedAndRemovedAtTheEn
 }
 
 }  // namespace
+
+namespace {
+
+// An older shell: the three-menu bar.
+class OldShellTest : public MainWindowTest {
+ protected:
+  void BeforeStart() override { SetOsVersion(4, 21, 1000); }
+  void TearDown() override {
+    MainWindowTest::TearDown();
+    SetOsVersion(5, 2, 21000);
+  }
+};
+
+TEST_F(OldShellTest, TheMenuBarHasThreeMenus) {
+  ASSERT_EQ(AppContextPointer->osAtLeast5, 0);
+  EXPECT_EQ(AutoMenuBarKeys(main_), (std::vector<std::u16string>{u"&Dict", u"&Edit", u"&Modules"}));
+}
+
+}  // namespace
