@@ -557,3 +557,27 @@ TEST_F(MainWindowTest, TheTrayIconsTapRunsTheSystemWideLookupWhenAllowed) {
 }
 
 }  // namespace
+
+namespace {
+
+// The window's own background, as the screen shows it (0x00RRGGBB).
+uint32_t BackgroundPixel() {
+  const COLORREF c = GetSysColor(16);
+  return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+}
+
+TEST_F(MainWindowTest, ASearchRightAfterARelayoutLeavesTheListDrawn) {
+  SetPref(kPrefSearchDelay, 0);
+  SetPref(kPrefListSide, 0);
+  SetPref(kPrefInputKind, 0);
+  SetPref(kPrefInputSide, 0);
+  // The relayout asks the window to paint; the search draws the list before
+  // that paint has run.
+  SendMessageW(main_, kMainPrefsChanged, 0, 0);
+  Type(u"zhongwen");
+  ASSERT_TRUE(IsWindowVisible(list()));
+  // The first row's margin, left of its text.
+  EXPECT_NE(AutoGetPixel(list(), 2, 4), BackgroundPixel());
+}
+
+}  // namespace
