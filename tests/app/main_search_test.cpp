@@ -12,6 +12,7 @@
 #include "app/app_registry.h"
 #include "app/main_actions.h"
 #include "platform/dialog.h"
+#include "platform/menu.h"
 #include "platform/registry.h"
 #include "tests/app/main_window_fixture.h"
 #include "tests/support/utf16_print.h"
@@ -629,6 +630,60 @@ TEST_F(NoticeToastTest, AChosenEntryOpensAHiddenListWithThePreference) {
     GetListPaneLayout(engine(), &side, nullptr);
     EXPECT_EQ(side != 4, c.shown);
   }
+}
+
+}  // namespace
+
+namespace {
+
+class HoldMenuTest : public NotifyTest {
+ protected:
+  void Hold(int32_t action) {
+    const int32_t row[] = {action};
+    SetPrefArray(engine(), 2, row, 1);
+    ControlNotify n{};
+    Notify(GetDlgItem(main_, 1004), kTapholdHoldCode, &n.header);
+    Pump();
+  }
+};
+
+TEST_F(HoldMenuTest, TheCategoryMenuMapsTheChoiceThroughItsValues) {
+  static int32_t parentAsked;
+  parentAsked = -100;
+  AppSeams.appendCategoryMenuItems = [](HMENU menu, UINT firstId, int32_t parent, int32_t* values, int maxValues) {
+    parentAsked = parent;
+    const int32_t ids[] = {17, 42};
+    for (int i = 0; i < 2 && i < maxValues; ++i) {
+      AppendMenuW(menu, MF_STRING, firstId + i, i ? u"Verbs" : u"Nouns");
+      values[i] = ids[i];
+    }
+    return 2;
+  };
+  SetPref(kPrefDefaultCategory, 5);
+  AutoMenuClearHistory();
+  AutoMenuScriptChooseText(u"Verbs");
+  Hold(16);
+  EXPECT_EQ(parentAsked, 5);
+  ASSERT_EQ(AutoMenuHistory().size(), 1u);
+  EXPECT_EQ(AutoMenuHistory()[0].chosen, 40101u);
+  // Without the category lists the button has no menu.
+  AppSeams.appendCategoryMenuItems = nullptr;
+  AutoMenuClearHistory();
+  Hold(16);
+  EXPECT_TRUE(AutoMenuHistory().empty());
+}
+
+TEST_F(HoldMenuTest, TheDictionaryMenuListsTheCycleAndDismissingDoesNothing) {
+  // The fixture's one dictionary is the whole cycle.
+  ASSERT_EQ(LookupCountCycleDicts(session(), 3), 1u);
+  AutoMenuClearHistory();
+  AutoMenuScriptDismiss();
+  const uint16_t before = LookupGetCurrentDict(session());
+  Hold(2);
+  ASSERT_EQ(AutoMenuHistory().size(), 1u);
+  ASSERT_EQ(AutoMenuHistory()[0].items.size(), 1u);
+  EXPECT_EQ(AutoMenuHistory()[0].items[0].text, u"Words");
+  EXPECT_EQ(LookupGetCurrentDict(session()), before);
 }
 
 }  // namespace
