@@ -247,12 +247,13 @@ void OnGridCell(const ControlNotify* n) {
   const bool embedded = Pref(kPrefCompactHandwriting) != 0;
   if (embedded && Pref(kPrefLeaveFullScreenAfterInput) && Pref(kPrefWritingBoxOption))
     RunToolButton(kMainBoxOptionButton, -1);
-  if (App()->hwrEngine && embedded) {
+  if (!App()->hwrEngine) return;
+  if (embedded) {
     HWND box = WritingBoxWindow();
     SendMessageW(box, kCaptureboxClear, 0, 0);
     Repaint(box);
     if (Pref(kPrefAutoRecognize) == -1) ShowInputPanelControls(Engine(), &MainWindow.sink, false);
-  } else if (!embedded) {
+  } else {
     SendMessageW(GetDlgItem(MainWindow.window, kMainWritingBox), kCaptureboxClear, 0, 0);
   }
 }

@@ -597,3 +597,38 @@ TEST_F(WordPickedTest, ToThePopUpDefinitionInPlainModeOverAChineseDictionary) {
 }
 
 }  // namespace
+
+namespace {
+
+using NoticeToastTest = MainWindowTest;
+
+TEST_F(NoticeToastTest, TheDictionaryNoticeShowsTheShortNameAsAToast) {
+  LookupUpdateRecord update{};
+  update.dictNotice = 1;
+  OnEngineUpdate(nullptr, &update);
+  Pump();
+  HWND toast = AutoFindWindow(nullptr, u"SorviFlashTextClass", -1);
+  ASSERT_NE(toast, nullptr);
+  EXPECT_EQ(AutoGetWindowText(toast), u"Words");
+}
+
+TEST_F(NoticeToastTest, AChosenEntryOpensAHiddenListWithThePreference) {
+  struct Case {
+    int32_t open;
+    bool shown;
+  };
+  for (const Case c : {Case{0, false}, Case{1, true}}) {
+    SCOPED_TRACE(c.open);
+    SetPref(kPrefListSideSaved, 0);
+    SetPref(kPrefListSide, 4);
+    SetPref(kPrefOpenListOnSearch, c.open);
+    LookupUpdateRecord update{};
+    update.entryChosen = 1;
+    OnEngineUpdate(nullptr, &update);
+    int32_t side = 0;
+    GetListPaneLayout(engine(), &side, nullptr);
+    EXPECT_EQ(side != 4, c.shown);
+  }
+}
+
+}  // namespace

@@ -491,6 +491,44 @@ TEST_F(GestureTest, ATapOnACharacterDoesWhatPreference192Says) {
   EXPECT_TRUE(AutoMessageBoxLog().empty());
 }
 
+TEST_F(GestureTest, HoldDragAndTapInSelectionReadTheirPreferences) {
+  WithSheets();
+  const struct {
+    ProbeGesture gesture;
+    int32_t pref, value;  // the preference the gesture reads
+    const char16_t* on;   // the text selected (hold: its first character)
+    std::vector<std::string> calls;
+    std::u16string toast, input;
+  } cases[] = {
+      {kProbeHold, kPrefDoubleTapAction, 1, u"你", {}, u"", u"你"},  // a hold selects the character
+      {kProbeHold, kPrefDoubleTapAction, 2, u"你", {"popup 你"}, u"", u"nihao"},
+      {kProbeHold, kPrefDoubleTapAction, 5, u"你", {"charinfo 你"}, u"", u"nihao"},
+      {kProbeHold, kPrefDoubleTapAction, 6, u"你", {}, u"你", u"nihao"},
+      {kProbeDrag, kPrefHoldSelectionAction, 1, u"hello", {}, u"", u"hello"},
+      {kProbeDrag, kPrefHoldSelectionAction, 3, u"hello", {"popup hello"}, u"", u"nihao"},
+      {kProbeDrag, kPrefHoldSelectionAction, 3, u"你", {"charinfo 你"}, u"", u"nihao"},
+      {kProbeDrag, kPrefHoldSelectionAction, 6, u"你好", {}, u"你好", u"nihao"},
+      {kProbeTapInSelection, kPrefTapSelectionAction, 2, u"hello", {"popup hello"}, u"", u"nihao"},
+      {kProbeTapInSelection, kPrefTapSelectionAction, 4, u"你好", {"charinfo 你"}, u"", u"nihao"},
+      {kProbeTapInSelection, kPrefTapSelectionAction, 0, u"你好", {}, u"", u"nihao"},
+      {kProbeDoubleTap, kPrefDoubleTapAction, 6, u"hello", {}, u"", u"nihao"},  // the word is only chosen
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.gesture << " " << c.pref << "=" << c.value << " " << Utf8Of(c.on));
+    ShowHello();
+    gSheets.clear();
+    if (HWND toast = FindWindowW(kFlashTextClassName, nullptr)) DestroyWindow(toast);
+    for (int32_t id : {kPrefHoldSelectionAction, kPrefDoubleTapAction, kPrefTapSelectionAction}) SetPref(id, 0);
+    SetPref(c.pref, c.value);
+    const uint32_t at = Offset(c.on);
+    const auto length = static_cast<uint32_t>(std::u16string(c.on).size());
+    Pen(at, c.gesture == kProbeHold ? at : at + length, c.gesture);
+    EXPECT_EQ(gSheets, c.calls);
+    EXPECT_EQ(Toast(), c.toast);
+    EXPECT_EQ(InputText(), c.input);
+  }
+}
+
 bool gTestSessionOver = true;
 
 TEST_F(GestureTest, TheReaderAndTestFieldsShareTheGesturesButNotCopyToInput) {

@@ -581,3 +581,41 @@ TEST_F(MainWindowTest, ASearchRightAfterARelayoutLeavesTheListDrawn) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, TheTrayIconIsPutBackOnPreferencesChangedAndRemovedAtTheEnd) {
+  static std::vector<char> calls;
+  calls.clear();
+  AppSeams.addTrayIcon = [](HWND) { calls.push_back('+'); };
+  AppSeams.removeTrayIcon = [](HWND) { calls.push_back('-'); };
+  SendMessageW(main_, kMainPrefsChanged, 0, 0);
+  EXPECT_EQ(calls, (std::vector<char>{'-', '+'}));
+  // Leaving the window saves without touching the icon.
+  SendMessageW(main_, WM_ACTIVATE, WA_INACTIVE, 0);
+  EXPECT_EQ(calls.size(), 2u);
+  DestroyWindow(main_);
+  main_ = nullptr;
+  EXPECT_EQ(calls, (std::vector<char>{'-', '+', '-'}));
+}
+
+}  // namespace
+
+namespace {
+
+// An older shell: the three-menu bar.
+class OldShellTest : public MainWindowTest {
+ protected:
+  void BeforeStart() override { SetOsVersion(4, 21, 1000); }
+  void TearDown() override {
+    MainWindowTest::TearDown();
+    SetOsVersion(5, 2, 21000);
+  }
+};
+
+TEST_F(OldShellTest, TheMenuBarHasThreeMenus) {
+  ASSERT_EQ(AppContextPointer->osAtLeast5, 0);
+  EXPECT_EQ(AutoMenuBarKeys(main_), (std::vector<std::u16string>{u"&Dict", u"&Edit", u"&Modules"}));
+}
+
+}  // namespace
