@@ -55,7 +55,7 @@ struct Layer {
   float weight = 0;
 };
 
-constexpr int kMaxLayers = 8;
+constexpr int kMaxLayers = 12;
 struct Icon {
   int index;
   const char* meaning;  // what the picture says; shown by --list
@@ -146,7 +146,13 @@ const Icon kIcons[] = {
     {32, "incorrect", {T("✘", kSans, kRed)}},
     {33, "card information", {T("ℹ", kBold, kBlue)}},
     {34, "input section, input sheet (Chinese)", {T("入", kCjk, kOrange)}},
-    {35, "keyboard", {T("⌨", kSans, kInk)}},
+    {35,
+     "keyboard",
+     {Fill(0xFFFFFF, 0.04f, 0.2f, 0.96f, 0.8f), Frame(kInk, 0.04f, 0.2f, 0.96f, 0.8f),
+      Fill(kInk, 0.16f, 0.32f, 0.3f, 0.44f), Fill(kInk, 0.36f, 0.32f, 0.5f, 0.44f),
+      Fill(kInk, 0.56f, 0.32f, 0.7f, 0.44f), Fill(kInk, 0.74f, 0.32f, 0.86f, 0.44f),
+      Fill(kInk, 0.16f, 0.5f, 0.3f, 0.6f), Fill(kInk, 0.36f, 0.5f, 0.5f, 0.6f), Fill(kInk, 0.56f, 0.5f, 0.7f, 0.6f),
+      Fill(kInk, 0.74f, 0.5f, 0.86f, 0.6f), Fill(kInk, 0.26f, 0.64f, 0.74f, 0.7f)}},
     {36, "back, left", {T("⬅", kSans, kBlue)}},
     {37, "list pane position (Chinese)", {T("栏", kCjk, kTeal)}},
     {40, "check the answer", {T("OK", kBold, kBlue)}},
