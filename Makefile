@@ -112,7 +112,7 @@ run: $(if $(DATA_MISSING),data)
 # table in turn.
 BENCH_BUILD ?= build-bench
 BENCH_DICT  ?= s2cedict.pdb
-BENCHES     := bench_lookup bench_reader bench_text bench_search bench_pinyin bench_flash_search bench_flash_export bench_startup bench_flash_session bench_audio bench_flash_batch
+BENCHES     := bench_lookup bench_reader bench_text bench_search bench_pinyin bench_flash_search bench_flash_export bench_startup bench_flash_session bench_audio bench_flash_batch bench_main_search
 
 .PHONY: bench
 
@@ -129,8 +129,9 @@ bench: deps $(if $(DATA_MISSING),data)
 	$(BENCH_BUILD)/bench/flash_export/bench_flash_export
 	SORVI_ROOT="$(SORVI_ROOT)" $(BENCH_BUILD)/bench/startup/bench_startup
 	$(BENCH_BUILD)/bench/flash_session/bench_flash_session
-	$(BENCH_BUILD)/bench/audio/bench_audio
+	SORVI_ROOT="$(SORVI_ROOT)" $(BENCH_BUILD)/bench/audio/bench_audio
 	$(BENCH_BUILD)/bench/flash_batch/bench_flash_batch
+	SORVI_ROOT="$(SORVI_ROOT)" $(BENCH_BUILD)/bench/main_search/bench_main_search
 
 # The converter (`make mendrel`): builds mendrel and starts it in a window
 # over the device root. `sorvi-firstgen sample DIR` (build/tools/firstgen)

@@ -1,6 +1,7 @@
 #include "app/app_instance.h"
 
 #include "app/app_startup.h"
+#include "app/main_window.h"
 #include "engine/utf8.h"
 #include "platform/controls.h"
 #include "platform/gdi.h"
@@ -102,29 +103,6 @@ ATOM RegisterMainWindowClass(HINSTANCE instance, const WCHAR* className) {
   wc.hbrBackground = GetSysColorBrush(kMainBackgroundColour);
   wc.lpszClassName = className;
   return RegisterClassW(&wc);
-}
-
-LRESULT MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  switch (msg) {
-    case WM_CREATE:
-      AppMainWindow = hwnd;
-      if (StartApplication() != 0) {
-        AppMainWindow = nullptr;
-        return -1;
-      }
-      return 0;
-    case WM_DESTROY:
-      AppMainWindow = nullptr;
-      PostQuitMessage(0);
-      return 0;
-    case kAppLookupSelection:
-      // Only a send of this process carries a text; a posted message's
-      // lParam is a bare number and must not be freed.
-      if (IsMessageSent() && lParam) LocalFree(reinterpret_cast<HLOCAL>(lParam));
-      return 0;
-    default:
-      return DefWindowProcW(hwnd, msg, wParam, lParam);
-  }
 }
 
 int InitInstance(HINSTANCE instance, int showCommand, const WCHAR* commandLine) {

@@ -40,7 +40,6 @@ int WinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int show
 // 1 when this process goes on to run the message loop, 0 when it must end.
 int InitInstance(HINSTANCE instance, int showCommand, const WCHAR* commandLine);
 ATOM RegisterMainWindowClass(HINSTANCE instance, const WCHAR* className);
-LRESULT MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
 // Before dispatch: a navigation key (arrows, Enter; also behind the input
 // method's VK_PROCESSKEY) goes to the open pop-up list, else to the screen

@@ -8,6 +8,7 @@
 #include "app/app_handwriting.h"
 #include "app/app_registry.h"
 #include "app/audio_playback.h"
+#include "app/main_search.h"
 #include "engine/db_file.h"
 #include "engine/dict_engine.h"
 #include "engine/dict_set.h"
@@ -66,8 +67,6 @@ void AbandonStart(MemHandle* engineRecord, MemHandle* dictsRecord) {
 }
 
 }  // namespace
-
-int OnEngineUpdate(void*, const LookupUpdateRecord*) { return 0; }
 
 int StartApplication() {
   OSVERSIONINFOW version = {};
@@ -185,6 +184,12 @@ void ShutdownApplication() {
   }
   if (app->hwrEngine) CloseHandwritingEngine(app->hwrEngine);
   app->hwrEngine = nullptr;
+  // The definition's text outlives every notice that set it; the field keeps
+  // a copy, so it goes with the session.
+  if (app->definitionTextLocked) UnlockMemHandle(app->definitionText);
+  app->definitionTextLocked = nullptr;
+  FreeMemHandle(app->definitionText);
+  app->definitionText = nullptr;
   // The audio worker reads the clip buffers and writes this record until it
   // ends: it is stopped and waited for before either is freed. One that does
   // not end in time keeps them (a leak at exit rather than a write into

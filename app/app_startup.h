@@ -12,18 +12,12 @@
 
 #include "platform/types.h"
 
-struct LookupUpdateRecord;
-
 inline constexpr uint32_t kAppClipBufferBytes = 64;
 
 // 0 on success; non-zero when the program cannot run (no dictionary data
 // file was found: a message box has said so and nothing is left behind).
 int StartApplication();
 void ShutdownApplication();
-
-// The main lookup session's notices. The main window's handling of them is
-// not there yet: each is taken and dropped.
-int OnEngineUpdate(void* context, const LookupUpdateRecord* update);
 
 // Picks up dictionary files added since start-up and hands them to the
 // running engine.

@@ -130,6 +130,50 @@ enum : int32_t {
   kPrefSecondInputField = 216,
 };
 
+// Preference ids of the main window: its search, its keys and buttons, the
+// input section, the gestures on its text and its activation.
+enum : int32_t {
+  kPrefRadicalChar = 28,     // the radical chosen on the radical page
+  kPrefRadicalStrokes = 29,  // that radical's extra byte (its stroke count)
+  kPrefWritingBoxOption = 36,  // the embedded writing box's option (button 1035)
+  kPrefListOwnSizeOn = 53,     // the results list uses its own size (97), not 93
+  kPrefInputKindWide = 56,     // input mode in landscape: 0 handwriting, 1 radical, 2 keyboard
+  kPrefRadicalCharsetFilter = 66,
+  kPrefClipboardSum = 84,      // SumWideChars of the clipboard text taken last
+  kPrefListFontSize = 93,      // the results list's font size
+  kPrefListOwnSize = 97,
+  kPrefClearOnLanguageSwitch = 116,
+  kPrefNoSearchOnBackspace = 118,
+  kPrefLockFullTextPrefix = 123,  // clearing keeps the full-text prefix
+  kPrefOpenListOnSearch = 136,
+  kPrefClearBeforeInput = 145,
+  // Handwriting auto-recognition: 0 never, -1 at every stroke, else the ms
+  // after the pen lifts.
+  kPrefAutoRecognize = 146,
+  kPrefAutoEnterCandidate = 147,
+  kPrefLeaveFullScreenAfterInput = 149,
+  kPrefLatinIcons = 170,        // tool images without Chinese characters
+  kPrefArrowLeftRight = 182,    // 1-5: what the left and right keys do
+  kPrefArrowUpDown = 183,       // 1-5: what the up and down keys do
+  kPrefEnterAction = 184,       // the action of Enter when no key list binds it
+  kPrefListTapAction = 190,     // 0 select, 1 list mode, 2 hide list, 3 either
+  kPrefListTapDoubleOnly = 191,
+  kPrefTapCharAction = 192,
+  kPrefHoldSelectionAction = 193,
+  kPrefDoubleTapAction = 194,
+  kPrefTapSelectionAction = 195,
+  kPrefLinkTapAction = 196,     // 0 none, 1 copy to the input field, 2 pop-up definition
+  kPrefClipboardOnActivate = 217,
+  kPrefLookupOnActivate = 220,  // bring-forward runs the system-wide lookup
+  // Clipboard texts longer than this many characters that hold Chinese go
+  // to the reader rather than the input field.
+  kPrefClipboardReaderLimit = 224,
+  kPrefRescanOnActivate = 226,
+  // Preference array 6: (key, action) pairs of the hardware and application
+  // keys.
+  kPrefArrayActionKeys = 6,
+};
+
 // Null when the heap is exhausted.
 PreferenceBlock* NewDefaultPreferences();
 // Null when the record is not one this engine wrote: shorter than the fixed

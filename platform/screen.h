@@ -17,7 +17,10 @@ struct ScreenProfile {
 ScreenProfile GetScreenProfile();
 // Tests: sets the profile (dpi 0 = the default for the size, as in
 // ParseScreenProfile; dpiY 0 = the same as dpi, other values give a screen
-// whose vertical dpi differs). Call before windows exist.
+// whose vertical dpi differs). Call before windows exist, or to turn the
+// screen under live windows: the metrics follow at once, the windows keep
+// their places until their program lays them out again (the shell tells it
+// with WM_SETTINGCHANGE), and an SDL window keeps the size it opened with.
 void SetScreenProfile(int width, int height, int dpi, int dpiY = 0);
 // Parses "WxH@DPI" (the @DPI part may be left out: 96 dpi at up to 320 pixels
 // on the short side, else 192). FALSE for anything else.

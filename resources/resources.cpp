@@ -2,6 +2,7 @@
 
 #include "platform/resources.h"
 #include "resources/bitmap_data.h"
+#include "resources/menus.h"
 #include "resources/syllables.h"
 
 namespace {
@@ -20,6 +21,7 @@ void RegisterSorviResources() {
   RegisterTable(u"USTR", kZhuyinSpellingTableId, ZhuyinSpellingTableBytes());
   RegisterTable(u"USTR", kZhuyinIndexTableId, ZhuyinIndexTableBytes());
   RegisterTable(u"USTR", kPinyinFinalsTableId, PinyinFinalsTableBytes());
+  RegisterMenuResources();
   for (const BitmapResource& b : SorviBitmapResources())
     RegisterResource(RT_BITMAP, b.id, b.data, static_cast<DWORD>(b.size));
 }

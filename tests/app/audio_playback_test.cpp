@@ -5,15 +5,10 @@
 // synthetic tones in the test's own folder, encoded like the device data's.
 #include <gtest/gtest.h>
 
-#include <tremor/ivorbisfile.h>
-
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -32,6 +27,7 @@
 #include "platform/wave.h"
 #include "resources/resources.h"
 #include "tests/app/app_fixture.h"
+#include "tests/app/audio_clips.h"
 #include "tests/support/temp_device_root.h"
 #include "tests/support/utf16_print.h"
 #include "toolkit/app_context.h"
@@ -40,72 +36,13 @@
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-constexpr uint32_t kRate = 16000;  // the device data's clip rate
-constexpr size_t kBufferSamples = kAudioBufferBytes / 2;
+using audiofix::Bytes;
+using audiofix::Expected;
+using audiofix::kBufferSamples;
+using audiofix::kRate;
+using audiofix::MakeClip;
 constexpr char16_t kNoAudioDataText[] =
     u"Sorry, the audio data files could not be found - please make sure you've installed them correctly.";
-
-// A tone of `samples` samples, loud enough that the x2 gain clips its peaks.
-Bytes MakeClip(const std::filesystem::path& dir, const std::string& name, uint32_t samples) {
-  const std::filesystem::path wav = dir / (name + ".wav");
-  const std::filesystem::path ogg = dir / (name + ".ogg");
-  {
-    std::ofstream out(wav, std::ios::binary);
-    auto put32 = [&](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
-    auto put16 = [&](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
-    out.write("RIFF", 4);
-    put32(36 + samples * 2);
-    out.write("WAVEfmt ", 8);
-    put32(16);
-    put16(1);
-    put16(1);
-    put32(kRate);
-    put32(kRate * 2);
-    put16(2);
-    put16(16);
-    out.write("data", 4);
-    put32(samples * 2);
-    for (uint32_t i = 0; i < samples; ++i)
-      put16(static_cast<uint16_t>(static_cast<int16_t>(20000 * std::sin(2 * 3.14159265 * 440.0 * i / kRate))));
-  }
-  // Encoded as the device data's clips are.
-  const std::string command = "oggenc -Q -q 0 --resample " + std::to_string(kRate) + " --serial 1 -o '" + ogg.string() +
-                              "' '" + wav.string() + "'";
-  EXPECT_EQ(std::system(command.c_str()), 0) << command;
-  std::ifstream in(ogg, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-// Tremor's own file reader over the clip, apart from the playback's source.
-std::vector<int16_t> ReferenceDecode(const Bytes& clip) {
-  std::vector<int16_t> pcm;
-  FILE* file = fmemopen(const_cast<uint8_t*>(clip.data()), clip.size(), "rb");
-  OggVorbis_File vf;
-  if (ov_open(file, &vf, nullptr, 0) != 0) {
-    fclose(file);
-    return pcm;
-  }
-  char buffer[4096];
-  int bitstream = 0;
-  long n = 0;
-  while ((n = ov_read(&vf, buffer, sizeof buffer, &bitstream)) > 0) {
-    const auto* s = reinterpret_cast<const int16_t*>(buffer);
-    pcm.insert(pcm.end(), s, s + n / 2);
-  }
-  ov_clear(&vf);  // closes the file
-  return pcm;
-}
-
-// What the device must receive for a clip: gained samples, then zeros up to
-// the end of the buffer that was not filled completely (a clip of whole
-// buffers ends with one silent buffer).
-std::vector<int16_t> Expected(const Bytes& clip, bool boost = false) {
-  std::vector<int16_t> pcm = ReferenceDecode(clip);
-  for (int16_t& s : pcm) s = ApplyAudioGain(s, boost);
-  pcm.resize((pcm.size() / kBufferSamples + 1) * kBufferSamples, 0);
-  return pcm;
-}
 
 template <typename Pred>
 bool WaitUntil(Pred pred, int ms = 5000) {

@@ -1,0 +1,3 @@
+#include "app/main_seams.h"
+
+MainSeams AppSeams = {};
