@@ -1,0 +1,119 @@
+// The main window's layout on real screens: over portrait and landscape
+// screens at 96 and 192 dpi, every input section (full and compact
+// handwriting, radicals, keyboard) on each side, no two shown children of the
+// window may cover each other. A control drawn over another hides buttons the
+// user needs, and a tap on the common area reaches only one of them.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/app/main_window_fixture.h"
+#include "toolkit/keyboard_layout.h"
+#include "toolkit/pane_layout.h"
+
+namespace {
+
+struct Screen {
+  const char* name;
+  int width, height, dpi;
+};
+
+// One input section: its kind (0 handwriting, 1 radicals, 2 keyboard) and
+// whether handwriting is the compact strip.
+struct Section {
+  const char* name;
+  int32_t kind;
+  bool compact;
+};
+
+constexpr Section kSections[] = {
+    {"full handwriting", 0, false},
+    {"compact handwriting", 0, true},
+    {"radicals", 1, false},
+    {"keyboard", 2, false},
+};
+
+constexpr struct {
+  const char* name;
+  int32_t side;
+} kSides[] = {{"right", kPaneRight}, {"left", kPaneLeft}, {"bottom", kPaneBottom}};
+
+class MainWindowLayoutTest : public mainfix::MainWindowTest, public ::testing::WithParamInterface<Screen> {
+ protected:
+  MainWindowLayoutTest() {
+    width_ = GetParam().width;
+    height_ = GetParam().height;
+    dpi_ = GetParam().dpi;
+  }
+
+  // Both ids of a preference that has a portrait and a landscape value, so
+  // the section is the same whichever the window takes.
+  void SetBoth(int32_t portrait, int32_t wide, int32_t value) {
+    SetPref(portrait, value);
+    SetPref(wide, value);
+  }
+
+  void Lay(const Section& section, int32_t side) {
+    SetPref(kPrefInputKind, section.kind);
+    SetPref(kPrefCompactHandwriting, section.compact ? 1 : 0);
+    SetBoth(kPrefInputSide, kPrefInputSideWide, side);
+    SendMessageW(main_, kMainPrefsChanged, 0, 0);
+    Pump();
+  }
+
+  struct Child {
+    int id;
+    RECT rect;
+  };
+  std::vector<Child> ShownChildren() const {
+    std::vector<Child> children;
+    for (HWND child = GetWindow(main_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+      if (!IsWindowVisible(child)) continue;
+      RECT r{};
+      GetWindowRect(child, &r);
+      if (r.right > r.left && r.bottom > r.top) children.push_back({GetDlgCtrlID(child), r});
+    }
+    return children;
+  }
+};
+
+std::string Describe(const RECT& r) {
+  return "(" + std::to_string(r.left) + ", " + std::to_string(r.top) + ") " + std::to_string(r.right - r.left) + " x " +
+         std::to_string(r.bottom - r.top);
+}
+
+TEST_P(MainWindowLayoutTest, NoShownChildCoversAnother) {
+  // The default list pane on its side, so that the section meets it.
+  for (const Section& section : kSections) {
+    for (const auto& side : kSides) {
+      SCOPED_TRACE(std::string(section.name) + " on the " + side.name);
+      Lay(section, side.side);
+      bool inputLaid = false;
+      GetPaneLayoutFlags(engine(), &inputLaid, nullptr);
+      const std::vector<Child> children = ShownChildren();
+      // The section's controls are among those compared.
+      if (inputLaid) {
+        EXPECT_TRUE(IsWindowVisible(GetDlgItem(main_, kMainInputModeButton)));
+      }
+      for (size_t i = 0; i < children.size(); ++i) {
+        for (size_t j = i + 1; j < children.size(); ++j) {
+          RECT common{};
+          EXPECT_FALSE(IntersectRect(&common, &children[i].rect, &children[j].rect))
+              << "control " << children[i].id << " at " << Describe(children[i].rect) << " covers control "
+              << children[j].id << " at " << Describe(children[j].rect);
+        }
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, MainWindowLayoutTest,
+                         ::testing::Values(Screen{"portrait_480x640_192dpi", 480, 640, 192},
+                                           Screen{"portrait_240x320_96dpi", 240, 320, 96},
+                                           Screen{"landscape_640x480_192dpi", 640, 480, 192},
+                                           Screen{"landscape_320x240_96dpi", 320, 240, 96},
+                                           Screen{"landscape_640x480_96dpi", 640, 480, 96}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
