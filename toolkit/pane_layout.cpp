@@ -490,7 +490,11 @@ void LayoutMainPanes(DictEngine* engine, const LayoutSink* sink, const PaneRect&
   }
 
   // 8. The list pane next to its edge, inside a section on the same side.
-  if (OnSide(listSide)) {
+  // It never reaches past the room the section left (both at the bottom of a
+  // short landscape window): it shrinks to that room less its splitter, and
+  // where that is below the least pane it is not laid.
+  if (OnSide(listSide)) listSize = std::min(listSize, (listSide == kPaneBottom ? room.height : room.width) - 1);
+  if (OnSide(listSide) && listSize >= kLeastPane) {
     gBlock.listShown = 1;
     PaneRect pane = room;
     if (listSide == kPaneRight) pane.x = room.x + room.width - listSize;

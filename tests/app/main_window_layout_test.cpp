@@ -54,10 +54,12 @@ class MainWindowLayoutTest : public mainfix::MainWindowTest, public ::testing::W
     SetPref(wide, value);
   }
 
-  void Lay(const Section& section, int32_t side) {
+  void Lay(const Section& section, int32_t side, int32_t listSide, bool mirrored) {
     SetPref(kPrefInputKind, section.kind);
     SetPref(kPrefCompactHandwriting, section.compact ? 1 : 0);
+    SetPref(kPrefMirrorInputSection, mirrored ? 1 : 0);
     SetBoth(kPrefInputSide, kPrefInputSideWide, side);
+    SetBoth(kPrefListSide, kPrefListSideWide, listSide);
     SendMessageW(main_, kMainPrefsChanged, 0, 0);
     Pump();
   }
@@ -84,24 +86,28 @@ std::string Describe(const RECT& r) {
 }
 
 TEST_P(MainWindowLayoutTest, NoShownChildCoversAnother) {
-  // The default list pane on its side, so that the section meets it.
   for (const Section& section : kSections) {
     for (const auto& side : kSides) {
-      SCOPED_TRACE(std::string(section.name) + " on the " + side.name);
-      Lay(section, side.side);
-      bool inputLaid = false;
-      GetPaneLayoutFlags(engine(), &inputLaid, nullptr);
-      const std::vector<Child> children = ShownChildren();
-      // The section's controls are among those compared.
-      if (inputLaid) {
-        EXPECT_TRUE(IsWindowVisible(GetDlgItem(main_, kMainInputModeButton)));
-      }
-      for (size_t i = 0; i < children.size(); ++i) {
-        for (size_t j = i + 1; j < children.size(); ++j) {
-          RECT common{};
-          EXPECT_FALSE(IntersectRect(&common, &children[i].rect, &children[j].rect))
-              << "control " << children[i].id << " at " << Describe(children[i].rect) << " covers control "
-              << children[j].id << " at " << Describe(children[j].rect);
+      for (const auto& list : kSides) {
+        for (bool mirrored : {false, true}) {
+          SCOPED_TRACE(std::string(section.name) + " on the " + side.name + ", the list on the " + list.name +
+                       (mirrored ? ", mirrored" : ""));
+          Lay(section, side.side, list.side, mirrored);
+          // Every one of these screens is tall or wide enough for the
+          // section, so its controls are among those compared.
+          bool inputLaid = false;
+          GetPaneLayoutFlags(engine(), &inputLaid, nullptr);
+          EXPECT_TRUE(inputLaid);
+          EXPECT_TRUE(IsWindowVisible(GetDlgItem(main_, kMainInputModeButton)));
+          const std::vector<Child> children = ShownChildren();
+          for (size_t i = 0; i < children.size(); ++i) {
+            for (size_t j = i + 1; j < children.size(); ++j) {
+              RECT common{};
+              EXPECT_FALSE(IntersectRect(&common, &children[i].rect, &children[j].rect))
+                  << "control " << children[i].id << " at " << Describe(children[i].rect) << " covers control "
+                  << children[j].id << " at " << Describe(children[j].rect);
+            }
+          }
         }
       }
     }

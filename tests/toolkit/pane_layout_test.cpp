@@ -390,6 +390,34 @@ TEST_F(PaneLayoutTest, ShortHandwritingBandShrinksTheBox) {
   EXPECT_FALSE(laid);
 }
 
+// Both at the bottom of a short landscape client (45 units under the top
+// bar): the list pane shrinks to the room the section leaves rather than
+// climbing over the top bar, and gives up its side when less than the least
+// pane is left.
+TEST_F(PaneLayoutTest, ListPaneKeepsToTheRoomTheSectionLeaves) {
+  Set({{kPrefInputSide, kPaneBottom}, {kPrefListSide, kPaneBottom}, {kPrefListSize, 28}});
+  Pass(106, 62);
+  EXPECT_EQ(*Placed(1033), (Rect4{0, 33, 106, 1}));  // the 28-unit section and its splitter
+  EXPECT_EQ(*Placed(1031), (Rect4{0, 18, 106, 15}));
+  EXPECT_EQ(*Placed(1032), (Rect4{0, 17, 106, 1}));
+  EXPECT_EQ(Content(), (Rect4{0, 17, 106, 0}));
+  bool list = false;
+  GetPaneLayoutFlags(engine_, nullptr, &list);
+  EXPECT_TRUE(list);
+
+  Set({{kPrefInputKind, 2}, {kPrefKeyboardSize, 40}});
+  Pass(106, 62);
+  EXPECT_FALSE(Placed(1031).has_value());
+  EXPECT_FALSE(Placed(1032).has_value());
+  GetPaneLayoutFlags(engine_, nullptr, &list);
+  EXPECT_FALSE(list);
+  int32_t lo = 1, hi = 1;
+  GetSplitterLimits(0, &lo, &hi);
+  EXPECT_EQ(lo, 0);
+  EXPECT_EQ(hi, 0);
+  EXPECT_EQ(Content(), (Rect4{0, 17, 106, 4}));
+}
+
 TEST_F(PaneLayoutTest, LandscapeReadsTheLandscapeIds) {
   // The portrait ids say something else, so a wrong read shows.
   Set({{kPrefLandscapeInput, 1},
