@@ -2,7 +2,8 @@
 // screens at 96 and 192 dpi, every input section (full and compact
 // handwriting, radicals, keyboard) on each side, no two shown children of the
 // window may cover each other. A control drawn over another hides buttons the
-// user needs, and a tap on the common area reaches only one of them.
+// user needs, and a tap on the common area reaches only one of them. No pair
+// is exempt: the main window lays no overlay controls over its buttons.
 #include <gtest/gtest.h>
 
 #include <string>
