@@ -52,9 +52,12 @@ enum : UINT {
 DictEngine* Engine() { return AppContextPointer ? AppContextPointer->engine : nullptr; }
 HWND Child(int id) { return MainWindow.window ? GetDlgItem(MainWindow.window, id) : nullptr; }
 
+// Draws a child now. A paint the window still owes (after a relayout) goes
+// first: painted later, the window's background would cover the child.
 void Repaint(HWND window) {
   if (!window) return;
   InvalidateRect(window, nullptr, TRUE);
+  if (HWND parent = GetParent(window)) UpdateWindow(parent);
   UpdateWindow(window);
 }
 

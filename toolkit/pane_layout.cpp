@@ -27,6 +27,12 @@ constexpr int32_t kMostPane = 60;
 // A handwriting section narrower than this becomes the compact strip.
 constexpr int32_t kLeastFullHandwriting = 24;
 constexpr int32_t kCompactStrip = 9;
+// The full handwriting section's button column before its writing box: three
+// buttons and the seven units by which the row's top precedes the box.
+constexpr int32_t kHandwritingColumn = 3 * kButton - 1;
+// A writing box narrower than two buttons holds too little of a character's
+// strokes to recognise.
+constexpr int32_t kLeastWritingBox = 2 * kButton;
 
 // Input buttons 1-6 by number (1-based), their table entries.
 int Button(int n) { return n == 1 ? kPaneInputButton1 : kPaneInputButton2 + n - 2; }
@@ -211,8 +217,8 @@ int32_t LayoutInputSectionKind0(DictEngine* engine, const LayoutSink* sink, cons
                                 int32_t y, int32_t length, int32_t size, int32_t side) {
   const bool mirrored = GetPref(engine, kPrefMirrorInputSection) != 0;
   const int32_t L = length;
-  gBlock.inputLaid = 1;
   if (GetPref(engine, kPrefCompactHandwriting) != 0) {
+    gBlock.inputLaid = 1;
     // Two sets of three buttons share three places; the grid follows them.
     int32_t px[3], py[3];
     int32_t gx, gy, gw, gh;
@@ -247,18 +253,29 @@ int32_t LayoutInputSectionKind0(DictEngine* engine, const LayoutSink* sink, cons
     return kCompactStrip;
   }
 
+  // The row of three buttons along the box's edge needs the section's least
+  // size across; a cap that squeezes the section below it lays nothing.
   const int32_t S = size;
-  const int32_t rest = L - S - 7;  // the length left above (beside) the writing box
+  if (S < kLeastFullHandwriting) return 0;
+  // Along the side, the outer button column (input mode, backspace, and the
+  // row's first button) needs 3 x 8 units before the box. A short band (a
+  // landscape window) keeps the column whole and shrinks the box; a band
+  // that leaves less than kLeastWritingBox to write in lays nothing.
+  const int32_t B = std::min(S, L - kHandwritingColumn);  // the box and its one-unit margins
+  if (B - 2 < kLeastWritingBox) return 0;
+  gBlock.inputLaid = 1;
+  const int32_t rest = L - B - 7;       // the length left above (beside) the writing box
+  const int32_t centred = (S - B) / 2;  // the box's offset across when it is shrunk
   if (side == kPaneBottom) {
-    PlaceShow(sink, kPaneCandidateGrid, mirrored ? x + S + 7 : x + 1, y + 1, L - S - 8, S - 9);
-    const int32_t cx = mirrored ? x + S - 1 : x + rest;
+    PlaceShow(sink, kPaneCandidateGrid, mirrored ? x + B + 7 : x + 1, y + 1, L - B - 8, S - 9);
+    const int32_t cx = mirrored ? x + B - 1 : x + rest;
     Place(sink, Button(3), cx, y, kButton, kButton);
     Place(sink, Button(5), cx, y + (S - 8) / 2, kButton, kButton);
     Place(sink, Button(4), cx, y + S - 8, kButton, kButton);
     const int32_t dir = mirrored ? 1 : -1;
     Place(sink, Button(6), cx + dir * (rest / 2), y + S - 8, kButton, kButton);
     PlaceButton(sink, Button(1), kPaneInputButton1Overlay, cx + dir * rest, y + S - 8);
-    PlaceShow(sink, kPaneCaptureBox, mirrored ? x + 1 : x + L - S + 1, y + 1, S - 2, S - 2);
+    PlaceShow(sink, kPaneCaptureBox, mirrored ? x + 1 : x + L - B + 1, y + 1 + centred, B - 2, B - 2);
     ToUnits(0, 0, window.width, window.height - S, gBlock.outsideRect);
   } else {
     const bool left = side == kPaneLeft;
@@ -269,8 +286,8 @@ int32_t LayoutInputSectionKind0(DictEngine* engine, const LayoutSink* sink, cons
     Place(sink, Button(3), bx, y + rest, kButton, kButton);
     Place(sink, Button(5), bx + inward * ((S - 8) / 2), y + rest, kButton, kButton);
     Place(sink, Button(4), bx + inward * (S - 8), y + rest, kButton, kButton);
-    PlaceShow(sink, kPaneCandidateGrid, left ? x + 8 : x + 1, y + 1, S - 9, L - S - 8);
-    PlaceShow(sink, kPaneCaptureBox, x + 1, y + L - S + 1, S - 2, S - 2);
+    PlaceShow(sink, kPaneCandidateGrid, left ? x + 8 : x + 1, y + 1, S - 9, L - B - 8);
+    PlaceShow(sink, kPaneCaptureBox, x + 1 + centred, y + L - B + 1, B - 2, B - 2);
     if (left) ToUnits(S, 0, window.width - S, window.height, gBlock.outsideRect);
     else
       ToUnits(0, 0, window.width - S, window.height, gBlock.outsideRect);
@@ -300,7 +317,10 @@ int32_t LayoutInputSectionKind1(DictEngine* engine, const LayoutSink* sink, cons
     PlaceShow(sink, kPaneCandidateGrid, mirrored ? x : x + 22, y, L - 22, S);
   } else {
     const bool left = side == kPaneLeft;
-    const int32_t rightX = x + S - kButton + odd;
+    // An odd size moves the button at the window's edge one unit outwards; on
+    // the left side that button stands at the inner edge, where a unit more
+    // would cover the splitter.
+    const int32_t rightX = x + S - kButton + (left ? 0 : odd);
     PlaceButton(sink, Button(1), kPaneInputButton1Overlay, left ? x : rightX, y);
     Show(sink, Button(1), true);
     PlaceShow(sink, Button(6), left ? rightX : x, y, kButton, kButton);
@@ -470,7 +490,11 @@ void LayoutMainPanes(DictEngine* engine, const LayoutSink* sink, const PaneRect&
   }
 
   // 8. The list pane next to its edge, inside a section on the same side.
-  if (OnSide(listSide)) {
+  // It never reaches past the room the section left (both at the bottom of a
+  // short landscape window): it shrinks to that room less its splitter, and
+  // where that is below the least pane it is not laid.
+  if (OnSide(listSide)) listSize = std::min(listSize, (listSide == kPaneBottom ? room.height : room.width) - 1);
+  if (OnSide(listSide) && listSize >= kLeastPane) {
     gBlock.listShown = 1;
     PaneRect pane = room;
     if (listSide == kPaneRight) pane.x = room.x + room.width - listSize;

@@ -129,7 +129,8 @@ void LayoutMainPanes(DictEngine* engine, const LayoutSink* sink, const PaneRect&
 int32_t LayoutTopBar(DictEngine* engine, const LayoutSink* sink, const PaneRect& client);
 // The section writers: (x, y) its corner, `length` along its side, `size`
 // across. The extent used across the side; 0 when the size is below the
-// kind's least and nothing was laid.
+// kind's least (for full handwriting also: the band too short for its button
+// column and a writing box two buttons wide) and nothing was laid.
 int32_t LayoutInputSectionKind0(DictEngine* engine, const LayoutSink* sink, const PaneRect& window, int32_t x,
                                 int32_t y, int32_t length, int32_t size, int32_t side);
 int32_t LayoutInputSectionKind1(DictEngine* engine, const LayoutSink* sink, const PaneRect& window, int32_t x,

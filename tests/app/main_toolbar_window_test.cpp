@@ -208,6 +208,23 @@ TEST_F(HandwritingSectionTest, ADrawnOneIsAmongTheCandidatesAndEntersWithPrefere
   }
 }
 
+// The candidates are drawn at once; a paint the window still owes (after a
+// relayout) must not cover them afterwards.
+TEST_F(HandwritingSectionTest, CandidatesDrawnWhileTheWindowOwesAPaintStayVisible) {
+  DrawHorizontal();
+  RunToolButton(kMainRecognizeButton, -1);
+  Pump();
+  ASSERT_NE(Candidates().find(u'一'), std::u16string::npos);
+  HWND grid = GetDlgItem(main_, kMainCandidateGrid);
+  std::vector<uint32_t> before, after;
+  int w = 0, h = 0;
+  ASSERT_TRUE(AutoCaptureWindow(grid, &before, &w, &h));
+  InvalidateRect(main_, nullptr, TRUE);
+  ShowCandidates();
+  ASSERT_TRUE(AutoCaptureWindow(grid, &after, &w, &h));
+  EXPECT_TRUE(before == after) << "the window's background covered the candidates";
+}
+
 TEST_F(HandwritingSectionTest, AtEveryStrokeTheCandidatesFollowAndTheInkStays) {
   SetPref(kPrefAutoRecognize, -1);
   SetPref(kPrefAutoEnterCandidate, 1);

@@ -211,12 +211,12 @@ const SectionCase kSections[] = {
       {1033, {54, 17, 1, 81}}},
      {0, 17, 54, 81},
      {40, 64}},
-    {"radical left",
+    {"radical left (odd size): the inner button stops before the splitter",
      1,
      0,
      1,
      0,
-     {{1034, {0, 17, 8, 8}}, {1039, {18, 17, 8, 8}}, {1042, {1, 26, 10, 8}}, {1043, {12, 27, 12, 7}}},
+     {{1034, {0, 17, 8, 8}}, {1039, {17, 17, 8, 8}}, {1042, {1, 26, 10, 8}}, {1043, {12, 27, 12, 7}}},
      {26, 17, 54, 81},
      {16, 40}},
     {"radical bottom",
@@ -320,6 +320,104 @@ TEST_F(PaneLayoutTest, FullHandwritingRecordsTheWindowBesideIt) {
   for (int id : {1034, 1036, 1037, 1038, 1039, 1040, 1041}) EXPECT_TRUE(Shown(id)) << id;
 }
 
+// A band shorter than the size and the button column before the box (a
+// landscape window) keeps the buttons 8 units apart and shrinks the writing
+// box instead, centred across; a band that leaves less than two buttons to
+// write in lays nothing, and so does a size squeezed below the least.
+TEST_F(PaneLayoutTest, ShortHandwritingBandShrinksTheBox) {
+  struct Case {
+    const char* what;
+    int side;
+    int w, h;
+    std::vector<Expect> expect;  // empty: nothing laid
+  };
+  const Case cases[] = {
+      {"right, 45 long: a 20-unit box under the whole column",
+       kPaneRight,
+       106,
+       62,
+       {{1034, {98, 17, 8, 8}},
+        {1039, {98, 25, 8, 8}},
+        {1036, {98, 33, 8, 8}},
+        {1038, {88, 33, 8, 8}},
+        {1037, {78, 33, 8, 8}},
+        {1041, {79, 18, 19, 15}},
+        {1040, {82, 41, 20, 20}}}},
+      {"left, 45 long",
+       kPaneLeft,
+       106,
+       62,
+       {{1034, {0, 17, 8, 8}}, {1039, {0, 25, 8, 8}}, {1036, {0, 33, 8, 8}}, {1040, {4, 41, 20, 20}}}},
+      {"bottom, 50 long: the row beside the grid stays apart",
+       kPaneBottom,
+       50,
+       98,
+       {{1041, {1, 71, 15, 19}},
+        {1036, {16, 70, 8, 8}},
+        {1038, {16, 80, 8, 8}},
+        {1037, {16, 90, 8, 8}},
+        {1039, {8, 90, 8, 8}},
+        {1034, {0, 90, 8, 8}},
+        {1040, {24, 71, 25, 25}}}},
+      {"right, 40 long: a 15-unit box is too small", kPaneRight, 106, 57, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Set({{kPrefInputSide, c.side}, {kPrefListSide, kPaneHidden}});
+    Pass(c.w, c.h);
+    bool laid = false;
+    GetPaneLayoutFlags(engine_, &laid, nullptr);
+    EXPECT_EQ(laid, !c.expect.empty());
+    EXPECT_EQ(Placed(1033).has_value(), !c.expect.empty());
+    for (const Expect& e : c.expect) {
+      SCOPED_TRACE(e.id);
+      ASSERT_TRUE(Placed(e.id).has_value());
+      EXPECT_EQ(*Placed(e.id), e.rect);
+    }
+    if (c.expect.empty()) {
+      EXPECT_FALSE(Placed(1040).has_value());
+      EXPECT_EQ(Content(), (Rect4{0, 17, c.w, c.h - 17}));
+    }
+  }
+  // Opposite sides on a small window cap the section at 16, below the 24 the
+  // row of three buttons needs across.
+  Set({{kPrefInputSide, kPaneRight}, {kPrefListSide, kPaneLeft}});
+  Pass(70, 70);
+  EXPECT_FALSE(Placed(1040).has_value());
+  EXPECT_FALSE(Placed(1034).has_value());
+  bool laid = true;
+  GetPaneLayoutFlags(engine_, &laid, nullptr);
+  EXPECT_FALSE(laid);
+}
+
+// Both at the bottom of a short landscape client (45 units under the top
+// bar): the list pane shrinks to the room the section leaves rather than
+// climbing over the top bar, and gives up its side when less than the least
+// pane is left.
+TEST_F(PaneLayoutTest, ListPaneKeepsToTheRoomTheSectionLeaves) {
+  Set({{kPrefInputSide, kPaneBottom}, {kPrefListSide, kPaneBottom}, {kPrefListSize, 28}});
+  Pass(106, 62);
+  EXPECT_EQ(*Placed(1033), (Rect4{0, 33, 106, 1}));  // the 28-unit section and its splitter
+  EXPECT_EQ(*Placed(1031), (Rect4{0, 18, 106, 15}));
+  EXPECT_EQ(*Placed(1032), (Rect4{0, 17, 106, 1}));
+  EXPECT_EQ(Content(), (Rect4{0, 17, 106, 0}));
+  bool list = false;
+  GetPaneLayoutFlags(engine_, nullptr, &list);
+  EXPECT_TRUE(list);
+
+  Set({{kPrefInputKind, 2}, {kPrefKeyboardSize, 40}});
+  Pass(106, 62);
+  EXPECT_FALSE(Placed(1031).has_value());
+  EXPECT_FALSE(Placed(1032).has_value());
+  GetPaneLayoutFlags(engine_, nullptr, &list);
+  EXPECT_FALSE(list);
+  int32_t lo = 1, hi = 1;
+  GetSplitterLimits(0, &lo, &hi);
+  EXPECT_EQ(lo, 0);
+  EXPECT_EQ(hi, 0);
+  EXPECT_EQ(Content(), (Rect4{0, 17, 106, 4}));
+}
+
 TEST_F(PaneLayoutTest, LandscapeReadsTheLandscapeIds) {
   // The portrait ids say something else, so a wrong read shows.
   Set({{kPrefLandscapeInput, 1},
@@ -357,23 +455,26 @@ TEST_F(PaneLayoutTest, SmallWindowGivesWayByOption) {
   struct Case {
     int option;
     int compact;
+    int kind;
     bool sectionHidden;
     bool listHidden;
   };
   const Case cases[] = {
-      {0, 0, false, false},  // both stay, each capped at 16 (opposite sides)
-      {1, 0, true, false},  {3, 0, true, false},
-      {2, 0, false, true},  {1, 1, false, false},  // the compact strip never gives way to option 1
-      {3, 1, true, false},
+      // Both stay, each capped at 16 (opposite sides); the radical section
+      // still fits in 16 units.
+      {0, 0, 1, false, false}, {1, 0, 0, true, false},  {3, 0, 0, true, false},
+      {2, 0, 0, false, true},  {1, 1, 0, false, false},  // the compact strip never gives way to option 1
+      {3, 1, 0, true, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.option * 10 + c.compact);
     Set({{kPrefSmallWindowGivesWay, c.option},
          {kPrefCompactHandwriting, c.compact},
+         {kPrefInputKind, c.kind},
          {kPrefInputSide, kPaneRight},
          {kPrefListSide, kPaneLeft}});
     Pass(70, 70);
-    const int sectionControl = c.compact ? 1041 : 1040;
+    const int sectionControl = c.compact || c.kind == 1 ? 1041 : 1040;
     EXPECT_EQ(Placed(sectionControl).has_value(), !c.sectionHidden);
     EXPECT_EQ(GetPaneLayoutBlock()->inputHiddenForRoom, c.sectionHidden ? 1 : 0);
     EXPECT_EQ(Placed(1031).has_value(), !c.listHidden);

@@ -1,7 +1,7 @@
 // TrueType engine and font slots over the machine's DejaVu Sans (three
 // styles) and WenQuanYi Zen Hei: file choice, refused files, the advance and
 // metrics caches, render modes, text scale, the font stream's retries and
-// the cache manager's face churn.
+// the cache manager's face churn, and the CJK fixture face's coverage.
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
@@ -439,6 +439,29 @@ TEST_F(TrueTypeTest, FacesDroppedByTheManagerComeBackTheSame) {
   style = TextStyleState{};
   DrawStyledText(engine, dc, 0, 16, text.c_str(), static_cast<uint16_t>(text.size()), 2, 2, 0, &style, 0, 0xFFFFFF);
   EXPECT_EQ(Pixels(), before);
+}
+
+}  // namespace
+
+namespace {
+
+// The Han text the tests and demos draw must be in the CJK fixture face, or
+// their pictures show gaps where a character should be.
+TEST(FixtureFontCoverage, HanTextTheFixturesDrawIsInTheCjkFace) {
+  const std::u16string drawn[] = {
+      u"你好你们好人",    // the main window's fixture dictionary
+      u"中国中文人一文",  // its results list and definitions
+      u"再见",            // the controls demo's word list
+      u"汉语",            // the field window's picture
+  };
+  FT_Library library;
+  ASSERT_EQ(FT_Init_FreeType(&library), 0);
+  FT_Face face;
+  ASSERT_EQ(FT_New_Face(library, toolkit_test::FixtureFontPath(kCjk).c_str(), 0, &face), 0);
+  for (const std::u16string& text : drawn)
+    for (char16_t c : text) EXPECT_NE(FT_Get_Char_Index(face, c), 0u) << "U+" << std::hex << static_cast<int>(c);
+  FT_Done_Face(face);
+  FT_Done_FreeType(library);
 }
 
 }  // namespace

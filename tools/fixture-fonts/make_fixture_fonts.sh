@@ -23,9 +23,9 @@ UNICODES="$UNICODES,U+02C7,U+02C9-02CB,U+02D9,U+2026,U+223C"
 UNICODES="$UNICODES,U+00B9,U+00B2,U+00B3,U+2070,U+2074-2079"
 UNICODES="$UNICODES,U+2460-2473,U+3000-303F,U+3100-312F,U+FF01-FF5E"
 
-# A few dozen Han characters: those the tests draw, and common ones for
-# dictionary-like text.
-HAN="中文字词典汉语国人大小学生你我他好是不了的一二三四五六七八九十日月水火山长说话书读写"
+# A few dozen Han characters: those the tests and demos draw (a test in
+# tests/toolkit checks them), and common ones for dictionary-like text.
+HAN="中文字词典汉语国人大小学生你我他们好是不了的一二三四五六七八九十日月水火山长说话书读写再见"
 
 subset() { # source, output, extra options
   src=$1 out=$2
