@@ -9,8 +9,8 @@ rate=$2
 shift 2
 # espeak-ng opens a sound-server client even when it only writes a file;
 # give that client a home of its own so nothing lands in the user's home
-# or in /tmp.
-quiet=$(mktemp -d "$folder/.espeak-home.XXXXXX")
+# or in /tmp. The client refuses a relative home, with a warning per clip.
+quiet=$(mktemp -d "$(cd "$folder" && pwd)/.espeak-home.XXXXXX")
 trap 'rm -rf "$quiet"' EXIT
 for name in "$@"; do
   wav="$folder/.$name.$$.wav"
