@@ -43,6 +43,12 @@ struct Ipc {
   std::vector<Published> published;
   int lockFd = -1;
   bool lockHeld = false;
+  // The socket name (or, searched without a title, the class's prefix of
+  // it) whose publishing ends the start: only the window the search was
+  // for. A start publishes other top-level windows (a menu bar) while its
+  // main window is still being made; letting one of those release the lock
+  // let a second start look, find no main window and run as well.
+  std::string lockFor;
   int wakePipe[2] = {-1, -1};
   bool listening = false;
   std::vector<UINT> accepted;  // message numbers other processes may post
@@ -117,9 +123,10 @@ int Probe(const std::string& path) {
   return 0;
 }
 
-void TakeStartLockLocked() {
+void TakeStartLockLocked(const std::string& wanted) {
   Ipc& ipc = I();
   if (ipc.lockHeld) return;
+  ipc.lockFor = wanted;
   if (ipc.lockFd < 0) {
     std::string path = FolderLocked() + "/start.lock";
     ipc.lockFd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
@@ -261,9 +268,9 @@ HWND FindRemoteWindow(LPCWSTR className, LPCWSTR windowName) {
   {
     std::lock_guard<std::mutex> lk(I().mutex);
     if (!Enabled()) return nullptr;
-    TakeStartLockLocked();
     std::string folder = FolderLocked();
     std::string prefix = ClassKey(className) + "-";
+    TakeStartLockLocked(windowName ? prefix + TitleKey(windowName) + ".sock" : prefix);
     if (windowName) {
       candidates.push_back(folder + "/" + prefix + TitleKey(windowName) + ".sock");
     } else if (DIR* d = opendir(folder.c_str())) {
@@ -335,7 +342,8 @@ void IpcPublish(HWND hwnd) {
     if (Window* w = Find(hwnd)) w->published = true;
   }
   WakeListenerLocked();
-  if (I().lockHeld && I().lockFd >= 0) {
+  const std::string name = path.substr(path.rfind('/') + 1);
+  if (I().lockHeld && I().lockFd >= 0 && name.rfind(I().lockFor, 0) == 0) {
     flock(I().lockFd, LOCK_UN);
     I().lockHeld = false;
   }

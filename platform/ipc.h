@@ -8,8 +8,9 @@
 // receiving process posts them to its window when the message number is one
 // it accepts (AcceptRemoteMessage) and lParam is 0; anything else that
 // arrives is dropped. A lock file, held from
-// FindWindowW until this process publishes a window (or ReleaseStartLock),
-// makes two simultaneous starts agree on one primary.
+// FindWindowW until this process publishes the window it searched for (or
+// ReleaseStartLock), makes two simultaneous starts agree on one primary;
+// other top-level windows published meanwhile leave it held.
 #pragma once
 
 #include <string>
