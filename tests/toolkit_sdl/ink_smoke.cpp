@@ -98,8 +98,16 @@ int main(int argc, char** argv) {
       "\"$DEMO\" --ink '\\Windows\\Fonts\\DejaVuSans.ttf' '\\Windows\\Fonts\\wqy-zenhei.ttc' > \"$DIR/demo.txt\" 2>&1 "
       "&\n";
   script += "pid=$!\n";
-  script += "W=$(xdotool search --sync --class controls-demo | head -n 1)\n";
+  // Only a mapped window counts: under load SDL may make and drop a window
+  // of the class before the one it shows, and a search that takes the
+  // dropped one sends every later command to a window that is gone.
+  script +=
+      "for i in $(seq 1 150); do\n"
+      "  W=$(xdotool search --onlyvisible --class controls-demo 2>/dev/null | tail -n 1)\n"
+      "  [ -n \"$W\" ] && break; sleep 0.2\n"
+      "done\n";
   script += "sleep 1\n";
+  script += "W=$(xdotool search --onlyvisible --class controls-demo 2>/dev/null | tail -n 1)\n";
   script += "xdotool getwindowgeometry --shell \"$W\" > \"$DIR/geometry.txt\"\n";
   for (const Drag& d : kBoxDrags) script += DragScript(d);
   for (const Drag& d : kFieldDrags) script += DragScript(d);
