@@ -4,6 +4,7 @@
 
 #include <atomic>
 
+#include "platform/dialog_text.h"
 #include "platform/errors.h"
 #include "platform/screen.h"
 #include "platform/window_internal.h"
@@ -137,6 +138,18 @@ void PaintNonClient(HWND hwnd) {
   if ((w->style & WS_CAPTION) == WS_CAPTION) {
     HBRUSH caption = GetSysColorBrush(S().active == hwnd ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION);
     FillStrip(dc, 1, 1, width - 1, in.top, caption);
+    // The title, as the shell writes it on a caption: left, in the caption
+    // text colour, cut with an ellipsis when the bar is too short for it.
+    if (!w->text.empty()) {
+      const int pad = ScaleToScreenDpi(4);
+      RECT title{1 + pad, 1, width - 1 - pad, in.top};
+      const COLORREF oldColor = SetTextColor(dc, GetSysColor(COLOR_CAPTIONTEXT));
+      const int oldMode = SetBkMode(dc, TRANSPARENT);
+      DrawTextW(dc, w->text.c_str(), static_cast<int>(w->text.size()), &title,
+                DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+      SetBkMode(dc, oldMode);
+      SetTextColor(dc, oldColor);
+    }
   }
   for (int bar : {SB_VERT, SB_HORZ})
     if (w->bars[bar].visible) DrawScrollBar(dc, w, bar);

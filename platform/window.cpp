@@ -613,6 +613,7 @@ LRESULT DefWindowProcW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         Window* w = Find(hwnd);
         if (!w) return FALSE;
         w->text = ToU16(reinterpret_cast<LPCWSTR>(lParam));
+        if ((w->style & WS_CAPTION) == WS_CAPTION) w->ncDirty = true;  // the caption shows the title
         republish = w->published;
         w->published = false;
       }

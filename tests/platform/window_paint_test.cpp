@@ -295,3 +295,46 @@ TEST_F(PaintTest, ZeroWidthCaretIsDrawnOnePixelWideAndHides) {
 }
 
 }  // namespace
+
+namespace {
+
+// Pixels of the caption bar (below the frame line) in the caption text's
+// colour, over a full capture of the window.
+int CaptionTextPixels(HWND hwnd) {
+  std::vector<std::uint32_t> pixels;
+  int width = 0, height = 0;
+  if (!AutoCaptureWindow(hwnd, &pixels, &width, &height)) return -1;
+  const std::uint32_t text = ColorRefToXrgb(GetSysColor(COLOR_CAPTIONTEXT));
+  const int bar = std::min(height, 1 + GetSystemMetrics(SM_CYCAPTION));
+  int n = 0;
+  for (int y = 1; y < bar; ++y)
+    for (int x = 1; x + 1 < width; ++x) n += pixels[static_cast<size_t>(y * width + x)] == text;
+  return n;
+}
+
+TEST_F(PaintTest, CaptionShowsTheTitleAndFollowsItsChanges) {
+  // A message box's title ("Error", "Export Completed") is what tells the
+  // user what the box is about: the caption bar carries it.
+  HWND box = CreateWindowExW(0, kClass, u"Export Completed", WS_POPUP | WS_CAPTION | WS_VISIBLE, 10, 60, 300, 120,
+                             nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(box, nullptr);
+  PumpPendingMessages();
+  const int titled = CaptionTextPixels(box);
+  EXPECT_GT(titled, 20);
+  SetWindowTextW(box, u"");
+  PumpPendingMessages();
+  EXPECT_EQ(CaptionTextPixels(box), 0);
+  // A title longer than the bar is cut, never drawn past the frame.
+  SetWindowTextW(box, u"A title far too long for a caption bar of three hundred pixels, cut with dots");
+  PumpPendingMessages();
+  std::vector<std::uint32_t> pixels;
+  int width = 0, height = 0;
+  ASSERT_TRUE(AutoCaptureWindow(box, &pixels, &width, &height));
+  const std::uint32_t frame = ColorRefToXrgb(GetSysColor(COLOR_WINDOWFRAME));
+  for (int y = 0; y < std::min(height, GetSystemMetrics(SM_CYCAPTION)); ++y)
+    EXPECT_EQ(pixels[static_cast<size_t>(y * width + width - 1)], frame) << "row " << y;
+  EXPECT_GT(CaptionTextPixels(box), titled);
+  DestroyWindow(box);
+}
+
+}  // namespace
