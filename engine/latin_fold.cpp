@@ -167,3 +167,18 @@ const WCHAR* FindFolded(const WCHAR* text, const WCHAR* pattern, uint32_t* lengt
   }
   return nullptr;
 }
+
+bool InitFoldedPattern(FoldedPattern* pattern, const WCHAR* text) {
+  *pattern = FoldedPattern{};
+  if (!text) return false;
+  FoldCursor p{text, 0};
+  uint32_t n = 0;
+  for (WCHAR c = NextFoldedLetter(p); c != 0; c = NextFoldedLetter(p)) {
+    if (n == 64) return false;
+    pattern->letterMask[c - u'a'] |= uint64_t{1} << n;
+    ++n;
+  }
+  if (n == 0) return false;
+  pattern->last = uint64_t{1} << (n - 1);
+  return true;
+}

@@ -42,3 +42,53 @@ uint32_t FoldedKeyLength(const WCHAR* text, bool keepSpaces);
 // a word end. Returns the match start, or null (also for a pattern without
 // letters); *length (optional) receives the text units the match covers.
 const WCHAR* FindFolded(const WCHAR* text, const WCHAR* pattern, uint32_t* length, bool anywhere);
+
+// FindFolded(text, pattern, nullptr, true) asked of a text that comes unit
+// by unit, so that a caller producing the text can stop at the first match
+// (a match at a word start stays one whatever follows it). The pattern's
+// folded letters are matched together (shift-and, one bit a letter).
+struct FoldedPattern {
+  uint64_t letterMask[26];  // bit i: the pattern's letter i is that letter
+  uint64_t last;            // the bit of the pattern's last letter
+};
+// One text's state.
+struct FoldedMatch {
+  uint64_t state;    // bit i: the pattern's letters 0..i end here
+  bool afterLetter;  // the previous unit folds to a letter
+  bool found;
+};
+
+// False when the pattern has no letter or more than 64 (then only
+// FindFolded answers).
+bool InitFoldedPattern(FoldedPattern* pattern, const WCHAR* text);
+inline void StartFoldedMatch(FoldedMatch* match) { *match = FoldedMatch{0, false, false}; }
+// Takes the text's next unit; true when the pattern has been found (then
+// the text's answer is known: feed it no more).
+[[gnu::always_inline]] inline bool FeedFoldedMatch(const FoldedPattern& pattern, FoldedMatch* match, WCHAR unit) {
+  // As FindFolded walks the text: a unit that folds to a letter gives it
+  // (a ligature its two letters); a match may begin only at the first unit
+  // of a run of such units, and passes over every other unit.
+  uint32_t letter = (unit | 0x20u) - u'a';  // A-Z and a-z: 0-25
+  WCHAR second = 0;
+  if (unit >= 0x80) {
+    letter = 26;
+    if (unit >= 0xC0 && unit <= 0x1DC) {
+      const WCHAR base = FoldLatinLetter(unit, &second);
+      if (base < 0x80) letter = (base | 0x20u) - u'a';
+    }
+  }
+  if (letter >= 26) {
+    match->afterLetter = false;
+    return false;
+  }
+  uint64_t s = ((match->state << 1) | (match->afterLetter ? 0 : 1)) & pattern.letterMask[letter];
+  match->afterLetter = true;
+  if (second && !(s & pattern.last)) {
+    // The pattern's last letter may be a ligature's first: found all the same.
+    const uint32_t next = (second | 0x20u) - u'a';
+    if (next < 26) s = (s << 1) & pattern.letterMask[next];
+  }
+  match->state = s;
+  match->found = (s & pattern.last) != 0;
+  return match->found;
+}
