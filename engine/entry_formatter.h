@@ -191,13 +191,14 @@ struct RawFieldsState {
   bool inMarks;     // inside a run of section marks
   bool inField;     // copying a shown field's units
   bool sectionShown;
-  bool any;  // the text is not empty
+  bool any;      // the text is not empty
+  bool copying;  // inField and sectionShown: a unit goes straight out
 };
 
 // False when the slot's entries cannot be made so: a shown field that the
 // formatter writes other than as it stands.
 bool InitRawFieldsLayout(DictEngine* engine, uint16_t slot, RawFieldsLayout* layout);
-inline void StartRawFieldsText(RawFieldsState* t) { *t = RawFieldsState{-1, -1, 0, false, false, false, false}; }
+inline void StartRawFieldsText(RawFieldsState* t) { *t = RawFieldsState{-1, -1, 0, false, false, false, false, false}; }
 // The end of a section's fields: its spaces stay when it showed something
 // (they went out with its first unit) or its level keeps its number.
 template <typename Out>
@@ -208,6 +209,7 @@ inline void EndRawFieldsSection(const RawFieldsLayout& layout, RawFieldsState* t
   }
   t->spaces = 0;
   t->sectionShown = false;
+  t->copying = false;
 }
 // One unit of the record (the record ends at its first 0 unit, which is
 // not given); out receives the text's units. After the last unit,
@@ -218,6 +220,10 @@ template <typename Out>
   // counts as text too.
   if (static_cast<uint32_t>(u - kMarkField) > static_cast<uint32_t>(kMarkSectionClose - kMarkField) ||
       (u > kMarkFieldLast && u < kMarkSection)) {
+    if (t->copying) {
+      out(u);
+      return;
+    }
     if (!t->inField) {
       t->inMarks = false;  // text outside fields ends a run of marks
       return;
@@ -229,6 +235,7 @@ template <typename Out>
       t->opened = -1;
     }
     t->inField = false;
+    t->copying = false;
     if (u == kMarkSectionClose) {
       if (t->depth >= 0) {
         --t->depth;
@@ -245,13 +252,13 @@ template <typename Out>
     const uint32_t f = u - kMarkField;
     t->inMarks = false;
     t->inField = f < layout.fieldCount && layout.shown[f];
+    t->copying = t->inField && t->sectionShown;
     return;
   }
-  // In a shown field (so after any run of marks).
-  if (!t->sectionShown) {
-    for (; t->spaces > 0; --t->spaces) out(u' ');
-    t->sectionShown = true;
-    t->any = true;
-  }
+  // The first unit the section shows (so after any run of marks).
+  for (; t->spaces > 0; --t->spaces) out(u' ');
+  t->sectionShown = true;
+  t->any = true;
+  t->copying = true;
   out(u);
 }

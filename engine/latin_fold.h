@@ -53,41 +53,37 @@ struct FoldedPattern {
 };
 // One text's state.
 struct FoldedMatch {
-  uint64_t state;    // bit i: the pattern's letters 0..i end here
-  bool afterLetter;  // the previous unit folds to a letter
+  uint64_t state;  // bit i: the pattern's letters 0..i end here
+  uint64_t start;  // 1 when the next letter begins a word (a match may start there)
   bool found;
 };
 
 // False when the pattern has no letter or more than 64 (then only
 // FindFolded answers).
 bool InitFoldedPattern(FoldedPattern* pattern, const WCHAR* text);
-inline void StartFoldedMatch(FoldedMatch* match) { *match = FoldedMatch{0, false, false}; }
+inline void StartFoldedMatch(FoldedMatch* match) { *match = FoldedMatch{0, 1, false}; }
+// A unit from U+0080 on: FeedFoldedMatch's rarer case.
+bool FeedFoldedMatchLatin(const FoldedPattern& pattern, FoldedMatch* match, WCHAR unit);
 // Takes the text's next unit; true when the pattern has been found (then
 // the text's answer is known: feed it no more).
 [[gnu::always_inline]] inline bool FeedFoldedMatch(const FoldedPattern& pattern, FoldedMatch* match, WCHAR unit) {
   // As FindFolded walks the text: a unit that folds to a letter gives it
   // (a ligature its two letters); a match may begin only at the first unit
   // of a run of such units, and passes over every other unit.
-  uint32_t letter = (unit | 0x20u) - u'a';  // A-Z and a-z: 0-25
-  WCHAR second = 0;
   if (unit >= 0x80) {
-    letter = 26;
-    if (unit >= 0xC0 && unit <= 0x1DC) {
-      const WCHAR base = FoldLatinLetter(unit, &second);
-      if (base < 0x80) letter = (base | 0x20u) - u'a';
+    if (unit < 0xC0 || unit > 0x1DC) {  // folds to no letter
+      match->start = 1;
+      return false;
     }
+    return FeedFoldedMatchLatin(pattern, match, unit);
   }
+  const uint32_t letter = (unit | 0x20u) - u'a';  // A-Z and a-z: 0-25
   if (letter >= 26) {
-    match->afterLetter = false;
+    match->start = 1;
     return false;
   }
-  uint64_t s = ((match->state << 1) | (match->afterLetter ? 0 : 1)) & pattern.letterMask[letter];
-  match->afterLetter = true;
-  if (second && !(s & pattern.last)) {
-    // The pattern's last letter may be a ligature's first: found all the same.
-    const uint32_t next = (second | 0x20u) - u'a';
-    if (next < 26) s = (s << 1) & pattern.letterMask[next];
-  }
+  const uint64_t s = ((match->state << 1) | match->start) & pattern.letterMask[letter];
+  match->start = 0;
   match->state = s;
   match->found = (s & pattern.last) != 0;
   return match->found;

@@ -691,6 +691,7 @@ int SearchEnglishWords(DictEngine* engine, SearchMethod* m, uint16_t slot, Searc
     FreeTextBuffer(&tb);
   }
   if (values && words == 1) ReserveResultListItems(list, n);
+  if (values && words > 1) ReserveResultListItems(list, static_cast<uint32_t>(std::count(found.begin(), found.end(), 1)));
   for (uint32_t i = 0; values && i < n; ++i) {
     if (words > 1 && !found[i]) continue;
     if (AddResultListItem(list, slot, values[i]) != 0) break;
