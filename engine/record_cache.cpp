@@ -80,8 +80,9 @@ int64_t EvictCacheEntry(RecordCache* cache, MemHandle** kept = nullptr) {
   for (uint32_t i = 0; i < cache->count; ++i) {
     // The stamp first: only an entry older than the best so far needs its
     // record looked at (a miss scans every entry on the lookup path).
-    // Stamps are all different, so the oldest is one entry.
-    if (entries[i].stamp >= bestStamp && best >= 0) continue;
+    // Stamps are all different and below the start value (the clock never
+    // gets near it), so the oldest is one entry.
+    if (entries[i].stamp >= bestStamp) continue;
     if (entries[i].record->lockCount != 0) continue;
     best = i;
     bestStamp = entries[i].stamp;
