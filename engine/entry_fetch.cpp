@@ -6,6 +6,7 @@
 #include "engine/dict_engine.h"
 #include "engine/dict_set.h"
 #include "engine/entry_formatter.h"
+#include "engine/latin_fold.h"
 #include "engine/mem_handle.h"
 #include "engine/search_results.h"
 #include "engine/table_cursor.h"
@@ -216,6 +217,40 @@ int FetchDictEntryText(DictEngine* engine, const EntryFetchRequest* request, Tex
     return result;
   }
   return FetchBuiltIn(engine, request, buffer);
+}
+
+void FindFoldedInRawFields(DictEngine* engine, uint16_t slot, const uint32_t* entries, uint32_t count,
+                           const RawFieldsLayout& layout, const FoldedPattern& pattern, uint8_t* results) {
+  EngineLockGuard lock;
+  std::memset(results, kRawFieldsUntold, count);
+  if (!engine || slot >= engine->slotCount || !engine->slots[slot]) return;
+  DictSlot* s = engine->slots[slot];
+  if (s->kind != kDictKindBuiltIn || !s->primary || s->secondary) return;
+  // A fetch in progress owns the shared cursor.
+  if (engine->entryText[0] && GetMemHandleLockCount(engine->entryText[0]) != 0) return;
+  TableCursor* cursor = s->primary;
+  const uint32_t entryCount = GetTableEntryCount(cursor);
+  RecordUnitStream stream{};  // the table's codes found once for all
+  for (uint32_t i = 0; i < count; ++i) {
+    // The records a little ahead, while this one is read: the row entry of
+    // one, then (its entry in the cache by then) the record's first bytes.
+    if (i + 2 < count) PrefetchTableRecord(cursor, 0, entries[i + 2], false);
+    if (i + 5 < count) PrefetchTableRecord(cursor, 0, entries[i + 5], true);
+    if (entries[i] >= entryCount || OpenRecordUnitStream(cursor, 0, entries[i], &stream) != kReadRecordOk) continue;
+    RawFieldsState text;
+    FoldedMatch match;
+    StartRawFieldsText(&text);
+    StartFoldedMatch(&match);
+    // Inlined whole: the loop keeps the state of both in registers.
+    auto out = [&](WCHAR c) __attribute__((always_inline)) { FeedFoldedMatch(pattern, &match, c); };
+    VisitRecordUnits(&stream, [&](WCHAR u) __attribute__((always_inline)) {
+      if (u == 0) return false;  // the text ends at its first 0 unit
+      FeedRawFieldsText(layout, &text, u, out);
+      return !match.found;
+    });
+    EndRecordUnitStream(cursor);
+    results[i] = match.found ? 1 : 0;
+  }
 }
 
 uint16_t GetEntryWordLength(DictEngine* engine, uint16_t slot, uint32_t entry) {

@@ -11,6 +11,8 @@
 
 struct DictEngine;
 struct EntryFetchRequest;
+struct FoldedPattern;
+struct RawFieldsLayout;
 struct SearchResultList;
 struct SearchResultItem;
 struct TextBuffer;
@@ -26,6 +28,18 @@ inline constexpr int kFetchNoTextLast = 65534;
 // Fills the buffer with the entry's display text. On every result but 0 and
 // 65521 the buffer holds an empty, terminated text.
 int FetchDictEntryText(DictEngine* engine, const EntryFetchRequest* request, TextBuffer* buffer);
+
+// Whether FindFolded(text, pattern, nullptr, true) finds the pattern in
+// the text that FetchDictEntryText gives for a built-in entry with
+// kFetchRawFields as the only option (`layout` made for the slot), for
+// each of entries[0..count): results[i] 1 or 0, each record read only as
+// far as the first match and never formatted; kRawFieldsUntold where it
+// cannot be told so (a dictionary with secondary records, a user
+// dictionary, an entry or record that cannot be read, a record buffer in
+// use): fetch those texts. Entries in ascending order find each block once.
+inline constexpr uint8_t kRawFieldsUntold = 2;
+void FindFoldedInRawFields(DictEngine* engine, uint16_t slot, const uint32_t* entries, uint32_t count,
+                           const RawFieldsLayout& layout, const FoldedPattern& pattern, uint8_t* results);
 
 // Characters or syllables of the entry's headword: a user dictionary's
 // stored length, table 0x1300 when the dictionary has it, else counted in

@@ -585,6 +585,25 @@ bool SectionInRange(const EntryFetchRequest* request, const uint16_t* counts, in
   return true;
 }
 
+// The slot's field and level descriptors (none for a slot that is not a
+// built-in dictionary or whose header does not hold them).
+void ReadFormatHeader(DictEngine* engine, uint16_t slot, Formatter* st) {
+  if (slot >= engine->slotCount || !engine->slots[slot] || engine->slots[slot]->kind != kDictKindBuiltIn) return;
+  const DictSlot* s = engine->slots[slot];
+  st->header = s->header;
+  st->headerSize = s->headerSize;
+  if (!st->header || st->headerSize < kDictInfoHeaderSize) return;
+  uint64_t fields = LoadLe32(st->header + kHeaderFieldCount);
+  uint64_t levels = LoadLe32(st->header + kHeaderLevelCount);
+  // The slot was made only when both fit; check again rather than trust.
+  if (kDictInfoHeaderSize + fields * kDictFieldDescriptorSize <= st->headerSize) {
+    st->fieldCount = static_cast<uint32_t>(fields);
+    uint64_t room =
+        (st->headerSize - kDictInfoHeaderSize - fields * kDictFieldDescriptorSize) / kDictLevelDescriptorSize;
+    st->levelCount = static_cast<uint32_t>(levels < room ? levels : room);
+  }
+}
+
 }  // namespace
 
 int AppendStylePayload(TextBuffer* buffer, uint32_t value) {
@@ -769,22 +788,7 @@ int FormatDictEntryText(DictEngine* engine, const EntryFetchRequest* request, co
   st.boldLabels = !(st.suppress & kFieldBold);
   st.oneLine = st.options & kFetchOneLine;
   st.syllableBase = request->syllableFormat ? request->syllableFormat : kDefaultSyllableFormat;
-  if (st.slot < engine->slotCount && engine->slots[st.slot] && engine->slots[st.slot]->kind == kDictKindBuiltIn) {
-    const DictSlot* s = engine->slots[st.slot];
-    st.header = s->header;
-    st.headerSize = s->headerSize;
-    if (st.header && st.headerSize >= kDictInfoHeaderSize) {
-      uint64_t fields = LoadLe32(st.header + kHeaderFieldCount);
-      uint64_t levels = LoadLe32(st.header + kHeaderLevelCount);
-      // The slot was made only when both fit; check again rather than trust.
-      if (kDictInfoHeaderSize + fields * kDictFieldDescriptorSize <= st.headerSize) {
-        st.fieldCount = static_cast<uint32_t>(fields);
-        uint64_t room =
-            (st.headerSize - kDictInfoHeaderSize - fields * kDictFieldDescriptorSize) / kDictLevelDescriptorSize;
-        st.levelCount = static_cast<uint32_t>(levels < room ? levels : room);
-      }
-    }
-  }
+  ReadFormatHeader(engine, st.slot, &st);
   if (st.options & kFetchClassMask) {
     for (uint32_t c = 0; c < 6; ++c) st.classOn[c] = (request->classMask >> c) & 1;
     st.numbering = request->classMask & 0x8;
@@ -875,4 +879,29 @@ int FormatDictEntry(DictEngine* engine, const EntryFetchRequest* request, MemHan
   if (!record) return FormatDictEntryText(engine, request, nullptr, 0, buffer);
   const auto* text = static_cast<const WCHAR*>(record->data);
   return FormatDictEntryText(engine, request, text, GetMemHandleSize(record) / sizeof(WCHAR), buffer);
+}
+
+bool InitRawFieldsLayout(DictEngine* engine, uint16_t slot, RawFieldsLayout* layout) {
+  *layout = RawFieldsLayout{};
+  if (!engine) return false;
+  // The formatter's view of a request with kFetchRawFields alone: every
+  // class up to 6 shown, sections numbered (as spaces).
+  Formatter st;
+  st.engine = engine;
+  ReadFormatHeader(engine, slot, &st);
+  for (uint32_t c = 0; c <= 6; ++c) st.classOn[c] = true;
+  constexpr uint32_t kMarks = kMarkFieldLast - kMarkField + 1;
+  layout->fieldCount = st.fieldCount < kMarks ? st.fieldCount : kMarks;
+  layout->levelCount = st.levelCount;
+  for (uint32_t d = 0; d < st.levelCount && d < 32; ++d) {
+    const uint8_t* level = st.LevelDesc(d);
+    if (level && (LoadLe32(level + kLevelFlags) & kSectionKeepNumber)) layout->keepNumber |= 1u << d;
+  }
+  for (uint32_t f = 0; f < layout->fieldCount; ++f) {
+    const FieldDesc d = st.Desc(f);
+    if (!(d.fieldClass < kClassCount && st.classOn[d.fieldClass])) continue;
+    if (d.kind < 1 || d.kind > 15) return false;  // written with styles and rendered syllables
+    layout->shown[f] = 1;
+  }
+  return true;
 }

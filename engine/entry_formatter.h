@@ -170,3 +170,95 @@ uint32_t CountKeyChars(const WCHAR* text, int plain);
 
 // Writes a 30-bit number as the two payload units of a style code.
 int AppendStylePayload(TextBuffer* buffer, uint32_t value);
+
+// The text FormatDictEntryText writes for a request whose only option is
+// kFetchRawFields (what a text search looks in), made unit by unit from
+// the record's units, so that a reader may stop as soon as it has seen
+// enough: the shown fields' units as they stand, a space before each
+// numbered section (taken back, as the formatter does, when the section
+// shows nothing and its level does not keep its number).
+struct RawFieldsLayout {
+  uint32_t fieldCount;
+  uint32_t levelCount;
+  uint32_t keepNumber;  // bit d: level d keeps its number
+  uint8_t shown[kMarkFieldLast - kMarkField + 1];  // field f shown
+};
+// One text's state.
+struct RawFieldsState {
+  int32_t depth;
+  int32_t opened;
+  uint32_t spaces;  // written by this section's marks, not yet known to stay
+  bool inMarks;     // inside a run of section marks
+  bool inField;     // copying a shown field's units
+  bool sectionShown;
+  bool any;      // the text is not empty
+  bool copying;  // inField and sectionShown: a unit goes straight out
+};
+
+// False when the slot's entries cannot be made so: a shown field that the
+// formatter writes other than as it stands.
+bool InitRawFieldsLayout(DictEngine* engine, uint16_t slot, RawFieldsLayout* layout);
+inline void StartRawFieldsText(RawFieldsState* t) { *t = RawFieldsState{-1, -1, 0, false, false, false, false, false}; }
+// The end of a section's fields: its spaces stay when it showed something
+// (they went out with its first unit) or its level keeps its number.
+template <typename Out>
+inline void EndRawFieldsSection(const RawFieldsLayout& layout, RawFieldsState* t, Out&& out) {
+  if (!t->sectionShown && t->spaces > 0 && t->opened >= 0 && ((layout.keepNumber >> t->opened) & 1)) {
+    for (; t->spaces > 0; --t->spaces) out(u' ');
+    t->any = true;
+  }
+  t->spaces = 0;
+  t->sectionShown = false;
+  t->copying = false;
+}
+// One unit of the record (the record ends at its first 0 unit, which is
+// not given); out receives the text's units. After the last unit,
+// EndRawFieldsSection ends the text.
+template <typename Out>
+[[gnu::always_inline]] inline void FeedRawFieldsText(const RawFieldsLayout& layout, RawFieldsState* t, WCHAR u, Out&& out) {
+  // Field text first (most units are): other markup (U+EA90-U+EA9F)
+  // counts as text too.
+  if (static_cast<uint32_t>(u - kMarkField) > static_cast<uint32_t>(kMarkSectionClose - kMarkField) ||
+      (u > kMarkFieldLast && u < kMarkSection)) {
+    if (t->copying) {
+      out(u);
+      return;
+    }
+    if (!t->inField) {
+      t->inMarks = false;  // text outside fields ends a run of marks
+      return;
+    }
+  } else if (u >= kMarkSection) {
+    if (!t->inMarks) {
+      EndRawFieldsSection(layout, t, out);
+      t->inMarks = true;
+      t->opened = -1;
+    }
+    t->inField = false;
+    t->copying = false;
+    if (u == kMarkSectionClose) {
+      if (t->depth >= 0) {
+        --t->depth;
+        t->opened = -1;
+      }
+      return;
+    }
+    const int32_t d = u - kMarkSection;
+    t->depth = d;
+    t->opened = d;
+    if (static_cast<uint32_t>(d) < layout.levelCount && (t->any || t->spaces > 0)) ++t->spaces;
+    return;
+  } else {
+    const uint32_t f = u - kMarkField;
+    t->inMarks = false;
+    t->inField = f < layout.fieldCount && layout.shown[f];
+    t->copying = t->inField && t->sectionShown;
+    return;
+  }
+  // The first unit the section shows (so after any run of marks).
+  for (; t->spaces > 0; --t->spaces) out(u' ');
+  t->sectionShown = true;
+  t->any = true;
+  t->copying = true;
+  out(u);
+}

@@ -342,7 +342,16 @@ int32_t ReadWordPostings(TableCursor* cursor, uint32_t column, uint32_t row, uin
         if (values) {
           const uint8_t* post = data + wordBytes;
           size_t postBytes = bytes - wordBytes;
-          for (uint32_t j = 0; j < count; ++j) values[j] = ReadBitsBE(post, postBytes, uint64_t{j} * w, w);
+          // ReadBitsBE value by value; where eight bytes are there to load,
+          // one load holds the value (its w bits start at most 7 bits in).
+          uint32_t j = 0;
+          for (; j < count && ((uint64_t{j} * w) >> 3) + 8 <= postBytes; ++j) {
+            const uint64_t bit = uint64_t{j} * w;
+            uint64_t window;
+            std::memcpy(&window, post + (bit >> 3), 8);
+            values[j] = static_cast<uint32_t>((__builtin_bswap64(window) << (bit & 7)) >> (64 - w));
+          }
+          for (; j < count; ++j) values[j] = ReadBitsBE(post, postBytes, uint64_t{j} * w, w);
           // The too-common mark stands alone; bits that pad the record read
           // as further values and are not looked at.
           result = values[0] == AllBits(w) ? -1 : static_cast<int32_t>(count);

@@ -167,3 +167,35 @@ const WCHAR* FindFolded(const WCHAR* text, const WCHAR* pattern, uint32_t* lengt
   }
   return nullptr;
 }
+
+bool InitFoldedPattern(FoldedPattern* pattern, const WCHAR* text) {
+  *pattern = FoldedPattern{};
+  if (!text) return false;
+  FoldCursor p{text, 0};
+  uint32_t n = 0;
+  for (WCHAR c = NextFoldedLetter(p); c != 0; c = NextFoldedLetter(p)) {
+    if (n == 64) return false;
+    pattern->letterMask[c - u'a'] |= uint64_t{1} << n;
+    ++n;
+  }
+  if (n == 0) return false;
+  pattern->last = uint64_t{1} << (n - 1);
+  return true;
+}
+
+bool FeedFoldedMatchLatin(const FoldedPattern& pattern, FoldedMatch* match, WCHAR unit) {
+  WCHAR second = 0;
+  const WCHAR base = LowerAscii(FoldLatinLetter(unit, &second));
+  if (!IsLowerLetter(base)) {
+    match->start = 1;
+    return false;
+  }
+  uint64_t s = ((match->state << 1) | match->start) & pattern.letterMask[base - u'a'];
+  match->start = 0;
+  second = LowerAscii(second);
+  // The pattern's last letter may be a ligature's first: found all the same.
+  if (IsLowerLetter(second) && !(s & pattern.last)) s = (s << 1) & pattern.letterMask[second - u'a'];
+  match->state = s;
+  match->found = (s & pattern.last) != 0;
+  return match->found;
+}

@@ -42,3 +42,49 @@ uint32_t FoldedKeyLength(const WCHAR* text, bool keepSpaces);
 // a word end. Returns the match start, or null (also for a pattern without
 // letters); *length (optional) receives the text units the match covers.
 const WCHAR* FindFolded(const WCHAR* text, const WCHAR* pattern, uint32_t* length, bool anywhere);
+
+// FindFolded(text, pattern, nullptr, true) asked of a text that comes unit
+// by unit, so that a caller producing the text can stop at the first match
+// (a match at a word start stays one whatever follows it). The pattern's
+// folded letters are matched together (shift-and, one bit a letter).
+struct FoldedPattern {
+  uint64_t letterMask[26];  // bit i: the pattern's letter i is that letter
+  uint64_t last;            // the bit of the pattern's last letter
+};
+// One text's state.
+struct FoldedMatch {
+  uint64_t state;  // bit i: the pattern's letters 0..i end here
+  uint64_t start;  // 1 when the next letter begins a word (a match may start there)
+  bool found;
+};
+
+// False when the pattern has no letter or more than 64 (then only
+// FindFolded answers).
+bool InitFoldedPattern(FoldedPattern* pattern, const WCHAR* text);
+inline void StartFoldedMatch(FoldedMatch* match) { *match = FoldedMatch{0, 1, false}; }
+// A unit from U+0080 on: FeedFoldedMatch's rarer case.
+bool FeedFoldedMatchLatin(const FoldedPattern& pattern, FoldedMatch* match, WCHAR unit);
+// Takes the text's next unit; true when the pattern has been found (then
+// the text's answer is known: feed it no more).
+[[gnu::always_inline]] inline bool FeedFoldedMatch(const FoldedPattern& pattern, FoldedMatch* match, WCHAR unit) {
+  // As FindFolded walks the text: a unit that folds to a letter gives it
+  // (a ligature its two letters); a match may begin only at the first unit
+  // of a run of such units, and passes over every other unit.
+  if (unit >= 0x80) {
+    if (unit < 0xC0 || unit > 0x1DC) {  // folds to no letter
+      match->start = 1;
+      return false;
+    }
+    return FeedFoldedMatchLatin(pattern, match, unit);
+  }
+  const uint32_t letter = (unit | 0x20u) - u'a';  // A-Z and a-z: 0-25
+  if (letter >= 26) {
+    match->start = 1;
+    return false;
+  }
+  const uint64_t s = ((match->state << 1) | match->start) & pattern.letterMask[letter];
+  match->start = 0;
+  match->state = s;
+  match->found = (s & pattern.last) != 0;
+  return match->found;
+}

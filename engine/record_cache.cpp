@@ -1,5 +1,6 @@
 #include "engine/record_cache.h"
 
+#include <cstring>
 #include <mutex>
 #include <new>
 
@@ -74,12 +75,17 @@ uint32_t LowerBound(const RecordCache* cache, uint32_t key) {
 // *kept when that is given (for the next read to reuse), else is freed.
 int64_t EvictCacheEntry(RecordCache* cache, MemHandle** kept = nullptr) {
   int64_t best = -1;
+  uint64_t bestStamp = ~uint64_t{0};
+  const CacheEntry* entries = cache->entries;
   for (uint32_t i = 0; i < cache->count; ++i) {
     // The stamp first: only an entry older than the best so far needs its
     // record looked at (a miss scans every entry on the lookup path).
-    if (best >= 0 && cache->entries[i].stamp >= cache->entries[best].stamp) continue;
-    if (GetMemHandleLockCount(cache->entries[i].record) != 0) continue;
+    // Stamps are all different and below the start value (the clock never
+    // gets near it), so the oldest is one entry.
+    if (entries[i].stamp >= bestStamp) continue;
+    if (entries[i].record->lockCount != 0) continue;
     best = i;
+    bestStamp = entries[i].stamp;
   }
   if (best < 0) return -1;
   if (kept) {
@@ -87,7 +93,7 @@ int64_t EvictCacheEntry(RecordCache* cache, MemHandle** kept = nullptr) {
   } else {
     FreeMemHandle(cache->entries[best].record);
   }
-  for (uint32_t i = static_cast<uint32_t>(best); i + 1 < cache->count; ++i) cache->entries[i] = cache->entries[i + 1];
+  std::memmove(cache->entries + best, cache->entries + best + 1, (cache->count - best - 1) * sizeof(CacheEntry));
   cache->count--;
   return best;
 }
@@ -145,7 +151,7 @@ MemHandle* GetCachedRecord(DbFile* file, RecordCache* cache, uint32_t headerReco
     FreeDbRecord(file, static_cast<uint32_t>(recordIndex), record);
     return nullptr;
   }
-  for (uint32_t i = cache->count; i > pos; --i) cache->entries[i] = cache->entries[i - 1];
+  std::memmove(cache->entries + pos + 1, cache->entries + pos, (cache->count - pos) * sizeof(CacheEntry));
   cache->entries[pos] = CacheEntry{record, key, ++cache->clock};
   cache->count++;
   LockMemHandle(record);

@@ -566,9 +566,17 @@ SearchResultList* Search(DictEngine* engine, SearchRequest* request) {
   uint32_t pinyinFlags = 0;
   if (kindCount >= 2 && kinds[0] == kSearchChineseHeadword && !request->partialIsExact && !request->kindsInOrder) {
     const uint32_t n = dictsOf(0);
-    if (n > 0) pinyin = CreateSearchMethod(engine, request, kinds[0], &pinyinFlags);
-    bool mayBeExact = !pinyin;
-    for (uint32_t d = 0; d < n && !mayBeExact; ++d)
+    // A query that parses only shortened cannot be exact in a built-in
+    // Chinese dictionary; when all the dictionaries are such, the method
+    // (whose shortening parses the query again and again) is made only
+    // if the pinyin search runs after all.
+    bool cannotBeExact = n > 0 && QueryIsShortenedToParse(engine, request);
+    for (uint32_t d = 0; d < n && cannotBeExact; ++d)
+      cannotBeExact = GetDictKind(engine, slots[d]) == kDictKindBuiltIn &&
+                      GetDictLanguage(engine, slots[d]) == kLanguageChinese;
+    if (n > 0 && !cannotBeExact) pinyin = CreateSearchMethod(engine, request, kinds[0], &pinyinFlags);
+    bool mayBeExact = !pinyin && !cannotBeExact;
+    for (uint32_t d = 0; d < n && pinyin && !mayBeExact; ++d)
       mayBeExact = ChineseHeadwordMayBeExact(engine, pinyin, slots[d]) != 0;
     // The next kind with dictionaries to search (those between have none:
     // in order they would change nothing).

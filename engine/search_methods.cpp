@@ -202,7 +202,23 @@ bool MakeTriples(DictEngine* engine, SearchMethod* m) {
   return m->tripleCount > 0;
 }
 
+// How CreateSearchMethod parses a query into syllable keys.
+uint32_t SyllableParseFlags(DictEngine* engine, const SearchRequest* request) {
+  return (GetPref(engine, kPrefSplitBeforeVowel) == 1 ? uint32_t{kParseSplitBeforeVowel | kParseFirstDivision} : 0u) |
+         (request->wholeSyllables ? uint32_t{kParseWholeSyllables} : 0u);
+}
+
 }  // namespace
+
+int QueryIsShortenedToParse(DictEngine* engine, const SearchRequest* request) {
+  const WCHAR* query = request->query ? request->query : u"";
+  if (!query[0]) return 0;
+  SyllableKeyList keys{};
+  ParseQuerySyllables(engine, query, SyllableParseFlags(engine, request), &keys);
+  const bool whole = keys.count > 0;
+  FreeSyllableKeyList(&keys);
+  return whole ? 0 : 1;
+}
 
 SearchMethod* CreateSearchMethod(DictEngine* engine, const SearchRequest* request, int32_t kind, uint32_t* flags) {
   if (flags) *flags = 0;
@@ -219,8 +235,7 @@ SearchMethod* CreateSearchMethod(DictEngine* engine, const SearchRequest* reques
     case kSearchChineseHeadword:
     case kSearchChineseWildcard:
     case kSearchChineseText: {
-      uint32_t parse = (GetPref(engine, kPrefSplitBeforeVowel) == 1 ? uint32_t{kParseSplitBeforeVowel | kParseFirstDivision} : 0u) |
-                       (request->wholeSyllables ? uint32_t{kParseWholeSyllables} : 0u);
+      const uint32_t parse = SyllableParseFlags(engine, request);
       ParseQuerySyllables(engine, m->query, parse, &m->keys);
       if (m->keys.count == 0 && m->query[0]) {
         m->parseWord |= 1;
@@ -633,16 +648,40 @@ int SearchEnglishWords(DictEngine* engine, SearchMethod* m, uint16_t slot, Searc
   // than once for every candidate in it that the record cache has let go.
   std::vector<uint8_t> found;
   if (values && words > 1) {
+    // Each candidate's entry above its index: one sort of plain numbers
+    // (candidates of the same entry meet; their order among themselves
+    // does not matter, they share one answer).
+    std::vector<uint64_t> keys(n);
+    for (uint32_t i = 0; i < n; ++i) keys[i] = uint64_t{values[i] & mask} << 32 | i;
+    std::sort(keys.begin(), keys.end());
     std::vector<uint32_t> order(n);
-    for (uint32_t i = 0; i < n; ++i) order[i] = i;
-    std::sort(order.begin(), order.end(),
-              [&](uint32_t a, uint32_t b) { return (values[a] & mask) < (values[b] & mask); });
+    for (uint32_t i = 0; i < n; ++i) order[i] = static_cast<uint32_t>(keys[i]);
     found.assign(n, 0);
+    // The candidates' entries in that order, each once.
+    std::vector<uint32_t> entries;
+    entries.reserve(n);
+    for (uint32_t k = 0; k < n; ++k)
+      if (k == 0 || (values[order[k - 1]] & mask) != (values[order[k]] & mask)) entries.push_back(values[order[k]] & mask);
+    // Where the dictionary allows, each record is decoded only as far as the
+    // words' first place in its text, and the formatted text is never made;
+    // else (and for any entry that way cannot tell) the text is fetched
+    // whole and searched.
+    std::vector<uint8_t> inRecord(entries.size(), kRawFieldsUntold);
+    RawFieldsLayout layout;
+    FoldedPattern pattern;
+    if (InitRawFieldsLayout(engine, slot, &layout) && InitFoldedPattern(&pattern, m->spacedKey))
+      FindFoldedInRawFields(engine, slot, entries.data(), static_cast<uint32_t>(entries.size()), layout, pattern,
+                            inRecord.data());
     TextBuffer tb{};
-    for (uint32_t k = 0; k < n; ++k) {
+    for (uint32_t k = 0, e = 0; k < n; ++k) {
       const uint32_t i = order[k];
       if (k > 0 && (values[order[k - 1]] & mask) == (values[i] & mask)) {
         found[i] = found[order[k - 1]];
+        continue;
+      }
+      const uint8_t told = inRecord[e++];
+      if (told != kRawFieldsUntold) {
+        found[i] = told;
         continue;
       }
       // One text block for all candidates: each fetch starts it afresh.
@@ -652,6 +691,7 @@ int SearchEnglishWords(DictEngine* engine, SearchMethod* m, uint16_t slot, Searc
     FreeTextBuffer(&tb);
   }
   if (values && words == 1) ReserveResultListItems(list, n);
+  if (values && words > 1) ReserveResultListItems(list, static_cast<uint32_t>(std::count(found.begin(), found.end(), 1)));
   for (uint32_t i = 0; values && i < n; ++i) {
     if (words > 1 && !found[i]) continue;
     if (AddResultListItem(list, slot, values[i]) != 0) break;

@@ -78,6 +78,10 @@ struct SearchMethod {
 // no memory); *flags gets the method flags. FreeSearchMethod frees it.
 SearchMethod* CreateSearchMethod(DictEngine* engine, const SearchRequest* request, int32_t kind, uint32_t* flags);
 void FreeSearchMethod(SearchMethod* method);
+// 1 when the query as a whole does not parse as syllables, so that the
+// method of kinds 1-3 would take it shortened (parseWord bit 0): found by
+// the first of the parses CreateSearchMethod makes, without the rest.
+int QueryIsShortenedToParse(DictEngine* engine, const SearchRequest* request);
 
 int SearchChineseHeadword(DictEngine* engine, SearchMethod* method, uint16_t slot, SearchResultList* list);
 int SearchChineseText(DictEngine* engine, SearchMethod* method, uint16_t slot, SearchResultList* list);

@@ -23,6 +23,7 @@ TableCursor* NewTableCursor(DataTable* table) {
   cursor->table = table;
   cursor->currentBlock = kNoBlock;
   cursor->valueColumn = kNoBlock;
+  cursor->rowColumn = kNoBlock;
   return cursor;
 }
 
@@ -44,6 +45,9 @@ void ReleaseCursorBlock(TableCursor* cursor) {
   cursor->valueBase = 0;
   cursor->valueEnd = 0;
   cursor->valueColumn = kNoBlock;
+  cursor->rowBase = 0;
+  cursor->rowEnd = 0;
+  cursor->rowColumn = kNoBlock;
 }
 
 void ResetCursor(TableCursor* cursor) {
@@ -170,15 +174,35 @@ inline HuffmanCode DecodeCodeAt(const HuffmanTable* table, const uint32_t* quick
   return DecodeHuffmanValue(table, value);
 }
 
+// True when the current block holds row r of the column (as LocateRow
+// would find it).
+inline bool BlockHoldsRow(const TableCursor* cursor, uint32_t column, uint32_t r) {
+  return cursor->blockRecord && cursor->rowColumn == column && r >= cursor->rowBase && r < cursor->rowEnd;
+}
+
 // Finds and loads the block of row r (by word 0) and its local row.
 bool LocateRow(TableCursor* cursor, uint32_t column, uint32_t r, uint32_t* j, uint32_t* local) {
-  int64_t block = FindBlock(cursor->table, column, r, 0);
+  DataTable* t = cursor->table;
+  if (BlockHoldsRow(cursor, column, r)) {
+    *j = cursor->currentBlock - t->firstBlock[column];
+    *local = r - cursor->rowBase;
+    return true;
+  }
+  int64_t block = FindBlock(t, column, r, 0);
   if (block < 0) return false;
+  const uint32_t b = static_cast<uint32_t>(block);
   uint32_t first;
-  if (GetBlockIndexWord(cursor->table, column, static_cast<uint32_t>(block), 0, &first) != 0 || r < first)
-    return false;
-  if (LoadCursorBlock(cursor, column, static_cast<uint32_t>(block)) != 0) return false;
-  *j = static_cast<uint32_t>(block);
+  if (GetBlockIndexWord(t, column, b, 0, &first) != 0 || r < first) return false;
+  if (LoadCursorBlock(cursor, column, b) != 0) return false;
+  // The rows up to the next block's first: FindBlock gives this block for
+  // each of them. The last block takes every row from its first on (those
+  // past its rows read as past the column's end).
+  uint32_t next = 0xFFFFFFFFu;
+  if (b + 1 < t->blockCount[column] && GetBlockIndexWord(t, column, b + 1, 0, &next) != 0) next = first;
+  cursor->rowBase = first;
+  cursor->rowEnd = next > first ? next : first;
+  cursor->rowColumn = column;
+  *j = b;
   *local = r - first;
   return true;
 }
@@ -408,6 +432,76 @@ int ReadTableRecord(TableCursor* cursor, uint32_t column, uint32_t r, MemHandle*
   if (t->flags & kTableReleaseAfterRead) ReleaseCursorBlock(cursor);
   if (bytes) *bytes = status == kReadRecordOk ? written : 0;
   return status;
+}
+
+int OpenRecordUnitStream(TableCursor* cursor, uint32_t column, uint32_t r, RecordUnitStream* stream) {
+  DataTable* t = cursor->table;
+  RecordUnitStream codes{};
+  if (stream->table == t && stream->huffman) {
+    codes.table = t;
+    codes.huffman = stream->huffman;
+    codes.quick = stream->quick;
+    codes.quickShift = stream->quickShift;
+  }
+  *stream = codes;
+  if (column >= t->columnCount) return kReadRecordFailed;
+  if (t->blockCount[column] == 0) return kReadRecordOk;
+  uint32_t j, local;
+  if (!LocateRow(cursor, column, r, &j, &local)) return kReadRecordFailed;
+  if (local >= cursor->rows) return kReadRecordOk;
+  const uint32_t unitSize = t->unitSize[column];
+  const uint64_t start = uint64_t{unitSize} * LoadedRowOffset(cursor, local);
+  uint64_t end = start + uint64_t{unitSize} * LoadedRowLength(cursor, local, unitSize);
+  if (cursor->inflated && local + 1 == cursor->rows) end = cursor->inflatedSize;
+  if (start > end || end > cursor->recordDataBytes) return kReadRecordFailed;
+  stream->data = cursor->recordData;
+  stream->dataBytes = cursor->recordDataBytes;
+  stream->unitsLeft = 65535 / 2;
+  if (!(t->flags & kTableHuffmanText)) {
+    stream->pos = start;
+    stream->end = end - start > 65535 ? start + 65535 : end;
+    return kReadRecordOk;
+  }
+  if (t->textKind != kHuffmanTextKind) return kReadRecordFailed;
+  if (!stream->huffman) {
+    stream->huffman = GetTableHuffman(t);
+    if (!stream->huffman) return kReadRecordFailed;
+    stream->table = t;
+    stream->quick = GetTableHuffmanQuick(t);
+    stream->quickShift = stream->huffman->longest - std::min(kHuffmanQuickBits, stream->huffman->longest);
+  }
+  stream->pos = start * 8;
+  stream->end = end * 8;
+  stream->mayReachCap = (stream->end - stream->pos) / stream->huffman->shortest >= stream->unitsLeft;
+  return kReadRecordOk;
+}
+
+uint32_t ReadRecordUnits(RecordUnitStream* s, WCHAR* out, uint32_t max) {
+  uint32_t n = 0;
+  if (max == 0) return 0;
+  VisitRecordUnits(s, [&](WCHAR u) {
+    out[n++] = u;
+    return n < max;
+  });
+  return n;
+}
+
+void PrefetchTableRecord(const TableCursor* cursor, uint32_t column, uint32_t r, bool rowOnly) {
+  if (!BlockHoldsRow(cursor, column, r)) return;
+  const DataTable* t = cursor->table;
+  const uint32_t local = r - cursor->rowBase;
+  if (local >= cursor->rows) return;
+  if (rowOnly) {
+    const uint32_t word = (t->flags & kTableKey32) ? 2 : (t->flags & kTableKeyed) ? 1 : 0;
+    __builtin_prefetch(cursor->rowTable + 2 * (uint64_t{local} * t->wordsPerRow + word));
+    return;
+  }
+  const uint64_t start = uint64_t{t->unitSize[column]} * LoadedRowOffset(cursor, local);
+  if (start < cursor->recordDataBytes) __builtin_prefetch(cursor->recordData + start);
+}
+
+void EndRecordUnitStream(TableCursor* cursor) {
+  if (cursor->table->flags & kTableReleaseAfterRead) ReleaseCursorBlock(cursor);
 }
 
 int64_t FindRowByKey(TableCursor* cursor, uint32_t column, uint32_t key, int exact, int orNext) {

@@ -8,12 +8,15 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
+#include "engine/huffman.h"
 #include "platform/types.h"
 
-struct DataTable;
 struct MemHandle;
 struct DictSlot;
+
+struct DataTable;
 
 struct TableCursor {
   DataTable* table;
@@ -34,6 +37,12 @@ struct TableCursor {
   uint32_t valueBase;
   uint32_t valueEnd;
   uint32_t valueColumn;
+  // The same for rows: [rowBase, rowEnd) of column rowColumn are the
+  // current block's (block index word 0, up to the next block's), so that
+  // reading records row after row in one block finds the block once.
+  uint32_t rowBase;
+  uint32_t rowEnd;
+  uint32_t rowColumn;
 };
 
 constexpr uint32_t kNoBlock = 65535;
@@ -85,6 +94,43 @@ enum ReadRecordStatus : int {
 int ReadTableRecord(TableCursor* cursor, uint32_t column, uint32_t r, MemHandle* handle, void* buffer,
                     uint32_t maxBytes, uint32_t* bytes);
 
+// Row r's record read a piece at a time, as ReadTableRecord (into a
+// handle, 65,535 bytes at most) would give it whole: for a reader that
+// may stop early, such as a text check that has found what it looks for.
+// The cursor keeps the block loaded while the stream is read; the stream
+// is good until the cursor moves.
+struct RecordUnitStream {
+  const DataTable* table;  // whose Huffman codes the stream holds
+  const uint8_t* data;     // the block's record data
+  uint64_t dataBytes;
+  uint64_t pos;  // bit position (Huffman text) or byte position
+  uint64_t end;
+  const HuffmanTable* huffman;  // null: the record's bytes are its units
+  const uint32_t* quick;
+  uint32_t quickShift;  // a code's `longest` bits to its quick-table index
+  uint32_t unitsLeft;   // the 65,535-byte cap
+  bool mayReachCap;     // the record's bits could hold that many codes
+};
+
+// kReadRecordOk with the stream set (empty for a row past the column's
+// end), or kReadRecordFailed where ReadTableRecord fails or its Huffman
+// text is of another kind. Start from a zeroed stream; one opened before on
+// the same table keeps the table's codes (found once, under a lock).
+int OpenRecordUnitStream(TableCursor* cursor, uint32_t column, uint32_t r, RecordUnitStream* stream);
+// Up to max units into out; 0 at the record's end.
+uint32_t ReadRecordUnits(RecordUnitStream* stream, WCHAR* out, uint32_t max);
+// The record's next units one by one to visit(unit), until it returns
+// false (the stream then stands after that unit) or the record ends.
+template <typename Visit>
+inline void VisitRecordUnits(RecordUnitStream* s, Visit&& visit);
+// What ReadTableRecord does after a read: a table flagged so lets go of
+// its block.
+void EndRecordUnitStream(TableCursor* cursor);
+// A hint for a record about to be read: when the current block holds row
+// r, its row-table entry (rowOnly) or its first bytes are fetched into the
+// processor's cache ahead of the read. Reads nothing else, changes nothing.
+void PrefetchTableRecord(const TableCursor* cursor, uint32_t column, uint32_t r, bool rowOnly);
+
 // Searches. Row number or -1.
 int64_t FindRowByKey(TableCursor* cursor, uint32_t column, uint32_t key, int exact, int orNext);
 int CompareRowText(TableCursor* cursor, uint32_t column, uint32_t r, const WCHAR* key, uint32_t keyLength,
@@ -94,3 +140,117 @@ int64_t FindRowByText(TableCursor* cursor, uint32_t column, const WCHAR* key, in
 // The first cursor that a built-in dictionary slot keeps for a table of
 // `type`, or null (also for a user dictionary or a null slot).
 TableCursor* FindTableByType(DictSlot* slot, uint32_t type);
+
+template <typename Visit>
+[[gnu::always_inline]] inline void VisitRecordUnits(RecordUnitStream* s, Visit&& visit) {
+  if (!s->huffman) {
+    while (s->pos + 2 <= s->end) {
+      WCHAR u;
+      std::memcpy(&u, s->data + s->pos, 2);
+      s->pos += 2;
+      if (!visit(u)) return;
+    }
+    return;
+  }
+  // As ReadTableRecord's loop, each code read from the same `longest` bits
+  // as it reads them: a code that is none of the table's, or one that runs
+  // past the record (padding), ends the text. One 8-byte load serves every
+  // code that its bits hold whole.
+  const HuffmanTable* table = s->huffman;
+  const uint32_t longest = table->longest;
+  const uint32_t quickShift = s->quickShift;
+  const uint32_t* quick = s->quick;
+  const uint64_t end = s->end;
+  uint64_t pos = s->pos;
+  uint32_t left = s->unitsLeft;
+  bool more = true;
+  if (quick && !s->mayReachCap) {
+    // The same with fewer tests: the cap cannot be reached, and a code the
+    // quick table knows is one of the table's.
+    while (more && pos < end) {
+      const uint64_t first = pos >> 3;
+      if (first + 8 > s->dataBytes) {
+        const HuffmanCode code = DecodeHuffmanCode(table, s->data, s->dataBytes, pos);
+        if (code.length == 0 || pos + code.length > end) {
+          pos = end;
+          break;
+        }
+        pos += code.length;
+        --left;
+        more = visit(static_cast<WCHAR>(code.symbol));
+        continue;
+      }
+      uint64_t window;
+      std::memcpy(&window, s->data + first, 8);
+      window = __builtin_bswap64(window) << (pos & 7);
+      uint32_t valid = 64 - static_cast<uint32_t>(pos & 7);
+      do {
+        const uint32_t value = static_cast<uint32_t>(window >> (64 - longest));
+        const uint32_t known = quick[value >> quickShift];
+        uint32_t symbol = known & 0xFFFF, length = known >> 16;
+        if (!known) {
+          const HuffmanCode code = DecodeHuffmanValue(table, value);
+          symbol = code.symbol;
+          length = code.length;
+          if (length == 0) {
+            pos = end;
+            break;
+          }
+        }
+        pos += length;
+        if (pos > end) {
+          pos = end;
+          break;
+        }
+        window <<= length;
+        valid -= length;
+        --left;
+        if (!visit(static_cast<WCHAR>(symbol))) {
+          more = false;
+          break;
+        }
+      } while (valid >= longest && pos < end);
+    }
+    s->pos = pos;
+    s->unitsLeft = left;
+    return;
+  }
+  while (more && left > 0 && pos < end) {
+    const uint64_t first = pos >> 3;
+    HuffmanCode code;
+    if (first + 8 > s->dataBytes) {
+      code = DecodeHuffmanCode(table, s->data, s->dataBytes, pos);
+      if (code.length == 0 || pos + code.length > end) {
+        pos = end;
+        break;
+      }
+      pos += code.length;
+      --left;
+      more = visit(static_cast<WCHAR>(code.symbol));
+      continue;
+    }
+    uint64_t window;
+    std::memcpy(&window, s->data + first, 8);
+    window = __builtin_bswap64(window) << (pos & 7);
+    uint32_t valid = 64 - static_cast<uint32_t>(pos & 7);
+    while (valid >= longest && left > 0 && pos < end) {
+      const uint32_t value = static_cast<uint32_t>(window >> (64 - longest));
+      const uint32_t known = quick ? quick[value >> quickShift] : 0;
+      code = known ? HuffmanCode{static_cast<uint16_t>(known & 0xFFFF), known >> 16} : DecodeHuffmanValue(table, value);
+      if (code.length == 0 || pos + code.length > end) {
+        pos = end;
+        break;
+      }
+      pos += code.length;
+      window <<= code.length;
+      valid -= code.length;
+      --left;
+      if (!visit(static_cast<WCHAR>(code.symbol))) {
+        more = false;
+        break;
+      }
+    }
+  }
+  s->pos = pos;
+  s->unitsLeft = left;
+}

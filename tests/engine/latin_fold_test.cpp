@@ -162,4 +162,67 @@ TEST(FindFolded, FindsAtWordStartsIgnoringAccentsAndCase) {
 }
 
 
+// The unit-by-unit finder answers FindFolded's question (anywhere) for
+// every text and pattern, and knows the answer at the unit that decides it.
+TEST(FoldedMatch, AnswersAsFindFoldedAnywhere) {
+  const struct {
+    const char16_t* text;
+    const char16_t* pattern;
+    bool found;
+  } cases[] = {
+      {u"a variant of x", u"variant of", true},
+      {u"variant-of", u"variant of", true},          // non-letters between the words
+      {u"variantof", u"variant of", true},
+      {u"vari\u00E0nt \u4E2D of", u"variant of", true},  // an accent, a character between
+      {u"a covariant of", u"variant of", false},      // inside a word
+      {u"VARIANT OFTEN", u"variant of", true},        // the last word may go on
+      {u"variant, not of", u"variant of", false},
+      {u"the the one", u"the one", true},             // a failed start, then a match
+      {u"thethe one", u"the one", false},
+      {u"Encyclop\u00E6dia", u"encyclopaedia", true},  // a ligature's two letters
+      {u"\u00E6rial", u"aerial", true},
+      {u"p\u00E6", u"pa", true},                       // the pattern ends inside a ligature
+      {u"\u00E6ther", u"ether", false},                // no start inside a ligature
+      {u"a\uEA02b c", u"ab", true},                    // markup is no letter
+      {u"ab\u00D7cd", u"abcd", true},                  // nor is the multiplication sign
+      {u"x\u01D6y", u"xuy", true},                     // pinyin letters with marks
+      {u"x\u0180y", u"xy", true},                      // a unit past the folded ranges
+      {u"", u"a", false},
+      {u"abc", u"", false},
+      {u"abc", u"--", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(ShowUtf16(c.text) + " / " + ShowUtf16(c.pattern));
+    const bool expected = FindFolded(c.text, c.pattern, nullptr, true) != nullptr;
+    EXPECT_EQ(expected, c.found);
+    FoldedPattern pattern;
+    if (!InitFoldedPattern(&pattern, c.pattern)) {
+      EXPECT_FALSE(c.found);  // a pattern without letters finds nothing
+      continue;
+    }
+    FoldedMatch match;
+    StartFoldedMatch(&match);
+    // The unit after which FindFolded's match is complete: the finder says
+    // so there and not before.
+    const std::u16string text = c.text;
+    bool found = false;
+    for (size_t i = 0; i < text.size() && !found; ++i) {
+      found = FeedFoldedMatch(pattern, &match, text[i]);
+      if (found) {
+        uint32_t length = 0;
+        const WCHAR* at = FindFolded(c.text, c.pattern, &length, true);
+        ASSERT_NE(at, nullptr);
+        EXPECT_LE(static_cast<size_t>(at - c.text) + length, i + 1);
+        EXPECT_EQ(FindFolded(text.substr(0, i).c_str(), c.pattern, nullptr, true), nullptr);
+      }
+    }
+    EXPECT_EQ(found, c.found);
+  }
+  // Up to 64 letters can be matched together; more are FindFolded's alone.
+  FoldedPattern pattern;
+  EXPECT_TRUE(InitFoldedPattern(&pattern, std::u16string(64, u'a').c_str()));
+  EXPECT_FALSE(InitFoldedPattern(&pattern, std::u16string(65, u'a').c_str()));
+  EXPECT_FALSE(InitFoldedPattern(&pattern, nullptr));
+}
+
 }  // namespace

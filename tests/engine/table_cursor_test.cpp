@@ -296,6 +296,70 @@ TEST(TableCursor, HuffmanTextAcrossBlocks) {
   EXPECT_EQ(small[2], 1);  // not one byte past the limit
 }
 
+// A record read a piece at a time gives the units ReadTableRecord gives
+// (whole units of a byte record), whatever the pieces' size, rows taken
+// in order across blocks and then back in an earlier block.
+TEST(TableCursor, RecordUnitStreamGivesTheRecordsUnits) {
+  CanonicalCode code = TestCode();
+  std::vector<std::u16string> texts = {u"the cat",     u"a",        u"",          u"zebra crossing",
+                                       u"Mountain.",   u"qqqqqqqq", u"\u4E2C\u4E2D", u"one, two, three",
+                                       u"long text where the padding ends mid byte"};
+  OneTable huffman(HuffmanTableOf(texts, 4, code), "stream_huffman.pdb");
+  OneTable raw(RawTable({5, 5, 3}), "stream_raw.pdb");
+  ASSERT_NE(huffman.cursor, nullptr);
+  ASSERT_NE(raw.cursor, nullptr);
+  auto streamed = [](TableCursor* cursor, uint32_t row, uint32_t piece) {
+    RecordUnitStream stream{};
+    EXPECT_EQ(OpenRecordUnitStream(cursor, 0, row, &stream), kReadRecordOk);
+    std::u16string out;
+    WCHAR units[16];
+    for (uint32_t n; (n = ReadRecordUnits(&stream, units, piece)) > 0;) out.append(units, n);
+    EndRecordUnitStream(cursor);
+    return out;
+  };
+  auto whole = [](TableCursor* cursor, uint32_t row) {
+    MemHandle* handle = NewMemHandle(0);
+    uint32_t bytes = 0;
+    EXPECT_EQ(ReadTableRecord(cursor, 0, row, handle, nullptr, 0, &bytes), kReadRecordOk);
+    std::u16string text(static_cast<const char16_t*>(handle->data), bytes / 2);
+    FreeMemHandle(handle);
+    return text;
+  };
+  for (uint32_t piece : {1u, 3u, 16u}) {
+    for (uint32_t r = 0; r < texts.size(); ++r) EXPECT_EQ(streamed(huffman.cursor, r, piece), texts[r]) << r;
+    EXPECT_EQ(streamed(huffman.cursor, 1, piece), texts[1]);
+    for (uint32_t r = 0; r < 13; ++r) EXPECT_EQ(streamed(raw.cursor, r, piece), whole(raw.cursor, r)) << r;
+    EXPECT_EQ(streamed(raw.cursor, 2, piece), whole(raw.cursor, 2));
+  }
+  // A row past the end is an empty record, as ReadTableRecord has it.
+  EXPECT_EQ(streamed(huffman.cursor, static_cast<uint32_t>(texts.size()), 16), u"");
+  // The visitor stops where it says, and the stream goes on from there.
+  RecordUnitStream stream{};
+  ASSERT_EQ(OpenRecordUnitStream(huffman.cursor, 0, 3, &stream), kReadRecordOk);
+  std::u16string first;
+  VisitRecordUnits(&stream, [&](WCHAR u) {
+    first.push_back(u);
+    return u != u' ';
+  });
+  EXPECT_EQ(first, u"zebra ");
+  WCHAR rest[32];
+  EXPECT_EQ(std::u16string(rest, ReadRecordUnits(&stream, rest, 32)), u"crossing");
+}
+
+// The hint reads nothing into the cursor and changes no read.
+TEST(TableCursor, PrefetchLeavesTheCursorAsItWas) {
+  OneTable o(RawTable({100, 100, 50}), "prefetch.pdb");
+  ASSERT_NE(o.cursor, nullptr);
+  EXPECT_EQ(Read(o.cursor, 150), RecordText(150));
+  const uint32_t block = o.cursor->currentBlock;
+  for (uint32_t r : {0u, 120u, 199u, 200u, 400u}) {
+    PrefetchTableRecord(o.cursor, 0, r, false);
+    PrefetchTableRecord(o.cursor, 0, r, true);
+    EXPECT_EQ(o.cursor->currentBlock, block) << r;
+  }
+  for (uint32_t r : {199u, 100u, 99u, 200u}) EXPECT_EQ(Read(o.cursor, r), RecordText(r)) << r;
+}
+
 TEST(TableCursor, HuffmanCodeHandCheck) {
   // Lengths 2,2,2,3,4,5,6,7,8,8: the longer codes take the small values
   // (i, j = 00000000, 00000001; h = 0000001; ... d = 001), and a, b, c of
