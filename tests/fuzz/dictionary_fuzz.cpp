@@ -27,9 +27,12 @@ namespace {
 const char16_t kDevicePath[] = u"\\Program Files\\Sorvi\\fuzz.pdb";
 
 // Queries of each search kind: characters, pinyin with and without tones,
-// English, wildcards, full text, a homograph mark.
-const char16_t* const kQueries[] = {u"你好", u"中",  u"nihao", u"ni3 hao3", u"zhong1guo2", u"hello",
-                                    u"h*o",  u"?ao", u"#good", u"hao2",     u"a",          u"好*"};
+// English, wildcards, full text, a homograph mark. Two English words (in
+// the seeds' "to be fond of") check each candidate's record text as a
+// stream, one more reader a damaged record must not lead astray.
+const char16_t* const kQueries[] = {u"你好",  u"中",  u"nihao",   u"ni3 hao3", u"zhong1guo2",
+                                    u"hello", u"h*o", u"?ao",     u"#good",    u"hao2",
+                                    u"a",     u"好*", u"be fond", u"fond of",  u"#fond of"};
 
 void FormatFirstRows(LookupSession* session) {
   const uint32_t rows = session->results ? session->results->count : 0;
