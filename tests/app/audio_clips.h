@@ -17,6 +17,10 @@
 #include <vector>
 
 #include "app/audio_playback.h"
+#include "tests/support/tone_wav.h"
+#include "tools/databuild/audio_tables.h"
+#include "tools/databuild/data_file_builder.h"
+#include "tools/databuild/entry_markup.h"
 
 namespace audiofix {
 
@@ -30,25 +34,7 @@ inline Bytes MakeClip(const std::filesystem::path& dir, const std::string& name,
                       double hertz = 440.0) {
   const std::filesystem::path wav = dir / (name + ".wav");
   const std::filesystem::path ogg = dir / (name + ".ogg");
-  {
-    std::ofstream out(wav, std::ios::binary);
-    auto put32 = [&](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
-    auto put16 = [&](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
-    out.write("RIFF", 4);
-    put32(36 + samples * 2);
-    out.write("WAVEfmt ", 8);
-    put32(16);
-    put16(1);
-    put16(1);
-    put32(kRate);
-    put32(kRate * 2);
-    put16(2);
-    put16(16);
-    out.write("data", 4);
-    put32(samples * 2);
-    for (uint32_t i = 0; i < samples; ++i)
-      put16(static_cast<uint16_t>(static_cast<int16_t>(20000 * std::sin(2 * 3.14159265 * hertz * i / kRate))));
-  }
+  EXPECT_TRUE(tonewav::WriteToneWav(wav.string(), kRate, samples, 20000, hertz)) << wav;
   // Encoded as the device data's clips are.
   const std::string command = "oggenc -Q -q 0 --resample " + std::to_string(kRate) + " --serial 1 -o '" + ogg.string() +
                               "' '" + wav.string() + "'";
@@ -85,6 +71,26 @@ inline std::vector<int16_t> Expected(const Bytes& clip, bool boost = false) {
   for (int16_t& s : pcm) s = ApplyAudioGain(s, boost);
   pcm.resize((pcm.size() / kBufferSamples + 1) * kBufferSamples, 0);
   return pcm;
+}
+
+// An audio data file as the device data has it: a syllable index and a
+// clip table, the kind being the clips' sample rate, each clip under its
+// syllable with a tone number ("hao3"). Empty, with a failure, when it
+// cannot be built.
+inline databuild::ByteVec AudioFileOf(const std::vector<std::pair<std::string, Bytes>>& clips) {
+  databuild::AudioGroupSpec group;
+  group.kind = kRate;
+  for (const auto& [syllable, clip] : clips)
+    group.clips.push_back({databuild::PinyinNumbersToCodes(syllable), databuild::ByteVec(clip.begin(), clip.end())});
+  databuild::DataFileSpec file;
+  file.shortName = u"Audio";
+  std::string error;
+  databuild::ByteVec bytes;
+  const int added = databuild::AddAudioGroup(group, &file, &error);
+  EXPECT_EQ(added, 0) << error;
+  if (added != 0) return {};
+  EXPECT_EQ(databuild::BuildDataFile(file, &bytes, nullptr, &error), 0) << error;
+  return bytes;
 }
 
 }  // namespace audiofix

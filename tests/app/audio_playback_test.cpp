@@ -371,15 +371,8 @@ class AudioApplicationTest : public ::testing::Test {
         TempDeviceRoot scratch;
         clip_ = MakeClip(scratch.path(), "hao3", 3 * kBufferSamples + 700);
       }
-      databuild::AudioGroupSpec group;
-      group.kind = kRate;
-      group.clips = {{databuild::PinyinNumbersToCodes("hao3"), databuild::ByteVec(clip_.begin(), clip_.end())}};
-      databuild::DataFileSpec file;
-      file.shortName = u"Audio";
-      std::string error;
-      ASSERT_EQ(databuild::AddAudioGroup(group, &file, &error), 0) << error;
-      databuild::ByteVec bytes;
-      ASSERT_EQ(databuild::BuildDataFile(file, &bytes, nullptr, &error), 0) << error;
+      const databuild::ByteVec bytes = audiofix::AudioFileOf({{"hao3", clip_}});
+      ASSERT_FALSE(bytes.empty());
       tree_.Write("Program Files/Sorvi/audio.pdb", bytes);
     }
     ASSERT_EQ(StartApplication(), 0);

@@ -361,15 +361,8 @@ class PlayAudioActionTest : public ActionsTest {
       TempDeviceRoot scratch;
       clip_ = audiofix::MakeClip(scratch.path(), "hao3", 2 * audiofix::kBufferSamples + 100);
     }
-    databuild::AudioGroupSpec group;
-    group.kind = audiofix::kRate;
-    group.clips = {{databuild::PinyinNumbersToCodes("hao3"), databuild::ByteVec(clip_.begin(), clip_.end())}};
-    databuild::DataFileSpec file;
-    file.shortName = u"Audio";
-    std::string error;
-    ASSERT_EQ(databuild::AddAudioGroup(group, &file, &error), 0) << error;
-    databuild::ByteVec bytes;
-    ASSERT_EQ(databuild::BuildDataFile(file, &bytes, nullptr, &error), 0) << error;
+    const databuild::ByteVec bytes = audiofix::AudioFileOf({{"hao3", clip_}});
+    ASSERT_FALSE(bytes.empty());
     tree_.Write("Program Files/Sorvi/audio.pdb", bytes);
   }
   void TearDown() override {

@@ -96,14 +96,8 @@ class DiskAudioTest : public ::testing::Test {
     }
     ASSERT_FALSE(ni_.empty());
     ASSERT_FALSE(hao_.empty());
-    databuild::AudioGroupSpec group;
-    group.kind = audiofix::kRate;
-    group.clips = {{databuild::PinyinNumbersToCodes("ni2"), databuild::ByteVec(ni_.begin(), ni_.end())},
-                   {databuild::PinyinNumbersToCodes("hao3"), databuild::ByteVec(hao_.begin(), hao_.end())}};
-    databuild::DataFileSpec audio;
-    audio.shortName = u"Audio";
-    ASSERT_EQ(databuild::AddAudioGroup(group, &audio, &error), 0) << error;
-    ASSERT_EQ(databuild::BuildDataFile(audio, &bytes, nullptr, &error), 0) << error;
+    bytes = audiofix::AudioFileOf({{"ni2", ni_}, {"hao3", hao_}});
+    ASSERT_FALSE(bytes.empty());
     tree_.Write("Program Files/Sorvi/audio.pdb", bytes);
   }
   void TearDown() override {

@@ -84,16 +84,8 @@ class PlayButtonWindowTest : public mainfix::MainWindowTest {
     }
     ASSERT_FALSE(ni_.empty());
     ASSERT_FALSE(hao_.empty());
-    databuild::AudioGroupSpec group;
-    group.kind = audiofix::kRate;
-    group.clips = {{databuild::PinyinNumbersToCodes("ni2"), databuild::ByteVec(ni_.begin(), ni_.end())},
-                   {databuild::PinyinNumbersToCodes("hao3"), databuild::ByteVec(hao_.begin(), hao_.end())}};
-    databuild::DataFileSpec audio;
-    audio.shortName = u"Audio";
-    std::string error;
-    ASSERT_EQ(databuild::AddAudioGroup(group, &audio, &error), 0) << error;
-    databuild::ByteVec bytes;
-    ASSERT_EQ(databuild::BuildDataFile(audio, &bytes, nullptr, &error), 0) << error;
+    const databuild::ByteVec bytes = audiofix::AudioFileOf({{"ni2", ni_}, {"hao3", hao_}});
+    ASSERT_FALSE(bytes.empty());
     tree_.Write("Program Files/Sorvi/audio.pdb", bytes);
   }
 

@@ -1,7 +1,6 @@
 // Writes a seed corpus for fuzz_audio_clip: tones of one, several and more
 // than sixteen ring buffers, encoded as the device data's clips are (oggenc
 // at 16,000 Hz), and a cut one. Usage: fuzz_audio_clip_seeds DIR
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "tests/fuzz/fuzz_support.h"
+#include "tests/support/tone_wav.h"
 
 namespace {
 
@@ -18,26 +18,7 @@ constexpr unsigned kRate = 16000;
 std::vector<char> Encode(const std::string& dir, const std::string& name, unsigned samples) {
   const std::string wav = dir + "/." + name + ".wav";
   const std::string ogg = dir + "/." + name + ".ogg";
-  {
-    std::ofstream out(wav, std::ios::binary);
-    auto put32 = [&](unsigned v) { out.write(reinterpret_cast<const char*>(&v), 4); };
-    auto put16 = [&](unsigned short v) { out.write(reinterpret_cast<const char*>(&v), 2); };
-    out.write("RIFF", 4);
-    put32(36 + samples * 2);
-    out.write("WAVEfmt ", 8);
-    put32(16);
-    put16(1);
-    put16(1);
-    put32(kRate);
-    put32(kRate * 2);
-    put16(2);
-    put16(16);
-    out.write("data", 4);
-    put32(samples * 2);
-    for (unsigned i = 0; i < samples; ++i) {
-      put16(static_cast<unsigned short>(static_cast<short>(12000 * std::sin(6.2831853 * 330.0 * i / kRate))));
-    }
-  }
+  if (!tonewav::WriteToneWav(wav, kRate, samples, 12000, 330.0)) return {};
   const std::string command = "oggenc -Q -q 0 --serial 1 -o '" + ogg + "' '" + wav + "'";
   std::vector<char> bytes;
   if (std::system(command.c_str()) == 0) {
