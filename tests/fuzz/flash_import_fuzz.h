@@ -49,6 +49,24 @@ inline uint32_t ScriptedAnswer(uint32_t kind, const void*, const void*, uint32_t
   }
 }
 
+// Hands `data` to the import in blocks of `block` bytes, as a file is read,
+// keeping what a block leaves unconsumed for the next; stops at the import's
+// first failure or after the final block.
+inline void FeedImportBlocks(FlashImport* im, const uint8_t* data, size_t size, size_t block) {
+  std::string pending;
+  size_t at = 0;
+  for (;;) {
+    const size_t n = size - at < block ? size - at : block;
+    pending.append(reinterpret_cast<const char*>(data) + at, n);
+    at += n;
+    const int final = at >= size ? 1 : 0;
+    uint32_t length = static_cast<uint32_t>(pending.size());
+    if (ImportDataBlock(im, reinterpret_cast<const uint8_t*>(pending.data()), &length, final) != 0 || final) break;
+    if (length > pending.size()) __builtin_trap();  // consumed more than given
+    pending.erase(0, length);
+  }
+}
+
 inline int RunImport(uint32_t format, const uint8_t* data, size_t size) {
   DictEngine* engine = ImportEngine();
   if (!engine || size < 5) return 0;
@@ -69,20 +87,7 @@ inline int RunImport(uint32_t format, const uint8_t* data, size_t size) {
   s.run.data = const_cast<uint8_t*>(&answer);
   data += 5;
   size -= 5;
-  if (FlashImport* im = CreateFlashImport(engine, &s, kImportDefaultLineLimit)) {
-    std::string pending;
-    size_t at = 0;
-    for (;;) {
-      const size_t n = size - at < block ? size - at : block;
-      pending.append(reinterpret_cast<const char*>(data) + at, n);
-      at += n;
-      const int final = at >= size ? 1 : 0;
-      uint32_t length = static_cast<uint32_t>(pending.size());
-      if (ImportDataBlock(im, reinterpret_cast<const uint8_t*>(pending.data()), &length, final) != 0 || final) break;
-      if (length > pending.size()) __builtin_trap();  // consumed more than given
-      pending.erase(0, length);
-    }
-  }
+  if (FlashImport* im = CreateFlashImport(engine, &s, kImportDefaultLineLimit)) FeedImportBlocks(im, data, size, block);
   FlashcardStore* store = GetFlashcardStore(engine);
   for (int i = 0; i < 4 && UndoLastFlashImport(store) == 0; ++i) {
   }

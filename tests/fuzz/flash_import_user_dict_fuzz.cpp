@@ -16,6 +16,7 @@
 #include "engine/user_dict_import.h"
 #include "flash/exchange_import.h"
 #include "flash/store.h"
+#include "tests/fuzz/flash_import_fuzz.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {
@@ -84,18 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   size -= 4;
   FlashImport* im = CreateFlashImport(t.engine, &s, kImportDefaultLineLimit);
   if (!im) __builtin_trap();  // the dictionary is open and writable
-  std::string pending;
-  size_t at = 0;
-  for (;;) {
-    const size_t n = size - at < block ? size - at : block;
-    pending.append(reinterpret_cast<const char*>(data) + at, n);
-    at += n;
-    const int final = at >= size ? 1 : 0;
-    uint32_t length = static_cast<uint32_t>(pending.size());
-    if (ImportDataBlock(im, reinterpret_cast<const uint8_t*>(pending.data()), &length, final) != 0 || final) break;
-    if (length > pending.size()) __builtin_trap();  // consumed more than given
-    pending.erase(0, length);
-  }
+  fuzz::FeedImportBlocks(im, data, size, block);
   // Every committed chunk is under the import's log: its undo empties the
   // dictionary again.
   for (int i = 0; i < 4 && UndoLastUserDictImport(t.engine, slot) == 0; ++i) {
