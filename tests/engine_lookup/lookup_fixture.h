@@ -118,12 +118,15 @@ class LookupFixture : public ::testing::Test {
     ASSERT_EQ(GetDictCount(engine_), 4);
   }
 
-  // The engine over the files added; with giveStore a fake flashcard store.
-  DictEngine* Build(bool giveStore = false) {
+  // The engine over the files added; with giveStore a fake flashcard store,
+  // with storeFile the store that the flashcard services the test put into
+  // the host open at that device path.
+  DictEngine* Build(bool giveStore = false, const char* storeFile = nullptr) {
     host_.giveStore = giveStore;
     CreateDirectoryW(u"\\My Documents", nullptr);
     EngineParams p = dictfix::QuietParams();
-    p.noFlashcards = giveStore ? 0 : 1;
+    p.noFlashcards = giveStore || storeFile ? 0 : 1;
+    p.flashcardArg = const_cast<char*>(storeFile);
     p.host = &host_.host;
     p.userFolder = "\\My Documents\\";
     p.userExtension = ".kvb";

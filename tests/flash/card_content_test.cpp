@@ -36,15 +36,7 @@ class CardContentTest : public sessionfix::SessionTest {
     sessionfix::SessionTest::SetUp();
     AddCedict();
     FillFlashcardHost(&host_.host);
-    CreateDirectoryW(u"\\My Documents", nullptr);
-    EngineParams p = dictfix::QuietParams();
-    p.noFlashcards = 0;
-    p.host = &host_.host;
-    p.flashcardArg = const_cast<char*>(kKvb);
-    p.userFolder = "\\My Documents\\";
-    p.userExtension = ".kvb";
-    engine_ = CreateEngine(files_.files().data(), static_cast<uint32_t>(files_.files().size()), &p);
-    ASSERT_NE(engine_, nullptr);
+    ASSERT_NE(Build(false, kKvb), nullptr);
     store_ = GetFlashcardStore(engine_);
     ASSERT_NE(store_, nullptr);
     handle_ = NewMemHandle(2);

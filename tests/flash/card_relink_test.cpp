@@ -74,15 +74,7 @@ class RelinkTest : public sessionfix::SessionTest {
     lends.info.flags |= kDictFlagLendsText;
     AddDict(lends);
     FillFlashcardHost(&host_.host);
-    CreateDirectoryW(u"\\My Documents", nullptr);
-    EngineParams p = dictfix::QuietParams();
-    p.noFlashcards = 0;
-    p.host = &host_.host;
-    p.flashcardArg = const_cast<char*>(kKvb);
-    p.userFolder = "\\My Documents\\";
-    p.userExtension = ".kvb";
-    engine_ = CreateEngine(files_.files().data(), static_cast<uint32_t>(files_.files().size()), &p);
-    ASSERT_NE(engine_, nullptr);
+    ASSERT_NE(Build(false, kKvb), nullptr);
     store = GetFlashcardStore(engine_);
     ASSERT_NE(store, nullptr);
     ASSERT_EQ(GetDictCount(engine_), 6);

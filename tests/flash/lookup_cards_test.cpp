@@ -37,15 +37,7 @@ class LookupCardTest : public sessionfix::SessionTest {
     AddDict(searchfix::ChineseDict({lookupfix::Row(u"好²（老）/x们", u"好¹(hǎo)", "hao3 men5", {u"marked"})}, 11,
                                    u"Marked"));
     FillFlashcardHost(&host_.host);
-    CreateDirectoryW(u"\\My Documents", nullptr);
-    EngineParams p = dictfix::QuietParams();
-    p.noFlashcards = 0;
-    p.host = &host_.host;
-    p.flashcardArg = const_cast<char*>(kKvb);
-    p.userFolder = "\\My Documents\\";
-    p.userExtension = ".kvb";
-    engine_ = CreateEngine(files_.files().data(), static_cast<uint32_t>(files_.files().size()), &p);
-    ASSERT_NE(engine_, nullptr);
+    ASSERT_NE(Build(false, kKvb), nullptr);
     ASSERT_NE(GetFlashcardStore(engine_), nullptr);
   }
   uint32_t Add() {
