@@ -307,6 +307,7 @@ void SqlAppendWhere(SqlText* t, const SqlColumnDef* columns, const SqlTerm* term
       ++depth;
     }
     const uint32_t type = ColumnType(columns, term.column);
+    if (term.unindexed) SqlTextAppend(t, "+");
     SqlAppendColumnRef(t, columns, term.column, qualifier);
     SqlTextAppend(t, OperatorText(term.op, SqlValueIsNull(type, &term)));
     SqlAppendValue(t, type, &term);

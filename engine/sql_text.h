@@ -73,6 +73,10 @@ struct SqlTerm {
   uint8_t increment;   // SET: column = column + value
   uint8_t openParen;   // a "(" before this term
   uint8_t isNull;      // the value is NULL
+  // WHERE: compared as "+column", which keeps the column's collation but
+  // not its index, so that the plan searches by another term's index
+  // (without statistics SQLite chooses between two equal tests itself).
+  uint8_t unindexed;
   const char* text;    // UTF-8 value, or null
   const WCHAR* wtext;  // UTF-16 value, or null
   int32_t value;

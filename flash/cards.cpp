@@ -371,7 +371,11 @@ int32_t FindCardsByTexts(FlashcardStore* store, const WCHAR* hw, const WCHAR* al
   };
   if (hw && althw) {
     where[n++] = equal(kCardHw, &h, kSqlAnd);
-    where[n++] = equal(kCardAltHw, &a, kSqlAnd);
+    // Searched by the headword: many cards can share one alternative, and a
+    // walk of all of them for every question made an import of such cards
+    // quadratic.
+    where[n] = equal(kCardAltHw, &a, kSqlAnd);
+    where[n++].unindexed = 1;
   } else if (hw) {
     where[n++] = equal(kCardHw, &h, kSqlAndOpen);
     where[n++] = equal(kCardAltHw, &h, kSqlOr);

@@ -297,30 +297,6 @@ SqlTerm TextTerm(uint32_t column, const std::u16string& text) {
   return t;
 }
 
-// Whether any card has this headword key. Every duplicate match with a
-// headword has it, and the headword's index answers at once; the duplicate
-// search itself may walk the alternative headword's index instead, every
-// card that shares the alternative, which over many such cards makes an
-// import quadratic.
-bool AnyCardWithHeadword(FlashcardStore* store, const std::u16string& hwKey) {
-  const SqlTerm where = TextTerm(kCardHw, hwKey);
-  const SqlTerm select = FlashIntTerm(kCardId, 0);
-  SqlQuery q{};
-  q.table = kFlashCardsTable;
-  q.columns = kFlashCardColumns;
-  q.columnCount = kCardColumnCount;
-  q.where = &where;
-  q.whereCount = 1;
-  q.select = &select;
-  q.selectCount = 1;
-  q.limit = 1;
-  sqlite3_stmt* stmt = SqlPrepareSelect(store->database, &q);
-  if (!stmt) return true;  // let the search itself decide
-  const bool found = SqlStep(stmt) == SQLITE_ROW;
-  SqlFinalize(stmt);
-  return found;
-}
-
 // The user dictionary that stored definitions of this language go to,
 // found or made on first use; its import log is begun. kNoSlot on failure.
 uint16_t DefinitionTarget(FlashImport* im, uint32_t language) {
@@ -540,8 +516,7 @@ void CommitImportedCard(FlashImport* im) {
   // Duplicates.
   int32_t card = -1;
   Dup dup = Dup::Allow;
-  if (im->settings.duplicates != kDuplicateAllow && (!hwKey.empty() || !althwKey.empty() || !pronKey.empty()) &&
-      (hwKey.empty() || AnyCardWithHeadword(store, hwKey))) {
+  if (im->settings.duplicates != kDuplicateAllow && (!hwKey.empty() || !althwKey.empty() || !pronKey.empty())) {
     const int32_t existing = FindCardsByTexts(store, W(hwKey), W(althwKey), W(pronKey), -1, 0, nullptr, nullptr);
     if (existing >= 0) {
       dup = DecideDuplicate(im, c, existing);

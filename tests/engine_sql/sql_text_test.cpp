@@ -22,6 +22,11 @@ SqlTerm WithOpen(SqlTerm t) {
   return t;
 }
 
+SqlTerm Unindexed(SqlTerm t) {
+  t.unindexed = 1;
+  return t;
+}
+
 SqlTerm WithNull(SqlTerm t) {
   t.isNull = 1;
   return t;
@@ -103,6 +108,11 @@ std::vector<WhereCase> WhereCases() {
        {WithOpen(IntTerm(kId, kSqlOpEqual, 1, kSqlAnd)), IntTerm(kN, kSqlOpEqual, 10, kSqlCloseOr),
         IntTerm(kId, kSqlOpEqual, 3)},
        "(\"id\" == 1 AND \"n\" == 10) OR \"id\" == 3", 2},
+      // "+column" hands the query plan to the other term's index, and the
+      // test still means the same.
+      {"a term kept off its index",
+       {IntTerm(kId, kSqlOpEqual, 1, kSqlAnd), Unindexed(IntTerm(kN, kSqlOpEqual, 10))},
+       "\"id\" == 1 AND +\"n\" == 10", 1},
       {"fifteen equalities are written one by one", OrEqualities(15), OneByOne(15), 15},
       {"sixteen equalities become one IN list", OrEqualities(16), InList(16), 16},
       {"twenty equalities become one IN list", OrEqualities(20), InList(20), 20},
