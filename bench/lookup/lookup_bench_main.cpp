@@ -7,7 +7,7 @@
 // plain-text table with the targets beside the numbers.
 //
 //   bench_lookup [--root DIR] [--per-class N] [--seed S] [--excerpt TSV] [--show N]
-//                [--class NAME] [--repeat N] [--dump FILE]
+//                [--class NAME] [--repeat N] [--dump FILE] [--query TEXT] [--per-query]
 //
 // --root: the device root ($SORVI_ROOT, else ~/.local/share/sorvi/device);
 // --excerpt: write a dictionary from a CC-CEDICT excerpt TSV into the root
@@ -18,7 +18,10 @@
 // with no memory children, for profiling; --repeat: time each class's
 // queries that many times over; --dump: write every sampled query's result
 // list (result flags, slot and entry numbers in order) to FILE and stop, so
-// that two builds' results can be compared with diff.
+// that two builds' results can be compared with diff; --query: time only
+// the sampled queries of that text (UTF-8), for profiling one query;
+// --per-query: after each class, print every query's median time on both
+// sides, with both sides' result counts (the queries behind a p95).
 #include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -229,6 +232,32 @@ void RunPeerOne(FtsPeer* peer, const Query& q, Timed* t) {
   }
 }
 
+// Each query's median over the repeats (the timings come round by round,
+// the queries in order), slowest first.
+void PrintPerQuery(int queryClass, const std::vector<Query>& qs, const Timed& ours, const Timed& theirs) {
+  const size_t n = qs.size();
+  if (n == 0 || ours.search.size() % n != 0 || theirs.search.size() != ours.search.size()) return;
+  const size_t rounds = ours.search.size() / n;
+  auto median = [&](const std::vector<double>& v, size_t i) {
+    std::vector<double> one;
+    for (size_t r = 0; r < rounds; ++r) one.push_back(v[r * n + i]);
+    std::sort(one.begin(), one.end());
+    return one[one.size() / 2];
+  };
+  std::vector<size_t> order(n);
+  std::vector<double> ourMedian(n);
+  for (size_t i = 0; i < n; ++i) {
+    order[i] = i;
+    ourMedian[i] = median(ours.search, i);
+  }
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return ourMedian[a] > ourMedian[b]; });
+  std::printf("%s, each query (median us of %zu runs): ours, peer, our results, peer rows, query\n",
+              QueryClassName(queryClass), rounds);
+  for (size_t i : order)
+    std::printf("  %9.1f %9.1f %7.0f %7.0f  %s\n", ourMedian[i], median(theirs.search, i), ours.results[i],
+                theirs.results[i], Utf16ToUtf8(qs[i].text).c_str());
+}
+
 // The first queries of each class with what both sides find, and the
 // first lines of the raw text: for checking the benchmark by eye.
 void ShowSample(Lookup* l, FtsPeer* peer, const std::vector<EntryText>& entries, const QuerySample& sample,
@@ -379,6 +408,8 @@ struct Args {
   int onlyClass = -1;  // all classes
   uint32_t repeat = 1;
   std::string dump;
+  std::string query;  // empty: every query of the class
+  bool perQuery = false;
 };
 
 // A class by its number or its name; -1 when neither.
@@ -413,7 +444,7 @@ int DumpResults(Lookup* l, const QuerySample& sample, const std::string& path) {
 int Usage() {
   std::fprintf(stderr,
                "usage: bench_lookup [--root DIR] [--per-class N] [--seed S] [--excerpt TSV] [--show N]\n"
-               "                    [--class NAME] [--repeat N] [--dump FILE]\n");
+               "                    [--class NAME] [--repeat N] [--dump FILE] [--query TEXT] [--per-query]\n");
   return 2;
 }
 
@@ -426,6 +457,10 @@ int main(int argc, char** argv) {
   Args args;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
+    if (a == "--per-query") {
+      args.perQuery = true;
+      continue;
+    }
     if (i + 1 >= argc) return Usage();
     if (a == "--root") args.root = argv[++i];
     else if (a == "--per-class") args.perClass = static_cast<uint32_t>(std::atoi(argv[++i]));
@@ -437,6 +472,7 @@ int main(int argc, char** argv) {
       if (args.onlyClass < 0) return Usage();
     } else if (a == "--repeat") args.repeat = std::max(1, std::atoi(argv[++i]));
     else if (a == "--dump") args.dump = argv[++i];
+    else if (a == "--query") args.query = argv[++i];
     else return Usage();
   }
 
@@ -534,7 +570,9 @@ int main(int argc, char** argv) {
   int64_t refused[kQueryClassCount] = {};
   for (int c = 0; c < kQueryClassCount; ++c) {
     if (args.onlyClass >= 0 && c != args.onlyClass) continue;
-    const std::vector<Query>& qs = sample.byClass[c];
+    std::vector<Query> qs;
+    for (const Query& q : sample.byClass[c])
+      if (args.query.empty() || Utf16ToUtf8(q.text) == args.query) qs.push_back(q);
     for (const Query& q : qs) RunOne(&lookup, q, nullptr);  // warm the caches
     for (uint32_t r = 0; r < args.repeat; ++r)
       for (const Query& q : qs) RunOne(&lookup, q, &ours[c]);
@@ -543,6 +581,7 @@ int main(int argc, char** argv) {
       if (RunPeerQuery(peer, q.peer, nullptr) < 0) ++refused[c];
     for (uint32_t r = 0; r < args.repeat; ++r)
       for (const Query& q : qs) RunPeerOne(peer, q, &theirs[c]);
+    if (args.perQuery) PrintPerQuery(c, qs, ours[c], theirs[c]);
   }
   FreeMemHandle(lookup.text);
 
