@@ -152,8 +152,14 @@ int MakeDictEntryTable(const DictEntryTableSpec& desc, TableSpec* out, std::stri
       break;
   }
   t.maxBlockRows = desc.maxBlockRows;
-  // Blocks stay small for quick reads, but a long entry gets a block of its
-  // own (a coded unit takes at most 3 bytes).
+  // A compressed block is inflated whole for each entry read from it, so
+  // those stay small; a long entry gets a block of its own (a coded unit
+  // takes at most 3 bytes). Other blocks are read in place, so their size
+  // costs a read nothing, and large ones make few: a text check walks its
+  // candidates in entry order across the table, and a table of few blocks
+  // (about 125 for CC-CEDICT) nearly fits the shared record cache, where a
+  // table of 8 KB blocks had every block of such a walk evicted again.
+  if (desc.coding != EntryCoding::Zlib) t.maxBlockBytes = kMaxBlockBytes;
   std::size_t longest = 0;
   for (const DictEntryRow& e : desc.entries) longest = std::max(longest, 3 * e.text.size());
   t.maxBlockBytes = static_cast<std::uint32_t>(
