@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "engine/db_file.h"
 #include "engine/huffman.h"
@@ -399,10 +400,15 @@ namespace {
 // Where the first bits of a code decide it: both ends of the values they
 // begin decode to the same code (its index in its length), which then
 // holds for every value between, as decoding is monotone in the value.
+// Where they begin longer codes, the next bits up to the longest of those
+// get a second-level table, while the second levels stay small.
 uint32_t* MakeHuffmanQuick(const HuffmanTable* h) {
+  // A second level of more than 2^12 entries serves codes too rare to pay
+  // for it; all second levels together at most 2^15 entries (128 KB).
+  constexpr uint32_t kSubBitsMax = 12;
+  constexpr uint32_t kSubEntriesMax = uint32_t{1} << 15;
   const uint32_t bits = std::min(kHuffmanQuickBits, h->longest);
-  auto* quick = static_cast<uint32_t*>(LocalAlloc(LPTR, (uint32_t{1} << kHuffmanQuickBits) * sizeof(uint32_t)));
-  if (!quick) return nullptr;
+  const uint32_t rest = h->longest - bits;
   auto locate = [&](uint32_t value, uint32_t* lo, uint32_t* index) {
     uint32_t l = 0, hi = h->lengths;
     while (hi - l > 1) {
@@ -417,17 +423,53 @@ uint32_t* MakeHuffmanQuick(const HuffmanTable* h) {
     *index = (value - h->first[l]) >> l;
     return *index < h->count[l];
   };
-  const uint32_t rest = h->longest - bits;
-  for (uint32_t prefix = 0; prefix < (uint32_t{1} << bits); ++prefix) {
+  // The entry of the code that every value from v0 to v1 begins with, when
+  // one code does and is at most `within` bits long; else 0.
+  auto decided = [&](uint32_t v0, uint32_t v1, uint32_t within) -> uint32_t {
+    uint32_t lo0 = 0, i0 = 0, lo1 = 0, i1 = 0;
+    if (!locate(v0, &lo0, &i0) || !locate(v1, &lo1, &i1) || lo0 != lo1 || i0 != i1) return 0;
+    const uint32_t length = h->longest - lo0;
+    if (length > within) return 0;
+    const uint8_t* sym = h->symbols[lo0] + 2 * i0;
+    return static_cast<uint32_t>(sym[0] | sym[1] << 8) | length << 16;
+  };
+  // The longest code beginning with the values v0 to v1 (0 when none):
+  // codes of length L - lo take the values from first[lo] on, 2^lo each.
+  auto longestWithin = [&](uint32_t v0, uint32_t v1) {
+    uint32_t longest = 0;
+    for (uint32_t lo = 0; lo < h->lengths; ++lo) {
+      if (h->count[lo] == 0) continue;
+      const uint64_t start = h->first[lo];
+      const uint64_t end = start + (uint64_t{h->count[lo]} << lo);  // past the last
+      if (start <= v1 && end > v0) longest = std::max(longest, h->longest - lo);
+    }
+    return longest;
+  };
+
+  const uint32_t top = uint32_t{1} << bits;
+  std::vector<uint32_t> table(top, 0);
+  for (uint32_t prefix = 0; prefix < top; ++prefix) {
     const uint32_t v0 = prefix << rest;
     const uint32_t v1 = v0 | ((uint32_t{1} << rest) - 1);
-    uint32_t lo0 = 0, i0 = 0, lo1 = 0, i1 = 0;
-    if (!locate(v0, &lo0, &i0) || !locate(v1, &lo1, &i1) || lo0 != lo1 || i0 != i1) continue;
-    const uint32_t length = h->longest - lo0;
-    if (length > bits) continue;
-    const uint8_t* sym = h->symbols[lo0] + 2 * i0;
-    quick[prefix] = static_cast<uint32_t>(sym[0] | sym[1] << 8) | length << 16;
+    table[prefix] = decided(v0, v1, bits);
+    if (table[prefix] != 0) continue;
+    const uint32_t longest = longestWithin(v0, v1);
+    if (longest <= bits) continue;
+    const uint32_t n = longest - bits;
+    if (n > kSubBitsMax || table.size() - top + (size_t{1} << n) > kSubEntriesMax) continue;
+    const uint32_t offset = static_cast<uint32_t>(table.size());
+    const uint32_t below = h->longest - longest;  // bits past the sub-table's
+    for (uint32_t next = 0; next < (uint32_t{1} << n); ++next) {
+      const uint32_t w0 = v0 | next << below;
+      table.push_back(decided(w0, w0 | ((uint32_t{1} << below) - 1), longest));
+    }
+    table[prefix] = kHuffmanQuickSub | n << 24 | offset;
   }
+  // Room for a whole first level even when the codes are shorter.
+  const size_t size = std::max<size_t>(table.size(), uint32_t{1} << kHuffmanQuickBits);
+  auto* quick = static_cast<uint32_t*>(LocalAlloc(LPTR, size * sizeof(uint32_t)));
+  if (!quick) return nullptr;
+  std::memcpy(quick, table.data(), table.size() * sizeof(uint32_t));
   return quick;
 }
 

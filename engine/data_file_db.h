@@ -85,12 +85,11 @@ struct DataTable {
   bool huffmanLoaded;
   HuffmanTable* huffman;
   // With the Huffman table: for each value of a code's first
-  // kHuffmanQuickBits bits, the code they decide (symbol | length << 16),
-  // or 0 when a longer code begins with them (owned; null without a table).
+  // kHuffmanQuickBits bits (huffman.h), a quick-table entry (owned; null
+  // without a table).
   uint32_t* huffmanQuick;
 };
 
-inline constexpr uint32_t kHuffmanQuickBits = 10;
 
 struct DataFileDb {
   MemHandle* header;

@@ -50,3 +50,30 @@ inline HuffmanCode DecodeHuffmanValue(const HuffmanTable* table, uint32_t value)
   code.length = table->longest - lo;
   return code;
 }
+
+// The bits of a code that a quick table's first level is indexed by (a
+// 4 KB first level; the codes of English text are shorter).
+inline constexpr uint32_t kHuffmanQuickBits = 10;
+
+// A quick-table entry is one of:
+// - symbol | length << 16: the code that the bits looked up begin with;
+// - kHuffmanQuickSub | n << 24 | offset: longer codes begin with them, and
+//   the entry for the text's next n bits is quick[offset + those bits], of
+//   the first kind or 0 (a second level never points further);
+// - 0: the bits decide nothing quickly; DecodeHuffmanValue answers (rare
+//   codes, and bits that begin no code).
+// The second level turns the search of DecodeHuffmanValue into one more
+// lookup for the long codes of Chinese characters, which are a tenth of
+// the codes of a CC-CEDICT entry's text.
+inline constexpr uint32_t kHuffmanQuickSub = 0x80000000u;
+
+// The quick-table entry of a code's first `longest` bits (value), where
+// bits (at most `longest`) index the first level: never of the second kind.
+inline uint32_t LookUpHuffmanQuick(const uint32_t* quick, uint32_t value, uint32_t longest, uint32_t bits) {
+  uint32_t known = quick[value >> (longest - bits)];
+  if (known & kHuffmanQuickSub) {
+    const uint32_t n = known >> 24 & 0x1F;
+    known = quick[(known & 0xFFFFFF) + (value >> (longest - bits - n) & ((uint32_t{1} << n) - 1))];
+  }
+  return known;
+}

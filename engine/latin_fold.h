@@ -75,7 +75,12 @@ bool FeedFoldedMatchLatin(const FoldedPattern& pattern, FoldedMatch* match, WCHA
       match->start = 1;
       return false;
     }
-    return FeedFoldedMatchLatin(pattern, match, unit);
+    // Through a copy: the caller's state never has its address taken, so
+    // it can stay in registers in the caller's loop.
+    FoldedMatch copy = *match;
+    const bool found = FeedFoldedMatchLatin(pattern, &copy, unit);
+    *match = copy;
+    return found;
   }
   const uint32_t letter = (unit | 0x20u) - u'a';  // A-Z and a-z: 0-25
   if (letter >= 26) {

@@ -168,7 +168,7 @@ inline HuffmanCode DecodeCodeAt(const HuffmanTable* table, const uint32_t* quick
       static_cast<uint32_t>((window << (bitPos & 7)) >> (64 - table->longest));
   if (quick) {
     const uint32_t bits = std::min(kHuffmanQuickBits, table->longest);
-    if (const uint32_t known = quick[value >> (table->longest - bits)])
+    if (const uint32_t known = LookUpHuffmanQuick(quick, value, table->longest, bits))
       return HuffmanCode{static_cast<uint16_t>(known & 0xFFFF), known >> 16};
   }
   return DecodeHuffmanValue(table, value);

@@ -7,6 +7,7 @@
 // does not fit reads as missing (the operation's neutral value).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -164,9 +165,13 @@ template <typename Visit>
   uint64_t pos = s->pos;
   uint32_t left = s->unitsLeft;
   bool more = true;
-  if (quick && !s->mayReachCap) {
-    // The same with fewer tests: the cap cannot be reached, and a code the
-    // quick table knows is one of the table's.
+  if (quick && !s->mayReachCap && longest - quickShift == kHuffmanQuickBits) {
+    // The same with fewer tests and fewer live values (this loop runs
+    // inlined into its callers' own loops, whose state competes for the
+    // registers): the cap cannot be reached, so no unit count is kept; a
+    // code the quick table knows is one of the table's; the first level's
+    // size is a constant.
+    constexpr uint32_t kBits = kHuffmanQuickBits;
     while (more && pos < end) {
       const uint64_t first = pos >> 3;
       if (first + 8 > s->dataBytes) {
@@ -176,20 +181,24 @@ template <typename Visit>
           break;
         }
         pos += code.length;
-        --left;
         more = visit(static_cast<WCHAR>(code.symbol));
         continue;
       }
       uint64_t window;
       std::memcpy(&window, s->data + first, 8);
       window = __builtin_bswap64(window) << (pos & 7);
-      uint32_t valid = 64 - static_cast<uint32_t>(pos & 7);
+      // The last position whose code is read from this window: it still
+      // holds `longest` bits from there, and the record goes on.
+      const uint64_t last = std::min(first * 8 + 64 - longest, end - 1);
       do {
-        const uint32_t value = static_cast<uint32_t>(window >> (64 - longest));
-        const uint32_t known = quick[value >> quickShift];
+        uint32_t known = quick[window >> (64 - kBits)];
+        if (known & kHuffmanQuickSub) {
+          const uint32_t subBits = known >> 24 & 0x1F;
+          known = quick[(known & 0xFFFFFF) + static_cast<uint32_t>((window << kBits) >> (64 - subBits))];
+        }
         uint32_t symbol = known & 0xFFFF, length = known >> 16;
         if (!known) {
-          const HuffmanCode code = DecodeHuffmanValue(table, value);
+          const HuffmanCode code = DecodeHuffmanValue(table, static_cast<uint32_t>(window >> (64 - longest)));
           symbol = code.symbol;
           length = code.length;
           if (length == 0) {
@@ -203,16 +212,13 @@ template <typename Visit>
           break;
         }
         window <<= length;
-        valid -= length;
-        --left;
         if (!visit(static_cast<WCHAR>(symbol))) {
           more = false;
           break;
         }
-      } while (valid >= longest && pos < end);
+      } while (pos <= last);
     }
     s->pos = pos;
-    s->unitsLeft = left;
     return;
   }
   while (more && left > 0 && pos < end) {
@@ -235,7 +241,7 @@ template <typename Visit>
     uint32_t valid = 64 - static_cast<uint32_t>(pos & 7);
     while (valid >= longest && left > 0 && pos < end) {
       const uint32_t value = static_cast<uint32_t>(window >> (64 - longest));
-      const uint32_t known = quick ? quick[value >> quickShift] : 0;
+      const uint32_t known = quick ? LookUpHuffmanQuick(quick, value, longest, longest - quickShift) : 0;
       code = known ? HuffmanCode{static_cast<uint16_t>(known & 0xFFFF), known >> 16} : DecodeHuffmanValue(table, value);
       if (code.length == 0 || pos + code.length > end) {
         pos = end;

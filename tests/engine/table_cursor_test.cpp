@@ -346,6 +346,56 @@ TEST(TableCursor, RecordUnitStreamGivesTheRecordsUnits) {
   EXPECT_EQ(std::u16string(rest, ReadRecordUnits(&stream, rest, 32)), u"crossing");
 }
 
+// Codes of 2 to 24 bits, as the Chinese characters of a dictionary's text
+// have long ones: the short are decided by the quick table's first level,
+// the 11- to 22-bit ones through a second level, and those behind the
+// first 10 bits that also begin 23- and 24-bit codes by the full search.
+// Every path gives the same units, read whole, streamed in pieces, or
+// visited one by one.
+TEST(TableCursor, LongHuffmanCodesDecodeAlikeOnEveryPath) {
+  // Counts per length, from the longest: each length's codes continue the
+  // canonical order of the longer ones, and the code is complete.
+  std::vector<std::pair<char16_t, uint32_t>> lengths;
+  char16_t next = 0x4E00;
+  uint32_t taken = 0;  // codes of the lengths done so far, in the next shorter's terms times two
+  for (uint32_t len = 24; len >= 2; --len) {
+    uint32_t want = len >= 11 ? 24 : len >= 5 ? 3 : 1;
+    if ((taken + want) % 2 != 0) ++want;
+    want = std::min<uint32_t>(want, (1u << len) - taken);
+    for (uint32_t i = 0; i < want; ++i) lengths.push_back({next++, len});
+    taken = (taken + want) / 2;
+  }
+  CanonicalCode code = MakeCanonicalCode(lengths);
+  ASSERT_EQ(code.longest, 24u);
+  std::vector<std::u16string> texts;
+  uint32_t seed = 12345;
+  for (int t = 0; t < 40; ++t) {
+    std::u16string text;
+    seed = seed * 1103515245u + 12345u;
+    const uint32_t size = seed >> 26;  // 0 to 63 units
+    for (uint32_t i = 0; i < size; ++i) {
+      seed = seed * 1103515245u + 12345u;
+      text.push_back(lengths[(seed >> 8) % lengths.size()].first);
+    }
+    texts.push_back(text);
+  }
+  OneTable o(HuffmanTableOf(texts, 4, code), "long_codes.pdb");
+  ASSERT_NE(o.cursor, nullptr);
+  for (uint32_t r = 0; r < texts.size(); ++r) {
+    SCOPED_TRACE(r);
+    EXPECT_EQ(ReadText(o.cursor, r), texts[r]);
+    for (uint32_t piece : {1u, 3u, 64u}) {
+      RecordUnitStream stream{};
+      ASSERT_EQ(OpenRecordUnitStream(o.cursor, 0, r, &stream), kReadRecordOk);
+      std::u16string out;
+      WCHAR units[64];
+      for (uint32_t n; (n = ReadRecordUnits(&stream, units, piece)) > 0;) out.append(units, n);
+      EndRecordUnitStream(o.cursor);
+      EXPECT_EQ(out, texts[r]) << "pieces of " << piece;
+    }
+  }
+}
+
 // The hint reads nothing into the cursor and changes no read.
 TEST(TableCursor, PrefetchLeavesTheCursorAsItWas) {
   OneTable o(RawTable({100, 100, 50}), "prefetch.pdb");
