@@ -48,7 +48,7 @@ const WCHAR* FindFolded(const WCHAR* text, const WCHAR* pattern, uint32_t* lengt
 // (a match at a word start stays one whatever follows it). The pattern's
 // folded letters are matched together (shift-and, one bit a letter).
 struct FoldedPattern {
-  uint64_t letterMask[26];  // bit i: the pattern's letter i is that letter
+  uint64_t letterMask[27];  // bit i: the pattern's letter i is that letter; [26] (no letter) is 0
   uint64_t last;            // the bit of the pattern's last letter
 };
 // One text's state.
@@ -70,11 +70,7 @@ bool FeedFoldedMatchLatin(const FoldedPattern& pattern, FoldedMatch* match, WCHA
   // As FindFolded walks the text: a unit that folds to a letter gives it
   // (a ligature its two letters); a match may begin only at the first unit
   // of a run of such units, and passes over every other unit.
-  if (unit >= 0x80) {
-    if (unit < 0xC0 || unit > 0x1DC) {  // folds to no letter
-      match->start = 1;
-      return false;
-    }
+  if (static_cast<uint32_t>(unit - 0xC0) <= 0x1DCu - 0xC0u) {
     // Through a copy: the caller's state never has its address taken, so
     // it can stay in registers in the caller's loop.
     FoldedMatch copy = *match;
@@ -82,14 +78,15 @@ bool FeedFoldedMatchLatin(const FoldedPattern& pattern, FoldedMatch* match, WCHA
     *match = copy;
     return found;
   }
-  const uint32_t letter = (unit | 0x20u) - u'a';  // A-Z and a-z: 0-25
-  if (letter >= 26) {
-    match->start = 1;
-    return false;
-  }
+  // Every other unit without a branch on its kind, which follows the text
+  // too irregularly to be foreseen: A-Z and a-z give their letter (0-25),
+  // the rest 26, whose mask is 0 and which leaves the state as it was
+  // (so not found: the state was not before).
+  uint32_t letter = (unit | 0x20u) - u'a';
+  letter = letter < 26 && unit < 0x80 ? letter : 26;
   const uint64_t s = ((match->state << 1) | match->start) & pattern.letterMask[letter];
-  match->start = 0;
-  match->state = s;
-  match->found = (s & pattern.last) != 0;
+  match->state = letter < 26 ? s : match->state;
+  match->start = letter < 26 ? 0 : 1;
+  match->found = (match->state & pattern.last) != 0;
   return match->found;
 }
