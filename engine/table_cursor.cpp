@@ -546,7 +546,7 @@ int CompareByMode(int mode, const WCHAR* text, const WCHAR* key, uint32_t* prefi
       return CompareNatural(text, key);
     case 5:
     case 6:
-      if (prefix) *prefix = EnglishKeyCommonLength(text, key);
+      if (prefix) return EnglishKeyCmpCommon(text, key, prefix);
       return EnglishKeyCmp(text, key);
     case 7:
       if (prefix) *prefix = CommonPrefixLength(text, key);

@@ -23,7 +23,7 @@ struct KeyCursor {
   const WCHAR* end;
 };
 
-WCHAR NextKeyLetter(KeyCursor& c) {
+[[gnu::always_inline]] inline WCHAR NextKeyLetter(KeyCursor& c) {
   while (c.p != c.end && *c.p) {
     WCHAR u = *c.p++;
     if (u == u'(') {
@@ -128,6 +128,27 @@ int WideStrPrefixCmp(const WCHAR* a, const WCHAR* b) {
 
 int EnglishKeyCmp(const WCHAR* a, const WCHAR* b) {
   return EnglishKeyCmpRange(OrEmpty(a), nullptr, OrEmpty(b), nullptr);
+}
+
+int EnglishKeyCmpCommon(const WCHAR* a, const WCHAR* b, uint32_t* common) {
+  // EnglishKeyCmp and EnglishKeyCommonLength walk the same letters: the
+  // first difference decides the one and ends the other.
+  KeyCursor ca{OrEmpty(a), nullptr};
+  KeyCursor cb{OrEmpty(b), nullptr};
+  uint32_t n = 0;
+  for (;;) {
+    const WCHAR la = NextKeyLetter(ca);
+    const WCHAR lb = NextKeyLetter(cb);
+    if (la != lb) {
+      *common = n;
+      return static_cast<int>(la) - static_cast<int>(lb);
+    }
+    ++n;
+    if (la == 0) {
+      *common = n;
+      return 0;
+    }
+  }
 }
 
 uint32_t EnglishKeyCommonLength(const WCHAR* a, const WCHAR* b) {

@@ -57,6 +57,9 @@ int EnglishKeyCmp(const WCHAR* a, const WCHAR* b);
 // Letters that agree from the start under the EnglishKeyCmp rules; when
 // both run out together the end counts as one more agreeing place.
 uint32_t EnglishKeyCommonLength(const WCHAR* a, const WCHAR* b);
+// Both at once, in one walk: EnglishKeyCmp's result, and the common length
+// into *common.
+int EnglishKeyCmpCommon(const WCHAR* a, const WCHAR* b, uint32_t* common);
 
 // Leading places where the units agree with A-Z folded to a-z; equal texts
 // count their terminator too (length + 1).

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string_view>
+#include <utility>
 
 #include <algorithm>
 #include <string>
@@ -81,6 +82,12 @@ TEST(EnglishKeyCmp, ComparesLettersOnly) {
     SCOPED_TRACE(ShowUtf16(c.a) + " / " + ShowUtf16(c.b));
     EXPECT_EQ(Sign(EnglishKeyCmp(c.a, c.b)), c.sign);
     EXPECT_EQ(Sign(EnglishKeyCmp(c.b, c.a)), -c.sign);
+    // The one-walk form gives both answers exactly, either way round.
+    for (const auto& [a, b] : {std::pair{c.a, c.b}, std::pair{c.b, c.a}}) {
+      uint32_t common = 99;
+      EXPECT_EQ(EnglishKeyCmpCommon(a, b, &common), EnglishKeyCmp(a, b));
+      EXPECT_EQ(common, EnglishKeyCommonLength(a, b));
+    }
   }
   EXPECT_EQ(EnglishKeyCommonLength(u"cafe", u"CAF\u00C9 (x)"), 3u);  // É is no key letter
   EXPECT_EQ(EnglishKeyCommonLength(u"cafe", u"caf\u00E9 (x)"), 5u);       // equal: the end counts
