@@ -24,12 +24,19 @@ struct FailurePlan {
   std::mutex mutex;
   DWORD skip = 0;   // allocations still to let through
   DWORD fail = 0;   // allocations to fail after those
+  // Whether a plan is set: every allocation asks, and almost always there
+  // is none, so it asks without the lock.
+  std::atomic<bool> armed{false};
 };
 FailurePlan g_plan;
 
 bool AllocationShouldFail() {
+  if (!g_plan.armed.load(std::memory_order_acquire)) return false;
   std::lock_guard lock(g_plan.mutex);
-  if (g_plan.fail == 0) return false;
+  if (g_plan.fail == 0) {
+    g_plan.armed.store(false, std::memory_order_relaxed);
+    return false;
+  }
   if (g_plan.skip > 0) {
     --g_plan.skip;
     return false;
@@ -118,6 +125,7 @@ void SetLocalHeapFailure(DWORD nth, DWORD count) {
   std::lock_guard lock(g_plan.mutex);
   g_plan.skip = nth > 0 ? nth - 1 : 0;
   g_plan.fail = count;
+  g_plan.armed.store(count > 0, std::memory_order_release);
 }
 
 void ClearLocalHeapFailure() { SetLocalHeapFailure(0, 0); }
