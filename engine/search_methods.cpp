@@ -568,14 +568,10 @@ int SearchEnglishWildcard(DictEngine* engine, SearchMethod* m, uint16_t slot, Se
   return list->count > before ? kSearchExact : kSearchNothing;
 }
 
-namespace {
-
-// The indexes of n candidates in the order of their entries (value & mask,
-// below 2^bits), those of one entry in index order: what sorting
-// entry << 32 | index gives. A long list is sorted by a stable counting
-// pass on each half of the entry's bits (postings come ranked, not in
-// entry order, and the general sort was much of a common query's time).
-std::vector<uint32_t> EntryOrder(const uint32_t* values, uint32_t n, uint32_t mask, uint32_t bits) {
+// The general sort was much of a common query's time: postings come
+// ranked, not in entry order. A long list is ordered by a stable counting
+// pass on each half of the entry's bits instead.
+std::vector<uint32_t> OrderCandidatesByEntry(const uint32_t* values, uint32_t n, uint32_t mask, uint32_t bits) {
   std::vector<uint32_t> order(n);
   constexpr uint32_t kCountingFrom = 256;  // below this the general sort is quicker
   constexpr uint32_t kMaxDigitBits = 12;
@@ -604,8 +600,6 @@ std::vector<uint32_t> EntryOrder(const uint32_t* values, uint32_t n, uint32_t ma
   }
   return order;
 }
-
-}  // namespace
 
 int SearchEnglishWords(DictEngine* engine, SearchMethod* m, uint16_t slot, SearchResultList* list) {
   if (m->spacedKey[0] == 0) return kSearchNothing;
@@ -689,7 +683,7 @@ int SearchEnglishWords(DictEngine* engine, SearchMethod* m, uint16_t slot, Searc
   if (values && words > 1) {
     // Candidates of the same entry meet; their order among themselves does
     // not matter, they share one answer.
-    const std::vector<uint32_t> order = EntryOrder(values, n, mask, bits);
+    const std::vector<uint32_t> order = OrderCandidatesByEntry(values, n, mask, bits);
     found.assign(n, 0);
     // The candidates' entries in that order, each once.
     std::vector<uint32_t> entries;
