@@ -1,6 +1,7 @@
 #include "engine/data_file_db.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -141,9 +142,14 @@ DataTable* OpenDataTable(DataFileDb* db, uint32_t h, uint32_t expectedType, Reco
 // Reads the block-index records on first use. A record that cannot be read
 // leaves the index unloaded (tried again next time); a malformed one leaves
 // it loaded but unusable, so every block reads as missing.
+//
+// Once loaded, the index stays as it is until the table closes, so the
+// lock is taken only while it is not: indexLoaded is set last, with
+// release, and read with acquire (every block lookup asks).
 bool EnsureBlockIndex(DataTable* table) {
+  if (std::atomic_ref<bool>(table->indexLoaded).load(std::memory_order_acquire)) return table->indexUsable;
   std::lock_guard<std::mutex> guard(table->db->lazyLock);
-  if (table->indexLoaded) return table->indexUsable;
+  if (std::atomic_ref<bool>(table->indexLoaded).load(std::memory_order_relaxed)) return table->indexUsable;
   uint32_t n = table->indexRecordCount;
   DbFile* file = table->db->file;
   auto* parts = static_cast<BlockIndexPart*>(LocalAlloc(LPTR, sizeof(BlockIndexPart) * (n ? n : 1)));
@@ -187,8 +193,8 @@ bool EnsureBlockIndex(DataTable* table) {
   // One entry per block from the first block of column 0 to the block end.
   if (covered < table->blockEnd - table->firstBlock[0]) usable = false;
   table->index = parts;
-  table->indexLoaded = true;
   table->indexUsable = usable;
+  std::atomic_ref<bool>(table->indexLoaded).store(true, std::memory_order_release);
   return usable;
 }
 

@@ -76,7 +76,8 @@ struct DataTable {
   uint32_t headerSize;
   const uint8_t* infoArea;  // null when the table has none
   uint32_t infoAreaSize;
-  // Loaded on first use, under the database's lock.
+  // Loaded on first use, under the database's lock. indexLoaded is read
+  // without it, atomically (see EnsureBlockIndex).
   bool indexLoaded;
   bool indexUsable;  // the index records cover every block of the table
   BlockIndexPart* index;

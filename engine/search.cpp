@@ -29,12 +29,18 @@ namespace {
 // with a stable counting pass, which often leaves it sorted; only when it
 // does not is the general sort run.
 void SortDistinctKeys(std::vector<uint64_t>& keys) {
-  if (std::is_sorted(keys.begin(), keys.end())) return;
+  if (keys.empty()) return;
+  // Whether they are sorted, and the bits that vary, in one pass.
+  bool sorted = true;
+  uint64_t varying = 0;
+  for (size_t i = 1; i < keys.size(); ++i) {
+    sorted &= !(keys[i] < keys[i - 1]);
+    varying |= keys[i] ^ keys[0];
+  }
+  if (sorted) return;
   constexpr size_t kCountingFrom = 256;  // below this the general sort is quicker
   constexpr uint32_t kDigitBits = 10;
   if (keys.size() >= kCountingFrom) {
-    uint64_t varying = 0;
-    for (uint64_t k : keys) varying |= k ^ keys[0];
     uint32_t top = 63;
     while (!(varying >> top & 1)) --top;  // varying is non-zero: the keys are not all sorted
     const uint32_t shift = top + 1 > kDigitBits ? top + 1 - kDigitBits : 0;
@@ -302,9 +308,11 @@ void SortSearchResults(DictEngine* engine, const SearchRequest* r, int32_t kind,
   bool maskLater = false;
   std::vector<uint32_t> itemMask;
   if (kind == kSearchEnglishText) {
-    // Each slot's mask found once, not once an item.
+    // Each slot's mask found once, not once an item, and the last slot's
+    // at hand: a list's items mostly come from one dictionary.
     std::vector<uint32_t> slotMask;
     std::vector<uint8_t> slotKnown;
+    uint32_t lastSlot = 0xFFFFFFFF, lastMask = 0;
     auto maskOf = [&](uint16_t slot) {
       if (slot >= slotMask.size()) {
         slotMask.resize(slot + 1u, 0);
@@ -314,19 +322,22 @@ void SortSearchResults(DictEngine* engine, const SearchRequest* r, int32_t kind,
         slotMask[slot] = RankedEntryMask(engine, slot);
         slotKnown[slot] = 1;
       }
-      return slotMask[slot];
+      lastSlot = slot;
+      lastMask = slotMask[slot];
+      return lastMask;
     };
     bool maskNow = r->sortMode == kSortKeepOrder || GetPref(engine, kPrefMaskRanksEarly) || list->count == 1;
+    // Each item's mask kept as it is found, for masking later.
+    std::vector<uint32_t> masks(maskNow ? 0 : list->count);
     for (uint32_t i = 0; i < list->count; ++i) {
-      uint32_t m = maskOf(ItemSlot(list->items[i]));
+      const uint16_t slot = ItemSlot(list->items[i]);
+      const uint32_t m = slot == lastSlot ? lastMask : maskOf(slot);
+      if (!maskNow) masks[i] = m;
       if (m == 0) continue;
       if (maskNow) list->items[i].entry &= m;
       else maskLater = true;
     }
-    if (maskLater) {
-      itemMask.resize(list->count);
-      for (uint32_t i = 0; i < list->count; ++i) itemMask[i] = maskOf(ItemSlot(list->items[i]));
-    }
+    if (maskLater) itemMask.swap(masks);
   }
   auto clearRank = [&](SearchResultItem& it) {
     if (rankBytes) it.entry &= 0x00FFFFFF;
@@ -372,14 +383,15 @@ void SortSearchResults(DictEngine* engine, const SearchRequest* r, int32_t kind,
     list->count = out;
     if (maskLater) itemMask = masks;
   } else {
-    for (uint32_t i = 0; i < list->count; ++i) clearRank(list->items[i]);
     // By entry, then slot, so that equal items of one dictionary meet; equal
     // ones keep their order. One 64-bit key an item (entry, slot, position:
     // a list holds fewer than 2^20 items) sorts as the stable sort would.
     static_assert(kResultListLimit <= (1u << 20));
     std::vector<uint64_t> keys(list->count);
-    for (uint32_t i = 0; i < list->count; ++i)
+    for (uint32_t i = 0; i < list->count; ++i) {
+      clearRank(list->items[i]);
       keys[i] = uint64_t{list->items[i].entry} << 32 | uint64_t{ItemSlot(list->items[i])} << 20 | i;
+    }
     // Postings come in entry order already, often.
     SortDistinctKeys(keys);
     std::vector<SearchResultItem> items(list->items, list->items + list->count);
@@ -398,9 +410,10 @@ void SortSearchResults(DictEngine* engine, const SearchRequest* r, int32_t kind,
     }
     list->count = out;
   }
+  const bool maskAtEnd = maskLater && !GetPref(engine, kPrefMaskRanksEarly);
   for (uint32_t i = 0; i < list->count; ++i) {
     list->items[i].first &= kResultSlotMask;
-    if (maskLater && !GetPref(engine, kPrefMaskRanksEarly) && itemMask[i]) list->items[i].entry &= itemMask[i];
+    if (maskAtEnd && itemMask[i]) list->items[i].entry &= itemMask[i];
   }
   list->flags &= ~(kResultSearchWork1 | kResultSearchWork2);
 }

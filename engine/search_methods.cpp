@@ -568,6 +568,39 @@ int SearchEnglishWildcard(DictEngine* engine, SearchMethod* m, uint16_t slot, Se
   return list->count > before ? kSearchExact : kSearchNothing;
 }
 
+// The general sort was much of a common query's time: postings come
+// ranked, not in entry order. A long list is ordered by a stable counting
+// pass on each half of the entry's bits instead.
+std::vector<uint32_t> OrderCandidatesByEntry(const uint32_t* values, uint32_t n, uint32_t mask, uint32_t bits) {
+  std::vector<uint32_t> order(n);
+  constexpr uint32_t kCountingFrom = 256;  // below this the general sort is quicker
+  constexpr uint32_t kMaxDigitBits = 12;
+  if (n < kCountingFrom || bits > 2 * kMaxDigitBits) {
+    std::vector<uint64_t> keys(n);
+    for (uint32_t i = 0; i < n; ++i) keys[i] = uint64_t{values[i] & mask} << 32 | i;
+    std::sort(keys.begin(), keys.end());
+    for (uint32_t i = 0; i < n; ++i) order[i] = static_cast<uint32_t>(keys[i]);
+    return order;
+  }
+  const uint32_t lowBits = (bits + 1) / 2;
+  const uint32_t highBits = bits - lowBits;
+  const uint32_t lowMask = (1u << lowBits) - 1;
+  std::vector<uint32_t> start((1u << lowBits) + 1);
+  std::vector<uint32_t> low(n);
+  for (uint32_t i = 0; i < n; ++i) ++start[(values[i] & lowMask) + 1];
+  for (uint32_t d = 0; d < (1u << lowBits); ++d) start[d + 1] += start[d];
+  for (uint32_t i = 0; i < n; ++i) low[start[values[i] & lowMask]++] = i;
+  // The high digit, stably: the low digit's order stays within each.
+  start.assign((1u << highBits) + 1, 0);
+  for (uint32_t i = 0; i < n; ++i) ++start[((values[i] & mask) >> lowBits) + 1];
+  for (uint32_t d = 0; d < (1u << highBits); ++d) start[d + 1] += start[d];
+  for (uint32_t k = 0; k < n; ++k) {
+    const uint32_t i = low[k];
+    order[start[(values[i] & mask) >> lowBits]++] = i;
+  }
+  return order;
+}
+
 int SearchEnglishWords(DictEngine* engine, SearchMethod* m, uint16_t slot, SearchResultList* list) {
   if (m->spacedKey[0] == 0) return kSearchNothing;
   TableCursor* cursor = FindDictTableCursor(engine, slot, kRankedWordIndexType);
@@ -648,14 +681,9 @@ int SearchEnglishWords(DictEngine* engine, SearchMethod* m, uint16_t slot, Searc
   // than once for every candidate in it that the record cache has let go.
   std::vector<uint8_t> found;
   if (values && words > 1) {
-    // Each candidate's entry above its index: one sort of plain numbers
-    // (candidates of the same entry meet; their order among themselves
-    // does not matter, they share one answer).
-    std::vector<uint64_t> keys(n);
-    for (uint32_t i = 0; i < n; ++i) keys[i] = uint64_t{values[i] & mask} << 32 | i;
-    std::sort(keys.begin(), keys.end());
-    std::vector<uint32_t> order(n);
-    for (uint32_t i = 0; i < n; ++i) order[i] = static_cast<uint32_t>(keys[i]);
+    // Candidates of the same entry meet; their order among themselves does
+    // not matter, they share one answer.
+    const std::vector<uint32_t> order = OrderCandidatesByEntry(values, n, mask, bits);
     found.assign(n, 0);
     // The candidates' entries in that order, each once.
     std::vector<uint32_t> entries;

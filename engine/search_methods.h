@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "engine/syllable_keys.h"
 #include "platform/types.h"
@@ -88,6 +89,11 @@ int SearchChineseText(DictEngine* engine, SearchMethod* method, uint16_t slot, S
 int SearchEnglishHeadword(DictEngine* engine, SearchMethod* method, uint16_t slot, SearchResultList* list);
 int SearchEnglishWildcard(DictEngine* engine, SearchMethod* method, uint16_t slot, SearchResultList* list);
 int SearchEnglishWords(DictEngine* engine, SearchMethod* method, uint16_t slot, SearchResultList* list);
+// The indexes of n candidates in the order of their entries (value & mask,
+// where mask is the low `bits` bits), those of one entry in index order:
+// the order sorting entry << 32 | index gives. SearchEnglishWords visits
+// its candidates so.
+std::vector<uint32_t> OrderCandidatesByEntry(const uint32_t* values, uint32_t n, uint32_t mask, uint32_t bits);
 int SearchSyllableKey(DictEngine* engine, SearchMethod* method, uint16_t slot, SearchResultList* list,
                       uint32_t keyIndex);
 // 0 when SearchChineseHeadword in this built-in dictionary cannot come out

@@ -152,6 +152,31 @@ uint32_t LoadedRowLength(const TableCursor* cursor, uint32_t local, uint32_t uni
   return end > start ? end - start : 0;
 }
 
+// Byte span [*start, *end) of local row `local` (below the block's rows) in
+// the loaded block's record data, as LoadedRowOffset and LoadedRowLength
+// give it, with a last row of an inflated block running to the inflated
+// end; not checked against the data. Inline, reading each row-table word
+// once: it runs for every record a text search opens.
+inline void LoadedRowSpan(const TableCursor* cursor, uint32_t local, uint32_t unitSize, uint64_t* start,
+                          uint64_t* end) {
+  const DataTable* t = cursor->table;
+  const bool last = local + 1 == cursor->rows;
+  uint32_t from, to;
+  if (t->flags & kTableFixedLength) {
+    from = LoadedRowOffset(cursor, local);
+    to = last ? LoadedBlockEnd(cursor, unitSize) : LoadedRowOffset(cursor, local + 1);
+  } else {
+    // Both rows are below the block's rows, so their words lie in the table.
+    const uint32_t word = (t->flags & kTableKey32) ? 2 : (t->flags & kTableKeyed) ? 1 : 0;
+    const uint8_t* at = cursor->rowTable + 2 * (uint64_t{local} * t->wordsPerRow + word);
+    from = LoadLe16(at);
+    to = last ? LoadedBlockEnd(cursor, unitSize) : LoadLe16(at + 2 * t->wordsPerRow);
+  }
+  *start = uint64_t{unitSize} * from;
+  *end = *start + uint64_t{unitSize} * (to > from ? to - from : 0);
+  if (cursor->inflated && last) *end = cursor->inflatedSize;
+}
+
 // DecodeHuffmanCode, with the code's bits taken by one 8-byte load where
 // the record has them (its loop over single bytes is most of the cost of a
 // text that runs to thousands of codes) and a short code found in the
@@ -180,14 +205,23 @@ inline bool BlockHoldsRow(const TableCursor* cursor, uint32_t column, uint32_t r
   return cursor->blockRecord && cursor->rowColumn == column && r >= cursor->rowBase && r < cursor->rowEnd;
 }
 
-// Finds and loads the block of row r (by word 0) and its local row.
-bool LocateRow(TableCursor* cursor, uint32_t column, uint32_t r, uint32_t* j, uint32_t* local) {
-  DataTable* t = cursor->table;
+bool LocateRowBlock(TableCursor* cursor, uint32_t column, uint32_t r, uint32_t* j, uint32_t* local);
+
+// Finds and loads the block of row r (by word 0) and its local row. The
+// current block is checked inline: consecutive rows mostly share a block.
+inline bool LocateRow(TableCursor* cursor, uint32_t column, uint32_t r, uint32_t* j, uint32_t* local) {
   if (BlockHoldsRow(cursor, column, r)) {
-    *j = cursor->currentBlock - t->firstBlock[column];
+    *j = cursor->currentBlock - cursor->table->firstBlock[column];
     *local = r - cursor->rowBase;
     return true;
   }
+  return LocateRowBlock(cursor, column, r, j, local);
+}
+
+// LocateRow when the current block does not hold the row.
+__attribute__((noinline)) bool LocateRowBlock(TableCursor* cursor, uint32_t column, uint32_t r, uint32_t* j,
+                                              uint32_t* local) {
+  DataTable* t = cursor->table;
   int64_t block = FindBlock(t, column, r, 0);
   if (block < 0) return false;
   const uint32_t b = static_cast<uint32_t>(block);
@@ -361,10 +395,8 @@ int ReadTableRecord(TableCursor* cursor, uint32_t column, uint32_t r, MemHandle*
   uint32_t j, local;
   if (!LocateRow(cursor, column, r, &j, &local)) return kReadRecordFailed;
   if (local >= cursor->rows) return kReadRecordOk;  // past the column's end
-  uint32_t unitSize = t->unitSize[column];
-  uint64_t start = uint64_t{unitSize} * LoadedRowOffset(cursor, local);
-  uint64_t end = start + uint64_t{unitSize} * LoadedRowLength(cursor, local, unitSize);
-  if (cursor->inflated && local + 1 == cursor->rows) end = cursor->inflatedSize;
+  uint64_t start, end;
+  LoadedRowSpan(cursor, local, t->unitSize[column], &start, &end);
   if (start > end || end > cursor->recordDataBytes) return kReadRecordFailed;
 
   const uint32_t limit = maxBytes ? maxBytes : 65535;
@@ -449,10 +481,8 @@ int OpenRecordUnitStream(TableCursor* cursor, uint32_t column, uint32_t r, Recor
   uint32_t j, local;
   if (!LocateRow(cursor, column, r, &j, &local)) return kReadRecordFailed;
   if (local >= cursor->rows) return kReadRecordOk;
-  const uint32_t unitSize = t->unitSize[column];
-  const uint64_t start = uint64_t{unitSize} * LoadedRowOffset(cursor, local);
-  uint64_t end = start + uint64_t{unitSize} * LoadedRowLength(cursor, local, unitSize);
-  if (cursor->inflated && local + 1 == cursor->rows) end = cursor->inflatedSize;
+  uint64_t start, end;
+  LoadedRowSpan(cursor, local, t->unitSize[column], &start, &end);
   if (start > end || end > cursor->recordDataBytes) return kReadRecordFailed;
   stream->data = cursor->recordData;
   stream->dataBytes = cursor->recordDataBytes;
@@ -472,7 +502,8 @@ int OpenRecordUnitStream(TableCursor* cursor, uint32_t column, uint32_t r, Recor
   }
   stream->pos = start * 8;
   stream->end = end * 8;
-  stream->mayReachCap = (stream->end - stream->pos) / stream->huffman->shortest >= stream->unitsLeft;
+  // bits / shortest >= unitsLeft, without a division (shortest is 1 to 32).
+  stream->mayReachCap = stream->end - stream->pos >= uint64_t{stream->unitsLeft} * stream->huffman->shortest;
   return kReadRecordOk;
 }
 
@@ -491,12 +522,16 @@ void PrefetchTableRecord(const TableCursor* cursor, uint32_t column, uint32_t r,
   const DataTable* t = cursor->table;
   const uint32_t local = r - cursor->rowBase;
   if (local >= cursor->rows) return;
+  const uint32_t word = (t->flags & kTableKey32) ? 2 : (t->flags & kTableKeyed) ? 1 : 0;
+  const uint8_t* rowWord = cursor->rowTable + 2 * (uint64_t{local} * t->wordsPerRow + word);
   if (rowOnly) {
-    const uint32_t word = (t->flags & kTableKey32) ? 2 : (t->flags & kTableKeyed) ? 1 : 0;
-    __builtin_prefetch(cursor->rowTable + 2 * (uint64_t{local} * t->wordsPerRow + word));
+    __builtin_prefetch(rowWord);
     return;
   }
-  const uint64_t start = uint64_t{t->unitSize[column]} * LoadedRowOffset(cursor, local);
+  // The row's offset as LoadedRowOffset gives it, read here without its
+  // checks (the row is below the block's rows).
+  const uint32_t offset = (t->flags & kTableFixedLength) ? LoadedRowOffset(cursor, local) : LoadLe16(rowWord);
+  const uint64_t start = uint64_t{t->unitSize[column]} * offset;
   if (start < cursor->recordDataBytes) __builtin_prefetch(cursor->recordData + start);
 }
 

@@ -241,3 +241,52 @@ TEST(ResultListRoom, ReservingChangesNothingTheAddsSee) {
 }
 
 }  // namespace
+
+namespace {
+
+// The candidate order of a two-word English search is the order a sort of
+// (entry << 32 | index) gives, whichever way it is made: short lists, long
+// ones in the counting passes, entries too wide for them.
+TEST(CandidateOrder, SameAsSortingEntryThenIndex) {
+  struct Case {
+    uint32_t n;
+    uint32_t bits;      // entry bits under the mask
+    uint32_t rankBits;  // relevance bits above them
+    uint32_t entries;   // entries drawn below this (repeats when small)
+  } cases[] = {
+      {0, 17, 8, 1},             // nothing to order
+      {200, 17, 8, 100000},      // short: the general sort
+      {3771, 17, 8, 124000},     // a common query's list: two 9- and 8-bit passes
+      {3000, 17, 8, 40},         // many candidates of each entry: ties keep index order
+      {1000, 1, 7, 2},           // one-bit entries: an empty high digit
+      {600, 0, 8, 1},            // no entry bits: every candidate one entry
+      {2000, 24, 8, 1u << 24},   // the widest the passes take
+      {2000, 25, 7, 1u << 25},   // wider: the general sort
+      {2000, 32, 0, 0xFFFFFFFF}, // an unranked index of full words
+  };
+  uint64_t seed = 12345;
+  auto next = [&seed] {
+    seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<uint32_t>(seed >> 32);
+  };
+  for (size_t c = 0; c < std::size(cases); ++c) {
+    const Case& k = cases[c];
+    const uint32_t mask = k.bits >= 32 ? 0xFFFFFFFF : (1u << k.bits) - 1;
+    // Postings come in entry order within each rank, so entries repeat
+    // across ranks and the list is far from sorted by entry.
+    std::vector<uint32_t> values(k.n);
+    for (uint32_t i = 0; i < k.n; ++i) {
+      const uint32_t entry = (k.entries > 1 ? next() % k.entries : 0) & mask;
+      const uint32_t rank = k.rankBits ? next() & ((1u << k.rankBits) - 1) : 0;
+      values[i] = k.bits >= 32 ? entry : entry | rank << k.bits;
+    }
+    std::vector<uint64_t> keys(k.n);
+    for (uint32_t i = 0; i < k.n; ++i) keys[i] = uint64_t{values[i] & mask} << 32 | i;
+    std::sort(keys.begin(), keys.end());
+    const std::vector<uint32_t> order = OrderCandidatesByEntry(values.data(), k.n, mask, k.bits);
+    ASSERT_EQ(order.size(), k.n) << "case " << c;
+    for (uint32_t i = 0; i < k.n; ++i) ASSERT_EQ(order[i], static_cast<uint32_t>(keys[i])) << "case " << c << " at " << i;
+  }
+}
+
+}  // namespace
