@@ -224,8 +224,11 @@ bool LocateIndexEntry(DataTable* table, uint32_t column, uint32_t j, const Block
 }
 
 bool EnsureSubtables(DataTable* table) {
+  // As the block index: once loaded the subtables stay, so the lock is
+  // taken only while they are not (every Huffman text read asks).
+  if (std::atomic_ref<bool>(table->subtablesLoaded).load(std::memory_order_acquire)) return true;
   std::lock_guard<std::mutex> guard(table->db->lazyLock);
-  if (table->subtablesLoaded) return true;
+  if (std::atomic_ref<bool>(table->subtablesLoaded).load(std::memory_order_relaxed)) return true;
   uint32_t n = table->subtableCount;
   DbFile* file = table->db->file;
   uint32_t firstRecord = table->headerRecordIndex + 1 + table->indexRecordCount;
@@ -245,7 +248,7 @@ bool EnsureSubtables(DataTable* table) {
     subs[i].size = GetMemHandleSize(subs[i].record);
   }
   table->subtables = subs;
-  table->subtablesLoaded = true;
+  std::atomic_ref<bool>(table->subtablesLoaded).store(true, std::memory_order_release);
   return true;
 }
 
@@ -486,11 +489,12 @@ const HuffmanTable* GetTableHuffman(DataTable* table) {
   uint32_t size = 0;
   const uint8_t* data = GetTableSubtable(table, 0, &size);
   if (!data) return nullptr;
+  if (std::atomic_ref<bool>(table->huffmanLoaded).load(std::memory_order_acquire)) return table->huffman;
   std::lock_guard<std::mutex> guard(table->db->lazyLock);
-  if (!table->huffmanLoaded) {
+  if (!std::atomic_ref<bool>(table->huffmanLoaded).load(std::memory_order_relaxed)) {
     table->huffman = NewHuffmanTable(data, size);
     table->huffmanQuick = table->huffman ? MakeHuffmanQuick(table->huffman) : nullptr;
-    table->huffmanLoaded = true;
+    std::atomic_ref<bool>(table->huffmanLoaded).store(true, std::memory_order_release);
   }
   return table->huffman;
 }

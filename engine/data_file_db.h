@@ -76,8 +76,9 @@ struct DataTable {
   uint32_t headerSize;
   const uint8_t* infoArea;  // null when the table has none
   uint32_t infoAreaSize;
-  // Loaded on first use, under the database's lock. indexLoaded is read
-  // without it, atomically (see EnsureBlockIndex).
+  // Loaded on first use, under the database's lock. The three flags
+  // (indexLoaded, subtablesLoaded, huffmanLoaded) are also read without it,
+  // atomically: each is set last, and the data it covers never changes after.
   bool indexLoaded;
   bool indexUsable;  // the index records cover every block of the table
   BlockIndexPart* index;
