@@ -152,16 +152,9 @@ int EnglishKeyCmpCommon(const WCHAR* a, const WCHAR* b, uint32_t* common) {
 }
 
 uint32_t EnglishKeyCommonLength(const WCHAR* a, const WCHAR* b) {
-  KeyCursor ca{OrEmpty(a), nullptr};
-  KeyCursor cb{OrEmpty(b), nullptr};
   uint32_t n = 0;
-  for (;;) {
-    const WCHAR la = NextKeyLetter(ca);
-    const WCHAR lb = NextKeyLetter(cb);
-    if (la != lb) return n;
-    ++n;  // both ran out together: the end counts once
-    if (la == 0) return n;
-  }
+  EnglishKeyCmpCommon(a, b, &n);
+  return n;
 }
 
 uint32_t CommonPrefixLength(const WCHAR* a, const WCHAR* b) {
