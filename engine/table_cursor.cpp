@@ -161,13 +161,15 @@ inline void LoadedRowSpan(const TableCursor* cursor, uint32_t local, uint32_t un
                           uint64_t* end) {
   const DataTable* t = cursor->table;
   const bool last = local + 1 == cursor->rows;
+  const uint32_t word = (t->flags & kTableKey32) ? 2 : (t->flags & kTableKeyed) ? 1 : 0;
   uint32_t from, to;
-  if (t->flags & kTableFixedLength) {
+  if ((t->flags & kTableFixedLength) || word >= t->wordsPerRow) {
+    // Also a table flagged 32-bit keyed but not keyed, whose offset word
+    // falls outside its rows: the checked reads give what they always gave.
     from = LoadedRowOffset(cursor, local);
     to = last ? LoadedBlockEnd(cursor, unitSize) : LoadedRowOffset(cursor, local + 1);
   } else {
     // Both rows are below the block's rows, so their words lie in the table.
-    const uint32_t word = (t->flags & kTableKey32) ? 2 : (t->flags & kTableKeyed) ? 1 : 0;
     const uint8_t* at = cursor->rowTable + 2 * (uint64_t{local} * t->wordsPerRow + word);
     from = LoadLe16(at);
     to = last ? LoadedBlockEnd(cursor, unitSize) : LoadLe16(at + 2 * t->wordsPerRow);
@@ -525,12 +527,13 @@ void PrefetchTableRecord(const TableCursor* cursor, uint32_t column, uint32_t r,
   const uint32_t word = (t->flags & kTableKey32) ? 2 : (t->flags & kTableKeyed) ? 1 : 0;
   const uint8_t* rowWord = cursor->rowTable + 2 * (uint64_t{local} * t->wordsPerRow + word);
   if (rowOnly) {
-    __builtin_prefetch(rowWord);
+    __builtin_prefetch(rowWord);  // a hint: reads nothing, even past the table
     return;
   }
   // The row's offset as LoadedRowOffset gives it, read here without its
-  // checks (the row is below the block's rows).
-  const uint32_t offset = (t->flags & kTableFixedLength) ? LoadedRowOffset(cursor, local) : LoadLe16(rowWord);
+  // checks where the row's offset word lies in the table.
+  const uint32_t offset = (t->flags & kTableFixedLength) || word >= t->wordsPerRow ? LoadedRowOffset(cursor, local)
+                                                                                    : LoadLe16(rowWord);
   const uint64_t start = uint64_t{t->unitSize[column]} * offset;
   if (start < cursor->recordDataBytes) __builtin_prefetch(cursor->recordData + start);
 }

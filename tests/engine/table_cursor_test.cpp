@@ -596,6 +596,35 @@ TEST(TableCursor, FixedLengthRecords) {
   EXPECT_EQ(GetRowOffset(o.cursor, 0, 0, 2), 6u);
 }
 
+// A table flagged 32-bit keyed but not keyed counts two words a row, the
+// offset being the third: a row's offset then lies in the next row, or
+// (for the last) past the row table, where the block's record may end.
+// Such rows read as they always did, from checked words, and nothing is
+// read past the record (which the sanitizer build sees).
+TEST(TableCursor, OffsetWordOutsideItsRowReadsChecked) {
+  Table t;
+  t.flags = kTableKey32;
+  Column c;
+  Block b;
+  b.rows = 2;
+  b.rowWords = {0, 0, 0, 0};  // the record ends right after them
+  b.units = 0;
+  c.blocks.push_back(b);
+  t.columns.push_back(c);
+  OneTable o(t, "offset_word.pdb");
+  ASSERT_NE(o.cursor, nullptr);
+  for (uint32_t r = 0; r < 2; ++r) {
+    int status = kReadRecordFailed;
+    EXPECT_EQ(Read(o.cursor, r, &status), "") << r;
+    EXPECT_EQ(status, kReadRecordOk) << r;
+    RecordUnitStream stream{};
+    EXPECT_EQ(OpenRecordUnitStream(o.cursor, 0, r, &stream), kReadRecordOk) << r;
+    WCHAR unit;
+    EXPECT_EQ(ReadRecordUnits(&stream, &unit, 1), 0u) << r;
+    PrefetchTableRecord(o.cursor, 0, r, false);
+  }
+}
+
 // Blocks whose stored numbers do not fit their record.
 TEST(TableCursor, MalformedBlocksReadAsMissing) {
   const struct {
