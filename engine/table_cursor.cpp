@@ -125,6 +125,17 @@ int64_t RowWord(const TableCursor* cursor, uint32_t local, uint32_t word) {
   return LoadLe16(cursor->rowTable + 2 * index);
 }
 
+// The row-table word that holds a row's offset, after its key words.
+uint32_t RowOffsetWord(const DataTable* t) { return (t->flags & kTableKey32) ? 2 : (t->flags & kTableKeyed) ? 1 : 0; }
+
+// True when a row's offset word may be read unchecked for a row below the
+// block's rows: the table has offsets, and the word lies in its row (a
+// table flagged 32-bit keyed but not keyed counts two words a row and has
+// its offset third, in the next row or past the row table).
+bool OffsetWordInRow(const DataTable* t) {
+  return !(t->flags & kTableFixedLength) && RowOffsetWord(t) < t->wordsPerRow;
+}
+
 // Offset in units of local row `local` of the loaded block; the row after the
 // last starts at the block's end.
 uint32_t LoadedRowOffset(const TableCursor* cursor, uint32_t local) {
@@ -134,8 +145,7 @@ uint32_t LoadedRowOffset(const TableCursor* cursor, uint32_t local) {
     return offset > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(offset);
   }
   if (local == cursor->rows) return cursor->units;
-  uint32_t word = (t->flags & kTableKey32) ? 2 : (t->flags & kTableKeyed) ? 1 : 0;
-  int64_t v = RowWord(cursor, local, word);
+  int64_t v = RowWord(cursor, local, RowOffsetWord(t));
   return v < 0 ? 0 : static_cast<uint32_t>(v);
 }
 
@@ -161,16 +171,14 @@ inline void LoadedRowSpan(const TableCursor* cursor, uint32_t local, uint32_t un
                           uint64_t* end) {
   const DataTable* t = cursor->table;
   const bool last = local + 1 == cursor->rows;
-  const uint32_t word = (t->flags & kTableKey32) ? 2 : (t->flags & kTableKeyed) ? 1 : 0;
   uint32_t from, to;
-  if ((t->flags & kTableFixedLength) || word >= t->wordsPerRow) {
-    // Also a table flagged 32-bit keyed but not keyed, whose offset word
-    // falls outside its rows: the checked reads give what they always gave.
+  if (!OffsetWordInRow(t)) {
+    // The checked reads give what they always gave.
     from = LoadedRowOffset(cursor, local);
     to = last ? LoadedBlockEnd(cursor, unitSize) : LoadedRowOffset(cursor, local + 1);
   } else {
     // Both rows are below the block's rows, so their words lie in the table.
-    const uint8_t* at = cursor->rowTable + 2 * (uint64_t{local} * t->wordsPerRow + word);
+    const uint8_t* at = cursor->rowTable + 2 * (uint64_t{local} * t->wordsPerRow + RowOffsetWord(t));
     from = LoadLe16(at);
     to = last ? LoadedBlockEnd(cursor, unitSize) : LoadLe16(at + 2 * t->wordsPerRow);
   }
@@ -524,16 +532,14 @@ void PrefetchTableRecord(const TableCursor* cursor, uint32_t column, uint32_t r,
   const DataTable* t = cursor->table;
   const uint32_t local = r - cursor->rowBase;
   if (local >= cursor->rows) return;
-  const uint32_t word = (t->flags & kTableKey32) ? 2 : (t->flags & kTableKeyed) ? 1 : 0;
-  const uint8_t* rowWord = cursor->rowTable + 2 * (uint64_t{local} * t->wordsPerRow + word);
+  const uint8_t* rowWord = cursor->rowTable + 2 * (uint64_t{local} * t->wordsPerRow + RowOffsetWord(t));
   if (rowOnly) {
     __builtin_prefetch(rowWord);  // a hint: reads nothing, even past the table
     return;
   }
   // The row's offset as LoadedRowOffset gives it, read here without its
   // checks where the row's offset word lies in the table.
-  const uint32_t offset = (t->flags & kTableFixedLength) || word >= t->wordsPerRow ? LoadedRowOffset(cursor, local)
-                                                                                    : LoadLe16(rowWord);
+  const uint32_t offset = OffsetWordInRow(t) ? LoadLe16(rowWord) : LoadedRowOffset(cursor, local);
   const uint64_t start = uint64_t{t->unitSize[column]} * offset;
   if (start < cursor->recordDataBytes) __builtin_prefetch(cursor->recordData + start);
 }
