@@ -277,11 +277,16 @@ std::u16string ReadText(TableCursor* cursor, uint32_t row, uint32_t maxBytes = 0
   return text;
 }
 
+// Texts of every length the test code gives: empty, one unit, a run of
+// one unit, Chinese (8-bit codes), and padding ending mid byte.
+const std::vector<std::u16string> kHuffmanTexts = {
+    u"the cat",   u"a",        u"",          u"zebra crossing",
+    u"Mountain.", u"qqqqqqqq", u"\u4E2C\u4E2D", u"one, two, three",
+    u"long text where the padding ends mid byte"};
+
 TEST(TableCursor, HuffmanTextAcrossBlocks) {
   CanonicalCode code = TestCode();
-  std::vector<std::u16string> texts = {u"the cat",     u"a",        u"",          u"zebra crossing",
-                                       u"Mountain.",   u"qqqqqqqq", u"\u4E2C\u4E2D", u"one, two, three",
-                                       u"long text where the padding ends mid byte"};
+  const std::vector<std::u16string>& texts = kHuffmanTexts;
   OneTable o(HuffmanTableOf(texts, 4, code), "huffman.pdb");
   ASSERT_NE(o.cursor, nullptr);
   EXPECT_EQ(GetColumnRowCount(o.cursor, 0), texts.size());
@@ -301,9 +306,7 @@ TEST(TableCursor, HuffmanTextAcrossBlocks) {
 // in order across blocks and then back in an earlier block.
 TEST(TableCursor, RecordUnitStreamGivesTheRecordsUnits) {
   CanonicalCode code = TestCode();
-  std::vector<std::u16string> texts = {u"the cat",     u"a",        u"",          u"zebra crossing",
-                                       u"Mountain.",   u"qqqqqqqq", u"\u4E2C\u4E2D", u"one, two, three",
-                                       u"long text where the padding ends mid byte"};
+  const std::vector<std::u16string>& texts = kHuffmanTexts;
   OneTable huffman(HuffmanTableOf(texts, 4, code), "stream_huffman.pdb");
   OneTable raw(RawTable({5, 5, 3}), "stream_raw.pdb");
   ASSERT_NE(huffman.cursor, nullptr);
